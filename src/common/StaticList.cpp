@@ -1,0 +1,81 @@
+#include "common/StaticList.h"
+
+#include "common/Thread.h"
+#include "common/WorkerBackend.h"
+#include "platform/Mutex.h"
+
+namespace TESK_AE {
+
+namespace {
+
+StaticList* sHead = nullptr;
+int sUseCount = 0;
+
+// The use count is changed by whichever plug-in thread starts or stops; a recursive mutex
+// stands in for a busy flag, and lets a Finalize that loads a plug-in call Increment.
+platform::Mutex& Busy() {
+    static platform::Mutex mutex;
+    return mutex;
+}
+
+} // namespace
+
+StaticList::StaticList() : fNext(sHead) {
+    if (sHead) sHead->fPrevious = this;
+    sHead = this;
+}
+
+StaticList::~StaticList() {
+    if (fPrevious) fPrevious->fNext = fNext;
+    if (fNext) fNext->fPrevious = fPrevious;
+    if (sHead == this) sHead = fNext;
+    fPrevious = fNext = nullptr;
+}
+
+void StaticList::FinalizedNext() {
+    if (fNext) fNext->Finalize();
+}
+
+void StaticList::Increment() {
+    Busy().Wait(0x7FFFFFFF);
+    ++sUseCount;
+    Busy().Release();
+}
+
+void StaticList::Decrement() {
+    Busy().Wait(0x7FFFFFFF);
+    if (sUseCount > 0 && --sUseCount == 0 && sHead) sHead->Finalize();
+    Busy().Release();
+}
+
+int StaticList::UseCount() { return sUseCount; }
+
+} // namespace TESK_AE
+
+namespace OGL_TESK_AE {
+
+namespace {
+
+bool ReleaseAllTask(void*) {
+    Thread::Backend().ReleaseAll();
+    return true;
+}
+
+TESK_AE::StaticObject<SharedCleaner> sCleaner;
+
+} // namespace
+
+void SharedCleaner::Finalize() {
+    if (sThread) {
+        if (sThread->IsRunning()) {
+            static int marker;
+            sThread->Execute(ReleaseAllTask, &marker);
+        }
+        sThread->Finalize();
+        delete sThread;
+        sThread = nullptr;
+    }
+    fFinalized = true;
+}
+
+} // namespace OGL_TESK_AE
