@@ -8,7 +8,9 @@
 namespace {
 
 bool gRan = false;
-void Touch(bool* flag) { *flag = true; }
+void Touch(bool* flag) {
+    *flag = true;
+}
 
 } // namespace
 

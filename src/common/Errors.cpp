@@ -28,25 +28,39 @@ void AppendLocation(std::ostringstream& out, const char* file, int line) {
 
 const char* FramebufferStatusName(int status) {
     switch (status) {
-    case 0x0506: return "GL_INVALID_FRAMEBUFFER_OPERATION_EXT";
-    case 0x8CD5: return "GL_FRAMEBUFFER_COMPLETE_EXT";
-    case 0x8CD6: return "GL_FRAMEBUFFER_INCOMPLETE_ATTACHMENT_EXT";
-    case 0x8CD7: return "GL_FRAMEBUFFER_INCOMPLETE_MISSING_ATTACHMENT_EXT";
-    case 0x8CD9: return "GL_FRAMEBUFFER_INCOMPLETE_DIMENSIONS_EXT";
-    case 0x8CDA: return "GL_FRAMEBUFFER_INCOMPLETE_FORMATS_EXT";
-    case 0x8CDB: return "GL_FRAMEBUFFER_INCOMPLETE_DRAW_BUFFER_EXT";
-    case 0x8CDC: return "GL_FRAMEBUFFER_INCOMPLETE_READ_BUFFER_EXT";
-    case 0x8CDD: return "GL_FRAMEBUFFER_UNSUPPORTED_EXT";
-    case 0x8D56: return "GL_FRAMEBUFFER_INCOMPLETE_MULTISAMPLE";
-    case 0x8DA8: return "GL_FRAMEBUFFER_INCOMPLETE_LAYER_TARGETS";
-    default: return "GL_FRAMEBUFFER Unknow error";
+    case 0x0506:
+        return "GL_INVALID_FRAMEBUFFER_OPERATION_EXT";
+    case 0x8CD5:
+        return "GL_FRAMEBUFFER_COMPLETE_EXT";
+    case 0x8CD6:
+        return "GL_FRAMEBUFFER_INCOMPLETE_ATTACHMENT_EXT";
+    case 0x8CD7:
+        return "GL_FRAMEBUFFER_INCOMPLETE_MISSING_ATTACHMENT_EXT";
+    case 0x8CD9:
+        return "GL_FRAMEBUFFER_INCOMPLETE_DIMENSIONS_EXT";
+    case 0x8CDA:
+        return "GL_FRAMEBUFFER_INCOMPLETE_FORMATS_EXT";
+    case 0x8CDB:
+        return "GL_FRAMEBUFFER_INCOMPLETE_DRAW_BUFFER_EXT";
+    case 0x8CDC:
+        return "GL_FRAMEBUFFER_INCOMPLETE_READ_BUFFER_EXT";
+    case 0x8CDD:
+        return "GL_FRAMEBUFFER_UNSUPPORTED_EXT";
+    case 0x8D56:
+        return "GL_FRAMEBUFFER_INCOMPLETE_MULTISAMPLE";
+    case 0x8DA8:
+        return "GL_FRAMEBUFFER_INCOMPLETE_LAYER_TARGETS";
+    default:
+        return "GL_FRAMEBUFFER Unknow error";
     }
 }
 
 } // namespace
 
 Error::~Error() = default;
-const char* Error::what() const noexcept { return fMessage; }
+const char* Error::what() const noexcept {
+    return fMessage;
+}
 
 Unsupported::~Unsupported() = default;
 const char* Unsupported::what() const noexcept {
@@ -88,6 +102,8 @@ OpenGLDebug::OpenGLDebug(const char* text) {
     CopyToBuffer(sMessage, sizeof sMessage, text ? text : "");
 }
 OpenGLDebug::~OpenGLDebug() = default;
-const char* OpenGLDebug::what() const noexcept { return sMessage; }
+const char* OpenGLDebug::what() const noexcept {
+    return sMessage;
+}
 
 } // namespace OGL_TESK_AE

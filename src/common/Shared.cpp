@@ -18,9 +18,13 @@ Thread* EnsureWorker() {
 
 Shared::~Shared() {}
 
-bool Shared::IsThread() { return sThread && sThread->IsThread(); }
+bool Shared::IsThread() {
+    return sThread && sThread->IsThread();
+}
 
-const char* Shared::ErrorMessage() { return sThread ? sThread->ErrorMessage() : "Unknown"; }
+const char* Shared::ErrorMessage() {
+    return sThread ? sThread->ErrorMessage() : "Unknown";
+}
 
 bool Shared::ThreadTask(void* task) {
     if (!task) return false;
@@ -28,6 +32,8 @@ bool Shared::ThreadTask(void* task) {
     return true;
 }
 
-bool Shared::ThreadQueue() { return EnsureWorker()->Execute(ThreadTask, this); }
+bool Shared::ThreadQueue() {
+    return EnsureWorker()->Execute(ThreadTask, this);
+}
 
 } // namespace OGL_TESK_AE

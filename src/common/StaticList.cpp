@@ -48,7 +48,9 @@ void StaticList::Decrement() {
     Busy().Release();
 }
 
-int StaticList::UseCount() { return sUseCount; }
+int StaticList::UseCount() {
+    return sUseCount;
+}
 
 } // namespace TESK_AE
 

@@ -126,16 +126,22 @@ String String::Replace(const char* chars, char with) const {
     return String(text);
 }
 
-int String::LastSeparator() const { return Larger(fText.rfind('\\'), fText.rfind('/')); }
+int String::LastSeparator() const {
+    return Larger(fText.rfind('\\'), fText.rfind('/'));
+}
 
-int String::FirstSeparator() const { return Larger(fText.find('\\'), fText.find('/')); }
+int String::FirstSeparator() const {
+    return Larger(fText.find('\\'), fText.find('/'));
+}
 
 void String::FixPath() {
     *this = Replace("\\\\", "\\");
     *this = Replace("//", "/");
 }
 
-String String::Path() const { return Left(LastSeparator() + 1); }
+String String::Path() const {
+    return Left(LastSeparator() + 1);
+}
 
 String String::FileName() const {
     const int p = LastSeparator();

@@ -5,11 +5,17 @@
 
 namespace TESK_AE {
 
-uint32_t GetCurrentThreadId() { return platform::CurrentThreadId(); }
+uint32_t GetCurrentThreadId() {
+    return platform::CurrentThreadId();
+}
 
-XSyncObj::~XSyncObj() { delete fHandle; }
+XSyncObj::~XSyncObj() {
+    delete fHandle;
+}
 
-bool XSyncObj::Lock(bool wait) { return LockWaitMilliSec(wait ? 0x7FFFFFFF : 0); }
+bool XSyncObj::Lock(bool wait) {
+    return LockWaitMilliSec(wait ? 0x7FFFFFFF : 0);
+}
 
 bool XSyncObj::LockWaitMilliSec(int32_t milliseconds) {
     if (!fHandle) return false;
@@ -19,15 +25,21 @@ bool XSyncObj::LockWaitMilliSec(int32_t milliseconds) {
 
 void XSyncObj::Unlock() {}
 
-XSyncMutex::XSyncMutex() { fHandle = new platform::Mutex(); }
+XSyncMutex::XSyncMutex() {
+    fHandle = new platform::Mutex();
+}
 
 void XSyncMutex::Unlock() {
     if (fHandle) static_cast<platform::Mutex*>(fHandle)->Release();
 }
 
-XSyncEvent::XSyncEvent(bool autoReset) { fHandle = new platform::Event(!autoReset); }
+XSyncEvent::XSyncEvent(bool autoReset) {
+    fHandle = new platform::Event(!autoReset);
+}
 
-XSyncEvent::~XSyncEvent() { fSignalled = false; }
+XSyncEvent::~XSyncEvent() {
+    fSignalled = false;
+}
 
 void XSyncEvent::SetEvent() {
     fSignalled = true;
@@ -51,7 +63,9 @@ void XSyncThread::StartThread() {
     if (fId.load() == 0) fThread.Start(&XSyncThread::Entry, this, fId);
 }
 
-bool XSyncThread::IsThread() const { return fId.load() == GetCurrentThreadId(); }
+bool XSyncThread::IsThread() const {
+    return fId.load() == GetCurrentThreadId();
+}
 
 unsigned XSyncThread::Entry(void* self) {
     return static_cast<XSyncThread*>(self)->InternalProcess() ? 1u : 0u;

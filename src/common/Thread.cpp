@@ -26,9 +26,13 @@ thread_local bool tHasLastError = false;
 
 WorkerBackend::~WorkerBackend() = default;
 
-void Thread::SetBackend(WorkerBackend* backend) { sBackend = backend; }
+void Thread::SetBackend(WorkerBackend* backend) {
+    sBackend = backend;
+}
 
-WorkerBackend& Thread::Backend() { return sBackend ? *sBackend : DefaultWorkerBackend(); }
+WorkerBackend& Thread::Backend() {
+    return sBackend ? *sBackend : DefaultWorkerBackend();
+}
 
 Thread::Thread() {
     fStart.ResetEvent();

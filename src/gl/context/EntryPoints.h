@@ -39,8 +39,12 @@ public:
 
     static const char* Name(int index);
     static EntryRequirement Requirement(int index);
-    static void* Slot(int index) { return sSlots[index]; }
-    static bool IsLoaded() { return sLoaded; }
+    static void* Slot(int index) {
+        return sSlots[index];
+    }
+    static bool IsLoaded() {
+        return sLoaded;
+    }
 
     // Fills the table from the current context, once per process.
     static void Load();
