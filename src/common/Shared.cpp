@@ -8,22 +8,34 @@ namespace {
 TESK_AE::platform::Mutex sCreation;
 }
 
+// sThread is an exported plain pointer that dispatchers read without a lock; atomic loads and
+// stores on it keep that read well defined while a first caller creates the worker.
+Thread* CurrentWorker() {
+    return __atomic_load_n(&sThread, __ATOMIC_ACQUIRE);
+}
+
 Thread* EnsureWorker() {
-    if (sThread) return sThread;
+    if (Thread* worker = CurrentWorker()) return worker;
     sCreation.Wait(0x7FFFFFFF);
-    if (!sThread) sThread = new Thread();
+    Thread* worker = CurrentWorker();
+    if (!worker) {
+        worker = new Thread();
+        __atomic_store_n(&sThread, worker, __ATOMIC_RELEASE);
+    }
     sCreation.Release();
-    return sThread;
+    return worker;
 }
 
 Shared::~Shared() {}
 
 bool Shared::IsThread() {
-    return sThread && sThread->IsThread();
+    Thread* worker = CurrentWorker();
+    return worker && worker->IsThread();
 }
 
 const char* Shared::ErrorMessage() {
-    return sThread ? sThread->ErrorMessage() : "Unknown";
+    Thread* worker = CurrentWorker();
+    return worker ? worker->ErrorMessage() : "Unknown";
 }
 
 bool Shared::ThreadTask(void* task) {

@@ -54,6 +54,8 @@ using Threader7 = ThreaderN<F, A1, A2, A3, A4, A5, A6, A7>;
 
 // Makes sure a worker exists; creation is guarded so two first callers build only one.
 TESK_API Thread* EnsureWorker();
+// sThread, read safely from any thread.
+TESK_API Thread* CurrentWorker();
 
 // The dispatcher every marshalled operation calls first:
 //     if (Dispatch(&Premultiply, source, destination)) return;

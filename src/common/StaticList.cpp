@@ -1,6 +1,6 @@
 #include "common/StaticList.h"
 
-#include "common/Thread.h"
+#include "common/Shared.h"
 #include "common/WorkerBackend.h"
 #include "platform/Mutex.h"
 
@@ -68,14 +68,14 @@ TESK_AE::StaticObject<SharedCleaner> sCleaner;
 } // namespace
 
 void SharedCleaner::Finalize() {
-    if (sThread) {
-        if (sThread->IsRunning()) {
+    if (Thread* worker = CurrentWorker()) {
+        if (worker->IsRunning()) {
             static int marker;
-            sThread->Execute(ReleaseAllTask, &marker);
+            worker->Execute(ReleaseAllTask, &marker);
         }
-        sThread->Finalize();
-        delete sThread;
-        sThread = nullptr;
+        worker->Finalize();
+        __atomic_store_n(&sThread, static_cast<Thread*>(nullptr), __ATOMIC_RELEASE);
+        delete worker;
     }
     fFinalized = true;
 }

@@ -61,14 +61,16 @@ bool Thread::Execute(bool (*task)(void*), void* data) {
         return fResult;
     }
     TESK_AE::StLock lock(fLock, kForever);
-    if (!IsRunning()) {
-        fEnding = false;
-        StartThread();
-    }
+    // Everything the worker reads is in place before it can start: a worker that fails to make
+    // its context writes the result fields right away.
     fTask = task;
     fData = data;
     fResult = false;
     fDone.ResetEvent();
+    if (!IsRunning()) {
+        fEnding = false;
+        StartThread();
+    }
     fStart.SetEvent();
     for (;;) {
         if (fDone.WaitForEvent(kPollMilliseconds)) break;
