@@ -1,0 +1,66 @@
+#include "gl/context/State.h"
+
+#include "gl/context/EntryPoints.h"
+#include "gl/state/GetState.h"
+
+namespace OGL_TESK_AE {
+
+Attributes::Attributes(unsigned attribMask, unsigned clientMask)
+    : attribMask(attribMask), clientMask(clientMask), pushed(false) {}
+
+Attributes::~Attributes() {
+    ConditionallyPop();
+}
+
+void Attributes::ConditionallyPush() const {
+    if (pushed) return;
+    glPushAttrib(attribMask);
+    glPushClientAttrib(clientMask);
+    pushed = true;
+}
+
+void Attributes::ConditionallyPop() const {
+    if (!pushed) return;
+    glPopClientAttrib();
+    glPopAttrib();
+    pushed = false;
+}
+
+void Attributes::Apply() const {
+    ConditionallyPop();
+    ConditionallyPush();
+}
+
+void Attributes::Retrieve() {
+    Apply();
+}
+
+State::State() : framebuffer(0), program(0) {}
+
+void State::Retrieve() {
+    textureUnit.Retrieve();
+    textureBinding.Retrieve();
+    textureMatrix.Retrieve();
+    modelMatrix.Retrieve();
+    projectionMatrix.Retrieve();
+    attributes.Retrieve();
+    framebuffer = GetInteger(GL_FRAMEBUFFER_BINDING_EXT);
+    program = GetInteger(GL_CURRENT_PROGRAM);
+}
+
+void State::Apply() const {
+    TESK_GL(glBindFramebufferEXT)(GL_FRAMEBUFFER_EXT, static_cast<GLuint>(framebuffer));
+    TESK_GL(glUseProgram)(static_cast<GLuint>(program));
+    attributes.Apply();
+    projectionMatrix.Apply();
+    modelMatrix.Apply();
+    // The texture matrix and binding belong to the unit that was active when they were saved;
+    // the attribute stacks leave the texture group alone, so a task that switched units must
+    // not make them land on its unit.
+    TextureUnit::Activate(textureUnit.unit);
+    textureMatrix.Apply();
+    textureBinding.Apply();
+    textureUnit.Apply();
+}
+
+} // namespace OGL_TESK_AE

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "common/Export.h"
+#include "gl/state/MatrixState.h"
+#include "gl/state/TextureState.h"
+
+#include <GL/gl.h>
+
+namespace OGL_TESK_AE {
+
+// A scope over OpenGL's attribute stacks: pushing saves the attribute groups of the masks,
+// destruction pops what this object pushed, and nothing when it pushed nothing.
+class TESK_API Attributes {
+public:
+    // All attribute groups but the texture group, and all client groups.
+    explicit Attributes(unsigned attribMask = 0xFFFBFFFF, unsigned clientMask = 0xFFFFFFFF);
+    ~Attributes();
+
+    Attributes(const Attributes&) = default;
+    Attributes& operator=(const Attributes&) = default;
+
+    // Both pop what this object pushed (restoring it) and push again, so the object then holds
+    // exactly one level, whatever it held before.
+    void Apply() const;
+    void Retrieve();
+
+    bool IsPushed() const { return pushed; }
+
+    GLbitfield attribMask;
+    GLbitfield clientMask;
+
+private:
+    void ConditionallyPush() const;
+    void ConditionallyPop() const;
+
+    mutable bool pushed;
+};
+
+// A snapshot of the OpenGL state that the library's work disturbs: the attribute stacks, the
+// three matrices, the active unit's texture binding, the active unit, the framebuffer and the
+// program. Retrieve saves, Apply puts it back (keeping a copy for the destructor to pop).
+class TESK_API State {
+public:
+    State();
+
+    void Retrieve();
+    // Throws Unsupported without framebuffer objects or GLSL programs.
+    void Apply() const;
+
+    Attributes attributes;
+    ModelMatrix modelMatrix;
+    ProjectionMatrix projectionMatrix;
+    TextureMatrix textureMatrix;
+    TextureBinding textureBinding;
+    TextureUnit textureUnit;
+    GLint framebuffer;
+    GLint program;
+};
+
+} // namespace OGL_TESK_AE
