@@ -1,0 +1,346 @@
+#include "GLTest.h"
+
+#include "common/Shared.h"
+#include "gl/context/Defaults.h"
+#include "gl/context/EntryPoints.h"
+#include "gl/context/State.h"
+#include "gl/effects/BlendOp.h"
+#include "gl/state/Clear.h"
+#include "gl/state/Fragment.h"
+#include "gl/state/Light.h"
+#include "gl/state/LightModel.h"
+#include "gl/state/Material.h"
+#include "gl/state/MatrixState.h"
+#include "gl/state/Pixel.h"
+#include "gl/state/TextureState.h"
+
+#include <stdexcept>
+
+namespace {
+
+using namespace OGL_TESK_AE;
+using tesk_test::RunOnWorker;
+
+GLint Integer(GLenum name) {
+    GLint value = 0;
+    glGetIntegerv(name, &value);
+    return value;
+}
+
+float Float(GLenum name) {
+    GLfloat value = 0;
+    glGetFloatv(name, &value);
+    return value;
+}
+
+// A small RGBA8 framebuffer object to draw into, bound while it lives.
+class TargetFBO {
+public:
+    explicit TargetFBO(int size) {
+        TESK_GL(glGenRenderbuffersEXT)(1, &fColor);
+        TESK_GL(glBindRenderbufferEXT)(GL_RENDERBUFFER_EXT, fColor);
+        TESK_GL(glRenderbufferStorageEXT)(GL_RENDERBUFFER_EXT, GL_RGBA8, size, size);
+        TESK_GL(glGenFramebuffersEXT)(1, &fFramebuffer);
+        TESK_GL(glBindFramebufferEXT)(GL_FRAMEBUFFER_EXT, fFramebuffer);
+        TESK_GL(glFramebufferRenderbufferEXT)(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT,
+                                              GL_RENDERBUFFER_EXT, fColor);
+        glViewport(0, 0, size, size);
+    }
+    ~TargetFBO() {
+        TESK_GL(glBindFramebufferEXT)(GL_FRAMEBUFFER_EXT, 0);
+        TESK_GL(glDeleteFramebuffersEXT)(1, &fFramebuffer);
+        TESK_GL(glDeleteRenderbuffersEXT)(1, &fColor);
+    }
+    bool IsComplete() const {
+        return TESK_GL(glCheckFramebufferStatusEXT)(GL_FRAMEBUFFER_EXT) ==
+               GL_FRAMEBUFFER_COMPLETE_EXT;
+    }
+    static void ReadPixel(int x, int y, float* rgba) {
+        glReadPixels(x, y, 1, 1, GL_RGBA, GL_FLOAT, rgba);
+    }
+
+private:
+    GLuint fColor = 0;
+    GLuint fFramebuffer = 0;
+};
+
+TEST(Attributes, PopOnlyWhatWasPushedAndHoldOneLevel) {
+    RunOnWorker([] {
+        const GLint depth = Integer(GL_ATTRIB_STACK_DEPTH);
+        const GLint clientDepth = Integer(GL_CLIENT_ATTRIB_STACK_DEPTH);
+        { Attributes unused; }
+        EXPECT_EQ(Integer(GL_ATTRIB_STACK_DEPTH), depth);
+        EXPECT_EQ(Integer(GL_CLIENT_ATTRIB_STACK_DEPTH), clientDepth);
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)) << "a pop without a push underflows";
+        {
+            Attributes attributes;
+            attributes.Apply();
+            attributes.Apply();
+            EXPECT_EQ(Integer(GL_ATTRIB_STACK_DEPTH), depth + 1);
+            EXPECT_EQ(Integer(GL_CLIENT_ATTRIB_STACK_DEPTH), clientDepth + 1);
+            // The second Apply popped the first level, so what it saved is what it restores.
+            glEnable(GL_SCISSOR_TEST);
+        }
+        EXPECT_EQ(Integer(GL_ATTRIB_STACK_DEPTH), depth);
+        EXPECT_EQ(Integer(GL_CLIENT_ATTRIB_STACK_DEPTH), clientDepth);
+        EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));
+    });
+}
+
+TEST(SetDefault, PutsTheContextIntoTheLibraryDefaults) {
+    RunOnWorker([] {
+        // Disturb what SetDefault is meant to reset, on more than one unit.
+        glEnableClientState(GL_VERTEX_ARRAY);
+        glEnableClientState(GL_NORMAL_ARRAY);
+        glEnableClientState(GL_COLOR_ARRAY);
+        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        glBlendFunc(GL_ONE, GL_ONE);
+        glDisable(GL_BLEND);
+        TESK_GL(glBlendEquation)(GL_MAX);
+        glEnable(GL_ALPHA_TEST);
+        glEnable(GL_CULL_FACE);
+        glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+        glEnable(GL_DITHER);
+        glDisable(GL_NORMALIZE);
+        glFrontFace(GL_CW);
+        for (GLenum unit : {GL_TEXTURE0, GL_TEXTURE2}) {
+            TextureUnit::Activate(unit);
+            glEnable(GL_TEXTURE_2D);
+            glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+            glMatrixMode(GL_TEXTURE);
+            glScalef(2, 2, 2);
+        }
+        glMatrixMode(GL_PROJECTION);
+        glScalef(3, 3, 3);
+        glMatrixMode(GL_TEXTURE);
+
+        SetDefault();
+
+        EXPECT_EQ(Integer(GL_ACTIVE_TEXTURE), GL_TEXTURE0);
+        EXPECT_EQ(Integer(GL_CLIENT_ACTIVE_TEXTURE), GL_TEXTURE0);
+        for (GLenum array :
+             {GL_VERTEX_ARRAY, GL_NORMAL_ARRAY, GL_COLOR_ARRAY, GL_TEXTURE_COORD_ARRAY})
+            EXPECT_FALSE(glIsEnabled(array)) << array;
+        EXPECT_TRUE(glIsEnabled(GL_BLEND));
+        EXPECT_EQ(Integer(GL_BLEND_SRC_RGB), GL_SRC_ALPHA);
+        EXPECT_EQ(Integer(GL_BLEND_DST_RGB), GL_ONE_MINUS_SRC_ALPHA);
+        EXPECT_EQ(Integer(GL_BLEND_SRC_ALPHA), GL_SRC_ALPHA);
+        EXPECT_EQ(Integer(GL_BLEND_DST_ALPHA), GL_ONE_MINUS_SRC_ALPHA);
+        EXPECT_EQ(Integer(GL_BLEND_EQUATION_RGB), GL_FUNC_ADD);
+        EXPECT_EQ(Integer(GL_BLEND_EQUATION_ALPHA), GL_FUNC_ADD);
+        GLfloat blendColor[4];
+        glGetFloatv(GL_BLEND_COLOR, blendColor);
+        for (float c : blendColor) EXPECT_EQ(c, 1.0f);
+        EXPECT_FALSE(glIsEnabled(GL_ALPHA_TEST));
+        EXPECT_EQ(Integer(GL_ALPHA_TEST_FUNC), GL_ALWAYS);
+        EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
+        GLint mask[4];
+        glGetIntegerv(GL_COLOR_WRITEMASK, mask);
+        for (GLint m : mask) EXPECT_EQ(m, 1);
+        EXPECT_FALSE(glIsEnabled(GL_DITHER));
+        EXPECT_TRUE(glIsEnabled(GL_NORMALIZE));
+        EXPECT_EQ(Integer(GL_FRONT_FACE), GL_CCW);
+        EXPECT_EQ(Integer(GL_MATRIX_MODE), GL_MODELVIEW);
+        EXPECT_EQ(Integer(GL_LIGHT_MODEL_COLOR_CONTROL), GL_SEPARATE_SPECULAR_COLOR);
+        EXPECT_EQ(Integer(GL_LIGHT_MODEL_TWO_SIDE), GL_TRUE);
+        GLfloat diffuse[4];
+        glGetMaterialfv(GL_BACK, GL_DIFFUSE, diffuse);
+        EXPECT_FLOAT_EQ(diffuse[0], 0.8f);
+        GLfloat m[16];
+        glGetFloatv(GL_PROJECTION_MATRIX, m);
+        EXPECT_EQ(m[0], 1.0f);
+        for (GLenum unit : {GL_TEXTURE0, GL_TEXTURE2}) {
+            TextureUnit::Activate(unit);
+            EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D)) << unit;
+            EXPECT_EQ(Integer(GL_TEXTURE_ENV_MODE), GL_MODULATE);
+            glGetFloatv(GL_TEXTURE_MATRIX, m);
+            EXPECT_EQ(m[0], 1.0f) << unit;
+        }
+        TextureUnit::Activate(GL_TEXTURE0);
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    });
+}
+
+TEST(ClearBuffers, ClearOneBufferAndKeepTheClearValues) {
+    RunOnWorker([] {
+        TargetFBO target(4);
+        ASSERT_TRUE(target.IsComplete());
+        glClearColor(0.1f, 0.2f, 0.3f, 0.4f);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+
+        ClearColorBuffer(Color(0.2f, 0.4f, 0.6f, 0.8f));
+        float pixel[4];
+        TargetFBO::ReadPixel(1, 2, pixel);
+        const float expected[4] = {51 / 255.0f, 102 / 255.0f, 153 / 255.0f, 204 / 255.0f};
+        for (int i = 0; i < 4; ++i) EXPECT_NEAR(pixel[i], expected[i], 1e-6f) << i;
+
+        ClearAlphaBuffer(0.5f);
+        TargetFBO::ReadPixel(3, 0, pixel);
+        for (int i = 0; i < 3; ++i) EXPECT_NEAR(pixel[i], expected[i], 1e-6f) << i;
+        EXPECT_NEAR(pixel[3], 0.5f, 0.5f / 255.0f + 1e-6f);
+
+        GLfloat clear[4];
+        glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+        EXPECT_FLOAT_EQ(clear[0], 0.1f);
+        EXPECT_FLOAT_EQ(clear[3], 0.4f);
+        GLint mask[4];
+        glGetIntegerv(GL_COLOR_WRITEMASK, mask);
+        for (GLint m : mask) EXPECT_EQ(m, 1);
+
+        glClearDepth(0.25);
+        ClearDepthBuffer(0.75f);
+        EXPECT_FLOAT_EQ(Float(GL_DEPTH_CLEAR_VALUE), 0.25f);
+    });
+}
+
+TEST(PixelTransferValues, ComposeOntoTheCurrentMapping) {
+    RunOnWorker([] {
+        glPixelTransferf(GL_RED_SCALE, 2.0f);
+        glPixelTransferf(GL_RED_BIAS, 0.5f);
+        glPixelTransferf(GL_ALPHA_SCALE, 0.5f);
+        // x -> 3 * (2x + 0.5) + 0.25 = 6x + 1.75
+        const PixelTransfer composed(3.0f, 0.25f, 1.0f, 0.0f, 1.0f, 0.0f, 4.0f, 0.125f);
+        EXPECT_FLOAT_EQ(composed.redScale, 6.0f);
+        EXPECT_FLOAT_EQ(composed.redBias, 1.75f);
+        EXPECT_FLOAT_EQ(composed.greenScale, 1.0f);
+        EXPECT_FLOAT_EQ(composed.alphaScale, 2.0f);
+        EXPECT_FLOAT_EQ(composed.alphaBias, 0.125f);
+
+        const ColorSpace shorts(GL_UNSIGNED_SHORT, 32768);
+        EXPECT_FLOAT_EQ(shorts.redScale, 2.0f * 32768.0f / 65535.0f);
+        EXPECT_FLOAT_EQ(shorts.greenScale, 32768.0f / 65535.0f);
+        EXPECT_FLOAT_EQ(shorts.alphaScale, 0.5f * 32768.0f / 65535.0f);
+        const ColorSpace bytes(GL_UNSIGNED_BYTE, 200);
+        EXPECT_FLOAT_EQ(bytes.blueScale, 200.0f / 255.0f);
+        const ColorSpace floats(GL_FLOAT, 7);
+        EXPECT_EQ(floats.redScale, 2.0f);
+        EXPECT_EQ(floats.alphaScale, 0.5f);
+
+        EXPECT_FLOAT_EQ(Opacity(0.5f).alphaScale, 0.25f);
+    });
+}
+
+TEST(TextureState, BindingsOfDeletedTexturesComeBackAsZero) {
+    RunOnWorker([] {
+        GLuint names[2];
+        glGenTextures(2, names);
+        glBindTexture(GL_TEXTURE_2D, names[0]);
+        glBindTexture(GL_TEXTURE_RECTANGLE_ARB, names[1]);
+        TextureBinding saved;
+        saved.Retrieve();
+        EXPECT_EQ(saved.binding2D, names[0]);
+        glDeleteTextures(1, &names[0]);
+        saved.Apply();
+        EXPECT_EQ(Integer(GL_TEXTURE_BINDING_2D), 0);
+        EXPECT_EQ(Integer(GL_TEXTURE_BINDING_RECTANGLE_ARB), GLint(names[1]));
+        glDeleteTextures(1, &names[1]);
+
+        EXPECT_GE(TextureUnit::MaxUnits(), 2);
+        EXPECT_EQ(int(TextureUnit(3)), 3);
+        EXPECT_EQ(TextureUnit(GL_TEXTURE2).unit, GLenum(GL_TEXTURE2));
+        {
+            Push<TextureUnit> unit(TextureUnit(1));
+            EXPECT_EQ(Integer(GL_ACTIVE_TEXTURE), GL_TEXTURE1);
+            EXPECT_EQ(Integer(GL_CLIENT_ACTIVE_TEXTURE), GL_TEXTURE1);
+        }
+        EXPECT_EQ(Integer(GL_ACTIVE_TEXTURE), GL_TEXTURE0);
+        EXPECT_EQ(Integer(GL_CLIENT_ACTIVE_TEXTURE), GL_TEXTURE0);
+
+        glMatrixMode(GL_PROJECTION);
+        ColorMatrix().Apply();
+        while (glGetError() != GL_NO_ERROR) {
+        } // contexts without the imaging subset reject the colour matrix
+        EXPECT_EQ(Integer(GL_MATRIX_MODE), GL_MODELVIEW);
+    });
+}
+
+TEST(Lighting, LightsAndMaterialsReachOpenGL) {
+    RunOnWorker([] {
+        glDisable(GL_LIGHTING);
+        glDisable(GL_LIGHT3);
+        const GLfloat diffuseBefore[4] = {0.5f, 0.5f, 0.5f, 0.5f};
+        glLightfv(GL_LIGHT3, GL_DIFFUSE, diffuseBefore);
+        AmbientLight<3>(Color::Red).Apply();
+        EXPECT_TRUE(glIsEnabled(GL_LIGHT3));
+        EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
+        GLfloat v[4];
+        glGetLightfv(GL_LIGHT3, GL_AMBIENT, v);
+        EXPECT_EQ(v[0], 1.0f);
+        EXPECT_EQ(v[1], 0.0f);
+        glGetLightfv(GL_LIGHT3, GL_DIFFUSE, v);
+        EXPECT_EQ(v[0], 0.5f) << "only the ambient term is set";
+
+        SpotLight<0>().Apply();
+        glGetLightfv(GL_LIGHT0, GL_SPOT_CUTOFF, v);
+        EXPECT_EQ(v[0], 180.0f);
+        glGetLightfv(GL_LIGHT0, GL_POSITION, v);
+        EXPECT_EQ(v[2], 0.0f);
+        EXPECT_EQ(v[3], 1.0f);
+
+        ParamLight custom(2);
+        custom.enabled = true;
+        custom.cutoff = 30.0f;
+        custom.exponent = 5.0f;
+        custom.ambientOn = false;
+        custom.ApplyCustom();
+        EXPECT_EQ(custom.cutoff, 180.0f);
+        EXPECT_EQ(custom.exponent, 0.0f);
+        glGetLightfv(GL_LIGHT2, GL_SPOT_CUTOFF, v);
+        EXPECT_EQ(v[0], 180.0f);
+        glGetLightfv(GL_LIGHT2, GL_AMBIENT, v);
+        EXPECT_EQ(v[3], 0.0f);
+        ParamLight::DisableLights();
+        for (int i = 0; i < Integer(GL_MAX_LIGHTS); ++i) EXPECT_FALSE(glIsEnabled(GL_LIGHT0 + i));
+
+        Material material(Color::Red, Color::Green, Color::Blue, Color::Yellow, 32.0f);
+        material.back.ambient = Color(0.25f, 0.5f, 0.75f, 1.0f);
+        material.back.colorIndexes[0] = 1.0f;
+        material.back.colorIndexes[1] = 2.0f;
+        material.back.colorIndexes[2] = 3.0f;
+        material.Apply();
+        Material read(Color::Black, Color::Black, Color::Black, Color::Black, 0.0f);
+        read.Retrieve();
+        EXPECT_EQ(read.front.ambient, Color::Red);
+        EXPECT_EQ(read.front.emission, Color::Yellow);
+        EXPECT_EQ(read.front.shininess, 32.0f);
+        EXPECT_EQ(read.back.ambient, Color(0.25f, 0.5f, 0.75f, 1.0f));
+        EXPECT_EQ(read.back.specular, Color::Blue);
+        EXPECT_EQ(read.back.colorIndexes[0], 1.0f);
+        EXPECT_EQ(read.back.colorIndexes[2], 3.0f);
+    });
+}
+
+// A quad facing a directional light, drawn with the default material and light model, comes
+// out as the fixed-function lighting sum computed here by hand:
+// model ambient * material ambient + light ambient * material ambient
+// + (N . L = 1) * light diffuse * material diffuse; no specular (material specular 0).
+TEST(Lighting, LitQuadMatchesTheLightingEquation) {
+    RunOnWorker([] {
+        TargetFBO target(4);
+        ASSERT_TRUE(target.IsComplete());
+        SetDefault();
+        glClear(GL_COLOR_BUFFER_BIT);
+        glDisable(GL_BLEND);
+        ParamLight::DisableLights();
+        // A directional light along +z, set under the identity model-view of SetDefault.
+        const GLfloat direction[4] = {0.0f, 0.0f, 1.0f, 0.0f};
+        glLightfv(GL_LIGHT0, GL_POSITION, direction);
+        AmbientLight<0>(Color(0.1f, 0.2f, 0.3f, 1.0f)).Apply();
+        DiffuseLight<0>(Color(0.5f, 0.25f, 1.0f, 1.0f)).Apply();
+        glBegin(GL_QUADS);
+        glNormal3f(0, 0, 1);
+        glVertex2f(-1, -1);
+        glVertex2f(1, -1);
+        glVertex2f(1, 1);
+        glVertex2f(-1, 1);
+        glEnd();
+        float pixel[4];
+        TargetFBO::ReadPixel(2, 2, pixel);
+        const float expected[4] = {0.2f * 0.2f + 0.1f * 0.2f + 0.5f * 0.8f,
+                                   0.2f * 0.2f + 0.2f * 0.2f + 0.25f * 0.8f,
+                                   0.2f * 0.2f + 0.3f * 0.2f + 1.0f * 0.8f, 1.0f};
+        for (int i = 0; i < 4; ++i) EXPECT_NEAR(pixel[i], expected[i], 1.5f / 255.0f) << i;
+    });
+}
+
+} // namespace
