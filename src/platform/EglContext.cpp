@@ -225,17 +225,18 @@ void EglContext::DestroyContext() {
 }
 
 void EglContext::CloseDisplay() {
-    if (sDisplay == EGL_NO_DISPLAY) return;
-    if (sSurface != EGL_NO_SURFACE) {
-        eglDestroySurface(sDisplay, sSurface);
-        sSurface = EGL_NO_SURFACE;
+    if (sDisplay != EGL_NO_DISPLAY) {
+        if (sSurface != EGL_NO_SURFACE) {
+            eglDestroySurface(sDisplay, sSurface);
+            sSurface = EGL_NO_SURFACE;
+        }
+        eglTerminate(sDisplay);
+        sDisplay = EGL_NO_DISPLAY;
+        sConfig = nullptr;
+        sPath = DisplayPath::None;
     }
-    eglTerminate(sDisplay);
-    // The thread that used the display may end soon; free what EGL keeps for it.
+    // The worker ends right after; free what EGL keeps for its thread, also after a failure.
     eglReleaseThread();
-    sDisplay = EGL_NO_DISPLAY;
-    sConfig = nullptr;
-    sPath = DisplayPath::None;
 }
 
 bool EglContext::HasCurrentContext() {

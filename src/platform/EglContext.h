@@ -41,7 +41,7 @@ public:
 
     // Releases the context (first making it not current on the calling thread).
     static void DestroyContext();
-    // Destroys the pbuffer and terminates the display.
+    // Destroys the pbuffer, terminates the display and frees the calling thread's EGL state.
     static void CloseDisplay();
 
     // Whether the calling thread has any current draw surface and context.
