@@ -1,22 +1,31 @@
 #include "common/WorkerBackend.h"
 
+#include "gl/context/RootContext.h"
+
 namespace OGL_TESK_AE {
 
-namespace {
-
-// Until the offscreen context lands, the worker runs tasks without a graphics context.
-class ContextlessBackend final : public WorkerBackend {
+// The worker's OpenGL side: the root context lives exactly as long as the worker thread.
+class OpenGLWorkerBackend final : public WorkerBackend {
 public:
-    bool Start() override { return true; }
-    void Stop() override {}
-    bool Run(bool (*task)(void*), void* data) override { return task(data); }
-    void ReleaseAll() override {}
+    // Makes the context (loading the entry points the first time) and makes it current.
+    bool Start() override { return RootContext::Select(); }
+
+    void Stop() override { RootContext::Finalize(); }
+
+    bool Run(bool (*task)(void*), void* data) override {
+        // TODO(state): save the OpenGL state before the task and restore it after, also when
+        // the task throws.
+        return task(data);
+    }
+
+    void ReleaseAll() override {
+        // TODO(texture): Resource::FinalizeAll(); deletes every OpenGL object while the context
+        // is still current.
+    }
 };
 
-} // namespace
-
 WorkerBackend& DefaultWorkerBackend() {
-    static ContextlessBackend backend;
+    static OpenGLWorkerBackend backend;
     return backend;
 }
 

@@ -1,0 +1,181 @@
+#include "GLTest.h"
+
+#include "gl/context/EntryPoints.h"
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+
+namespace {
+
+using namespace OGL_TESK_AE;
+using tesk_test::RunOnWorker;
+
+TEST(EntryPoints, TableHoldsTheNamesInLoadingOrder) {
+    ASSERT_EQ(EntryPoints::eCount, 344);
+    std::set<std::string> names;
+    std::map<EntryRequirement, int> counts;
+    for (int i = 0; i < EntryPoints::eCount; ++i) {
+        const char* name = EntryPoints::Name(i);
+        ASSERT_NE(name, nullptr) << i;
+        EXPECT_TRUE(std::strncmp(name, "gl", 2) == 0 || std::strncmp(name, "wgl", 3) == 0) << name;
+        EXPECT_TRUE(names.insert(name).second) << "twice: " << name;
+        ++counts[EntryPoints::Requirement(i)];
+    }
+    EXPECT_EQ(EntryPoints::Name(-1), nullptr);
+    EXPECT_EQ(EntryPoints::Name(EntryPoints::eCount), nullptr);
+
+    // The boundaries of the groups, as the table is loaded.
+    struct Boundary {
+        int index;
+        const char* name;
+    };
+    const int firstFbo = EntryPoints::e_glIsRenderbufferEXT;
+    const Boundary boundaries[] = {
+        {0, "glBlendColor"},
+        {firstFbo - 1, "glUniformMatrix4x3fv"},
+        {firstFbo, "glIsRenderbufferEXT"},
+        {firstFbo + 16, "glGenerateMipmapEXT"},
+        {firstFbo + 17, "glVertexAttrib1dARB"},
+        {firstFbo + 17 + 61, "glIsProgramARB"},
+        {EntryPoints::eCount - 18, "glDebugMessageControlARB"},
+        {EntryPoints::eCount - 14, "glDebugMessageEnableAMD"},
+        {EntryPoints::eCount - 10, "wglCreatePbufferARB"},
+        {EntryPoints::eCount - 1, "wglReleaseTexImageARB"},
+    };
+    for (const Boundary& b : boundaries) EXPECT_STREQ(EntryPoints::Name(b.index), b.name);
+
+    // Sizes of the extensions' function sets, from their own documents.
+    EXPECT_EQ(counts[EntryRequirement::FramebufferObject], 17);
+    EXPECT_EQ(counts[EntryRequirement::ArbProgram], 62);
+    EXPECT_EQ(counts[EntryRequirement::ArbDebugOutput], 4);
+    EXPECT_EQ(counts[EntryRequirement::AmdDebugOutput], 4);
+    EXPECT_EQ(counts[EntryRequirement::Wgl], 10);
+    EXPECT_EQ(counts[EntryRequirement::Version21], 6); // the non-square matrix uniforms
+    EXPECT_EQ(counts[EntryRequirement::Version12], 4);
+    // The imaging subset less glBlendColor and glBlendEquation, which count as 1.4 core.
+    EXPECT_EQ(counts[EntryRequirement::Imaging], 32);
+    EXPECT_EQ(counts[EntryRequirement::Version13], 46);
+    EXPECT_EQ(counts[EntryRequirement::Version14], 47);
+    EXPECT_EQ(counts[EntryRequirement::Version15], 19);
+    EXPECT_EQ(counts[EntryRequirement::Version20], 93);
+}
+
+// What this context offers, read without the library's help.
+struct ContextOffer {
+    int version = 0;
+    std::set<std::string> extensions;
+
+    ContextOffer() {
+        int major = 0, minor = 0;
+        const char* text = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+        if (text && std::sscanf(text, "%d.%d", &major, &minor) == 2) version = major * 100 + minor;
+        std::istringstream words(reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS)));
+        for (std::string word; words >> word;) extensions.insert(word);
+    }
+    bool Has(const char* name) const { return extensions.count(name) != 0; }
+};
+
+TEST(EntryPoints, SlotsAreFilledExactlyWhereTheContextOffersTheFunction) {
+    RunOnWorker([] {
+        ASSERT_TRUE(EntryPoints::IsLoaded());
+        const ContextOffer offer;
+        const bool vertexProgram = offer.Has("GL_ARB_vertex_program");
+        const bool anyProgram = vertexProgram || offer.Has("GL_ARB_fragment_program");
+        const std::pair<int, EntryRequirement> versions[] = {
+            {102, EntryRequirement::Version12}, {103, EntryRequirement::Version13},
+            {104, EntryRequirement::Version14}, {105, EntryRequirement::Version15},
+            {200, EntryRequirement::Version20}, {201, EntryRequirement::Version21}};
+        for (int i = 0; i < EntryPoints::eCount; ++i) {
+            const std::string name = EntryPoints::Name(i);
+            bool offered = false;
+            switch (EntryPoints::Requirement(i)) {
+            case EntryRequirement::Imaging:
+                offered = offer.Has("GL_ARB_imaging");
+                break;
+            case EntryRequirement::FramebufferObject:
+                offered = offer.Has("GL_EXT_framebuffer_object");
+                break;
+            case EntryRequirement::ArbProgram:
+                offered = name.compare(0, 14, "glVertexAttrib") == 0 ||
+                                  name.find("VertexAttribArray") != std::string::npos ||
+                                  name.compare(0, 17, "glGetVertexAttrib") == 0
+                              ? vertexProgram
+                              : anyProgram;
+                break;
+            case EntryRequirement::ArbDebugOutput:
+                offered = offer.Has("GL_ARB_debug_output");
+                break;
+            case EntryRequirement::AmdDebugOutput:
+                offered = offer.Has("GL_AMD_debug_output");
+                break;
+            case EntryRequirement::Wgl:
+                offered = false;
+                break;
+            default:
+                for (const auto& v : versions)
+                    if (v.second == EntryPoints::Requirement(i)) offered = offer.version >= v.first;
+            }
+            if (offered)
+                EXPECT_NE(EntryPoints::Slot(i), nullptr) << name;
+            else
+                EXPECT_EQ(EntryPoints::Slot(i), nullptr) << name;
+        }
+
+        // What this project's contexts (Mesa's llvmpipe, NVIDIA) are known to offer.
+        ASSERT_GE(offer.version, 201);
+        EXPECT_TRUE(vertexProgram);
+        EXPECT_TRUE(offer.Has("GL_EXT_framebuffer_object"));
+        const EntryPoints::Index filled[] = {
+            EntryPoints::e_glBlendColor,         EntryPoints::e_glUseProgram,
+            EntryPoints::e_glUniformMatrix4x3fv, EntryPoints::e_glBindFramebufferEXT,
+            EntryPoints::e_glVertexAttrib1dARB,  EntryPoints::e_glIsProgramARB};
+        for (EntryPoints::Index i : filled) EXPECT_NE(EntryPoints::Slot(i), nullptr) << i;
+        for (int i = EntryPoints::e_wglCreatePbufferARB; i < EntryPoints::eCount; ++i)
+            EXPECT_EQ(EntryPoints::Slot(i), nullptr) << EntryPoints::Name(i);
+    });
+}
+
+TEST(EntryPoints, LlvmpipeHasNoAmdDebugOutput) {
+    RunOnWorker([] {
+        const std::string renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+        if (renderer.find("llvmpipe") == std::string::npos)
+            GTEST_SKIP() << "only llvmpipe is known to lack GL_AMD_debug_output: " << renderer;
+        for (int i = EntryPoints::e_glDebugMessageEnableAMD;
+             i <= EntryPoints::e_glGetDebugMessageLogAMD; ++i)
+            EXPECT_EQ(EntryPoints::Slot(i), nullptr) << EntryPoints::Name(i);
+    });
+}
+
+TEST(EntryPoints, CallsGoThroughTheTable) {
+    RunOnWorker([] {
+        // An empty slot throws before anything is called.
+        try {
+            EntryPoints::Get<void (*)()>(EntryPoints::e_wglCreatePbufferARB);
+            ADD_FAILURE() << "no exception for an empty slot";
+        } catch (const Unsupported& e) {
+            EXPECT_STREQ(e.what(), Unsupported().what());
+        }
+
+        // A filled slot reaches the driver.
+        GLuint framebuffer = 0;
+        TESK_GL(glGenFramebuffersEXT)(1, &framebuffer);
+        ASSERT_NE(framebuffer, 0u);
+        TESK_GL(glBindFramebufferEXT)(GL_FRAMEBUFFER_EXT, framebuffer);
+        EXPECT_TRUE(TESK_GL(glIsFramebufferEXT)(framebuffer));
+        EXPECT_EQ(TESK_GL(glCheckFramebufferStatusEXT)(GL_FRAMEBUFFER_EXT),
+                  static_cast<GLenum>(GL_FRAMEBUFFER_INCOMPLETE_MISSING_ATTACHMENT_EXT));
+        GLint bound = 0;
+        glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &bound);
+        EXPECT_EQ(static_cast<GLuint>(bound), framebuffer);
+        TESK_GL(glBindFramebufferEXT)(GL_FRAMEBUFFER_EXT, 0);
+        TESK_GL(glDeleteFramebuffersEXT)(1, &framebuffer);
+        EXPECT_FALSE(TESK_GL(glIsFramebufferEXT)(framebuffer));
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    });
+}
+
+} // namespace

@@ -1,0 +1,213 @@
+#include "GLTest.h"
+
+#include "common/StaticList.h"
+#include "common/Thread.h"
+#include "gl/context/EntryPoints.h"
+#include "gl/context/RootContext.h"
+#include "platform/EglContext.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace OGL_TESK_AE {
+
+struct RootContextTestAccess {
+    static bool Initialize() { return RootContext::Initialize(); }
+};
+
+} // namespace OGL_TESK_AE
+
+namespace {
+
+using namespace OGL_TESK_AE;
+using tesk_test::RunOnWorker;
+
+const char* GLString(GLenum name) {
+    const char* text = reinterpret_cast<const char*>(glGetString(name));
+    return text ? text : "";
+}
+
+void Touch(bool* flag) {
+    *flag = true;
+}
+
+// Gives back the run's use of the library, which stops the worker and deletes it, and takes
+// it again; the next call starts a fresh worker that makes a fresh context.
+void ReleaseLibrary() {
+    ASSERT_EQ(TESK_AE::StaticList::UseCount(), 1);
+    TESK_AE::StaticList::Decrement();
+    EXPECT_EQ(sThread, nullptr);
+    TESK_AE::StaticList::Increment();
+}
+
+class FailingContext {
+public:
+    explicit FailingContext(const char* value) { setenv("TESK_AE_FAIL_CONTEXT", value, 1); }
+    ~FailingContext() { unsetenv("TESK_AE_FAIL_CONTEXT"); }
+};
+
+TEST(RootContext, ComesUpOnTheWorkerAsACompatibilityContext) {
+    EXPECT_FALSE(RootContext::HasContext()) << "the test thread must not own the context";
+    RunOnWorker([] {
+        ASSERT_TRUE(RootContext::HasContext());
+        std::printf("GL_VERSION  %s\nGL_RENDERER %s\nEGL display %s\n", GLString(GL_VERSION),
+                    GLString(GL_RENDERER),
+                    TESK_AE::platform::EglContext::PathName(TESK_AE::platform::EglContext::Path()));
+
+        int major = 0, minor = 0;
+        ASSERT_EQ(std::sscanf(GLString(GL_VERSION), "%d.%d", &major, &minor), 2);
+        ASSERT_GE(major * 100 + minor, 201);
+        if (major * 100 + minor >= 302) {
+            GLint profile = 0;
+            glGetIntegerv(GL_CONTEXT_PROFILE_MASK, &profile);
+            EXPECT_TRUE(profile & GL_CONTEXT_COMPATIBILITY_PROFILE_BIT);
+            EXPECT_FALSE(profile & GL_CONTEXT_CORE_PROFILE_BIT);
+        }
+
+        // The hidden surface: 16 x 16 with 8-bit RGBA and a depth buffer.
+        GLint viewport[4] = {};
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        EXPECT_EQ(viewport[2], 16);
+        EXPECT_EQ(viewport[3], 16);
+        const GLenum channels[] = {GL_RED_BITS, GL_GREEN_BITS, GL_BLUE_BITS, GL_ALPHA_BITS};
+        for (GLenum channel : channels) {
+            GLint bits = 0;
+            glGetIntegerv(channel, &bits);
+            EXPECT_EQ(bits, 8) << "channel 0x" << std::hex << channel;
+        }
+        GLint depth = 0;
+        glGetIntegerv(GL_DEPTH_BITS, &depth);
+        EXPECT_TRUE(depth == 24 || depth == 32) << depth;
+        EXPECT_EQ(TESK_GL(glCheckFramebufferStatusEXT)(GL_FRAMEBUFFER_EXT),
+                  static_cast<GLenum>(GL_FRAMEBUFFER_COMPLETE_EXT));
+
+        // Immediate mode and the attribute stacks, which a core context would refuse.
+        GLfloat before[4] = {}, after[4] = {};
+        glGetFloatv(GL_COLOR_CLEAR_VALUE, before);
+        glPushAttrib(GL_ALL_ATTRIB_BITS);
+        glClearColor(0.25f, 0.5f, 0.75f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glDisable(GL_DEPTH_TEST);
+        glMatrixMode(GL_PROJECTION);
+        glPushMatrix();
+        glLoadIdentity();
+        glMatrixMode(GL_MODELVIEW);
+        glPushMatrix();
+        glLoadIdentity();
+        glColor4ub(200, 100, 50, 255);
+        glBegin(GL_QUADS); // covers the left half of the surface
+        glVertex2f(-1, -1);
+        glVertex2f(0, -1);
+        glVertex2f(0, 1);
+        glVertex2f(-1, 1);
+        glEnd();
+        glPopMatrix();
+        glMatrixMode(GL_PROJECTION);
+        glPopMatrix();
+        glMatrixMode(GL_MODELVIEW);
+        unsigned char left[4] = {}, right[4] = {};
+        glReadPixels(3, 8, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, left);
+        glReadPixels(12, 8, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, right);
+        glPopAttrib();
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+        const int drawn[4] = {200, 100, 50, 255};
+        const int cleared[4] = {64, 128, 191, 255}; // 0.25, 0.5, 0.75, 1 of 255, rounded
+        for (int c = 0; c < 4; ++c) {
+            EXPECT_EQ(left[c], drawn[c]) << "channel " << c;
+            EXPECT_NEAR(right[c], cleared[c], 1) << "channel " << c;
+        }
+        glGetFloatv(GL_COLOR_CLEAR_VALUE, after);
+        for (int c = 0; c < 4; ++c)
+            EXPECT_EQ(after[c], before[c]) << "glPopAttrib must restore the clear colour";
+    });
+}
+
+TEST(RootContext, SecondInitializeKeepsTheContext) {
+    RunOnWorker([] {
+        GLuint texture = 0;
+        glGenTextures(1, &texture);
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        ASSERT_TRUE(glIsTexture(texture));
+
+        EXPECT_TRUE(RootContextTestAccess::Initialize());
+        EXPECT_TRUE(TESK_AE::platform::EglContext::IsCurrent());
+        // A new context would not know the texture.
+        EXPECT_TRUE(glIsTexture(texture));
+        EXPECT_TRUE(RootContext::Select());
+        EXPECT_TRUE(glIsTexture(texture));
+        glDeleteTextures(1, &texture);
+    });
+}
+
+TEST(RootContext, SelectMakesTheRootContextCurrentAgain) {
+    RunOnWorker([] {
+        GLuint texture = 0;
+        glGenTextures(1, &texture);
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glBindTexture(GL_TEXTURE_2D, 0);
+
+        TESK_AE::platform::EglContext::ReleaseCurrent();
+        EXPECT_FALSE(RootContext::HasContext());
+        EXPECT_EQ(glGetString(GL_VERSION), nullptr);
+
+        EXPECT_TRUE(RootContext::Select());
+        EXPECT_TRUE(RootContext::HasContext());
+        EXPECT_TRUE(glIsTexture(texture)) << "Select must bring back the same context";
+        glDeleteTextures(1, &texture);
+    });
+}
+
+TEST(RootContext, FailureIsReportedAndTheNextCallTriesAgain) {
+    ReleaseLibrary();
+    {
+        FailingContext failing("1");
+        bool ran = false;
+        EXPECT_TRUE(Dispatch(&Touch, &ran)) << "the call must be handed to the worker";
+        EXPECT_FALSE(ran);
+        EXPECT_STREQ(Shared::ErrorMessage(), "OpenGL context failure.");
+        ASSERT_NE(sThread, nullptr);
+        EXPECT_FALSE(sThread->IsRunning()) << "a worker without a context ends";
+        EXPECT_FALSE(EnsureWorker()->Execute([](void*) { return true; }, &ran));
+        EXPECT_STREQ(Shared::ErrorMessage(), "OpenGL context failure.");
+    }
+    // The variable is read at each attempt: without it the next call gets a context.
+    bool ran = false;
+    Dispatch(&Touch, &ran);
+    EXPECT_TRUE(ran);
+    EXPECT_STREQ(Shared::ErrorMessage(), "Unknown error.");
+    RunOnWorker([] { EXPECT_TRUE(RootContext::HasContext()); });
+
+    // "0" and "" mean the variable is off.
+    for (const char* off : {"0", ""}) {
+        ReleaseLibrary();
+        FailingContext notFailing(off);
+        ran = false;
+        Dispatch(&Touch, &ran);
+        EXPECT_TRUE(ran) << "TESK_AE_FAIL_CONTEXT=\"" << off << "\"";
+    }
+}
+
+TEST(RootContext, ComesBackAfterTheLastReleaseOfTheLibrary) {
+    GLuint texture = 0;
+    RunOnWorker([&] {
+        glGenTextures(1, &texture);
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        EXPECT_TRUE(glIsTexture(texture));
+    });
+    ReleaseLibrary();
+    EXPECT_FALSE(RootContext::HasContext());
+    RunOnWorker([&] {
+        ASSERT_TRUE(RootContext::HasContext());
+        EXPECT_STRNE(GLString(GL_VERSION), "");
+        EXPECT_FALSE(glIsTexture(texture)) << "the old context's objects must be gone";
+        // The table outlives the context it was loaded from.
+        EXPECT_TRUE(EntryPoints::IsLoaded());
+        TESK_GL(glUseProgram)(0);
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    });
+}
+
+} // namespace
