@@ -21,6 +21,11 @@ void Attributes::ConditionallyPush() const {
 
 void Attributes::ConditionallyPop() const {
     if (!pushed) return;
+    // Mesa's vertex module can hold a colour given before a later state change (glEnable,
+    // glPixelTransfer, ...) as pending and write it over the one glPopAttrib restores; reading a
+    // current value settles it into the context first.
+    GLfloat pending[4];
+    glGetFloatv(GL_CURRENT_COLOR, pending);
     glPopClientAttrib();
     glPopAttrib();
     pushed = false;

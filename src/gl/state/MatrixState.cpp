@@ -1,7 +1,7 @@
 #include "gl/state/MatrixState.h"
 
 #include "gl/state/GetState.h"
-#include "math/Matrix.h"
+#include "math/Matrix44.h"
 
 namespace OGL_TESK_AE {
 
