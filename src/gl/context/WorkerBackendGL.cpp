@@ -1,6 +1,7 @@
 #include "common/WorkerBackend.h"
 
 #include "gl/context/RootContext.h"
+#include "gl/context/State.h"
 
 namespace OGL_TESK_AE {
 
@@ -12,10 +13,20 @@ public:
 
     void Stop() override { RootContext::Finalize(); }
 
+    // Tasks share one context, so each leaves it as it found it, also when it fails; the
+    // State's destructor then pops the attribute stacks it pushed.
     bool Run(bool (*task)(void*), void* data) override {
-        // TODO(state): save the OpenGL state before the task and restore it after, also when
-        // the task throws.
-        return task(data);
+        State saved;
+        saved.Retrieve();
+        bool result = false;
+        try {
+            result = task(data);
+        } catch (...) {
+            saved.Apply();
+            throw;
+        }
+        saved.Apply();
+        return result;
     }
 
     void ReleaseAll() override {
