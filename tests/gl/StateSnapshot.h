@@ -62,16 +62,12 @@ private:
             const char* name;
             GLenum pname;
             int count;
-        } params[] = {{"ambient", GL_AMBIENT, 4},
-                      {"diffuse", GL_DIFFUSE, 4},
-                      {"specular", GL_SPECULAR, 4},
-                      {"position", GL_POSITION, 4},
-                      {"direction", GL_SPOT_DIRECTION, 3},
-                      {"exponent", GL_SPOT_EXPONENT, 1},
-                      {"cutoff", GL_SPOT_CUTOFF, 1},
-                      {"constant", GL_CONSTANT_ATTENUATION, 1},
-                      {"linear", GL_LINEAR_ATTENUATION, 1},
-                      {"quadratic", GL_QUADRATIC_ATTENUATION, 1}};
+        } params[] = {
+            {"ambient", GL_AMBIENT, 4},           {"diffuse", GL_DIFFUSE, 4},
+            {"specular", GL_SPECULAR, 4},         {"position", GL_POSITION, 4},
+            {"direction", GL_SPOT_DIRECTION, 3},  {"exponent", GL_SPOT_EXPONENT, 1},
+            {"cutoff", GL_SPOT_CUTOFF, 1},        {"constant", GL_CONSTANT_ATTENUATION, 1},
+            {"linear", GL_LINEAR_ATTENUATION, 1}, {"quadratic", GL_QUADRATIC_ATTENUATION, 1}};
         for (const auto& param : params) {
             GLfloat v[4] = {};
             glGetLightfv(light, param.pname, v);
@@ -135,11 +131,11 @@ private:
     }
 
     void Take() {
-        const GLenum caps[] = {GL_BLEND,         GL_ALPHA_TEST,     GL_DEPTH_TEST,
-                               GL_CULL_FACE,     GL_LIGHTING,       GL_LINE_STIPPLE,
-                               GL_DITHER,        GL_NORMALIZE,      GL_SCISSOR_TEST,
-                               GL_STENCIL_TEST,  GL_COLOR_MATERIAL, GL_VERTEX_ARRAY,
-                               GL_NORMAL_ARRAY,  GL_COLOR_ARRAY,    GL_TEXTURE_COORD_ARRAY};
+        const GLenum caps[] = {GL_BLEND,        GL_ALPHA_TEST,     GL_DEPTH_TEST,
+                               GL_CULL_FACE,    GL_LIGHTING,       GL_LINE_STIPPLE,
+                               GL_DITHER,       GL_NORMALIZE,      GL_SCISSOR_TEST,
+                               GL_STENCIL_TEST, GL_COLOR_MATERIAL, GL_VERTEX_ARRAY,
+                               GL_NORMAL_ARRAY, GL_COLOR_ARRAY,    GL_TEXTURE_COORD_ARRAY};
         for (GLenum cap : caps) Enabled(("enabled" + std::to_string(cap)).c_str(), cap);
         const GLenum integers[] = {GL_BLEND_SRC_RGB,
                                    GL_BLEND_DST_RGB,

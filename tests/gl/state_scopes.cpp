@@ -210,8 +210,26 @@ std::vector<Row> Rows() {
          }},
         {"Push<TextureBinding>",
          [](auto& inside) {
-             Push<TextureBinding> scope(TextureBinding::Default);
-             inside();
+             // Applying a binding sets the filters of what it binds; a texture of its own keeps
+             // that away from the textures the snapshot reads.
+             GLuint other = 0;
+             glGenTextures(1, &other);
+             GLint previous = 0; // a generated name is a texture only once it has been bound
+             glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
+             glBindTexture(GL_TEXTURE_2D, other);
+             glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(previous));
+             TextureBinding binding;
+             binding.texture2D = true;
+             binding.binding2D = other;
+             binding.texGenS = true;
+             binding.envMode = GL_DECAL;
+             binding.envColor[1] = 0.5f;
+             binding.minMag[0] = GL_NEAREST;
+             {
+                 Push<TextureBinding> scope(binding);
+                 inside();
+             }
+             glDeleteTextures(1, &other);
          }},
         {"PushColor",
          [](auto& inside) {
@@ -247,8 +265,8 @@ std::vector<Row> Rows() {
          }},
         {"Push<SpotLight<1>>",
          [](auto& inside) {
-             Push<SpotLight<1>> scope(SpotLight<1>(Color::White, p4f(1, 2, 3, 1),
-                                                   p4f(0, 1, 0, 1), 4.0f, 30.0f, 0.5f));
+             Push<SpotLight<1>> scope(
+                 SpotLight<1>(Color::White, p4f(1, 2, 3, 1), p4f(0, 1, 0, 1), 4.0f, 30.0f, 0.5f));
              inside();
          }},
         {"Push<SimpleLight>",

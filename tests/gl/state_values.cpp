@@ -1,4 +1,5 @@
 #include "GLTest.h"
+#include "StateSnapshot.h"
 
 #include "common/Shared.h"
 #include "gl/context/Defaults.h"
@@ -42,8 +43,8 @@ public:
         TESK_GL(glRenderbufferStorageEXT)(GL_RENDERBUFFER_EXT, GL_RGBA8, size, size);
         TESK_GL(glGenFramebuffersEXT)(1, &fFramebuffer);
         TESK_GL(glBindFramebufferEXT)(GL_FRAMEBUFFER_EXT, fFramebuffer);
-        TESK_GL(glFramebufferRenderbufferEXT)(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT,
-                                              GL_RENDERBUFFER_EXT, fColor);
+        TESK_GL(glFramebufferRenderbufferEXT)
+        (GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_RENDERBUFFER_EXT, fColor);
         glViewport(0, 0, size, size);
     }
     ~TargetFBO() {
@@ -152,7 +153,9 @@ TEST(SetDefault, PutsTheContextIntoTheLibraryDefaults) {
         for (GLenum unit : {GL_TEXTURE0, GL_TEXTURE2}) {
             TextureUnit::Activate(unit);
             EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D)) << unit;
-            EXPECT_EQ(Integer(GL_TEXTURE_ENV_MODE), GL_MODULATE);
+            GLint envMode = 0;
+            glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &envMode);
+            EXPECT_EQ(envMode, GL_MODULATE) << unit;
             glGetFloatv(GL_TEXTURE_MATRIX, m);
             EXPECT_EQ(m[0], 1.0f) << unit;
         }
@@ -340,6 +343,44 @@ TEST(Lighting, LitQuadMatchesTheLightingEquation) {
                                    0.2f * 0.2f + 0.2f * 0.2f + 0.25f * 0.8f,
                                    0.2f * 0.2f + 0.3f * 0.2f + 1.0f * 0.8f, 1.0f};
         for (int i = 0; i < 4; ++i) EXPECT_NEAR(pixel[i], expected[i], 1.5f / 255.0f) << i;
+    });
+}
+
+GLuint sDisturbedFramebuffer = 0;
+
+// Disturbs what the worker saves around a task (attribute groups, matrices, the active unit's
+// binding, the unit itself, the framebuffer) and fails.
+void DisturbAndThrow(int depth) {
+    glEnable(GL_SCISSOR_TEST);
+    glPixelTransferf(GL_RED_SCALE, 3.0f);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glColor4f(0.1f, 0.2f, 0.3f, 0.4f);
+    glEnable(GL_LIGHTING);
+    glMatrixMode(GL_PROJECTION);
+    glTranslatef(1.0f, 2.0f, 3.0f);
+    glMatrixMode(GL_TEXTURE);
+    glScalef(2.0f, 2.0f, 2.0f);
+    glEnable(GL_TEXTURE_2D);
+    TESK_GL(glBindFramebufferEXT)(GL_FRAMEBUFFER_EXT, sDisturbedFramebuffer);
+    TextureUnit::Activate(GL_TEXTURE3);
+    if (depth >= 0) throw Error("the task failed on purpose");
+}
+
+TEST(WorkerState, RestoredAfterATaskThatThrew) {
+    std::vector<tesk_test::StateSnapshot> before;
+    RunOnWorker([&] {
+        TESK_GL(glGenFramebuffersEXT)(1, &sDisturbedFramebuffer);
+        TESK_GL(glBindFramebufferEXT)(GL_FRAMEBUFFER_EXT, sDisturbedFramebuffer);
+        TESK_GL(glBindFramebufferEXT)(GL_FRAMEBUFFER_EXT, 0);
+        before.emplace_back();
+    });
+    ASSERT_EQ(before.size(), 1u);
+    ASSERT_TRUE(Dispatch(&DisturbAndThrow, 0));
+    EXPECT_STREQ(Shared::ErrorMessage(), "the task failed on purpose");
+    RunOnWorker([&] {
+        const tesk_test::StateSnapshot after;
+        EXPECT_EQ(after, before[0]) << before[0].Differences(after);
+        TESK_GL(glDeleteFramebuffersEXT)(1, &sDisturbedFramebuffer);
     });
 }
 
