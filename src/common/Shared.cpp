@@ -1,5 +1,7 @@
 #include "common/Shared.h"
 
+#include "common/OpaqueBuffer.h"
+
 #include "platform/Mutex.h"
 
 namespace OGL_TESK_AE {
@@ -16,7 +18,8 @@ Thread* EnsureWorker() {
     return sThread;
 }
 
-Shared::~Shared() {}
+// Idle image blocks are not kept between calls: a plug-in may go a long time before the next.
+Shared::~Shared() { OpaqueBuffer::FinalizePool(); }
 
 bool Shared::IsThread() { return sThread && sThread->IsThread(); }
 
