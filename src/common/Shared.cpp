@@ -1,5 +1,7 @@
 #include "common/Shared.h"
 
+#include "common/OpaqueBuffer.h"
+
 #include "platform/Mutex.h"
 
 namespace OGL_TESK_AE {
@@ -26,7 +28,8 @@ Thread* EnsureWorker() {
     return worker;
 }
 
-Shared::~Shared() {}
+// Idle image blocks are not kept between calls: a plug-in may go a long time before the next.
+Shared::~Shared() { OpaqueBuffer::FinalizePool(); }
 
 bool Shared::IsThread() {
     Thread* worker = CurrentWorker();

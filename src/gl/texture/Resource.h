@@ -1,0 +1,55 @@
+#pragma once
+
+#include "common/Export.h"
+
+#include <cstddef>
+
+namespace OGL_TESK_AE {
+
+// Everything that owns an OpenGL object or a large memory block. Every live resource sits on one
+// list, newest first, so that all OpenGL objects can be released in one sweep on the worker
+// before the context goes away. The list is used on the worker thread only and is not locked.
+class TESK_API Resource {
+public:
+    // Releases what is held and leaves the object alive and empty, ready to be used again.
+    virtual void Finalize() = 0;
+    virtual ~Resource();
+    virtual void Dump() const = 0;
+
+    // Finalizes every live resource, newest first, and empties the list. A Finalize that throws
+    // ends the sweep; the exception goes no further.
+    static void FinalizeAll();
+    static void DumpAll();
+
+    // The newest live resource and the one made before this one; for walking the list.
+    static Resource* LiveHead() { return sHead; }
+    Resource* LiveNext() const { return fNext; }
+
+    static void* operator new(std::size_t size);
+    static void* operator new[](std::size_t size);
+    static void* operator new(std::size_t size, const char* file, int line);
+    static void* operator new[](std::size_t size, const char* file, int line);
+    static void operator delete(void* p);
+    static void operator delete[](void* p);
+    // Matching the debugging forms: used only when a constructor throws.
+    static void operator delete(void* p, const char* file, int line);
+    static void operator delete[](void* p, const char* file, int line);
+
+protected:
+    Resource();
+    // A copy is a resource of its own: it joins the list beside its original instead of taking
+    // over the original's links, so destroying either leaves the list intact.
+    Resource(const Resource& other);
+    Resource& operator=(const Resource& other);
+
+private:
+    void Link();
+    void Unlink();
+
+    Resource* fPrevious = nullptr;
+    Resource* fNext = nullptr;
+
+    static Resource* sHead;
+};
+
+} // namespace OGL_TESK_AE

@@ -1,0 +1,129 @@
+#pragma once
+
+#include "gl/texture/Resource.h"
+
+#include <list>
+
+namespace OGL_TESK_AE {
+
+// Byte budgets for the idle buffers of the library's three caches.
+constexpr int kMemoryBudget = 134217728;  // memory blocks of CPU images (MemoryBuffer.h)
+constexpr int kRenderBudget = 16777216;   // framebuffer render buffers (RenderKey.h)
+constexpr int kTextureBudget = 268435456; // textures (TextureKey.h)
+
+// A cache of buffers that are expensive to create. Buffers handed back with Recycle stay idle
+// for reuse until the idle bytes pass Budget; the ones released longest ago go first. The budget
+// never limits what is in use.
+//
+// What it asks of its parameters:
+//     Buffer(const Key&)                  creates the buffer (may throw; nothing changes then)
+//     int Buffer::Size() const            its size in bytes, fixed for its lifetime
+//     Key Buffer::GetKey() const          the key it was created with (or a reference)
+//     bool Key::IsAcceptable(const Key& candidate) const
+//                                         whether an idle buffer with that key may serve
+//                                         this request
+//
+// Used on the worker thread only; nothing is locked.
+template <class Key, class Buffer, int Budget> class ResourceFactory : public Resource {
+public:
+    ResourceFactory() = default;
+    ResourceFactory(const ResourceFactory&) = delete;
+    ResourceFactory& operator=(const ResourceFactory&) = delete;
+    ~ResourceFactory() override { FinalizePool(); }
+
+    // An idle buffer the key accepts (most recently released first), else a new one.
+    Buffer* Make(const Key& key) {
+        if (Buffer* buffer = Search(key)) return buffer;
+        Buffer* buffer = new Buffer(key);
+        const int size = buffer->Size();
+        fTotalBytes += size;
+        if (fTotalBytes > fPeakBytes) fPeakBytes = fTotalBytes;
+        fInUseBytes += size;
+        return buffer;
+    }
+
+    // Takes an idle buffer the key accepts off the list; null when there is none.
+    Buffer* Search(const Key& key) {
+        Open();
+        for (auto it = fIdle->begin(); it != fIdle->end(); ++it) {
+            Buffer* buffer = *it;
+            if (!key.IsAcceptable(buffer->GetKey())) continue;
+            const int size = buffer->Size();
+            fIdleBytes -= size;
+            fIdle->erase(it);
+            fInUseBytes += size;
+            return buffer;
+        }
+        return nullptr;
+    }
+
+    // Hands a buffer from Make back: kept idle while the cache is open, deleted once it is
+    // finalized.
+    void Recycle(Buffer* buffer) {
+        if (!buffer) return;
+        const int size = buffer->Size();
+        if (fFinalized) {
+            fInUseBytes -= size;
+            fTotalBytes -= size;
+            delete buffer;
+            return;
+        }
+        Open();
+        fIdle->push_front(buffer);
+        fInUseBytes -= size;
+        fIdleBytes += size;
+        while (fIdleBytes > Budget && !fIdle->empty()) {
+            Buffer* oldest = fIdle->back();
+            const int oldestSize = oldest->Size();
+            fIdleBytes -= oldestSize;
+            fTotalBytes -= oldestSize;
+            fIdle->pop_back();
+            delete oldest;
+        }
+    }
+
+    // Deletes the idle buffers and closes the cache: until the next Make, recycled buffers are
+    // deleted instead of kept.
+    void Finalize() override {
+        FinalizePool();
+        fFinalized = true;
+    }
+    void Dump() const override {}
+
+    // Deletes the idle buffers, oldest first, and leaves the cache open or closed as it was.
+    void FinalizePool() {
+        if (!fIdle) return;
+        while (!fIdle->empty()) {
+            Buffer* oldest = fIdle->back();
+            fTotalBytes -= oldest->Size();
+            fIdle->pop_back();
+            delete oldest;
+        }
+        fIdleBytes = 0;
+        delete fIdle;
+        fIdle = nullptr;
+    }
+
+    int InUseBytes() const { return fInUseBytes; }
+    int PeakBytes() const { return fPeakBytes; }
+    int TotalBytes() const { return fTotalBytes; }
+    int IdleBytes() const { return fIdleBytes; }
+    int IdleCount() const { return fIdle ? static_cast<int>(fIdle->size()) : 0; }
+    bool IsFinalized() const { return fFinalized; }
+    static constexpr int BudgetBytes() { return Budget; }
+
+private:
+    void Open() {
+        if (!fIdle) fIdle = new std::list<Buffer*>();
+        fFinalized = false;
+    }
+
+    std::list<Buffer*>* fIdle = nullptr;
+    int fInUseBytes = 0;
+    int fPeakBytes = 0;
+    int fTotalBytes = 0;
+    int fIdleBytes = 0;
+    bool fFinalized = false;
+};
+
+} // namespace OGL_TESK_AE

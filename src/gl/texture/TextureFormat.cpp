@@ -1,0 +1,362 @@
+#include "gl/texture/TextureFormat.h"
+
+#include "gl/context/Capabilities.h"
+
+namespace OGL_TESK_AE {
+
+namespace {
+
+constexpr int Code(char a, char b, char c, char d) {
+    return static_cast<int>((static_cast<uint32_t>(static_cast<unsigned char>(a)) << 24) |
+                            (static_cast<uint32_t>(static_cast<unsigned char>(b)) << 16) |
+                            (static_cast<uint32_t>(static_cast<unsigned char>(c)) << 8) |
+                            static_cast<uint32_t>(static_cast<unsigned char>(d)));
+}
+
+// The bit depth decides the channel type when the code does not.
+GLenum TypeFromDepth(GLenum format, int bitDepth, int whiteLevel) {
+    int bytes = 0;
+    switch (format) {
+    case GL_RGBA:
+    case GL_BGRA:
+        bytes = bitDepth / 32;
+        break;
+    case GL_RGB:
+    case GL_BGR:
+        bytes = bitDepth / 24;
+        break;
+    case GL_LUMINANCE:
+    case GL_ALPHA:
+    case GL_DEPTH_COMPONENT:
+        bytes = bitDepth / 8;
+        break;
+    default:
+        break;
+    }
+    switch (bytes) {
+    case 1:
+        return GL_UNSIGNED_BYTE;
+    case 2:
+        return whiteLevel == 1 ? GL_HALF_FLOAT_ARB : GL_UNSIGNED_SHORT;
+    case 4:
+        return whiteLevel == 1 ? GL_FLOAT : GL_UNSIGNED_INT;
+    default:
+        return 0;
+    }
+}
+
+// Signed 32-bit arithmetic that wraps instead of overflowing.
+int32_t Mul32(int32_t a, int32_t b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
+}
+int32_t Add32(int32_t a, int32_t b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
+
+int BitsPerTexel(GLenum internalFormat) {
+    switch (internalFormat) {
+    case GL_ALPHA8:
+    case GL_LUMINANCE8:
+        return 8;
+    case GL_ALPHA12:
+    case GL_ALPHA16:
+    case GL_LUMINANCE12:
+    case GL_LUMINANCE16:
+    case GL_DEPTH_COMPONENT16:
+    case GL_ALPHA16F_ARB:
+    case GL_LUMINANCE16F_ARB:
+        return 16;
+    case GL_RGB8:
+    case GL_DEPTH_COMPONENT24:
+        return 24;
+    case GL_DEPTH_COMPONENT:
+    case GL_ALPHA:
+    case GL_LUMINANCE:
+    case GL_RGBA8:
+    case GL_DEPTH_COMPONENT32:
+    case GL_ALPHA32F_ARB:
+    case GL_LUMINANCE32F_ARB:
+        return 32;
+    case GL_RGB12:
+    case GL_RGB16:
+    case GL_RGB16F_ARB:
+        return 48;
+    case GL_RGBA12:
+    case GL_RGBA16:
+    case GL_RGBA16F_ARB:
+        return 64;
+    case GL_RGB32F_ARB:
+        return 96;
+    case GL_RGBA32F_ARB:
+        return 128;
+    default:
+        return 0;
+    }
+}
+
+// The power of two nearest to value, at least 16; ties go to the smaller one.
+uint32_t NearestPowerOfTwo(int value) {
+    const uint32_t v = static_cast<uint32_t>(value);
+    uint64_t p = 32;
+    while (p < v) p <<= 1;
+    const uint32_t power = static_cast<uint32_t>(p);
+    // Unsigned on purpose: below half the power the difference wraps and the larger one wins.
+    return power - v < v - power / 2 ? power : power / 2;
+}
+
+} // namespace
+
+void GetColorSpaceFormat(int colorSpace, int bitDepth, int whiteLevel, GLenum& format,
+                         GLenum& type) {
+    format = GL_RGBA;
+    type = 0;
+    bool derived = false;
+    switch (colorSpace) {
+    case 1:
+        format = GL_ALPHA;
+        derived = true;
+        break;
+    case 2:
+    case 4:
+    case 8:
+    case 33:
+    case 34:
+    case 36:
+    case 40:
+        format = GL_COLOR_INDEX;
+        break;
+    case 16:
+        format = GL_RGB;
+        type = GL_UNSIGNED_SHORT_5_5_5_1;
+        break;
+    case 24:
+        format = GL_RGB;
+        derived = true;
+        break;
+    case 32:
+        if (bitDepth == 32) {
+            // Memory bytes A, R, G, B.
+            format = GL_BGRA;
+            type = GL_UNSIGNED_INT_8_8_8_8;
+        } else if (bitDepth == 64) {
+            type = GL_UNSIGNED_SHORT;
+        } else {
+            type = GL_FLOAT;
+        }
+        break;
+    case Code('2', '4', 'B', 'G'):
+        format = GL_BGR;
+        derived = true;
+        break;
+    case Code('R', 'G', 'B', 'A'):
+        derived = true;
+        break;
+    case Code('A', 'B', 'G', 'R'):
+    case Code('B', 'G', 'R', 'A'):
+        format = GL_BGRA;
+        derived = true;
+        break;
+    case Code('B', '5', '6', '5'):
+        format = GL_RGB;
+        type = GL_UNSIGNED_SHORT_5_6_5_REV;
+        break;
+    case Code('L', '5', '6', '5'):
+        format = GL_RGB;
+        type = GL_UNSIGNED_SHORT_5_6_5;
+        break;
+    case Code('L', '5', '5', '5'):
+        format = GL_RGB;
+        type = GL_UNSIGNED_SHORT_1_5_5_5_REV;
+        break;
+    case Code('5', '5', '5', '1'):
+        format = GL_RGB;
+        type = GL_UNSIGNED_SHORT_5_5_5_1;
+        break;
+    // YUV layouts are passed through as RGBA, unconverted.
+    case Code('2', 'v', 'u', 'y'):
+    case Code('y', 'u', 'v', 's'):
+    case Code('y', 'u', 'v', 'u'):
+    case Code('Y', 'V', 'Y', 'U'):
+    case Code('U', 'Y', 'V', 'Y'):
+    case Code('Y', 'V', 'U', '9'):
+    case Code('Y', '2', '1', '1'):
+    case Code('Y', '4', '1', '1'):
+        derived = true;
+        break;
+    default:
+        GetColorSpaceFormat(static_cast<GLenum>(colorSpace), format, type);
+        return;
+    }
+    if (derived) type = TypeFromDepth(format, bitDepth, whiteLevel);
+}
+
+void GetColorSpaceFormat(GLenum internalFormat, GLenum& format, GLenum& type) {
+    switch (internalFormat) {
+    case GL_ALPHA8:
+        format = GL_ALPHA, type = GL_UNSIGNED_BYTE;
+        break;
+    case GL_ALPHA12:
+    case GL_ALPHA16:
+        format = GL_ALPHA, type = GL_UNSIGNED_SHORT;
+        break;
+    case GL_ALPHA16F_ARB:
+        format = GL_ALPHA, type = GL_HALF_FLOAT_ARB;
+        break;
+    case GL_ALPHA32F_ARB:
+        format = GL_ALPHA, type = GL_FLOAT;
+        break;
+    case GL_ALPHA:
+        format = GL_ALPHA, type = 0;
+        break;
+    case GL_LUMINANCE8:
+        format = GL_LUMINANCE, type = GL_UNSIGNED_BYTE;
+        break;
+    case GL_LUMINANCE12:
+    case GL_LUMINANCE16:
+        format = GL_LUMINANCE, type = GL_UNSIGNED_SHORT;
+        break;
+    case GL_LUMINANCE16F_ARB:
+        format = GL_LUMINANCE, type = GL_HALF_FLOAT_ARB;
+        break;
+    case GL_LUMINANCE32F_ARB:
+        format = GL_LUMINANCE, type = GL_FLOAT;
+        break;
+    case GL_LUMINANCE:
+        format = GL_LUMINANCE, type = 0;
+        break;
+    case GL_RGB8:
+        format = GL_RGB, type = GL_UNSIGNED_BYTE;
+        break;
+    case GL_RGB12:
+    case GL_RGB16:
+        format = GL_RGB, type = GL_UNSIGNED_SHORT;
+        break;
+    case GL_RGB16F_ARB:
+        format = GL_RGB, type = GL_HALF_FLOAT_ARB;
+        break;
+    case GL_RGB32F_ARB:
+        format = GL_RGB, type = GL_FLOAT;
+        break;
+    case GL_RGBA8:
+        format = GL_RGBA, type = GL_UNSIGNED_BYTE;
+        break;
+    case GL_RGBA12:
+    case GL_RGBA16:
+        format = GL_RGBA, type = GL_UNSIGNED_SHORT;
+        break;
+    case GL_RGBA16F_ARB:
+        format = GL_RGBA, type = GL_HALF_FLOAT_ARB;
+        break;
+    case GL_RGBA32F_ARB:
+        format = GL_RGBA, type = GL_FLOAT;
+        break;
+    case GL_DEPTH_COMPONENT:
+        format = GL_DEPTH_COMPONENT, type = GL_FLOAT;
+        break;
+    case GL_DEPTH_COMPONENT16:
+        format = GL_DEPTH_COMPONENT, type = GL_UNSIGNED_SHORT;
+        break;
+    case GL_DEPTH_COMPONENT24:
+    case GL_DEPTH_COMPONENT32:
+        format = GL_DEPTH_COMPONENT, type = GL_UNSIGNED_INT;
+        break;
+    default:
+        format = GL_RGBA, type = 0;
+        break;
+    }
+}
+
+float GetWhiteScale(GLenum type, int whiteLevel) {
+    switch (type) {
+    case GL_UNSIGNED_BYTE:
+    case GL_UNSIGNED_INT_8_8_8_8:
+    case GL_UNSIGNED_INT_8_8_8_8_REV:
+        return whiteLevel < 255 ? static_cast<float>(whiteLevel) * 0.003921569f : 1.0f;
+    case GL_UNSIGNED_SHORT:
+        return whiteLevel < 65535 ? static_cast<float>(whiteLevel) * 1.5259022e-5f : 1.0f;
+    case GL_UNSIGNED_INT: {
+        const uint32_t white = static_cast<uint32_t>(whiteLevel);
+        return white != 0xFFFFFFFFu ? static_cast<float>(white) * 2.3283064e-10f : 1.0f;
+    }
+    default:
+        return 1.0f;
+    }
+}
+
+void GetColorSpaceFormat(const XIImage* image, GLenum& format, GLenum& type, float& whiteScale) {
+    format = GL_RGBA;
+    type = 0;
+    whiteScale = 1.0f;
+    if (!IsValid(image)) return;
+    const int whiteLevel = image->GetWhiteLevel();
+    GetColorSpaceFormat(image->GetColorSpace(), image->GetBitDepth(), whiteLevel, format, type);
+    whiteScale = GetWhiteScale(type, whiteLevel);
+}
+
+void GetFormatType(const XIImage* image, GLenum& format, GLenum& type) {
+    float whiteScale;
+    GetColorSpaceFormat(image, format, type, whiteScale);
+}
+
+GLenum GetInternalFormat(GLenum format, GLenum type) {
+    if (format == GL_DEPTH_COMPONENT) return GL_DEPTH_COMPONENT24;
+    switch (type) {
+    case GL_BYTE:
+    case GL_UNSIGNED_BYTE:
+    case GL_UNSIGNED_INT_8_8_8_8:
+    case GL_UNSIGNED_INT_8_8_8_8_REV:
+        return GL_RGBA8;
+    case GL_SHORT:
+    case GL_UNSIGNED_SHORT:
+        return GL_RGBA16;
+    case GL_HALF_FLOAT_ARB:
+        if (IsHalfFloatSupported()) return GL_RGBA16F_ARB;
+        return IsFloatSupported() ? GL_RGBA32F_ARB : GL_RGBA16;
+    case GL_UNSIGNED_INT:
+    case GL_FLOAT:
+        return IsFloatSupported() ? GL_RGBA32F_ARB : GL_RGBA16;
+    default:
+        return GL_RGB8;
+    }
+}
+
+GLenum GetInternalFormat(const XIImage* image) {
+    if (!IsValid(image)) return GL_RGBA8;
+    GLenum format, type;
+    GetFormatType(image, format, type);
+    return GetInternalFormat(format, type);
+}
+
+int32_t CalculateTextureSize(int width, int height, GLenum internalFormat) {
+    // Rows in whole bytes, the whole rounded up to 64 bytes, all in 32-bit arithmetic.
+    const int32_t rowBits = Add32(Mul32(BitsPerTexel(internalFormat), width), 3) & ~3;
+    const int32_t rowBytes = rowBits / 8;
+    return Add32(Mul32(rowBytes, height), 63) & ~63;
+}
+
+int32_t CalculateTextureSize(int width, int height, GLenum format, GLenum type) {
+    return CalculateTextureSize(width, height, GetInternalFormat(format, type));
+}
+
+int64_t CalculateTextureSizeOnCard(const XIImage* image, int divisor, bool square) {
+    if (!image) return 0;
+    int width = image->GetWidth();
+    int height = image->GetHeight();
+    if (divisor > 1) {
+        width /= divisor;
+        height /= divisor;
+    }
+    int64_t w = NearestPowerOfTwo(width);
+    int64_t h = NearestPowerOfTwo(height);
+    if (square) w = h = w > h ? w : h;
+    return w * h * 16;
+}
+
+bool IsMatchingFormat(const XIImage* a, const XIImage* b) {
+    return IsValid(a) && IsValid(b) && a->GetWidth() == b->GetWidth() &&
+           a->GetHeight() == b->GetHeight() && a->GetRowBytes() == b->GetRowBytes() &&
+           a->GetColorSpace() == b->GetColorSpace() && a->GetBitDepth() == b->GetBitDepth() &&
+           a->GetWhiteLevel() == b->GetWhiteLevel() && a->IsBottomUp() == b->IsBottomUp();
+}
+
+} // namespace OGL_TESK_AE

@@ -1,0 +1,105 @@
+#pragma once
+
+// A host image for tests: an XIImage over memory of its own, with every attribute settable.
+
+#include "common/XIImage.h"
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace tesk_test {
+
+// Four-character host codes, packed big-endian: Fourcc("RGBA") == 0x52474241.
+constexpr int32_t Fourcc(const char (&c)[5]) {
+    return static_cast<int32_t>((static_cast<uint32_t>(static_cast<unsigned char>(c[0])) << 24) |
+                                (static_cast<uint32_t>(static_cast<unsigned char>(c[1])) << 16) |
+                                (static_cast<uint32_t>(static_cast<unsigned char>(c[2])) << 8) |
+                                static_cast<uint32_t>(static_cast<unsigned char>(c[3])));
+}
+
+class TestImage : public XIImage {
+public:
+    // Pixels are zeroed. rowBytes 0 means tightly packed rows: width * bitDepth / 8 rounded up.
+    // Memory is allocated only for descriptions up to 64 MiB; larger ones (for tests of
+    // absurd sizes, which must never touch the pixels) get a small placeholder block, and
+    // IsBacked() says which.
+    TestImage(int32_t width, int32_t height, int32_t colorSpace = Fourcc("RGBA"),
+              int32_t bitDepth = 32, int32_t whiteLevel = 255, bool bottomUp = false,
+              int32_t rowBytes = 0)
+        : fWidth(width), fHeight(height), fColorSpace(colorSpace), fBitDepth(bitDepth),
+          fWhiteLevel(whiteLevel), fBottomUp(bottomUp) {
+        fRowBytes = rowBytes ? rowBytes : TightRowBytes(width, bitDepth);
+        const int64_t bytes = static_cast<int64_t>(fRowBytes) * height;
+        fBacked = bytes >= 0 && bytes <= (int64_t(1) << 26);
+        fMemory.assign(fBacked && bytes > 0 ? static_cast<size_t>(bytes) : 64, 0);
+        fBase = fMemory.data();
+    }
+
+    // Copies would point into the original's memory; moves keep the block.
+    TestImage(const TestImage&) = delete;
+    TestImage& operator=(const TestImage&) = delete;
+    TestImage(TestImage&&) = default;
+    TestImage& operator=(TestImage&&) = default;
+
+    static int32_t TightRowBytes(int32_t width, int32_t bitDepth) {
+        const int64_t bits = static_cast<int64_t>(width) * bitDepth;
+        return bits > 0 ? static_cast<int32_t>((bits + 7) / 8) : 0;
+    }
+
+    // Overrides; the memory stays owned by the image.
+    void SetBaseAddress(void* base) { fBase = base; }
+    void SetRowBytes(int32_t rowBytes) { fRowBytes = rowBytes; }
+    void SetWidth(int32_t width) { fWidth = width; }
+    void SetHeight(int32_t height) { fHeight = height; }
+    void SetColorSpace(int32_t colorSpace) { fColorSpace = colorSpace; }
+    void SetBitDepth(int32_t bitDepth) { fBitDepth = bitDepth; }
+    void SetWhiteLevel(int32_t whiteLevel) { fWhiteLevel = whiteLevel; }
+    void SetBottomUp(bool bottomUp) { fBottomUp = bottomUp; }
+    void SetReadOnly(bool readOnly) { fReadOnly = readOnly; }
+    void SetNative(void* native) { fNative = native; }
+
+    bool IsBacked() const { return fBacked; }
+    uint8_t* Bytes() { return fMemory.data(); }
+    size_t ByteCount() const { return fMemory.size(); }
+    // Memory row y (row 0 is the first in memory, whatever IsBottomUp says).
+    uint8_t* Row(int32_t y) { return static_cast<uint8_t*>(fBase) + int64_t(y) * fRowBytes; }
+    template <class T> T& At(int32_t x, int32_t y) {
+        return *reinterpret_cast<T*>(Row(y) + int64_t(x) * fBitDepth / 8);
+    }
+
+    // The getters called so far, by name, in order.
+    const std::vector<std::string>& Calls() const { return fCalls; }
+    void ClearCalls() { fCalls.clear(); }
+
+    bool IsReadOnly() const override { return Log("IsReadOnly"), fReadOnly; }
+    int32_t GetWidth() const override { return Log("GetWidth"), fWidth; }
+    int32_t GetHeight() const override { return Log("GetHeight"), fHeight; }
+    int32_t GetRowBytes() const override { return Log("GetRowBytes"), fRowBytes; }
+    void* GetBaseAddress() const override { return Log("GetBaseAddress"), fBase; }
+    int32_t GetColorSpace() const override { return Log("GetColorSpace"), fColorSpace; }
+    int32_t GetBitDepth() const override { return Log("GetBitDepth"), fBitDepth; }
+    int32_t GetWhiteLevel() const override { return Log("GetWhiteLevel"), fWhiteLevel; }
+    bool IsBottomUp() const override { return Log("IsBottomUp"), fBottomUp; }
+    void* GetNative() const override { return Log("GetNative"), fNative; }
+
+private:
+    void Log(const char* name) const { fCalls.emplace_back(name); }
+
+    int32_t fWidth;
+    int32_t fHeight;
+    int32_t fColorSpace;
+    int32_t fBitDepth;
+    int32_t fWhiteLevel;
+    bool fBottomUp;
+    int32_t fRowBytes;
+    bool fReadOnly = false;
+    void* fNative = nullptr;
+    bool fBacked = false;
+    std::vector<uint8_t> fMemory;
+    void* fBase = nullptr;
+    mutable std::vector<std::string> fCalls;
+};
+
+} // namespace tesk_test
