@@ -1,6 +1,7 @@
 #include "common/WorkerBackend.h"
 
 #include "gl/context/RootContext.h"
+#include "gl/texture/Resource.h"
 
 namespace OGL_TESK_AE {
 
@@ -18,10 +19,8 @@ public:
         return task(data);
     }
 
-    void ReleaseAll() override {
-        // TODO(texture): Resource::FinalizeAll(); deletes every OpenGL object while the context
-        // is still current.
-    }
+    // Deletes every OpenGL object while the context is still current.
+    void ReleaseAll() override { Resource::FinalizeAll(); }
 };
 
 WorkerBackend& DefaultWorkerBackend() {
