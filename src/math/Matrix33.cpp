@@ -39,6 +39,44 @@ bool Near(float a, float b) {
 bool BeyondQuarter(float a) {
     return a > 90.0f && a <= 270.0f;
 }
+
+// Euler angles of a rotation matrix from the elements that stay well conditioned in every
+// configuration, in [0, 360): of the two solutions, the one nearer ref. False when neither
+// rebuilds m (m is no rotation).
+bool DirectEuler(const m33f& m, RotationOrder o, const p3f& ref, p3f& result) {
+    const int* axes = RotationAxes(o);
+    const int i = axes[0], j = axes[1], k = axes[2];
+    // The middle element's sign depends on whether the sequence is a cyclic permutation of XYZ.
+    const double s = (j - i + 3) % 3 == 1 ? 1.0 : -1.0;
+    auto e = [&m](int r, int c) { return static_cast<double>(m[r][c]); };
+    const double sinb = std::max(-1.0, std::min(1.0, s * e(i, k)));
+    double first, middle = std::asin(sinb), last;
+    if (std::fabs(sinb) < 1.0 - 1e-9) {
+        first = std::atan2(-s * e(j, k), e(k, k));
+        last = std::atan2(-s * e(i, j), e(i, i));
+    } else {
+        // Gimbal lock: only a combination of the outer angles is fixed; put it all in the first.
+        first = std::atan2(s * e(k, j), e(j, j));
+        last = 0.0;
+    }
+    constexpr double kDegrees = 57.29577951308232;
+    double actual[3];
+    actual[i] = first * kDegrees;
+    actual[j] = middle * kDegrees;
+    actual[k] = last * kDegrees;
+    // The Y angle of angle() turns the other way round.
+    p3f solution(static_cast<float>(actual[0]), static_cast<float>(-actual[1]),
+                 static_cast<float>(actual[2]));
+    p3f twin(solution);
+    twin[i] += 180.0f;
+    twin[j] = 180.0f - twin[j];
+    twin[k] += 180.0f;
+    solution.clamp_deg();
+    twin.clamp_deg();
+    const bool useTwin = ref.euler_distance_sq(twin) < ref.euler_distance_sq(solution);
+    result = useTwin ? twin : solution;
+    return m33f::angle(result, o).equal(m, kTolerance);
+}
 } // namespace
 
 m33f::m33f(const m44f& m)
@@ -387,8 +425,16 @@ p3f m33f::to_closest_euler(const p3f& ref, RotationOrder o) const {
     int chosen = nearest(true);
     if (chosen < 0) {
         const bool* first = std::find(accepted, accepted + 8, true);
-        chosen = first != accepted + 8 ? static_cast<int>(first - accepted)
-                                       : std::max(nearest(false), 0);
+        if (first != accepted + 8) {
+            chosen = static_cast<int>(first - accepted);
+        } else {
+            // With the middle angle at 0 or a half turn and an outer angle at a quarter turn,
+            // the elements the candidates come from vanish and only rounding decides their
+            // angles, so none may rebuild a perfectly ordinary rotation. Solve it directly then.
+            p3f direct;
+            if (DirectEuler(*this, o, ref, direct)) return direct.closest_deg_octave(ref);
+            chosen = std::max(nearest(false), 0);
+        }
     }
     return candidates[chosen].closest_deg_octave(ref);
 }
