@@ -1,5 +1,7 @@
 #include "math/Color.h"
 
+#include "gl/geometry/ObjectArray.h"
+
 #include <GL/gl.h>
 #include <cstdlib>
 
@@ -34,8 +36,9 @@ Color Color::Clamp() const {
 }
 
 void Color::Apply() const {
-    // TODO: the vertex batch of gl/geometry keeps its own current colour for the vertices it
-    // collects; store this colour there as well once that batch exists.
+    // Batched vertices take the current colour too, so code written for immediate mode keeps
+    // its colours when it collects vertices into an ObjectArray.
+    ObjectArray::fColor = *this;
     glColor4fv(*this);
 }
 
