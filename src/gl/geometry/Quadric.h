@@ -3,8 +3,7 @@
 #include "common/Export.h"
 #include "gl/texture/Resource.h"
 
-struct GLUquadric;
-struct GLUtesselator;
+#include <GL/glu.h>
 
 namespace OGL_TESK_AE {
 
@@ -36,8 +35,8 @@ private:
     mutable GLUquadric* fQuadric = nullptr;
     // Settings made before the GLU object exists are applied when it is made.
     unsigned char fTexture = 0;
-    unsigned fOrientation = 0x18B6; // GLU_OUTSIDE
-    unsigned fNormals = 0x186A2;    // GLU_SMOOTH
+    unsigned fOrientation = GLU_OUTSIDE;
+    unsigned fNormals = GLU_SMOOTH;
 };
 
 // GLU's polygon tessellator.
