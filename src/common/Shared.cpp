@@ -28,8 +28,7 @@ Thread* EnsureWorker() {
     return worker;
 }
 
-// Idle image blocks are not kept between calls: a plug-in may go a long time before the next.
-Shared::~Shared() { OpaqueBuffer::FinalizePool(); }
+Shared::~Shared() {}
 
 bool Shared::IsThread() {
     Thread* worker = CurrentWorker();
@@ -43,6 +42,13 @@ const char* Shared::ErrorMessage() {
 
 bool Shared::ThreadTask(void* task) {
     if (!task) return false;
+    // Idle image blocks are not kept between calls: a plug-in may go a long time before the
+    // next. They are freed here, on the worker, once the task is done (also when it threw):
+    // the memory cache is the worker's alone, and freeing it from the caller's thread as the
+    // task object dies would race with the next caller's task.
+    struct PoolRelease {
+        ~PoolRelease() { OpaqueBuffer::FinalizePool(); }
+    } release;
     static_cast<Shared*>(task)->Run();
     return true;
 }

@@ -13,7 +13,6 @@ namespace OGL_TESK_AE {
 class TESK_API Shared {
 public:
     virtual void Run() = 0;
-    // Frees idle memory blocks: it runs after every marshalled call.
     virtual ~Shared();
 
     static bool IsThread();

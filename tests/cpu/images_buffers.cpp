@@ -6,6 +6,8 @@
 #include "common/Buffer.h"
 #include "common/OpaqueBuffer.h"
 #include "common/Shared.h"
+#include "common/StaticList.h"
+#include "common/WorkerBackend.h"
 #include "gl/texture/MemoryBuffer.h"
 #include "gl/texture/TextureFormat.h"
 
@@ -339,27 +341,47 @@ TEST(CpuBuffers, CopiesAreResourcesOfTheirOwn) {
     EXPECT_EQ(listed(&original), 1);
 }
 
-TEST(CpuBuffers, IdleBlocksAreFreedAfterEveryMarshalledCall) {
-    OpaqueBuffer::FinalizePool();
+namespace {
+
+// Runs tasks without a graphics context: only the hand-over matters here.
+class NoContext : public WorkerBackend {
+public:
+    bool Start() override { return true; }
+    void Stop() override {}
+    bool Run(bool (*task)(void*), void* data) override { return task(data); }
+    void ReleaseAll() override {}
+};
+
+// A marshalled operation that leaves two idle blocks behind in the worker's cache.
+void AllocateAndDrop(int* idleAfterTask) {
+    if (Dispatch(&AllocateAndDrop, idleAfterTask)) return;
     {
         OpaqueBuffer a, b;
-        ASSERT_TRUE(a.Resize(10, 10, GL_RGBA8));
-        ASSERT_TRUE(b.Resize(1000, 1250, GL_RGBA8));
+        a.Resize(10, 10, GL_RGBA8);
+        b.Resize(1000, 1250, GL_RGBA8);
     }
-    EXPECT_GE(Cache().IdleBytes(), 9 * kMiB);
+    *idleAfterTask = Cache().IdleBytes();
+}
+
+} // namespace
+
+TEST(CpuBuffers, IdleBlocksAreFreedAfterEveryMarshalledCall) {
+    NoContext backend;
+    Thread::SetBackend(&backend);
+    TESK_AE::StaticList::Increment();
+    OpaqueBuffer::FinalizePool();
     const int inUse = Cache().InUseBytes();
     const bool finalized = Cache().IsFinalized();
-    {
-        // A task that never runs: only its end matters here.
-        struct Task : Shared {
-            void Run() override {}
-        } task;
-    }
-    EXPECT_EQ(Cache().IdleBytes(), 0);
+    int idleAfterTask = 0;
+    AllocateAndDrop(&idleAfterTask);
+    EXPECT_GE(idleAfterTask, 9 * kMiB); // the blocks were idle when the task ended...
+    EXPECT_EQ(Cache().IdleBytes(), 0);  // ...and freed before the call returned
     EXPECT_EQ(Cache().IdleCount(), 0);
     EXPECT_EQ(Cache().TotalBytes(), inUse);
     EXPECT_EQ(Cache().InUseBytes(), inUse);
     EXPECT_EQ(Cache().IsFinalized(), finalized);
+    TESK_AE::StaticList::Decrement();
+    Thread::SetBackend(nullptr);
 }
 
 TEST(CpuBuffers, TypedBuffers) {

@@ -1,5 +1,7 @@
 #include "gl/context/RootContext.h"
 
+#include "gl/geometry/ObjectArray.h"
+
 #include "gl/context/EntryPoints.h"
 #include "platform/EglContext.h"
 
@@ -33,7 +35,8 @@ bool RootContext::Select() {
     if (!Initialize()) return false;
     bool result = true;
     if (!EglContext::IsCurrent()) result = EglContext::MakeCurrent();
-    // TODO(geometry): ObjectArray::Initialize(); prepares the shared vertex arrays here.
+    // Every new context starts without the shared vertex-array pointers.
+    if (result) ObjectArray::Initialize();
     return result;
 }
 

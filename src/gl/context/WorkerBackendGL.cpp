@@ -2,6 +2,7 @@
 
 #include "gl/context/RootContext.h"
 #include "gl/context/State.h"
+#include "gl/texture/Resource.h"
 
 namespace OGL_TESK_AE {
 
@@ -29,10 +30,8 @@ public:
         return result;
     }
 
-    void ReleaseAll() override {
-        // TODO(texture): Resource::FinalizeAll(); deletes every OpenGL object while the context
-        // is still current.
-    }
+    // Deletes every OpenGL object while the context is still current.
+    void ReleaseAll() override { Resource::FinalizeAll(); }
 };
 
 WorkerBackend& DefaultWorkerBackend() {
