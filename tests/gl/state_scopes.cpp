@@ -320,7 +320,7 @@ std::vector<Row> Rows() {
              TESK_GL(glDeleteFramebuffersEXT)(1, &framebuffer);
          }},
     };
-    if (StateSnapshot::HasColorMatrix())
+    if (ColorMatrix::IsSupported())
         rows.push_back({"Push<ColorMatrix>", [](auto& inside) {
                             Push<ColorMatrix> scope(ARGBWrite(0.5f));
                             inside();

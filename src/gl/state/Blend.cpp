@@ -88,7 +88,7 @@ void BlendColor::Apply() const {
 
 void BlendColor::Retrieve() {
     enabled = GetBoolean(GL_BLEND);
-    glGetFloatv(GL_BLEND_COLOR, &color.r);
+    glGetFloatv(GL_BLEND_COLOR, color);
 }
 
 // Throwing from here still restores: the base scope is complete and its destructor runs.

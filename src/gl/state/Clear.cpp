@@ -16,7 +16,7 @@ void ClearColor::Apply() const {
 }
 
 void ClearColor::Retrieve() {
-    glGetFloatv(GL_COLOR_CLEAR_VALUE, &color.r);
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, color);
     depth = GetFloat(GL_DEPTH_CLEAR_VALUE);
 }
 

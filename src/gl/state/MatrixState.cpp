@@ -1,5 +1,7 @@
 #include "gl/state/MatrixState.h"
 
+#include "common/Errors.h"
+#include "gl/context/Capabilities.h"
 #include "gl/state/GetState.h"
 #include "math/Matrix44.h"
 
@@ -82,7 +84,13 @@ ColorMatrix::ColorMatrix(const Color& c0, const Color& c1, const Color& c2, cons
     }
 }
 
+bool ColorMatrix::IsSupported() {
+    static const bool sSupported = IsExtensionSupported("GL_ARB_imaging");
+    return sSupported;
+}
+
 void ColorMatrix::Apply() const {
+    if (!IsSupported()) throw Unsupported();
     glMatrixMode(GL_COLOR);
     glLoadMatrixd(m);
     glMatrixMode(GL_MODELVIEW);

@@ -59,7 +59,9 @@ public:
 };
 
 // The colour matrix of the imaging subset, applied to pixels during transfer. Applying leaves
-// the matrix mode at GL_MODELVIEW, whatever it was.
+// the matrix mode at GL_MODELVIEW, whatever it was. Without the imaging subset OpenGL would load
+// the matrix into whatever matrix is current, so Apply throws Unsupported there instead and
+// Retrieve leaves the values as they are.
 class TESK_API ColorMatrix {
 public:
     // The identity, until something is retrieved into it.
@@ -69,6 +71,9 @@ public:
 
     void Apply() const;
     void Retrieve();
+
+    // Whether the context has the imaging subset; asked once.
+    static bool IsSupported();
 
     // Element at row, column.
     double& At(int row, int column) { return m[column * 4 + row]; }

@@ -19,10 +19,12 @@ int TextureUnit::sMaxUnits = 0;
 
 TextureUnit::TextureUnit() : unit(GL_TEXTURE0), texture(nullptr) {}
 
-static GLenum UnitOf(int index) {
+namespace {
+GLenum UnitOf(int index) {
     const GLenum value = static_cast<GLenum>(index);
     return value >= GL_TEXTURE0 ? value : GL_TEXTURE0 + value;
 }
+} // namespace
 
 TextureUnit::TextureUnit(int index) : unit(UnitOf(index)), texture(nullptr) {}
 
