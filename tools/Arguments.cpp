@@ -1,0 +1,166 @@
+#include "tools/Arguments.h"
+
+#include "tools/Failure.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+namespace cli {
+
+namespace {
+
+struct OptionName {
+    OptionBit bit;
+    const char* name;
+};
+
+const OptionName kOptionNames[] = {
+    {kLayoutOption, "--layout"}, {kColorOption, "--color"}, {kFramesOption, "--frames"},
+    {kOutOption, "--out"},       {kSizeOption, "--size"},
+};
+
+bool AllDigits(const std::string& text) {
+    if (text.empty()) return false;
+    for (char c : text)
+        if (c < '0' || c > '9') return false;
+    return true;
+}
+
+// A non-negative decimal integer no larger than limit; false otherwise.
+bool ParseCount(const std::string& text, long limit, long& value) {
+    if (!AllDigits(text) || text.size() > 9) return false;
+    value = std::strtol(text.c_str(), nullptr, 10);
+    return value <= limit;
+}
+
+bool ParseNumber(const std::string& text, float& value) {
+    if (text.empty()) return false;
+    errno = 0;
+    char* end = nullptr;
+    const double parsed = std::strtod(text.c_str(), &end);
+    if (errno != 0 || end != text.c_str() + text.size() || !std::isfinite(parsed)) return false;
+    value = static_cast<float>(parsed);
+    return std::isfinite(value);
+}
+
+} // namespace
+
+bool LooksLikeSize(const std::string& text) {
+    const size_t x = text.find_first_of("xX");
+    return x != std::string::npos && AllDigits(text.substr(0, x)) && AllDigits(text.substr(x + 1));
+}
+
+Size ParseSize(const std::string& text) {
+    const size_t x = text.find_first_of("xX");
+    long width = 0, height = 0;
+    if (x == std::string::npos || !ParseCount(text.substr(0, x), kMaxDimension, width) ||
+        !ParseCount(text.substr(x + 1), kMaxDimension, height) || width < 1 || height < 1)
+        throw UsageError("bad size '" + text + "': expected WxH with each side from 1 to " +
+                         std::to_string(kMaxDimension) + ", e.g. 640x480");
+    return {static_cast<int>(width), static_cast<int>(height)};
+}
+
+Rgba ParseColor(const std::string& text) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = text.find(',', start);
+        parts.push_back(text.substr(start, comma - start));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    Rgba color{0.0f, 0.0f, 0.0f, 1.0f};
+    bool good = parts.size() == 3 || parts.size() == 4;
+    for (size_t i = 0; good && i < parts.size(); ++i) good = ParseNumber(parts[i], color[i]);
+    if (!good)
+        throw UsageError("bad colour '" + text +
+                         "': expected r,g,b or r,g,b,a with numbers, e.g. 1,0,0,1");
+    return color;
+}
+
+FrameRange ParseFrames(const std::string& text) {
+    const size_t dash = text.find('-');
+    long first = 0, last = 0;
+    bool good;
+    if (dash == std::string::npos) {
+        good = ParseCount(text, 99999999, first);
+        last = first;
+    } else {
+        good = ParseCount(text.substr(0, dash), 99999999, first) &&
+               ParseCount(text.substr(dash + 1), 99999999, last) && first <= last;
+    }
+    if (!good)
+        throw UsageError("bad frame range '" + text +
+                         "': expected A-B with whole numbers 0 <= A <= B, or one frame A");
+    return {static_cast<int>(first), static_cast<int>(last)};
+}
+
+Options ParseCommandLine(const std::vector<std::string>& arguments) {
+    Options options;
+    bool operandsOnly = false;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (operandsOnly || argument.size() < 2 || argument[0] != '-') {
+            if (options.command.empty())
+                options.command = argument;
+            else
+                options.operands.push_back(argument);
+            continue;
+        }
+        if (argument == "--") {
+            operandsOnly = true;
+            continue;
+        }
+        if (argument == "-h" || argument == "--help") {
+            options.help = true;
+            continue;
+        }
+        std::string name = argument, value;
+        bool hasValue = false;
+        if (const size_t equals = argument.find('='); equals != std::string::npos) {
+            name = argument.substr(0, equals);
+            value = argument.substr(equals + 1);
+            hasValue = true;
+        }
+        const OptionName* option = nullptr;
+        for (const OptionName& known : kOptionNames)
+            if (name == known.name) option = &known;
+        if (!option) throw UsageError("unknown option '" + name + "'");
+        if (!hasValue) {
+            if (i + 1 >= arguments.size()) throw UsageError(name + " needs a value");
+            value = arguments[++i];
+        }
+        if (options.given & option->bit) throw UsageError(name + " is given more than once");
+        options.given |= option->bit;
+        switch (option->bit) {
+        case kLayoutOption:
+            if (!ParseLayout(value, options.layout))
+                throw UsageError("unknown layout '" + value + "': expected one of " +
+                                 LayoutNames());
+            break;
+        case kColorOption:
+            options.color = ParseColor(value);
+            break;
+        case kFramesOption:
+            options.frames = ParseFrames(value);
+            break;
+        case kSizeOption:
+            options.size = ParseSize(value);
+            break;
+        case kOutOption:
+            if (value.empty()) throw UsageError("--out needs a folder name");
+            options.out = value;
+            break;
+        }
+    }
+    return options;
+}
+
+void CheckAccepted(const Options& options, unsigned accepted) {
+    for (const OptionName& known : kOptionNames)
+        if ((options.given & known.bit) && !(accepted & known.bit))
+            throw UsageError("'" + options.command + "' does not take " + known.name);
+}
+
+} // namespace cli

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "tools/HostImage.h"
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+struct Size {
+    int width = 0;
+    int height = 0;
+};
+
+using Rgba = std::array<float, 4>;
+
+struct FrameRange {
+    int first = 0;
+    int last = 0;
+};
+
+// The largest width or height the program accepts.
+constexpr int kMaxDimension = 32768;
+
+// "WxH" with both between 1 and kMaxDimension. Throws UsageError.
+Size ParseSize(const std::string& text);
+// Whether text has the shape of a size ("640x480"), valid or not.
+bool LooksLikeSize(const std::string& text);
+// "r,g,b,a" or "r,g,b" (alpha 1): finite numbers. Throws UsageError.
+Rgba ParseColor(const std::string& text);
+// "A-B" or "A", with 0 <= A <= B. Throws UsageError.
+FrameRange ParseFrames(const std::string& text);
+
+// The options a command may accept, as bits.
+enum OptionBit : unsigned {
+    kLayoutOption = 1u << 0,
+    kColorOption = 1u << 1,
+    kFramesOption = 1u << 2,
+    kOutOption = 1u << 3,
+    kSizeOption = 1u << 4,
+};
+
+// One command line: the command word, the operands in order and the options (each at most
+// once, as "--name value" or "--name=value"; "--" ends the options).
+struct Options {
+    std::string command;
+    std::vector<std::string> operands;
+    bool help = false;
+    unsigned given = 0;
+    Layout layout = Layout::Float;
+    std::optional<Rgba> color;
+    std::optional<FrameRange> frames;
+    std::optional<Size> size;
+    std::string out;
+};
+
+// The arguments after the program's name. Throws UsageError.
+Options ParseCommandLine(const std::vector<std::string>& arguments);
+
+// Throws UsageError naming the first option in options.given that accepted does not hold.
+void CheckAccepted(const Options& options, unsigned accepted);
+
+} // namespace cli

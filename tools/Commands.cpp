@@ -1,0 +1,313 @@
+#include "tools/Commands.h"
+
+#include "tools/Demo.h"
+#include "tools/Failure.h"
+#include "tools/ImageFile.h"
+#include "tools/Operations.h"
+#include "tools/Sequence.h"
+
+#include "gl/context/Capabilities.h"
+#include "gl/context/HardwareInfo.h"
+
+#include <string>
+#include <vector>
+
+namespace cli {
+
+namespace {
+
+constexpr unsigned kSequenceOptions = kLayoutOption | kFramesOption;
+
+enum class Kind { Operation, Info, Demo };
+
+struct Command {
+    const char* name;
+    Kind kind;
+    Operation operation;
+    // The operands, as the usage line names them; "SIZE" is WxH, "SIZE|IN" either.
+    std::vector<const char*> operands;
+    unsigned options;
+    bool needsColor;
+    const char* summary;
+    const char* details;
+};
+
+const std::vector<Command>& Commands() {
+    static const std::vector<Command> commands = {
+        {"premultiply",
+         Kind::Operation,
+         Operation::Premultiply,
+         {"IN", "OUT"},
+         kSequenceOptions,
+         false,
+         "colour multiplied by alpha",
+         "Writes (r*a, g*a, b*a, a) for every pixel (r, g, b, a) of IN: straight colour made\n"
+         "premultiplied. Alpha is unchanged."},
+        {"copy",
+         Kind::Operation,
+         Operation::Copy,
+         {"IN", "OUT"},
+         kSequenceOptions,
+         false,
+         "the image as it is",
+         "Writes IN unchanged. In one layout the library copies the bytes without the card."},
+        {"resize",
+         Kind::Operation,
+         Operation::Resize,
+         {"SIZE", "IN", "OUT"},
+         kSequenceOptions,
+         false,
+         "the image stretched to WxH",
+         "Writes IN stretched (or squeezed) to exactly SIZE (WxH, e.g. 640x480); the aspect\n"
+         "ratio follows SIZE."},
+        {"fit",
+         Kind::Operation,
+         Operation::Fit,
+         {"SIZE", "IN", "OUT"},
+         kSequenceOptions,
+         false,
+         "the image scaled to fit WxH, aspect kept, centred",
+         "Writes a SIZE image (WxH) holding IN scaled by min(W/w, H/h) so that it fits, with\n"
+         "its aspect ratio kept, centred; the rest of the frame stays transparent."},
+        {"center",
+         Kind::Operation,
+         Operation::Center,
+         {"SIZE", "IN", "OUT"},
+         kSequenceOptions,
+         false,
+         "the image in the middle of a WxH frame",
+         "Writes a SIZE image (WxH) with IN placed at its centre, moved by\n"
+         "((W - w) / 2, (H - h) / 2) and not scaled."},
+        {"clear",
+         Kind::Operation,
+         Operation::Clear,
+         {"SIZE|IN", "OUT"},
+         kSequenceOptions | kColorOption,
+         true,
+         "an image of one colour",
+         "Writes an image filled with the --color given. Its size is SIZE (WxH) or that of the\n"
+         "image IN."},
+        {"copy-alpha",
+         Kind::Operation,
+         Operation::CopyAlpha,
+         {"ALPHA", "DEST", "OUT"},
+         kSequenceOptions,
+         false,
+         "one image's colour with another's alpha",
+         "Writes DEST with its red, green and blue kept and its alpha replaced by the alpha of\n"
+         "ALPHA at the same pixel."},
+        {"mask",
+         Kind::Operation,
+         Operation::Mask,
+         {"MASK", "IMAGE", "OUT"},
+         kSequenceOptions | kColorOption,
+         true,
+         "a colour laid over the image where the mask is opaque",
+         "With t = colour alpha * MASK alpha at each pixel, writes\n"
+         "  rgb = IMAGE rgb * (1 - t) + colour rgb * t,  alpha = IMAGE alpha * (1 - t) + t.\n"
+         "The output has IMAGE's size."},
+        {"inverse-mask",
+         Kind::Operation,
+         Operation::InverseMask,
+         {"MASK", "IMAGE", "OUT"},
+         kSequenceOptions | kColorOption,
+         true,
+         "a colour laid over the image where the mask is transparent",
+         "As mask, with t = colour alpha * (1 - MASK alpha): the colour covers the image where\n"
+         "the mask is transparent."},
+        {"alpha",
+         Kind::Operation,
+         Operation::Alpha,
+         {"IN", "OUT"},
+         kSequenceOptions | kSizeOption,
+         false,
+         "the alpha channel as a grey image",
+         "Writes the alpha of IN as a one-channel image, scaled to --size WxH when given\n"
+         "(default: the size of IN)."},
+        {"luma",
+         Kind::Operation,
+         Operation::Luma,
+         {"IN", "OUT"},
+         kSequenceOptions | kSizeOption,
+         false,
+         "premultiplied luma as a grey image",
+         "Writes a * (0.30 r + 0.59 g + 0.11 b) of IN as a one-channel image, scaled to\n"
+         "--size WxH when given (default: the size of IN)."},
+        {"info",
+         Kind::Info,
+         Operation::Copy,
+         {},
+         0,
+         false,
+         "graphics hardware report and capability answers",
+         "Prints the library's six-line hardware report (card, OpenGL version, driver, texture\n"
+         "rectangles, texture memory, largest texture) and whether the card takes float,\n"
+         "half-float and 16-bit textures and framebuffer objects."},
+        {"demo",
+         Kind::Demo,
+         Operation::Copy,
+         {},
+         kOutOption | kLayoutOption,
+         false,
+         "every operation on built-in images, with a contact sheet",
+         "Makes test images (gradients, a checker, a soft disc with alpha, noise), runs every\n"
+         "image operation on them, prints the hardware report and each operation's time, and\n"
+         "writes the inputs, the results and contact-sheet.png (each image's colour beside its\n"
+         "alpha, inputs left, result right) into --out DIR (default: tesk-ae-demo)."},
+    };
+    return commands;
+}
+
+const Command* Find(const std::string& name) {
+    for (const Command& command : Commands())
+        if (name == command.name) return &command;
+    return nullptr;
+}
+
+std::string UsageLine(const Command& command) {
+    std::string line = std::string("tesk-ae ") + command.name;
+    if (command.options & kLayoutOption) line += " [--layout L]";
+    if (command.options & kFramesOption) line += " [--frames A-B]";
+    if (command.options & kSizeOption) line += " [--size WxH]";
+    if (command.options & kOutOption) line += " [--out DIR]";
+    if (command.needsColor) line += " --color r,g,b[,a]";
+    for (const char* operand : command.operands) line += std::string(" ") + operand;
+    return line;
+}
+
+void PrintHelp(const Command& command) {
+    std::printf("usage: %s\n\n%s\n", UsageLine(command).c_str(), command.details);
+    if (command.options == 0) return;
+    std::printf("\noptions:\n");
+    if (command.options & kLayoutOption)
+        std::printf("  --layout L     host pixel layout the images are handed over in: %s\n"
+                    "                 (default float; rows top-down as hosts keep them)\n",
+                    LayoutNames().c_str());
+    if (command.options & kFramesOption)
+        std::printf("  --frames A-B   run for frames A to B; file names hold #### for the\n"
+                    "                 frame number, e.g. shot.####.exr\n");
+    if (command.needsColor)
+        std::printf("  --color C      r,g,b or r,g,b,a in 0..1, e.g. 1,0,0,1\n");
+    if (command.options & kSizeOption) std::printf("  --size WxH     size of the written image\n");
+    if (command.options & kOutOption)
+        std::printf("  --out DIR      folder for the results (made when missing)\n");
+    if (command.kind == Kind::Operation)
+        std::printf("\nFiles: anything OpenImageIO reads and writes (EXR, PNG, TIFF, JPEG, DPX, "
+                    "...).\nAn existing OUT is replaced only when the operation succeeded.\n");
+}
+
+int RunInfo() {
+    std::fputs(OGL_TESK_AE::HardwareInfoString().c_str(), stdout);
+    bool floats = false, halves = false, framebuffers = false, shorts = false;
+    std::string error;
+    const bool ran = RunOnWorker(
+        [&]() {
+            floats = OGL_TESK_AE::IsFloatSupported();
+            halves = OGL_TESK_AE::IsHalfFloatSupported();
+            framebuffers = OGL_TESK_AE::IsFrameBufferSupported();
+            shorts = OGL_TESK_AE::IsShortSupported();
+        },
+        error);
+    if (!ran) throw Failure(OneLine(error));
+    auto answer = [](bool yes) { return yes ? "yes" : "no"; };
+    std::printf("\nFloat textures:      %s\n", answer(floats));
+    std::printf("Half-float textures: %s\n", answer(halves));
+    std::printf("16-bit textures:     %s\n", answer(shorts));
+    std::printf("Framebuffer objects: %s\n", answer(framebuffers));
+    return kSuccess;
+}
+
+int RunOperation(const Command& command, const Options& options) {
+    if (options.operands.size() != command.operands.size())
+        throw UsageError(std::string("'") + command.name + "' takes " +
+                         std::to_string(command.operands.size()) +
+                         " operands: " + UsageLine(command).substr(8));
+    if (command.needsColor && !options.color)
+        throw UsageError(std::string("'") + command.name + "' needs --color r,g,b[,a]");
+
+    // Operands that are sizes, then input files, then the output.
+    Size size;
+    bool sizeFromInput =
+        command.operation == Operation::Alpha || command.operation == Operation::Luma;
+    std::vector<std::string> inputs;
+    for (size_t i = 0; i + 1 < command.operands.size(); ++i) {
+        const std::string operand = command.operands[i];
+        const std::string& value = options.operands[i];
+        if (operand == "SIZE" || (operand == "SIZE|IN" && LooksLikeSize(value)))
+            size = ParseSize(value);
+        else if (operand == "SIZE|IN") {
+            inputs.push_back(value);
+            sizeFromInput = true;
+        } else
+            inputs.push_back(value);
+    }
+    if (options.size) {
+        size = *options.size;
+        sizeFromInput = false;
+    }
+    const std::string& output = options.operands.back();
+    const std::vector<int> frames = PlanFrames(inputs, output, options.frames);
+
+    Progress progress(stderr, command.name, frames[0] < 0 ? 0 : frames.size());
+    for (size_t index = 0; index < frames.size(); ++index) {
+        const int frame = frames[index];
+        if (frame >= 0) progress.Frame(frame, index);
+        std::vector<OIIO::ImageBuf> images;
+        for (const std::string& input : inputs)
+            images.push_back(ReadImage(FrameName(input, frame)));
+        OperationInput request;
+        for (const OIIO::ImageBuf& image : images) request.images.push_back(&image);
+        request.size = size;
+        if (sizeFromInput) request.size = {images[0].spec().width, images[0].spec().height};
+        if (options.color) request.color = *options.color;
+        // The clear operand that named a file only gave the size.
+        if (command.operation == Operation::Clear) request.images.clear();
+        const OIIO::ImageBuf result = Apply(command.operation, request, options.layout);
+        WriteImage(FrameName(output, frame), result, options.layout);
+    }
+    return kSuccess;
+}
+
+} // namespace
+
+void PrintOverview(std::FILE* stream) {
+    std::fprintf(stream, "usage: tesk-ae COMMAND [options] ARGUMENTS   (tesk-ae COMMAND --help)\n\n"
+                         "Runs the TESK_Common_AE image operations on image files.\n\ncommands:\n");
+    for (const Command& command : Commands())
+        std::fprintf(stream, "  %-13s %s\n", command.name, command.summary);
+    std::fprintf(stream, "\nlayouts (--layout): %s\n", LayoutNames().c_str());
+}
+
+int RunCommand(const Options& options) {
+    if (options.command.empty() || options.command == "help") {
+        if (options.command == "help" && !options.operands.empty()) {
+            const Command* command = Find(options.operands[0]);
+            if (!command) throw UsageError("unknown command '" + options.operands[0] + "'");
+            PrintHelp(*command);
+            return kSuccess;
+        }
+        if (options.command.empty() && !options.help) throw UsageError("no command given");
+        PrintOverview(stdout);
+        return kSuccess;
+    }
+    const Command* command = Find(options.command);
+    if (!command) throw UsageError("unknown command '" + options.command + "'");
+    if (options.help) {
+        PrintHelp(*command);
+        return kSuccess;
+    }
+    CheckAccepted(options, command->options);
+    switch (command->kind) {
+    case Kind::Info:
+        if (!options.operands.empty()) throw UsageError("'info' takes no operands");
+        return RunInfo();
+    case Kind::Demo:
+        if (!options.operands.empty()) throw UsageError("'demo' takes no operands");
+        return RunDemo(options.out.empty() ? "tesk-ae-demo" : options.out, options.layout);
+    case Kind::Operation:
+        break;
+    }
+    return RunOperation(*command, options);
+}
+
+} // namespace cli

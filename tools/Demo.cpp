@@ -1,0 +1,141 @@
+#include "tools/Demo.h"
+
+#include "tools/Commands.h"
+#include "tools/ContactSheet.h"
+#include "tools/Failure.h"
+#include "tools/ImageFile.h"
+#include "tools/Operations.h"
+#include "tools/TestImages.h"
+
+#include "gl/context/HardwareInfo.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <list>
+#include <vector>
+
+namespace cli {
+
+namespace {
+
+constexpr int kSide = 256;
+constexpr int kThumbnail = 128;
+
+struct Input {
+    const char* name;
+    OIIO::ImageBuf image;
+};
+
+struct Step {
+    const char* name;
+    Operation operation;
+    std::vector<const char*> inputs;
+    Size size;
+    Rgba color;
+    const char* what;
+};
+
+std::string Upper(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+} // namespace
+
+int RunDemo(const std::string& folder, Layout layout) {
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error || !std::filesystem::is_directory(folder))
+        throw Failure("cannot make the folder '" + folder + "'" +
+                      (error ? ": " + error.message() : std::string()));
+    const std::filesystem::path out(folder);
+
+    std::printf("%s\n", OGL_TESK_AE::HardwareInfoString().c_str());
+    std::printf("Layout: %s (%s)\n\n", Describe(layout).name, Describe(layout).description);
+
+    std::list<Input> inputs;
+    inputs.push_back({"gradient", Gradient(kSide, kSide)});
+    inputs.push_back({"checker", Checker(kSide, kSide, 32)});
+    inputs.push_back({"disc", SoftDisc(kSide, kSide)});
+    inputs.push_back({"noise", Noise(kSide, kSide, 2024)});
+    inputs.push_back({"wide-checker", Checker(kSide, kSide / 2, 32)});
+    inputs.push_back({"small-disc", SoftDisc(kSide / 2, kSide / 2)});
+    auto find = [&](const char* name) -> const OIIO::ImageBuf* {
+        for (const Input& input : inputs)
+            if (std::string(name) == input.name) return &input.image;
+        return nullptr;
+    };
+    for (const Input& input : inputs)
+        WriteImage((out / (std::string("input-") + input.name + ".png")).string(), input.image,
+                   layout);
+
+    const Size side{kSide, kSide};
+    const Rgba none{0, 0, 0, 0};
+    const std::vector<Step> steps = {
+        {"premultiply", Operation::Premultiply, {"disc"}, side, none, "RGB*A, A"},
+        {"copy", Operation::Copy, {"gradient"}, side, none, "UNCHANGED"},
+        {"resize", Operation::Resize, {"checker"}, {256, 96}, none, "STRETCHED TO 256X96"},
+        {"fit", Operation::Fit, {"wide-checker"}, {192, 192}, none, "INTO 192X192, ASPECT KEPT"},
+        {"center", Operation::Center, {"small-disc"}, side, none, "128X128 IN A 256X256 FRAME"},
+        {"clear", Operation::Clear, {}, side, {0.2f, 0.45f, 0.9f, 0.6f}, "(0.2, 0.45, 0.9, 0.6)"},
+        {"copy-alpha",
+         Operation::CopyAlpha,
+         {"disc", "gradient"},
+         side,
+         none,
+         "COLOUR OF 2ND, ALPHA OF 1ST"},
+        {"mask", Operation::Mask, {"disc", "checker"}, side, {1, 0, 0, 1}, "RED WHERE MASK OPAQUE"},
+        {"inverse-mask",
+         Operation::InverseMask,
+         {"disc", "checker"},
+         side,
+         {1, 0, 0, 1},
+         "RED WHERE MASK TRANSPARENT"},
+        {"alpha", Operation::Alpha, {"disc"}, side, none, "ALPHA AS GREY"},
+        {"luma", Operation::Luma, {"noise"}, side, none, "A*(.30R+.59G+.11B)"},
+    };
+
+    std::list<OIIO::ImageBuf> results;
+    std::vector<SheetRow> rows;
+    int failures = 0;
+    for (const Step& step : steps) {
+        OperationInput request;
+        for (const char* name : step.inputs) request.images.push_back(find(name));
+        request.size = step.size;
+        request.color = step.color;
+        SheetRow row;
+        for (const char* name : step.inputs) row.inputs.push_back({Upper(name), find(name)});
+        const std::string file = (out / (std::string(step.name) + ".png")).string();
+        double milliseconds = 0.0;
+        try {
+            results.push_back(Apply(step.operation, request, layout, &milliseconds));
+            WriteImage(file, results.back(), layout);
+            std::printf("%-13s %9.2f ms  %s\n", step.name, milliseconds, file.c_str());
+            char title[160];
+            std::snprintf(title, sizeof title, "%s  %s  %.1f MS", Upper(step.name).c_str(),
+                          step.what, milliseconds);
+            row.title = title;
+            row.output = {"RESULT", &results.back()};
+        } catch (const Failure& failure) {
+            ++failures;
+            std::printf("%-13s    failed  %s\n", step.name, failure.what());
+            row.title = Upper(step.name) + "  FAILED";
+            row.output = {"FAILED", nullptr};
+        }
+        rows.push_back(std::move(row));
+    }
+
+    const std::string heading =
+        "TESK-AE DEMO  LAYOUT " + Upper(Describe(layout).name) + "  EACH IMAGE: COLOUR | ALPHA";
+    const std::string sheet = (out / "contact-sheet.png").string();
+    WriteImage(sheet, MakeContactSheet(heading, rows, kThumbnail), Layout::Rgba8);
+    std::printf("\nContact sheet: %s\n", sheet.c_str());
+    if (failures) {
+        std::fprintf(stderr, "tesk-ae: %d of %zu operations failed\n", failures, steps.size());
+        return kFailed;
+    }
+    return kSuccess;
+}
+
+} // namespace cli

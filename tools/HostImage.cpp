@@ -1,0 +1,208 @@
+#include "tools/HostImage.h"
+
+#include <OpenImageIO/half.h>
+
+#include <cstring>
+#include <stdexcept>
+
+namespace cli {
+
+namespace {
+
+constexpr int32_t kRGBA = 0x52474241;
+constexpr int32_t kBGRA = 0x42475241;
+// The small depth code of 32-bit ARGB frames.
+constexpr int32_t kDepthCode32 = 32;
+
+const LayoutInfo kLayouts[] = {
+    {Layout::Float, "float", kRGBA, 128, 1, "32-bit float RGBA, white 1"},
+    {Layout::Half, "half", kRGBA, 64, 1, "16-bit half-float RGBA, white 1"},
+    {Layout::Rgba16, "rgba16", kRGBA, 64, 65535, "16-bit RGBA, white 65535"},
+    {Layout::Ae16, "ae16", kRGBA, 64, 32768, "16-bit RGBA, white 32768 (values 0..32768)"},
+    {Layout::Rgba8, "rgba8", kRGBA, 32, 255, "8-bit RGBA, white 255"},
+    {Layout::Argb8, "argb8", kDepthCode32, 32, 255, "8-bit ARGB (depth code 32, bytes A,R,G,B)"},
+    {Layout::Bgra8, "bgra8", kBGRA, 32, 255, "8-bit BGRA, white 255"},
+};
+
+// Memory position of r, g, b, a within a pixel, in channels.
+struct ChannelOrder {
+    int r, g, b, a;
+};
+
+ChannelOrder OrderOf(Layout layout) {
+    switch (layout) {
+    case Layout::Argb8:
+        return {1, 2, 3, 0};
+    case Layout::Bgra8:
+        return {2, 1, 0, 3};
+    default:
+        return {0, 1, 2, 3};
+    }
+}
+
+uint32_t ToInteger(float value, int32_t white) {
+    // NaN fails both tests and becomes 0.
+    if (!(value > 0.0f)) return 0;
+    if (value >= 1.0f) return static_cast<uint32_t>(white);
+    return static_cast<uint32_t>(static_cast<double>(value) * white + 0.5);
+}
+
+float FromInteger(uint32_t value, int32_t white) {
+    return static_cast<float>(static_cast<double>(value) / white);
+}
+
+int32_t RowBytesFor(int width, int bitDepth) {
+    if (width < 1) throw std::invalid_argument("image width must be at least 1");
+    const int64_t bits = (static_cast<int64_t>(width) * bitDepth + 127) & ~int64_t(127);
+    if (bits / 8 > INT32_MAX) throw std::length_error("image too wide");
+    return static_cast<int32_t>(bits / 8);
+}
+
+} // namespace
+
+const LayoutInfo& Describe(Layout layout) {
+    for (const LayoutInfo& info : kLayouts)
+        if (info.layout == layout) return info;
+    return kLayouts[0];
+}
+
+bool ParseLayout(const std::string& name, Layout& layout) {
+    for (const LayoutInfo& info : kLayouts) {
+        if (name == info.name) {
+            layout = info.layout;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string LayoutNames() {
+    std::string names;
+    for (const LayoutInfo& info : kLayouts) {
+        if (!names.empty()) names += ", ";
+        names += info.name;
+    }
+    return names;
+}
+
+bool IsEightBit(Layout layout) {
+    return Describe(layout).bitDepth == 32;
+}
+
+HostImage::HostImage(Layout layout, int width, int height)
+    : fLayout(layout), fWidth(width), fHeight(height),
+      fRowBytes(RowBytesFor(width, Describe(layout).bitDepth)) {
+    if (height < 1) throw std::invalid_argument("image height must be at least 1");
+    const int64_t bytes = static_cast<int64_t>(fRowBytes) * height;
+    fMemory.resize(static_cast<size_t>(bytes / sizeof(Block)));
+}
+
+HostImage::HostImage(Layout layout, const OIIO::ImageBuf& rgba)
+    : HostImage(layout, rgba.spec().width, rgba.spec().height) {
+    Store(rgba);
+}
+
+void* HostImage::GetBaseAddress() const {
+    return const_cast<Block*>(fMemory.data());
+}
+
+int32_t HostImage::GetColorSpace() const {
+    return Describe(fLayout).colorSpace;
+}
+
+int32_t HostImage::GetBitDepth() const {
+    return Describe(fLayout).bitDepth;
+}
+
+int32_t HostImage::GetWhiteLevel() const {
+    return Describe(fLayout).whiteLevel;
+}
+
+const uint8_t* HostImage::PixelAddress(int x, int y) const {
+    const auto* base = reinterpret_cast<const uint8_t*>(fMemory.data());
+    return base + static_cast<size_t>(y) * fRowBytes + static_cast<size_t>(x) * GetBitDepth() / 8;
+}
+
+void HostImage::StorePixel(int x, int y, const float rgba[4]) {
+    auto* pixel = const_cast<uint8_t*>(PixelAddress(x, y));
+    const ChannelOrder order = OrderOf(fLayout);
+    const int slots[4] = {order.r, order.g, order.b, order.a};
+    const int32_t white = GetWhiteLevel();
+    for (int c = 0; c < 4; ++c) {
+        switch (fLayout) {
+        case Layout::Float:
+            std::memcpy(pixel + 4 * slots[c], &rgba[c], 4);
+            break;
+        case Layout::Half: {
+            const uint16_t bits = half(rgba[c]).bits();
+            std::memcpy(pixel + 2 * slots[c], &bits, 2);
+            break;
+        }
+        case Layout::Rgba16:
+        case Layout::Ae16: {
+            const auto value = static_cast<uint16_t>(ToInteger(rgba[c], white));
+            std::memcpy(pixel + 2 * slots[c], &value, 2);
+            break;
+        }
+        default:
+            pixel[slots[c]] = static_cast<uint8_t>(ToInteger(rgba[c], white));
+            break;
+        }
+    }
+}
+
+void HostImage::LoadPixel(int x, int y, float rgba[4]) const {
+    const uint8_t* pixel = PixelAddress(x, y);
+    const ChannelOrder order = OrderOf(fLayout);
+    const int slots[4] = {order.r, order.g, order.b, order.a};
+    const int32_t white = GetWhiteLevel();
+    for (int c = 0; c < 4; ++c) {
+        switch (fLayout) {
+        case Layout::Float:
+            std::memcpy(&rgba[c], pixel + 4 * slots[c], 4);
+            break;
+        case Layout::Half: {
+            uint16_t bits;
+            std::memcpy(&bits, pixel + 2 * slots[c], 2);
+            half value;
+            value.setBits(bits);
+            rgba[c] = static_cast<float>(value);
+            break;
+        }
+        case Layout::Rgba16:
+        case Layout::Ae16: {
+            uint16_t value;
+            std::memcpy(&value, pixel + 2 * slots[c], 2);
+            rgba[c] = FromInteger(value, white);
+            break;
+        }
+        default:
+            rgba[c] = FromInteger(pixel[slots[c]], white);
+            break;
+        }
+    }
+}
+
+void HostImage::Store(const OIIO::ImageBuf& rgba) {
+    const OIIO::ImageSpec& spec = rgba.spec();
+    if (spec.width != fWidth || spec.height != fHeight || spec.nchannels != 4)
+        throw std::invalid_argument("pixel buffer does not match the host image");
+    std::vector<float> row(static_cast<size_t>(fWidth) * 4);
+    for (int y = 0; y < fHeight; ++y) {
+        const OIIO::ROI line(spec.x, spec.x + fWidth, spec.y + y, spec.y + y + 1, 0, 1, 0, 4);
+        rgba.get_pixels(line, OIIO::TypeFloat, row.data());
+        for (int x = 0; x < fWidth; ++x) StorePixel(x, y, &row[static_cast<size_t>(x) * 4]);
+    }
+}
+
+OIIO::ImageBuf HostImage::Load() const {
+    OIIO::ImageBuf rgba(OIIO::ImageSpec(fWidth, fHeight, 4, OIIO::TypeFloat));
+    std::vector<float> row(static_cast<size_t>(fWidth) * 4);
+    for (int y = 0; y < fHeight; ++y) {
+        for (int x = 0; x < fWidth; ++x) LoadPixel(x, y, &row[static_cast<size_t>(x) * 4]);
+        rgba.set_pixels(OIIO::ROI(0, fWidth, y, y + 1, 0, 1, 0, 4), OIIO::TypeFloat, row.data());
+    }
+    return rgba;
+}
+
+} // namespace cli

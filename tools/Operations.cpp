@@ -1,0 +1,164 @@
+#include "tools/Operations.h"
+
+#include "tools/Failure.h"
+
+#include "common/Buffer.h"
+#include "common/Errors.h"
+#include "common/Shared.h"
+#include "ops/BasicOps.h"
+
+#include <chrono>
+#include <memory>
+
+namespace cli {
+
+namespace {
+
+using namespace OGL_TESK_AE;
+
+// A task of the program's own: the exported operations only keep a failure as the worker's
+// error text, so each call runs inside a task whose result says whether it got through.
+class WorkerJob final : public Shared {
+public:
+    explicit WorkerJob(const std::function<void()>& job) : fJob(job) {}
+    void Run() override { fJob(); }
+
+private:
+    const std::function<void()>& fJob;
+};
+
+const OIIO::ImageBuf& Image(const OperationInput& input, size_t index) {
+    if (index >= input.images.size() || !input.images[index])
+        throw Failure("internal error: an input image is missing");
+    return *input.images[index];
+}
+
+Color ToColor(const Rgba& rgba) {
+    return Color(rgba[0], rgba[1], rgba[2], rgba[3]);
+}
+
+Size SizeOf(const OIIO::ImageBuf& image) {
+    return {image.spec().width, image.spec().height};
+}
+
+// The library's buffers keep rows bottom-up; files and the program's buffers are top-down.
+template <class PixelType>
+OIIO::ImageBuf FromPlane(const Buffer<PixelType>& plane, const char* what) {
+    if (!IsValid(&plane)) throw Error(what);
+    const int width = plane.GetWidth(), height = plane.GetHeight();
+    OIIO::ImageBuf image(OIIO::ImageSpec(width, height, 1, OIIO::TypeFloat));
+    for (int y = 0; y < height; ++y)
+        image.set_pixels(OIIO::ROI(0, width, y, y + 1, 0, 1, 0, 1), OIIO::TypeFloat,
+                         plane.Row(height - 1 - y));
+    return image;
+}
+
+} // namespace
+
+bool RunOnWorker(const std::function<void()>& job, std::string& error) {
+    WorkerJob task(job);
+    if (task.ThreadQueue()) return true;
+    error = Shared::ErrorMessage();
+    return false;
+}
+
+OIIO::ImageBuf Apply(Operation operation, const OperationInput& input, Layout layout,
+                     double* milliseconds) {
+    std::unique_ptr<HostImage> first, second, destination;
+    const bool plane = operation == Operation::Alpha || operation == Operation::Luma;
+    switch (operation) {
+    case Operation::Clear:
+        destination = std::make_unique<HostImage>(layout, input.size.width, input.size.height);
+        break;
+    case Operation::Premultiply:
+    case Operation::Copy:
+        first = std::make_unique<HostImage>(layout, Image(input, 0));
+        destination = std::make_unique<HostImage>(layout, first->GetWidth(), first->GetHeight());
+        break;
+    case Operation::Resize:
+    case Operation::Fit:
+    case Operation::Center:
+        first = std::make_unique<HostImage>(layout, Image(input, 0));
+        destination = std::make_unique<HostImage>(layout, input.size.width, input.size.height);
+        break;
+    case Operation::CopyAlpha:
+        first = std::make_unique<HostImage>(layout, Image(input, 0));
+        destination = std::make_unique<HostImage>(layout, Image(input, 1));
+        break;
+    case Operation::Mask:
+    case Operation::InverseMask: {
+        first = std::make_unique<HostImage>(layout, Image(input, 0));
+        second = std::make_unique<HostImage>(layout, Image(input, 1));
+        const Size size = SizeOf(Image(input, 1));
+        destination = std::make_unique<HostImage>(layout, size.width, size.height);
+        break;
+    }
+    case Operation::Alpha:
+    case Operation::Luma:
+        first = std::make_unique<HostImage>(layout, Image(input, 0));
+        break;
+    }
+    if (first) first->SetReadOnly(true);
+    if (second) second->SetReadOnly(true);
+
+    const Color color = ToColor(input.color);
+    OIIO::ImageBuf result;
+    auto job = [&]() {
+        switch (operation) {
+        case Operation::Premultiply:
+            Premultiply(first.get(), destination.get());
+            break;
+        case Operation::Copy:
+            Copy(first.get(), destination.get());
+            break;
+        case Operation::Resize:
+            Resize(first.get(), destination.get());
+            break;
+        case Operation::Fit:
+            FitInto(first.get(), destination.get());
+            break;
+        case Operation::Center:
+            Center(first.get(), destination.get());
+            break;
+        case Operation::Clear:
+            OGL_TESK_AE::Clear(destination.get(), color);
+            break;
+        case Operation::CopyAlpha:
+            CopyAlpha(first.get(), destination.get());
+            break;
+        case Operation::Mask:
+            RenderMask(first.get(), second.get(), destination.get(), color);
+            break;
+        case Operation::InverseMask:
+            RenderInvMask(first.get(), second.get(), destination.get(), color);
+            break;
+        case Operation::Alpha: {
+            // The library's buffers come from its memory cache, which belongs to the worker:
+            // made, filled and read here, inside the task.
+            Buffer<AlphaPixelType<float>> alpha;
+            alpha.Resize(input.size.width, input.size.height);
+            GetAlpha(first.get(), &alpha);
+            result = FromPlane(alpha, "No memory for the alpha buffer.");
+            break;
+        }
+        case Operation::Luma: {
+            Buffer<LumaPixelType<float>> luma;
+            luma.Resize(input.size.width, input.size.height);
+            GetLuma(first.get(), &luma);
+            result = FromPlane(luma, "No memory for the luma buffer.");
+            break;
+        }
+        }
+    };
+
+    std::string error;
+    const auto start = std::chrono::steady_clock::now();
+    const bool ran = RunOnWorker(job, error);
+    const auto end = std::chrono::steady_clock::now();
+    if (milliseconds)
+        *milliseconds = std::chrono::duration<double, std::milli>(end - start).count();
+    if (!ran) throw Failure(OneLine(error));
+    return plane ? std::move(result) : destination->Load();
+}
+
+} // namespace cli

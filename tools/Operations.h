@@ -1,0 +1,53 @@
+#pragma once
+
+#include "tools/Arguments.h"
+#include "tools/HostImage.h"
+
+#include <OpenImageIO/imagebuf.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+// The library's image operations the program offers.
+enum class Operation {
+    Premultiply,
+    Copy,
+    Resize,
+    Fit,
+    Center,
+    Clear,
+    CopyAlpha,
+    Mask,
+    InverseMask,
+    Alpha,
+    Luma,
+};
+
+// What an operation works on. Images are float RGBA; which ones an operation reads:
+//   Premultiply, Copy, Resize, Fit, Center, Alpha, Luma: images[0] is the source.
+//   Clear: none (size gives the destination).
+//   CopyAlpha: images[0] gives the alpha, images[1] the destination's starting pixels.
+//   Mask, InverseMask: images[0] is the mask, images[1] the image.
+// size is the destination's for Resize, Fit, Center, Clear, and the buffer's for Alpha, Luma.
+struct OperationInput {
+    std::vector<const OIIO::ImageBuf*> images;
+    Size size;
+    Rgba color{0.0f, 0.0f, 0.0f, 0.0f};
+};
+
+// Runs job inside a task of its own on the library's worker thread, where the exported
+// operations it calls run in place. False, with the worker's error text, when the task failed
+// (it threw, or the worker had no OpenGL context).
+bool RunOnWorker(const std::function<void()>& job, std::string& error);
+
+// Wraps the images in host images of the layout, runs the operation on the worker and returns
+// the destination as float RGBA (one channel for Alpha and Luma). Throws Failure with the
+// worker's error text when the operation failed. milliseconds, when given, receives the time
+// of the call on the worker, conversions excluded.
+OIIO::ImageBuf Apply(Operation operation, const OperationInput& input, Layout layout,
+                     double* milliseconds = nullptr);
+
+} // namespace cli

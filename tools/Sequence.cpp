@@ -1,0 +1,58 @@
+#include "tools/Sequence.h"
+
+#include "tools/Failure.h"
+
+#include <unistd.h>
+
+namespace cli {
+
+bool IsPattern(const std::string& name) {
+    return name.find('#') != std::string::npos;
+}
+
+std::string FrameName(const std::string& name, int frame) {
+    const size_t last = name.rfind('#');
+    if (last == std::string::npos) return name;
+    size_t first = last;
+    while (first > 0 && name[first - 1] == '#') --first;
+    const size_t width = last - first + 1;
+    std::string number = std::to_string(frame);
+    if (number.size() < width) number.insert(0, width - number.size(), '0');
+    return name.substr(0, first) + number + name.substr(last + 1);
+}
+
+std::vector<int> PlanFrames(const std::vector<std::string>& inputs, const std::string& output,
+                            const std::optional<FrameRange>& frames) {
+    bool inputPattern = false;
+    for (const std::string& input : inputs) inputPattern = inputPattern || IsPattern(input);
+    const bool outputPattern = IsPattern(output);
+    if (inputPattern && !outputPattern)
+        throw UsageError("output '" + output +
+                         "' needs a #### frame number like its input, or every frame would "
+                         "overwrite it");
+    if (!inputPattern && !outputPattern) {
+        if (frames) throw UsageError("--frames needs file names with #### for the frame number");
+        return {-1};
+    }
+    if (!frames) throw UsageError("'" + output + "' is a frame pattern: give --frames A-B");
+    std::vector<int> list;
+    for (int frame = frames->first; frame <= frames->last; ++frame) list.push_back(frame);
+    return list;
+}
+
+Progress::Progress(std::FILE* stream, std::string command, size_t count)
+    : fStream(stream), fCommand(std::move(command)), fCount(count),
+      fTerminal(::isatty(::fileno(stream)) == 1) {}
+
+Progress::~Progress() {
+    if (fOpenLine) std::fputc('\n', fStream);
+}
+
+void Progress::Frame(int frame, size_t index) {
+    std::fprintf(fStream, "%stesk-ae %s: frame %d (%zu of %zu)%s", fTerminal ? "\r" : "",
+                 fCommand.c_str(), frame, index + 1, fCount, fTerminal ? "" : "\n");
+    std::fflush(fStream);
+    fOpenLine = fTerminal;
+}
+
+} // namespace cli
