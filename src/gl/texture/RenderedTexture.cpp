@@ -9,6 +9,7 @@
 #include "gl/geometry/SimplePlane.h"
 #include "gl/state/Blend.h"
 #include "gl/state/Clear.h"
+#include "gl/state/MatrixState.h"
 #include "gl/texture/ImageTextures.h"
 #include "gl/texture/RenderBuffer.h"
 #include "gl/texture/Selection.h"
@@ -191,7 +192,15 @@ void RenderedTexture::Perspective(float left, float right, float bottom, float t
 void RenderedTexture::Blit() {
     if (width == 0 || height == 0) return;
     Push<State> state;
+    // The default state would also reset both matrices; the caller's projection is kept so
+    // that the quad lands one texel per unit of the current target.
+    ProjectionMatrix projection;
+    projection.Retrieve();
+    ModelMatrix model;
+    model.Retrieve();
     SetDefault();
+    projection.Apply();
+    model.Apply();
     Apply();
     ApplyNearest();
     sPlane.Draw(0.0f, 0.0f, static_cast<float>(width), static_cast<float>(height), 0.0f);
