@@ -316,3 +316,32 @@ void main() { gl_FragColor = vec4(gl_TexCoord[2].st, gl_TexCoord[1].s, gl_TexCoo
         EXPECT_EQ(normal[2], 1.0f);
     });
 }
+
+TEST(EffectProgram, FinalizeKeepsOnlyTheConstructorsShader) {
+    RunOnWorker([] {
+        GLSL::Shader white(GL_FRAGMENT_SHADER,
+                           "#version 110\nvoid main() { gl_FragColor = vec4(1.0); }\n");
+        EffectProgram built(&white);
+        built.Apply();
+        const GLuint first = CurrentProgram();
+        TESK_GL(glUseProgram)(0);
+        built.Finalize();
+        EXPECT_FALSE(TESK_GL(glIsProgram)(first));
+        EXPECT_FALSE(built.HasUniform("anything"));
+        // The shader given at construction is still there; adding it again as owners do after
+        // a Finalize is harmless.
+        built.AddShader(&white);
+        EXPECT_NO_THROW(built.Apply());
+        EXPECT_NE(CurrentProgram(), 0u);
+        TESK_GL(glUseProgram)(0);
+
+        // Shaders added later are forgotten: only the common functions are left, with no main.
+        EffectProgram added;
+        added.AddShader(&white);
+        added.Apply();
+        TESK_GL(glUseProgram)(0);
+        added.Finalize();
+        EXPECT_THROW(added.Apply(), Error);
+        TESK_GL(glUseProgram)(0);
+    });
+}

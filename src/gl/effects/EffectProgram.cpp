@@ -152,20 +152,21 @@ EffectProgram EffectProgram::sHorizBlur(&sHorizBlurShader);
 EffectProgram EffectProgram::sVertBlur(&sVertBlurShader);
 EffectProgram EffectProgram::sGlow(&sGlowShader);
 
-EffectProgram::EffectProgram() : fDirty(true) {}
+EffectProgram::EffectProgram() : fDirty(true), fInitial(nullptr) {}
 
-EffectProgram::EffectProgram(GLSL::Shader* shader) : fDirty(true) {
+EffectProgram::EffectProgram(GLSL::Shader* shader) : fDirty(true), fInitial(shader) {
     AddShader(shader);
 }
 
 EffectProgram::EffectProgram(const EffectProgram& other)
-    : Resource(other), fShaders(other.fShaders), fDirty(true) {}
+    : Resource(other), fShaders(other.fShaders), fDirty(true), fInitial(other.fInitial) {}
 
 EffectProgram& EffectProgram::operator=(const EffectProgram& other) {
     if (this == &other) return *this;
     Finalize();
     fShaders = other.fShaders;
     fDirty = true;
+    fInitial = other.fInitial;
     return *this;
 }
 
@@ -197,9 +198,8 @@ void EffectProgram::Apply() const {
             TESK_GL(glGetProgramiv)(static_cast<GLuint>(name), GL_ATTACHED_SHADERS, &count);
             attached.resize(static_cast<size_t>(std::max(count, 0)));
             GLsizei written = 0;
-            if (count > 0)
-                TESK_GL(glGetAttachedShaders)
-                (static_cast<GLuint>(name), count, &written, attached.data());
+            if (count > 0) TESK_GL(glGetAttachedShaders)
+            (static_cast<GLuint>(name), count, &written, attached.data());
             attached.resize(static_cast<size_t>(written));
         }
         auto attach = [&](const GLSL::Shader& shader) {
@@ -258,6 +258,7 @@ const GLSL::Uniform* EffectProgram::Find(const char* name) const {
 void EffectProgram::Finalize() {
     fProgram.Finalize();
     fShaders.clear();
+    AppendShader(fInitial);
     FinalizeUniforms();
     fDirty = true;
 }

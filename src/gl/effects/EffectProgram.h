@@ -65,7 +65,9 @@ public:
     void SetUniform(const char* name, const TextureUnit& value) const;
 
     // Deletes the program object and the uniform records and forgets the shader list: the owner
-    // adds its shaders again before the next Apply.
+    // adds its shaders again before the next Apply. The shader given to the constructor stays,
+    // so that programs made with one (the static ones above all) still work after every OpenGL
+    // object has been released.
     void Finalize() override;
     void Dump() const override;
 
@@ -99,6 +101,7 @@ private:
     mutable std::vector<GLSL::Shader*> fShaders;
     mutable std::map<std::string, std::unique_ptr<GLSL::Uniform>> fUniforms;
     mutable bool fDirty;
+    GLSL::Shader* fInitial;
 };
 
 } // namespace OGL_TESK_AE
