@@ -4,14 +4,7 @@
 #include "gl/state/GetState.h"
 #include "math/Vector.h"
 
-// The texture base is a later part of the library; until it is built in, no texture can exist
-// to be attached, and a unit only ever activates itself.
-#if __has_include("gl/texture/Texture.h")
 #include "gl/texture/Texture.h"
-#define TESK_HAS_TEXTURE 1
-#else
-#define TESK_HAS_TEXTURE 0
-#endif
 
 namespace OGL_TESK_AE {
 
@@ -40,9 +33,7 @@ void TextureUnit::Activate(GLenum unit) {
 
 void TextureUnit::Apply() const {
     Activate(unit);
-#if TESK_HAS_TEXTURE
     if (texture) texture->Apply();
-#endif
 }
 
 void TextureUnit::Retrieve() {
@@ -51,30 +42,22 @@ void TextureUnit::Retrieve() {
 
 void TextureUnit::ApplyNearest() const {
     Activate(unit);
-#if TESK_HAS_TEXTURE
     if (texture) texture->ApplyNearest();
-#endif
 }
 
 void TextureUnit::ApplyLinear() const {
     Activate(unit);
-#if TESK_HAS_TEXTURE
     if (texture) texture->ApplyLinear();
-#endif
 }
 
 void TextureUnit::ApplyClamp() const {
     Activate(unit);
-#if TESK_HAS_TEXTURE
     if (texture) texture->ApplyClamp();
-#endif
 }
 
 void TextureUnit::ApplyClampToEdge() const {
     Activate(unit);
-#if TESK_HAS_TEXTURE
     if (texture) texture->ApplyClampToEdge();
-#endif
 }
 
 void TextureUnit::TexCoord(const p2f& p) const {

@@ -18,6 +18,11 @@ public:
     int Height() const { return fHeight; }
     GLenum Format() const { return fFormat; }
     GLenum Type() const { return fType; }
+    // The render buffer stores the size it could really get.
+    void SetDimensions(int width, int height) {
+        fWidth = width;
+        fHeight = height;
+    }
     // Filled in by the render buffer when it creates its storage.
     GLenum InternalFormat() const { return fInternalFormat; }
     void SetInternalFormat(GLenum internalFormat) { fInternalFormat = internalFormat; }

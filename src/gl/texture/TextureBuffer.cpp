@@ -1,0 +1,223 @@
+#include "gl/texture/TextureBuffer.h"
+
+#include "common/Errors.h"
+#include "gl/context/Capabilities.h"
+#include "gl/context/Defaults.h"
+#include "gl/context/EntryPoints.h"
+#include "gl/state/Clear.h"
+#include "gl/state/Pixel.h"
+#include "gl/texture/Selection.h"
+#include "gl/texture/TextureFormat.h"
+
+#include <GL/glu.h>
+
+namespace OGL_TESK_AE {
+
+namespace {
+
+// The smallest texture a shared (not exact) request gets, so most requests share one size.
+constexpr int kSharedWidth = 2048;
+constexpr int kSharedHeight = 1080;
+
+const GLenum kTargets[] = {GL_TEXTURE_1D, GL_TEXTURE_2D, GL_TEXTURE_3D, GL_TEXTURE_RECTANGLE_ARB,
+                           GL_TEXTURE_CUBE_MAP};
+
+bool IsTransferable(const XIImage* image, const Region& a, const Region& b) {
+    if (!image) throw OpenGLError();
+    return image->GetBaseAddress() && a.IsValid() && b.IsValid();
+}
+
+} // namespace
+
+void AsRgbaLayout(GLenum& format, GLenum& type) {
+    if (format == GL_BGR) {
+        format = GL_RGB;
+    } else if (format == GL_BGRA) {
+        format = GL_RGBA;
+        if (type == GL_UNSIGNED_INT_8_8_8_8 || type == GL_UNSIGNED_INT_8_8_8_8_REV)
+            type = GL_UNSIGNED_BYTE;
+    }
+}
+
+TextureFactory& TextureBuffer::Factory() {
+    static TextureFactory factory;
+    return factory;
+}
+
+TextureBuffer* TextureBuffer::Make(const TextureKey& key) {
+    TextureKey widened = key;
+    if (!widened.IsExact()) widened.SetMinimumSize(kSharedWidth, kSharedHeight);
+    return Factory().Make(widened);
+}
+
+void TextureBuffer::Recycle(TextureBuffer* buffer) {
+    Factory().Recycle(buffer);
+}
+
+TextureBuffer::TextureBuffer(const TextureKey& key) : fKey(key) {
+    fKey.SetSize(0);
+    Initialize();
+}
+
+TextureBuffer::~TextureBuffer() {
+    Finalize();
+}
+
+void TextureBuffer::Finalize() {
+    if (fFramebuffer) {
+        if (EntryPoints::Slot(EntryPoints::e_glDeleteFramebuffersEXT))
+            TESK_GL(glDeleteFramebuffersEXT)(1, &fFramebuffer);
+        fFramebuffer = 0;
+    }
+    if (fTexture) glDeleteTextures(1, &fTexture);
+    fTexture = 0;
+}
+
+void TextureBuffer::Initialize() const {
+    if (fTexture) return;
+    glGenTextures(1, &fTexture);
+    if (!fTexture) throw OpenGLError();
+    const GLenum target = fKey.Target();
+    GLenum format = GL_RGBA, type = 0;
+    GetColorSpaceFormat(fKey.InternalFormat(), format, type);
+    if (type == 0) type = GL_UNSIGNED_BYTE; // no pixels are passed; any valid type will do
+    glBindTexture(target, fTexture);
+    glTexImage2D(target, 0, static_cast<GLint>(fKey.InternalFormat()), fKey.Width(), fKey.Height(),
+                 0, format, type, nullptr);
+    GLint width = 0, height = 0, internalFormat = 0;
+    glGetTexLevelParameteriv(target, 0, GL_TEXTURE_WIDTH, &width);
+    glGetTexLevelParameteriv(target, 0, GL_TEXTURE_HEIGHT, &height);
+    if (width != fKey.Width() || height != fKey.Height()) {
+        glDeleteTextures(1, &fTexture);
+        fTexture = 0;
+        throw OpenGLError();
+    }
+    glGetTexLevelParameteriv(target, 0, GL_TEXTURE_INTERNAL_FORMAT, &internalFormat);
+    // The cache counts what the card really holds.
+    fKey = TextureKey(target, fKey.Width(), fKey.Height(), static_cast<GLenum>(internalFormat),
+                      fKey.IsExact());
+    fKey.SetSize(CalculateTextureSize(fKey.Width(), fKey.Height(), fKey.InternalFormat()));
+    // A new texture holds whatever the card had there; make it transparent.
+    Selection<TextureBuffer> selection(const_cast<TextureBuffer&>(*this));
+    if (selection.IsSelected()) ClearColorBuffer(Color::Transparent);
+}
+
+void TextureBuffer::Bind() const {
+    for (GLenum target : kTargets) glDisable(target);
+    Initialize();
+    if (!fTexture) return;
+    glEnable(fKey.Target());
+    glBindTexture(fKey.Target(), fTexture);
+}
+
+void TextureBuffer::Attach() const {
+    Initialize();
+    const GLenum target = fKey.Target();
+    glTexParameteri(target, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(target, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    const GLenum attachment = fKey.InternalFormat() == GL_DEPTH_COMPONENT24
+                                  ? GL_DEPTH_ATTACHMENT_EXT
+                                  : GL_COLOR_ATTACHMENT0_EXT;
+    TESK_GL(glFramebufferTexture2DEXT)(GL_FRAMEBUFFER_EXT, attachment, target, fTexture, 0);
+}
+
+bool TextureBuffer::IsResident() const {
+    if (!fTexture) return false;
+    GLboolean resident = GL_FALSE;
+    return glAreTexturesResident(1, &fTexture, &resident) == GL_TRUE || resident == GL_TRUE;
+}
+
+bool TextureBuffer::Select() {
+    if (fKey.Width() == 0 || fKey.Height() == 0) return false;
+    Bind();
+    if (!IsFrameBufferSupported()) throw OffscreenUnsupported();
+    if (!fFramebuffer) TESK_GL(glGenFramebuffersEXT)(1, &fFramebuffer);
+    if (!fFramebuffer) return false;
+    TESK_GL(glBindFramebufferEXT)(GL_FRAMEBUFFER_EXT, fFramebuffer);
+    Attach();
+    if (TESK_GL(glCheckFramebufferStatusEXT)(GL_FRAMEBUFFER_EXT) != GL_FRAMEBUFFER_COMPLETE_EXT) {
+        Finalize();
+        return false;
+    }
+    TESK_GL(glBindFramebufferEXT)(GL_FRAMEBUFFER_EXT, fFramebuffer);
+    SetDefault();
+    Orthogonal(-10000.0, 10000.0);
+    return true;
+}
+
+void TextureBuffer::Reset() {
+    SetDefault();
+    Orthogonal(-10000.0, 10000.0);
+}
+
+void TextureBuffer::Orthogonal(double nearPlane, double farPlane) {
+    const int width = fKey.Width(), height = fKey.Height();
+    if (width == 0 || height == 0) return;
+    glViewport(0, 0, width, height);
+    glScissor(0, 0, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0.0, width, 0.0, height, nearPlane, farPlane);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+void TextureBuffer::LoadSubTexture(const XIImage* image, const Region& src, const Region& dst,
+                                   GLenum format, GLenum type, bool mipmap) const {
+    const GLenum target = fKey.Target();
+    if (mipmap) {
+        gluBuild2DMipmaps(target, static_cast<GLint>(fKey.InternalFormat()),
+                          static_cast<GLint>(src.Width()), static_cast<GLint>(src.Height()), format,
+                          type, image->GetBaseAddress());
+    } else {
+        glTexSubImage2D(target, 0, dst.XOrigin(), dst.YOrigin(), static_cast<GLsizei>(src.Width()),
+                        static_cast<GLsizei>(src.Height()), format, type, image->GetBaseAddress());
+    }
+}
+
+void TextureBuffer::LoadImageNative(const XIImage* image, const Region& src, const Region& dst,
+                                    bool mipmap) const {
+    if (!IsTransferable(image, src, dst)) return;
+    GLenum format = GL_RGBA, type = 0;
+    GetFormatType(image, format, type);
+    PushPixelUnpack unpack(image, src.XOrigin(), src.YOrigin());
+    LoadSubTexture(image, src, dst, format, type, mipmap);
+}
+
+void TextureBuffer::LoadImageAsRgba(const XIImage* image, const Region& src,
+                                    const Region& dst) const {
+    if (!IsTransferable(image, src, dst)) return;
+    Initialize();
+    GLenum format = GL_RGBA, type = 0;
+    GetFormatType(image, format, type);
+    PushPixelUnpack unpack(image, src.XOrigin(), src.YOrigin());
+    AsRgbaLayout(format, type);
+    glTexSubImage2D(fKey.Target(), 0, dst.XOrigin(), dst.YOrigin(),
+                    static_cast<GLsizei>(src.Width()), static_cast<GLsizei>(src.Height()), format,
+                    type, image->GetBaseAddress());
+}
+
+void TextureBuffer::ReadImageNative(const XIImage* image, const Region& imageRegion,
+                                    const Region& frameRegion) const {
+    if (!IsTransferable(image, imageRegion, frameRegion)) return;
+    GLenum format = GL_RGBA, type = 0;
+    GetFormatType(image, format, type);
+    PushPixelPack pack(image, imageRegion.XOrigin(), imageRegion.YOrigin());
+    glReadPixels(frameRegion.XOrigin(), frameRegion.YOrigin(),
+                 static_cast<GLsizei>(imageRegion.Width()),
+                 static_cast<GLsizei>(imageRegion.Height()), format, type, image->GetBaseAddress());
+}
+
+void TextureBuffer::ReadImageAsRgba(const XIImage* image, const Region& imageRegion,
+                                    const Region& frameRegion) const {
+    if (!IsTransferable(image, imageRegion, frameRegion)) return;
+    GLenum format = GL_RGBA, type = 0;
+    GetFormatType(image, format, type);
+    AsRgbaLayout(format, type);
+    PushPixelPack pack(image, imageRegion.XOrigin(), imageRegion.YOrigin());
+    glReadPixels(frameRegion.XOrigin(), frameRegion.YOrigin(),
+                 static_cast<GLsizei>(imageRegion.Width()),
+                 static_cast<GLsizei>(imageRegion.Height()), format, type, image->GetBaseAddress());
+}
+
+} // namespace OGL_TESK_AE
