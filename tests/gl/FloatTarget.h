@@ -104,6 +104,13 @@ public:
         TESK_GL(glActiveTexture)(GL_TEXTURE0);
     }
 
+    // Binds it again on its unit.
+    void Bind() const {
+        TESK_GL(glActiveTexture)(fUnit);
+        glBindTexture(GL_TEXTURE_RECTANGLE_ARB, fName);
+        TESK_GL(glActiveTexture)(GL_TEXTURE0);
+    }
+
 private:
     GLenum fUnit;
     GLuint fName = 0;

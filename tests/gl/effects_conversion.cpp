@@ -4,6 +4,7 @@
 #include "common/Errors.h"
 #include "gl/effects/Conversion.h"
 #include "gl/effects/EffectProgram.h"
+#include "gl/texture/Texture.h"
 #include "math/Region.h"
 
 #include <GL/gl.h>
@@ -200,6 +201,14 @@ GLuint CurrentProgram() {
     return static_cast<GLuint>(name);
 }
 
+// The plainest texture: a float rectangle of the given size, filled by the test.
+class PlainTexture : public Texture {
+public:
+    PlainTexture(int width, int height) {
+        SetType(GL_TEXTURE_RECTANGLE_ARB, width, height, GL_RGBA, GL_FLOAT, true);
+    }
+};
+
 } // namespace
 
 TEST(Conversion, EveryProcessingFragmentGivesItsTabledResult) {
@@ -321,5 +330,32 @@ TEST(Conversion, CopiesBuildProgramsOfTheirOwn) {
         // Destroying the copies left the original's program alone.
         EXPECT_TRUE(TESK_GL(glIsProgram)(originalName));
         EXPECT_NEAR(Convert(original, target)[1][2], 0.5f, 1e-6f);
+    });
+}
+
+TEST(Conversion, SamplesTheTextureGivenForOneApplyOnly) {
+    RunOnWorker([] {
+        FloatTarget target(kWidth, kHeight);
+        ASSERT_TRUE(target.IsComplete());
+        target.PixelProjection();
+        PlainTexture texture(kWidth, kHeight);
+        TextureUnit::Activate(GL_TEXTURE0);
+        texture.BindTexture();
+        glTexSubImage2D(GL_TEXTURE_RECTANGLE_ARB, 0, 0, 0, kWidth, kHeight, GL_RGBA, GL_FLOAT,
+                        kPixels.data());
+        // Something else is bound on unit 0 when the conversion starts.
+        const std::vector<Pixel> grey(kPixels.size(), Pixel{0.25f, 0.25f, 0.25f, 0.25f});
+        FloatTexture other(kWidth, kHeight, grey);
+
+        Conversion conversion;
+        conversion.SetTexture(&texture);
+        std::vector<Pixel> expected;
+        for (const Pixel& t : kPixels) expected.push_back(Clamp(t, 0, 1));
+        ExpectPixels(Convert(conversion, target), expected);
+
+        // The texture was for that Apply only: the next one samples what is bound.
+        other.Bind();
+        ExpectPixels(Convert(conversion, target), grey);
+        texture.Finalize();
     });
 }
