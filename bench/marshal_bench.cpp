@@ -2,6 +2,7 @@
 // worker and back.
 #include "common/Shared.h"
 #include "common/StaticList.h"
+#include "common/WorkerBackend.h"
 
 #include <benchmark/benchmark.h>
 
@@ -25,6 +26,24 @@ void BM_EmptyMarshalledCall(benchmark::State& state) {
     TESK_AE::StaticList::Decrement();
 }
 BENCHMARK(BM_EmptyMarshalledCall)->Repetitions(5)->ReportAggregatesOnly(true);
+
+// The hand-over alone: the same call with a back-end that neither makes a context nor saves
+// OpenGL state around the task.
+class PassThrough : public OGL_TESK_AE::WorkerBackend {
+public:
+    bool Start() override { return true; }
+    void Stop() override {}
+    bool Run(bool (*task)(void*), void* data) override { return task(data); }
+    void ReleaseAll() override {}
+};
+
+void BM_EmptyHandOverWithoutContext(benchmark::State& state) {
+    static PassThrough backend;
+    OGL_TESK_AE::Thread::SetBackend(&backend);
+    BM_EmptyMarshalledCall(state);
+    OGL_TESK_AE::Thread::SetBackend(nullptr);
+}
+BENCHMARK(BM_EmptyHandOverWithoutContext)->Repetitions(5)->ReportAggregatesOnly(true);
 
 } // namespace
 

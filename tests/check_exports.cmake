@@ -6,13 +6,22 @@ endif()
 foreach(wanted "OGL_TESK_AE::String::Format" "OGL_TESK_AE::Error::what" "OGL_TESK_AE::sThread"
                "TESK_AE::StaticList::Decrement" "OGL_TESK_AE::Thread::Execute"
                "gBlockAllEventsNotNeededForNestedRender" "OGL_TESK_AE::IsExtensionSupported"
-               "OGL_TESK_AE::RootContext::Select")
+               "OGL_TESK_AE::RootContext::Select" "OGL_TESK_AE::IsValid" "OGL_TESK_AE::OpaqueBuffer::Resize"
+               "OGL_TESK_AE::Resource::FinalizeAll" "OGL_TESK_AE::GetColorSpaceFormat"
+               "OGL_TESK_AE::m33f::to_closest_euler" "OGL_TESK_AE::Color::White"
+               "OGL_TESK_AE::Region::operator&" "OGL_TESK_AE::sPlane" "OGL_TESK_AE::sBigGrid"
+               "OGL_TESK_AE::ObjectArray::fVertices" "OGL_TESK_AE::BlendFunc::Replace"
+               "OGL_TESK_AE::BlendOp::Default" "OGL_TESK_AE::SetDefault" "OGL_TESK_AE::State::Apply"
+               "OGL_TESK_AE::Push<OGL_TESK_AE::BlendFunc>" "OGL_TESK_AE::TextureBuffer::Make"
+               "OGL_TESK_AE::RenderBuffer::ClampMultisample" "OGL_TESK_AE::HardwareInfoString"
+               "OGL_TESK_AE::Texture::FlipTransform")
     string(FIND "${symbols}" "${wanted}" at)
     if(at EQUAL -1)
         message(FATAL_ERROR "missing export: ${wanted}")
     endif()
 endforeach()
-foreach(hidden "TESK_AE::platform::" "OpenGLWorkerBackend" "CopyToBuffer")
+foreach(hidden "TESK_AE::platform::" "OpenGLWorkerBackend" "CopyToBuffer" "StagingTexture"
+               "OGL_TESK_AE::hardware::")
     string(FIND "${symbols}" "${hidden}" at)
     if(NOT at EQUAL -1)
         message(FATAL_ERROR "internal symbol exported: ${hidden}")

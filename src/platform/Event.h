@@ -2,6 +2,7 @@
 
 #include "platform/WaitResult.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 
@@ -10,6 +11,10 @@ namespace platform {
 
 // A Win32-style event: auto-reset events release one waiter and clear themselves; manual-reset
 // events stay signalled until reset.
+//
+// A waiter first watches the event for a few microseconds before it sleeps: the worker's
+// hand-overs are mostly short, and a thread that never went to sleep answers far sooner than
+// one the scheduler has to wake.
 class Event final : public KernelObject {
 public:
     explicit Event(bool manualReset, bool initiallySignalled = false)
@@ -22,10 +27,13 @@ public:
     void Reset();
 
 private:
+    bool Consume(); // takes the signal (auto-reset) if it is there; fGuard held
+
     std::mutex fGuard;
     std::condition_variable fChanged;
     const bool fManualReset;
-    bool fSignalled;
+    // Written under fGuard; read without it only to decide whether to stop spinning.
+    std::atomic<bool> fSignalled;
 };
 
 } // namespace platform
