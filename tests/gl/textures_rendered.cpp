@@ -213,3 +213,49 @@ TEST(RenderedTexture, BlitAndPerspective) {
                 EXPECT_EQ(view.Row(y)[x * 4 + 1], y < 15 ? 255 : 0) << x << " " << y;
     });
 }
+
+TEST(RenderedTexture, ReadsIntoHostChannelLayouts) {
+    RunOnWorker([] {
+        // One colour, read into top-down images of several layouts: through the native
+        // transfer where OpenGL can reorder the channels itself, through the conversion pass
+        // (swizzle, white level) where it cannot. Half-float targets hold 1, 0.5 and 0.25
+        // exactly; a channel value exactly halfway between two integers may round either way.
+        RenderedTexture texture;
+        texture.Resize(4, 2, GL_RGBA, GL_UNSIGNED_BYTE);
+        const struct {
+            const char* name;
+            int32_t colorSpace, bitDepth, whiteLevel;
+            bool bottomUp;
+            int expected[4]; // channels in memory order
+        } cases[] = {
+            {"ARGB 8", 32, 32, 255, false, {128, 255, 64, 0}},
+            {"BGRA 8", Fourcc("BGRA"), 32, 255, false, {0, 64, 255, 128}},
+            {"RGBA 8", kRGBA, 32, 255, false, {255, 64, 0, 128}},
+            {"ARGB 16", 32, 64, 65535, false, {32768, 65535, 16384, 0}},
+            {"RGBA 16", kRGBA, 64, 65535, true, {65535, 16384, 0, 32768}},
+            // White at 32768: every channel is scaled by 32768 / 65535.
+            {"RGBA 16 white 32768", kRGBA, 64, 32768, false, {32768, 8192, 0, 16384}},
+        };
+        for (const auto& c : cases) {
+            TestImage image(4, 2, c.colorSpace, c.bitDepth, c.whiteLevel, c.bottomUp);
+            {
+                Selection<RenderedTexture> selection(texture);
+                texture.Clear();
+                PushBlendFunc replace(BlendFunc::Replace);
+                glColor4f(1.0f, 0.25f, 0.0f, 0.5f);
+                glRectf(0, 0, 4, 2);
+                texture.Read(&image);
+            }
+            for (int y = 0; y < 2; ++y)
+                for (int x = 0; x < 4; ++x)
+                    for (int channel = 0; channel < 4; ++channel) {
+                        const int value =
+                            c.bitDepth == 32
+                                ? image.Row(y)[x * 4 + channel]
+                                : reinterpret_cast<const uint16_t*>(image.Row(y))[x * 4 + channel];
+                        EXPECT_NEAR(value, c.expected[channel], 1)
+                            << c.name << " " << x << " " << y << " channel " << channel;
+                    }
+        }
+    });
+}

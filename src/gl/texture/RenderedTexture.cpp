@@ -270,7 +270,9 @@ void RenderedTexture::Read(XIImage* image, const Region& region, bool flip) {
     {
         Push<State> state;
         static Conversion sRead;
-        sRead.SetConversion(ReadSwizzleFor(image));
+        // A native read already puts the channels in the image's order; only raw RGBA bytes
+        // need the swizzle.
+        sRead.SetConversion(convert ? ReadSwizzleFor(image) : nullptr);
         sRead.SetProcessing(readProcessing);
         sRead.SetScale(whiteScale);
         sRead.Apply();
