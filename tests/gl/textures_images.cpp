@@ -98,6 +98,25 @@ TEST(SubImageTexture, LoadsItsRegionOnceFromTheRightMemoryRows) {
             EXPECT_TRUE(SameRow(texels, 51, y, image, 89 - y, 69, 50, 1)) << y;
         EXPECT_TRUE(SameRow(texels, 51, 10, image, 80, 20, 0, 50));
 
+        // A mask multiplies the loaded alpha and keeps the colour; its rows are found the same
+        // way (the mask is top-down, the image bottom-up here).
+        TestImage opaque(8, 4, kRGBA, 32, 255, true);
+        FillRandom(opaque, 26);
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 8; ++x) opaque.Row(y)[x * 4 + 3] = 255;
+        TestImage mask(8, 4, 1, 8, 255, false);
+        FillRandom(mask, 27);
+        SubImageTexture masked(&opaque);
+        masked.SetMask(&mask);
+        masked.Apply();
+        texels = Texels(masked, 8, 4);
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 8; ++x) {
+                const uint8_t* t = texels.data() + (y * 8 + x) * 4;
+                EXPECT_EQ(std::memcmp(t, opaque.Row(y) + x * 4, 3), 0) << x << " " << y;
+                EXPECT_EQ(t[3], mask.Row(3 - y)[x]) << x << " " << y;
+            }
+
         // No image: an empty region and nothing to load.
         texture.SetImage(nullptr);
         EXPECT_FALSE(texture.GetRegion().IsValid());
