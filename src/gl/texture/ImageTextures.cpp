@@ -1,5 +1,7 @@
 #include "gl/texture/ImageTextures.h"
 
+#include "gl/effects/Conversion.h"
+
 #include "common/Errors.h"
 #include "gl/texture/TextureBuffer.h"
 #include "gl/texture/TextureFormat.h"
@@ -143,16 +145,25 @@ void AlphaTexture::Load() const {
     const float w = static_cast<float>(alphaRegion.Width());
     const float h = static_cast<float>(alphaRegion.Height());
     BindTexture();
+    // The image's own layout goes straight in; one OpenGL cannot read as it is (channels in
+    // another order, a white level below full scale) goes through the loader's conversion,
+    // which also turns its rows the OpenGL way up.
+    GLenum format = GL_RGBA, type = 0;
+    float whiteScale = 1.0f;
+    GetColorSpaceFormat(alphaImage, format, type, whiteScale);
+    const bool native = !NeedToConvert(alphaImage, format, type) && whiteScale == 1.0f;
     if (!loaded) {
         const Region destination(0, 0, alphaRegion.Width(), alphaRegion.Height());
-        buffer->LoadImageNative(alphaImage,
-                                MemoryRows(alphaImage, alphaRegion, alphaImage->GetHeight()),
-                                destination, false);
+        const Region source = MemoryRows(alphaImage, alphaRegion, alphaImage->GetHeight());
+        if (native)
+            buffer->LoadImageNative(alphaImage, source, destination, false);
+        else
+            const_cast<AlphaTexture*>(this)->LoadTexture(alphaImage, source, destination, false);
         ExtendEdges(static_cast<int>(alphaRegion.Width()), static_cast<int>(alphaRegion.Height()));
         loaded = true;
     }
     SetTransform(w, h, 0.0f, 0.0f);
-    if (!alphaImage->IsBottomUp()) FlipTransform();
+    if (native && !alphaImage->IsBottomUp()) FlipTransform();
     ApplySampling(*this);
 }
 
