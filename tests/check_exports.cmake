@@ -14,13 +14,19 @@ foreach(wanted "OGL_TESK_AE::String::Format" "OGL_TESK_AE::Error::what" "OGL_TES
                "OGL_TESK_AE::BlendOp::Default" "OGL_TESK_AE::SetDefault" "OGL_TESK_AE::State::Apply"
                "OGL_TESK_AE::Push<OGL_TESK_AE::BlendFunc>" "OGL_TESK_AE::TextureBuffer::Make"
                "OGL_TESK_AE::RenderBuffer::ClampMultisample" "OGL_TESK_AE::HardwareInfoString"
-               "OGL_TESK_AE::Texture::FlipTransform")
+               "OGL_TESK_AE::Texture::FlipTransform" "OGL_TESK_AE::RenderedTexture::Read"
+               "OGL_TESK_AE::TiledBuffer::Next" "OGL_TESK_AE::SubImageTexture::SetRegion"
+               "OGL_TESK_AE::NoiseTexture::NoiseTexture" "OGL_TESK_AE::MultiImageTexture::SetImages"
+               "OGL_TESK_AE::GLSL::Shader::LoadFile" "OGL_TESK_AE::EffectProgram::sGlow"
+               "OGL_TESK_AE::Conversion::sPremultiply" "OGL_TESK_AE::NeedToConvert"
+               "OGL_TESK_AE::Premultiply" "OGL_TESK_AE::RenderInvMask" "OGL_TESK_AE::GetLuma"
+               "OGL_TESK_AE::MaxLuma")
     string(FIND "${symbols}" "${wanted}" at)
     if(at EQUAL -1)
         message(FATAL_ERROR "missing export: ${wanted}")
     endif()
 endforeach()
-foreach(hidden "TESK_AE::platform::" "OpenGLWorkerBackend" "CopyToBuffer" "StagingTexture"
+foreach(hidden "TESK_AE::platform::" "OpenGLWorkerBackend" "CopyToBuffer" "StagingTexture" "sCommonFunctions"
                "OGL_TESK_AE::hardware::")
     string(FIND "${symbols}" "${hidden}" at)
     if(NOT at EQUAL -1)

@@ -61,6 +61,11 @@ public:
     void SetNative(void* native) { fNative = native; }
 
     bool IsBacked() const { return fBacked; }
+    // The attributes without the call log, for tests that walk every pixel.
+    int32_t Width() const { return fWidth; }
+    int32_t Height() const { return fHeight; }
+    int32_t BitDepth() const { return fBitDepth; }
+    bool BottomUp() const { return fBottomUp; }
     uint8_t* Bytes() { return fMemory.data(); }
     size_t ByteCount() const { return fMemory.size(); }
     // Memory row y (row 0 is the first in memory, whatever IsBottomUp says).

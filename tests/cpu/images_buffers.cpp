@@ -1,13 +1,12 @@
 // The library's own CPU images: layouts, blocks from the memory cache, wrapped memory, copies
 // and the typed buffers.
 
+#include "NoContext.h"
 #include "TestImage.h"
 
 #include "common/Buffer.h"
 #include "common/OpaqueBuffer.h"
 #include "common/Shared.h"
-#include "common/StaticList.h"
-#include "common/WorkerBackend.h"
 #include "gl/texture/MemoryBuffer.h"
 #include "gl/texture/TextureFormat.h"
 
@@ -343,15 +342,6 @@ TEST(CpuBuffers, CopiesAreResourcesOfTheirOwn) {
 
 namespace {
 
-// Runs tasks without a graphics context: only the hand-over matters here.
-class NoContext : public WorkerBackend {
-public:
-    bool Start() override { return true; }
-    void Stop() override {}
-    bool Run(bool (*task)(void*), void* data) override { return task(data); }
-    void ReleaseAll() override {}
-};
-
 // A marshalled operation that leaves two idle blocks behind in the worker's cache.
 void AllocateAndDrop(int* idleAfterTask) {
     if (Dispatch(&AllocateAndDrop, idleAfterTask)) return;
@@ -366,9 +356,7 @@ void AllocateAndDrop(int* idleAfterTask) {
 } // namespace
 
 TEST(CpuBuffers, IdleBlocksAreFreedAfterEveryMarshalledCall) {
-    NoContext backend;
-    Thread::SetBackend(&backend);
-    TESK_AE::StaticList::Increment();
+    tesk_test::NoContext noContext; // only the hand-over matters here
     OpaqueBuffer::FinalizePool();
     const int inUse = Cache().InUseBytes();
     const bool finalized = Cache().IsFinalized();
@@ -380,8 +368,6 @@ TEST(CpuBuffers, IdleBlocksAreFreedAfterEveryMarshalledCall) {
     EXPECT_EQ(Cache().TotalBytes(), inUse);
     EXPECT_EQ(Cache().InUseBytes(), inUse);
     EXPECT_EQ(Cache().IsFinalized(), finalized);
-    TESK_AE::StaticList::Decrement();
-    Thread::SetBackend(nullptr);
 }
 
 TEST(CpuBuffers, TypedBuffers) {

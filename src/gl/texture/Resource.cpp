@@ -38,23 +38,15 @@ void Resource::Unlink() {
 }
 
 void Resource::FinalizeAll() {
-    // Each resource leaves the list as the sweep passes it, so that after the sweep no object
-    // keeps links into a list that no longer exists. Finalize may delete other resources (a
-    // cache deletes its idle buffers); deletion unlinks them, so the next pointer is read only
-    // after the call.
+    // Every resource stays on the list: static programs and caches outlive a context and make
+    // new OpenGL objects in the next one, and the next sweep must find them again. Finalize may
+    // delete other resources (a cache deletes its idle buffers); deletion unlinks them and fixes
+    // the neighbours' links, so the next pointer is read only after the call. A resource made
+    // during the sweep goes to the head and is not visited. A failing Finalize ends the sweep.
     try {
-        Resource* r = sHead;
-        while (r) {
-            r->Finalize();
-            Resource* next = r->fNext;
-            r->Unlink();
-            r = next;
-        }
+        for (Resource* r = sHead; r; r = r->fNext) r->Finalize();
     } catch (...) {
     }
-    // After a failure the rest are cut loose unfinalized, and so are resources made during the
-    // sweep: the list is empty in every case.
-    while (Resource* r = sHead) r->Unlink();
 }
 
 void Resource::DumpAll() {}

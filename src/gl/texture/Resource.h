@@ -16,8 +16,9 @@ public:
     virtual ~Resource();
     virtual void Dump() const = 0;
 
-    // Finalizes every live resource, newest first, and empties the list. A Finalize that throws
-    // ends the sweep; the exception goes no further.
+    // Finalizes every live resource, newest first; they stay listed, so a later sweep (after
+    // the next context) releases what they make again. A Finalize that throws ends the sweep;
+    // the exception goes no further.
     static void FinalizeAll();
     static void DumpAll();
 

@@ -1,0 +1,438 @@
+#include "gl/effects/EffectProgram.h"
+
+#include "gl/context/EntryPoints.h"
+#include "gl/state/TextureState.h"
+#include "math/Color.h"
+#include "math/Region.h"
+#include "math/Vector.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <algorithm>
+
+namespace OGL_TESK_AE {
+
+namespace {
+
+// The functions every effect program may call. Linked into each program, so fragments only
+// declare what they use.
+GLSL::Shader sCommonFunctions(GL_FRAGMENT_SHADER, R"(#version 110
+#extension GL_ARB_texture_rectangle : enable
+uniform vec2 random;
+
+float luma( vec4 pixel )
+{
+    return pixel.r * 0.30 + pixel.g * 0.59 + pixel.b * 0.11;
+}
+
+float saturation( vec4 pixel )
+{
+    return max(pixel.r, max(pixel.g, pixel.b)) - min(pixel.r, min(pixel.g, pixel.b));
+}
+
+float rand()
+{
+    return fract(sin(dot(gl_TexCoord[0].st, random)) * 43758.5453);
+}
+
+// Weights fall off with the product of the squared offsets, so the axes through the centre
+// keep full weight. Texels darker than threshold add nothing but still count in the sum.
+vec4 blur( sampler2DRect source, vec2 position, float threshold, float radius )
+{
+    vec4 total = vec4(0.0);
+    float sum = 0.0;
+    float radius4 = radius * radius * radius * radius;
+    vec2 offset;
+    for (offset.y = -radius; offset.y <= radius; offset.y += 1.0) {
+        for (offset.x = -radius; offset.x <= radius; offset.x += 1.0) {
+            float weight = 1.0 - (offset.x * offset.x) * (offset.y * offset.y) / radius4;
+            vec4 texel = texture2DRect(source, position + offset);
+            if (dot(texel.rgb, vec3(0.299, 0.587, 0.114)) >= threshold)
+                total += texel * weight;
+            sum += weight;
+        }
+    }
+    return total / sum;
+}
+)");
+
+GLSL::Shader sThresholdShader(GL_FRAGMENT_SHADER, R"(#version 110
+#extension GL_ARB_texture_rectangle : enable
+uniform sampler2DRect threshold_source;
+uniform float threshold_luma;
+
+void main()
+{
+    vec4 texel = texture2DRect(threshold_source, gl_TexCoord[0].st);
+    if (dot(texel.rgb, vec3(0.299, 0.587, 0.114)) < threshold_luma)
+        texel = vec4(0.0);
+    gl_FragColor = texel;
+}
+)");
+
+// The offsets fall between two texels, so linear filtering takes two texels per sample.
+GLSL::Shader sHorizBlurShader(GL_FRAGMENT_SHADER, R"(#version 110
+#extension GL_ARB_texture_rectangle : enable
+uniform sampler2DRect blur_source;
+uniform vec2 blur_size;
+uniform float blur_radius;
+
+void main()
+{
+    vec2 centre = gl_TexCoord[0].st;
+    vec4 total = texture2DRect(blur_source, centre);
+    float sum = 1.0;
+    for (float offset = 1.5; offset <= blur_radius; offset += 2.0) {
+        float weight = 1.0 - (offset * offset) / (blur_radius * blur_radius);
+        float before = clamp(centre.x - offset, 0.0, blur_size.x - 1.0);
+        float after = clamp(centre.x + offset, 0.0, blur_size.x - 1.0);
+        total += texture2DRect(blur_source, vec2(before, centre.y)) * weight;
+        total += texture2DRect(blur_source, vec2(after, centre.y)) * weight;
+        sum += 2.0 * weight;
+    }
+    gl_FragColor = clamp(total / sum, 0.0, 1.0);
+}
+)");
+
+GLSL::Shader sVertBlurShader(GL_FRAGMENT_SHADER, R"(#version 110
+#extension GL_ARB_texture_rectangle : enable
+uniform sampler2DRect blur_source;
+uniform vec2 blur_size;
+uniform float blur_radius;
+
+void main()
+{
+    vec2 centre = gl_TexCoord[0].st;
+    vec4 total = texture2DRect(blur_source, centre);
+    float sum = 1.0;
+    for (float offset = 1.5; offset <= blur_radius; offset += 2.0) {
+        float weight = 1.0 - (offset * offset) / (blur_radius * blur_radius);
+        float before = clamp(centre.y - offset, 0.0, blur_size.y - 1.0);
+        float after = clamp(centre.y + offset, 0.0, blur_size.y - 1.0);
+        total += texture2DRect(blur_source, vec2(centre.x, before)) * weight;
+        total += texture2DRect(blur_source, vec2(centre.x, after)) * weight;
+        sum += 2.0 * weight;
+    }
+    gl_FragColor = clamp(total / sum, 0.0, 1.0);
+}
+)");
+
+GLSL::Shader sGlowShader(GL_FRAGMENT_SHADER, R"(#version 110
+#extension GL_ARB_texture_rectangle : enable
+uniform sampler2DRect glow_source;
+uniform sampler2DRect glow_blurred;
+uniform float glow_intensity;
+
+void main()
+{
+    vec4 original = texture2DRect(glow_source, gl_TexCoord[0].st);
+    vec4 blurred = texture2DRect(glow_blurred, gl_TexCoord[0].st);
+    float strength = blurred.a * glow_intensity;
+    gl_FragColor = clamp(vec4(blurred.rgb * strength + original.rgb, strength + original.a),
+                         0.0, 1.0);
+}
+)");
+
+} // namespace
+
+GLSL::Shader EffectProgram::sMultiTexture(GL_VERTEX_SHADER, R"(#version 110
+void main()
+{
+    gl_TexCoord[0] = gl_TextureMatrix[0] * gl_MultiTexCoord0;
+    gl_TexCoord[1] = gl_TextureMatrix[1] * gl_MultiTexCoord1;
+    gl_TexCoord[2] = gl_TextureMatrix[2] * gl_MultiTexCoord2;
+    gl_TexCoord[3] = gl_TextureMatrix[3] * gl_MultiTexCoord3;
+    gl_Position = ftransform();
+}
+)");
+
+EffectProgram EffectProgram::sThreshold(&sThresholdShader);
+EffectProgram EffectProgram::sHorizBlur(&sHorizBlurShader);
+EffectProgram EffectProgram::sVertBlur(&sVertBlurShader);
+EffectProgram EffectProgram::sGlow(&sGlowShader);
+
+EffectProgram::EffectProgram() : fDirty(true), fInitial(nullptr) {}
+
+EffectProgram::EffectProgram(GLSL::Shader* shader) : fDirty(true), fInitial(shader) {
+    AddShader(shader);
+}
+
+EffectProgram::EffectProgram(const EffectProgram& other)
+    : Resource(other), fShaders(other.fShaders), fDirty(true), fInitial(other.fInitial) {}
+
+EffectProgram& EffectProgram::operator=(const EffectProgram& other) {
+    if (this == &other) return *this;
+    Finalize();
+    fShaders = other.fShaders;
+    fDirty = true;
+    fInitial = other.fInitial;
+    return *this;
+}
+
+EffectProgram::~EffectProgram() {
+    try {
+        fProgram.Finalize();
+    } catch (...) {
+        // No entry point to delete with; the context takes the program with it.
+    }
+}
+
+void EffectProgram::AddShader(GLSL::Shader* shader) {
+    AppendShader(shader);
+}
+
+void EffectProgram::AppendShader(GLSL::Shader* shader) const {
+    if (!shader) return;
+    fShaders.push_back(shader);
+    fDirty = true;
+}
+
+void EffectProgram::Apply() const {
+    if (fDirty) {
+        // A rebuild after AddShader finds the earlier shaders still attached; attaching one
+        // twice is an OpenGL error, so only the missing ones are attached.
+        std::vector<GLuint> attached;
+        if (int name = fProgram) {
+            GLint count = 0;
+            TESK_GL(glGetProgramiv)(static_cast<GLuint>(name), GL_ATTACHED_SHADERS, &count);
+            attached.resize(static_cast<size_t>(std::max(count, 0)));
+            GLsizei written = 0;
+            if (count > 0) TESK_GL(glGetAttachedShaders)
+            (static_cast<GLuint>(name), count, &written, attached.data());
+            attached.resize(static_cast<size_t>(written));
+        }
+        auto attach = [&](const GLSL::Shader& shader) {
+            const GLuint shaderName = static_cast<GLuint>(static_cast<int>(shader));
+            if (std::find(attached.begin(), attached.end(), shaderName) != attached.end()) return;
+            fProgram.Attach(shader);
+            attached.push_back(shaderName);
+        };
+        for (GLSL::Shader* shader : fShaders) attach(*shader);
+        attach(sCommonFunctions);
+        fDirty = false;
+    }
+    fProgram.Apply();
+    InitializeUniforms();
+}
+
+void EffectProgram::InitializeUniforms() const {
+    auto getProgram = TESK_GL(glGetProgramiv);
+    auto getActive = TESK_GL(glGetActiveUniform);
+    FinalizeUniforms();
+    const GLuint program = static_cast<GLuint>(static_cast<int>(fProgram));
+    GLint count = 0;
+    getProgram(program, GL_ACTIVE_UNIFORMS, &count);
+    for (GLint i = 0; i < count; ++i) {
+        GLchar name[128] = {};
+        GLsizei length = 0;
+        GLint size = 0;
+        GLenum type = 0;
+        getActive(program, static_cast<GLuint>(i), sizeof name, &length, &size, &type, name);
+        fUniforms[std::string(name, static_cast<size_t>(length))] =
+            std::make_unique<GLSL::Uniform>(std::string(name, static_cast<size_t>(length)), type);
+    }
+}
+
+void EffectProgram::AttachUniforms() const {
+    for (const auto& entry : fUniforms)
+        if (entry.second) entry.second->Attach(fProgram);
+}
+
+void EffectProgram::FinalizeUniforms() const {
+    fUniforms.clear();
+}
+
+bool EffectProgram::HasUniform(const char* name) const {
+    return fUniforms.find(name) != fUniforms.end();
+}
+
+const GLSL::Uniform* EffectProgram::Find(const char* name) const {
+    // A name that is not active stays in the table with no record, so it is asked for only once
+    // per Apply.
+    const GLSL::Uniform* uniform = fUniforms[name].get();
+    if (uniform) uniform->Attach(fProgram);
+    return uniform;
+}
+
+void EffectProgram::Finalize() {
+    fProgram.Finalize();
+    fShaders.clear();
+    AppendShader(fInitial);
+    FinalizeUniforms();
+    fDirty = true;
+}
+
+void EffectProgram::Dump() const {}
+
+// ---- Typed setters ----
+
+void EffectProgram::SetUniform(const char* name, const int& value) const {
+    const GLSL::Uniform* uniform = Find(name);
+    if (!uniform) return;
+    switch (uniform->Type()) {
+    case GL_INT:
+    case GL_BOOL:
+        TESK_GL(glUniform1i)(*uniform, value);
+        break;
+    case GL_FLOAT:
+        TESK_GL(glUniform1f)(*uniform, static_cast<float>(value));
+        break;
+    default:
+        break;
+    }
+}
+
+void EffectProgram::SetUniform(const char* name, const vec<int, 2>& value) const {
+    const GLSL::Uniform* uniform = Find(name);
+    if (uniform && uniform->Type() == GL_INT_VEC2) TESK_GL(glUniform2iv)(*uniform, 1, value);
+}
+
+void EffectProgram::SetUniform(const char* name, const vec<int, 3>& value) const {
+    const GLSL::Uniform* uniform = Find(name);
+    if (uniform && uniform->Type() == GL_INT_VEC3) TESK_GL(glUniform3iv)(*uniform, 1, value);
+}
+
+void EffectProgram::SetUniform(const char* name, const vec<int, 4>& value) const {
+    const GLSL::Uniform* uniform = Find(name);
+    if (uniform && uniform->Type() == GL_INT_VEC4) TESK_GL(glUniform4iv)(*uniform, 1, value);
+}
+
+void EffectProgram::SetUniform(const char* name, const float& value) const {
+    const GLSL::Uniform* uniform = Find(name);
+    if (!uniform) return;
+    switch (uniform->Type()) {
+    case GL_INT:
+        // The conversion truncates toward zero.
+        TESK_GL(glUniform1i)(*uniform, static_cast<int>(value));
+        break;
+    case GL_FLOAT:
+        TESK_GL(glUniform1f)(*uniform, value);
+        break;
+    default:
+        break;
+    }
+}
+
+void EffectProgram::SetUniform(const char* name, const Color& value) const {
+    const GLSL::Uniform* uniform = Find(name);
+    if (!uniform) return;
+    const float* rgba = value;
+    switch (uniform->Type()) {
+    case GL_FLOAT_VEC3:
+        TESK_GL(glUniform3fv)(*uniform, 1, rgba);
+        break;
+    case GL_FLOAT_VEC4:
+        TESK_GL(glUniform4fv)(*uniform, 1, rgba);
+        break;
+    default:
+        break;
+    }
+}
+
+namespace {
+
+// Writes a float vector of the uniform's width: the first two, the first three, or all four of
+// xyzw.
+void SetFloatVector(const GLSL::Uniform& uniform, const float (&xyzw)[4]) {
+    switch (uniform.Type()) {
+    case GL_FLOAT_VEC2:
+        TESK_GL(glUniform2fv)(uniform, 1, xyzw);
+        break;
+    case GL_FLOAT_VEC3:
+        TESK_GL(glUniform3fv)(uniform, 1, xyzw);
+        break;
+    case GL_FLOAT_VEC4:
+        TESK_GL(glUniform4fv)(uniform, 1, xyzw);
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+void EffectProgram::SetUniform(const char* name, const p2f& value) const {
+    const GLSL::Uniform* uniform = Find(name);
+    if (!uniform) return;
+    const float xyzw[4] = {value.x, value.y, 0.0f, 1.0f};
+    SetFloatVector(*uniform, xyzw);
+}
+
+void EffectProgram::SetUniform(const char* name, const p3f& value) const {
+    const GLSL::Uniform* uniform = Find(name);
+    if (!uniform) return;
+    const float xyzw[4] = {value.x, value.y, value.z, 1.0f};
+    SetFloatVector(*uniform, xyzw);
+}
+
+void EffectProgram::SetUniform(const char* name, const p4f& value) const {
+    const GLSL::Uniform* uniform = Find(name);
+    if (!uniform) return;
+    if (uniform->Type() == GL_FLOAT_VEC2) {
+        // A homogeneous point given to a 2-D uniform is projected.
+        const float xy[4] = {value.x / value.w, value.y / value.w, 0.0f, 0.0f};
+        SetFloatVector(*uniform, xy);
+        return;
+    }
+    const float xyzw[4] = {value.x, value.y, value.z, value.w};
+    SetFloatVector(*uniform, xyzw);
+}
+
+void EffectProgram::SetUniform(const char* name, const mat<float, 2, 2>& value) const {
+    const GLSL::Uniform* uniform = Find(name);
+    if (uniform && uniform->Type() == GL_FLOAT_MAT2)
+        TESK_GL(glUniformMatrix2fv)(*uniform, 1, GL_FALSE, value);
+}
+
+void EffectProgram::SetUniform(const char* name, const mat<float, 3, 3>& value) const {
+    const GLSL::Uniform* uniform = Find(name);
+    if (uniform && uniform->Type() == GL_FLOAT_MAT3)
+        TESK_GL(glUniformMatrix3fv)(*uniform, 1, GL_FALSE, value);
+}
+
+void EffectProgram::SetUniform(const char* name, const mat<float, 4, 4>& value) const {
+    const GLSL::Uniform* uniform = Find(name);
+    if (uniform && uniform->Type() == GL_FLOAT_MAT4)
+        TESK_GL(glUniformMatrix4fv)(*uniform, 1, GL_FALSE, value);
+}
+
+void EffectProgram::SetUniform(const char* name, const TextureUnit& value) const {
+    const GLSL::Uniform* uniform = Find(name);
+    if (!uniform) return;
+    value.Apply();
+    switch (uniform->Type()) {
+    case GL_SAMPLER_2D:
+    case GL_SAMPLER_2D_RECT_ARB:
+        TESK_GL(glUniform1i)(*uniform, static_cast<GLint>(value.unit - GL_TEXTURE0));
+        break;
+    default:
+        break;
+    }
+}
+
+// ---- Drawing ----
+
+void EffectProgram::DrawRegion(const Region& region, unsigned int lastUnit) {
+    // Looked up before glBegin: a missing entry point must not leave a primitive open.
+    auto texCoord = lastUnit >= GL_TEXTURE0 ? TESK_GL(glMultiTexCoord2f) : nullptr;
+    const float x = static_cast<float>(region.XOrigin());
+    const float y = static_cast<float>(region.YOrigin());
+    const float w = static_cast<float>(region.Width());
+    const float h = static_cast<float>(region.Height());
+    const float corners[4][4] = {{x, y, 0.0f, 0.0f},
+                                 {x + w, y, 1.0f, 0.0f},
+                                 {x, y + h, 0.0f, 1.0f},
+                                 {x + w, y + h, 1.0f, 1.0f}};
+    glBegin(GL_TRIANGLE_STRIP);
+    glNormal3f(0.0f, 0.0f, 1.0f);
+    for (const auto& corner : corners) {
+        if (texCoord)
+            for (unsigned int unit = GL_TEXTURE0; unit <= lastUnit; ++unit)
+                texCoord(unit, corner[2], corner[3]);
+        glVertex2fv(corner);
+    }
+    glEnd();
+}
+
+} // namespace OGL_TESK_AE

@@ -1,0 +1,287 @@
+#include "gl/texture/RenderedTexture.h"
+
+#include "common/Errors.h"
+#include "gl/context/Capabilities.h"
+#include "gl/context/Defaults.h"
+#include "gl/context/EntryPoints.h"
+#include "gl/context/State.h"
+#include "gl/effects/Conversion.h"
+#include "gl/geometry/SimplePlane.h"
+#include "gl/state/Blend.h"
+#include "gl/state/Clear.h"
+#include "gl/state/MatrixState.h"
+#include "gl/texture/ImageTextures.h"
+#include "gl/texture/RenderBuffer.h"
+#include "gl/texture/Selection.h"
+#include "gl/texture/TextureBuffer.h"
+#include "gl/texture/TextureFormat.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace OGL_TESK_AE {
+
+namespace {
+
+constexpr int kDefaultWidth = 2048;
+constexpr int kDefaultHeight = 1080;
+
+bool HasFramebufferObjects() {
+    static const bool supported = IsExtensionSupported("GL_EXT_framebuffer_object");
+    return supported;
+}
+
+// A temporary texture from the cache, handed back however the scope is left.
+struct RecycleBuffer {
+    void operator()(TextureBuffer* buffer) const { TextureBuffer::Recycle(buffer); }
+};
+using TemporaryBuffer = std::unique_ptr<TextureBuffer, RecycleBuffer>;
+
+bool IsByteType(GLenum type) {
+    return type == GL_UNSIGNED_BYTE || type == GL_UNSIGNED_INT_8_8_8_8 ||
+           type == GL_UNSIGNED_INT_8_8_8_8_REV;
+}
+
+} // namespace
+
+RenderedTexture::RenderedTexture() {
+    Resize(kDefaultWidth, kDefaultHeight, GL_RGBA, GL_FLOAT);
+}
+
+RenderedTexture::RenderedTexture(RenderedTexture& other) : Context(), Texture() {
+    Resize(kDefaultWidth, kDefaultHeight, GL_RGBA, GL_FLOAT);
+    framebuffer = other.framebuffer;
+    depth = other.depth;
+    other.framebuffer = 0;
+    other.depth = nullptr;
+}
+
+RenderedTexture::~RenderedTexture() {
+    try {
+        RenderedTexture::Finalize();
+    } catch (...) {
+        // Only a missing entry point can fail here, and then there is nothing to delete.
+    }
+}
+
+void RenderedTexture::Resize(int newWidth, int newHeight, GLenum newFormat, GLenum) {
+    Finalize();
+    width = newWidth;
+    height = newHeight;
+    format = newFormat;
+    type = GetBestType();
+    key =
+        TextureKey(GL_TEXTURE_RECTANGLE_ARB, width, height, GetInternalFormat(format, type), false);
+}
+
+void RenderedTexture::Resize(const XIImage* image) {
+    if (!IsValid(image)) return;
+    GLenum imageFormat = GL_RGBA, imageType = 0;
+    GetColorSpaceFormat(image->GetColorSpace(), image->GetBitDepth(), image->GetWhiteLevel(),
+                        imageFormat, imageType);
+    Resize(image->GetWidth(), image->GetHeight(), imageFormat, imageType);
+}
+
+void RenderedTexture::Resize(const RenderedTexture& other) {
+    Resize(other.width, other.height, other.format, other.type);
+}
+
+void RenderedTexture::ChangeKey(const TextureKey& newKey) {
+    // The cache widens shared keys, so the buffer in hand often serves a new, smaller key.
+    if (buffer && !newKey.IsAcceptable(buffer->Key())) Texture::Finalize();
+    key = newKey;
+}
+
+void RenderedTexture::ExtendEdges(int w, int h) const {
+    if (!buffer || w <= 0 || h <= 0) return;
+    const bool wider = buffer->Width() > w, taller = buffer->Height() > h;
+    if (!wider && !taller) return;
+    Selection<TextureBuffer> selection(*buffer);
+    if (!selection.IsSelected()) return;
+    // The selected framebuffer reads from this very texture; the copies never overlap what
+    // they read. Selecting unbinds every texture, so it is bound again to be written.
+    buffer->Bind();
+    const GLenum target = buffer->Key().Target();
+    if (wider) glCopyTexSubImage2D(target, 0, w, 0, w - 1, 0, 1, h);
+    if (taller) glCopyTexSubImage2D(target, 0, 0, h, 0, h - 1, wider ? w + 1 : w, 1);
+}
+
+bool RenderedTexture::Select() {
+    if (width == 0 || height == 0) return false;
+    CreateTexture();
+    if (!HasFramebufferObjects()) throw OffscreenUnsupported();
+    if (framebuffer == 0) TESK_GL(glGenFramebuffersEXT)(1, &framebuffer);
+    if (framebuffer == 0) return false;
+    TESK_GL(glBindFramebufferEXT)(GL_FRAMEBUFFER_EXT, framebuffer);
+    AttachTexture();
+    TESK_GL(glCheckFramebufferStatusEXT)(GL_FRAMEBUFFER_EXT);
+    if (!depth)
+        depth = RenderBuffer::Make(
+            RenderKey(buffer->Width(), buffer->Height(), GL_DEPTH_COMPONENT, GL_FLOAT));
+    depth->Attach();
+    if (TESK_GL(glCheckFramebufferStatusEXT)(GL_FRAMEBUFFER_EXT) != GL_FRAMEBUFFER_COMPLETE_EXT) {
+        Finalize();
+        return false;
+    }
+    TESK_GL(glBindFramebufferEXT)(GL_FRAMEBUFFER_EXT, framebuffer);
+    SetDefault();
+    Orthogonal(-10000.0, 10000.0);
+    return true;
+}
+
+bool RenderedTexture::Deselect() {
+    return false;
+}
+
+void RenderedTexture::Reset() {
+    SetDefault();
+    Orthogonal(-10000.0, 10000.0);
+}
+
+void RenderedTexture::Finalize() {
+    Texture::Finalize();
+    if (depth) RenderBuffer::Recycle(depth);
+    depth = nullptr;
+    if (framebuffer) {
+        const GLuint name = framebuffer;
+        framebuffer = 0;
+        TESK_GL(glDeleteFramebuffersEXT)(1, &name);
+    }
+}
+
+void RenderedTexture::Apply() const {
+    if (width == 0 || height == 0) return;
+    binding.Apply();
+    BindTexture();
+    SetTransform(static_cast<float>(width), static_cast<float>(height), 0.0f, 0.0f);
+    ApplyLinear();
+    ApplyClampToEdge();
+    ApplyModulate();
+}
+
+void RenderedTexture::Clear() {
+    SetDefault();
+    Orthogonal(-10000.0, 10000.0);
+    ClearColorBuffer(Color::Transparent);
+    ClearDepthBuffer(1.0f);
+}
+
+void RenderedTexture::Orthogonal(double nearPlane, double farPlane) {
+    if (width == 0 || height == 0) return;
+    glViewport(0, 0, width, height);
+    glScissor(0, 0, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0.0, width, 0.0, height, nearPlane, farPlane);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+void RenderedTexture::Perspective(float left, float right, float bottom, float top, float nearPlane,
+                                  float farPlane) {
+    if (width == 0 || height == 0) return;
+    Orthogonal(1.0, -1.0);
+    glMatrixMode(GL_PROJECTION);
+    glScalef(static_cast<float>(width) * 0.5f, static_cast<float>(height) * 0.5f, 1.0f);
+    glTranslatef(1.0f, 1.0f, 0.0f);
+    glScalef(1.0f, -1.0f, 1.0f);
+    glFrustum(left, right, bottom, top, nearPlane, farPlane);
+    glMatrixMode(GL_MODELVIEW);
+}
+
+void RenderedTexture::Blit() {
+    if (width == 0 || height == 0) return;
+    Push<State> state;
+    // The default state would also reset both matrices; the caller's projection is kept so
+    // that the quad lands one texel per unit of the current target.
+    ProjectionMatrix projection;
+    projection.Retrieve();
+    ModelMatrix model;
+    model.Retrieve();
+    SetDefault();
+    projection.Apply();
+    model.Apply();
+    Apply();
+    ApplyNearest();
+    sPlane.Draw(0.0f, 0.0f, static_cast<float>(width), static_cast<float>(height), 0.0f);
+}
+
+void RenderedTexture::Write(const XIImage* image) {
+    if (width == 0 || height == 0 || !IsValid(image)) return;
+    Push<Texture> bindings;
+    SubImageTexture source(image);
+    source.Apply();
+    sPlane.Draw(0.0f, 0.0f, static_cast<float>(width), static_cast<float>(height), 0.0f);
+}
+
+void RenderedTexture::WriteFit(const XIImage* image) {
+    if (width == 0 || height == 0 || !IsValid(image)) return;
+    const int w = std::min(image->GetWidth(), width);
+    const int h = std::min(image->GetHeight(), height);
+    Push<Texture> bindings;
+    SubImageTexture source(image);
+    source.SetRegion(Region(0, 0, static_cast<unsigned>(w), static_cast<unsigned>(h)));
+    source.Apply();
+    sPlane.Draw(0.0f, 0.0f, static_cast<float>(w), static_cast<float>(h), 0.0f);
+}
+
+void RenderedTexture::Read(XIImage* image) {
+    if (!IsValid(image)) return;
+    Read(image,
+         Region(0, 0, static_cast<unsigned>(image->GetWidth()),
+                static_cast<unsigned>(image->GetHeight())),
+         false);
+}
+
+void RenderedTexture::Read(XIImage* image, const Region& region, bool flip) {
+    if (!IsValid(image) || !buffer) return;
+    const int imageHeight = image->GetHeight();
+    Region r = region & Region(0, 0, static_cast<unsigned>(image->GetWidth()),
+                               static_cast<unsigned>(imageHeight));
+    const Region d(0, 0, r.Width(), r.Height());
+    const bool flipRows = !image->IsBottomUp() != flip;
+    if (flipRows && r.IsValid())
+        r = Region(r.XOrigin(), imageHeight - r.YOrigin() - static_cast<int>(r.Height()), r.Width(),
+                   r.Height());
+    if (!r.IsValid() || !image->GetBaseAddress()) return;
+
+    GLenum imageFormat = GL_RGBA, imageType = 0;
+    float whiteScale = 1.0f;
+    GetColorSpaceFormat(image, imageFormat, imageType, whiteScale);
+    const bool convert = NeedToConvert(image, imageFormat, imageType);
+    if (!convert && !flipRows && !readProcessing) {
+        buffer->ReadImageNative(image, r, d);
+        return;
+    }
+
+    // Redraw the texels into a temporary target of the image's row order and channel layout,
+    // then read that one.
+    const int w = static_cast<int>(r.Width()), h = static_cast<int>(r.Height());
+    const GLenum tempType = IsByteType(imageType) ? imageType : GetBestType();
+    TemporaryBuffer temp(TextureBuffer::Make(
+        TextureKey(GL_TEXTURE_RECTANGLE_ARB, w, h, GetInternalFormat(GL_RGBA, tempType), false)));
+    Selection<TextureBuffer> selection(*temp);
+    if (!selection.IsSelected()) return;
+    PushBlendFunc blend(BlendFunc::Replace);
+    buffer->Bind();
+    SetTransform(static_cast<float>(w), static_cast<float>(h), 0.0f, 0.0f);
+    if (flipRows) FlipTransform();
+    ApplyNearest();
+    {
+        Push<State> state;
+        static Conversion sRead;
+        // A native read already puts the channels in the image's order; only raw RGBA bytes
+        // need the swizzle.
+        sRead.SetConversion(convert ? ReadSwizzleFor(image) : nullptr);
+        sRead.SetProcessing(readProcessing);
+        sRead.SetScale(whiteScale);
+        sRead.Apply();
+        sPlane.Draw(0.0f, 0.0f, static_cast<float>(w), static_cast<float>(h), 0.0f);
+    }
+    if (convert)
+        temp->ReadImageAsRgba(image, r, d);
+    else
+        temp->ReadImageNative(image, r, d);
+}
+
+} // namespace OGL_TESK_AE

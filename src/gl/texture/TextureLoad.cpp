@@ -1,0 +1,176 @@
+#include "gl/texture/Texture.h"
+
+#include "gl/effects/Conversion.h"
+#include "gl/geometry/SimplePlane.h"
+#include "gl/state/Blend.h"
+#include "gl/state/Clear.h"
+#include "gl/state/Fragment.h"
+#include "gl/state/Push.h"
+#include "gl/texture/Selection.h"
+#include "gl/texture/TextureBuffer.h"
+#include "gl/texture/TextureFormat.h"
+
+#include <algorithm>
+
+// Putting host pixels into textures: straight in when OpenGL takes the image's layout as it is,
+// otherwise through a staging texture drawn into place by a conversion program.
+
+namespace OGL_TESK_AE {
+
+namespace {
+
+// A raw copy of an image region, the source of a conversion pass.
+class StagingTexture : public Texture {
+public:
+    StagingTexture(const Region& src, GLenum internalFormat) {
+        key = TextureKey(GL_TEXTURE_RECTANGLE_ARB, static_cast<int>(src.Width()),
+                         static_cast<int>(src.Height()), internalFormat, false);
+    }
+};
+
+// Puts the region at the staging texture's origin. The staging texture comes from the cache and
+// is usually larger than the region; when it is sampled with linear filtering, texels next to
+// the region would bleed into its last row and column, so those are repeated once beyond it,
+// as clamping to the edge would give.
+void LoadStaging(const TextureBuffer& staging, const XIImage* image, const Region& src, bool asRgba,
+                 bool padEdges) {
+    auto load = [&](const Region& from, const Region& to) {
+        if (asRgba)
+            staging.LoadImageAsRgba(image, from, to);
+        else
+            staging.LoadImageNative(image, from, to, false);
+    };
+    const int x = src.XOrigin(), y = src.YOrigin();
+    const unsigned w = src.Width(), h = src.Height();
+    load(src, Region(0, 0, w, h));
+    if (!padEdges) return;
+    const bool right = staging.Width() > static_cast<int>(w);
+    const bool top = staging.Height() > static_cast<int>(h);
+    const int lastX = x + static_cast<int>(w) - 1, lastY = y + static_cast<int>(h) - 1;
+    if (right) load(Region(lastX, y, 1, h), Region(static_cast<int>(w), 0, 1, h));
+    if (top) load(Region(x, lastY, w, 1), Region(0, static_cast<int>(h), w, 1));
+    if (right && top)
+        load(Region(lastX, lastY, 1, 1), Region(static_cast<int>(w), static_cast<int>(h), 1, 1));
+}
+
+void SetFilters(GLenum target, GLint filter) {
+    glTexParameteri(target, GL_TEXTURE_MAG_FILTER, filter);
+    glTexParameteri(target, GL_TEXTURE_MIN_FILTER, filter);
+}
+
+// The quad a loaded region is drawn as: the whole of dst, or in fit mode the largest centred
+// rectangle of the source's shape (the dst origin is not added then).
+void DrawLoadedRegion(const Region& src, const Region& dst, bool fit) {
+    const float dw = static_cast<float>(dst.Width()), dh = static_cast<float>(dst.Height());
+    if (fit) {
+        const float sw = static_cast<float>(src.Width()), sh = static_cast<float>(src.Height());
+        const float s = std::min(dw / sw, dh / sh);
+        const float w = sw * s, h = sh * s;
+        const int x0 = static_cast<int>((dw - w) * 0.5f);
+        const int y0 = static_cast<int>((dh - h) * 0.5f);
+        sPlane.Draw(static_cast<float>(x0), static_cast<float>(y0),
+                    static_cast<float>(x0 + static_cast<int>(w)),
+                    static_cast<float>(y0 + static_cast<int>(h)), 0.0f);
+    } else {
+        const float x = static_cast<float>(dst.XOrigin()), y = static_cast<float>(dst.YOrigin());
+        sPlane.Draw(x, y, x + dw, y + dh, 0.0f);
+    }
+}
+
+} // namespace
+
+void Texture::LoadTexture(const XIImage* image, const Region& src, const Region& dstIn,
+                          bool mipmap) {
+    if (!buffer || !image) return;
+    const Region dst = dstIn.IsValid() ? dstIn : Region(0, 0, src.Width(), src.Height());
+    GLenum format = GL_RGBA, type = 0;
+    float whiteScale = 1.0f;
+    GetColorSpaceFormat(image, format, type, whiteScale);
+    const bool convert = NeedToConvert(image, format, type);
+    const bool resized = dst.Width() != src.Width() || dst.Height() != src.Height();
+    const bool bottomUp = image->IsBottomUp();
+
+    // A white level below full scale needs the scaling pass even where the layout itself could
+    // go straight in.
+    if (!convert && bottomUp && !resized && !loadProcessing && whiteScale == 1.0f) {
+        buffer->LoadImageNative(image, src, dst, mipmap);
+        return;
+    }
+
+    Selection<TextureBuffer> selection(*buffer);
+    PushBlendFunc blend(BlendFunc::Replace);
+    Push<DepthFunc> depth(DepthFunc::Always);
+    PushColor color(Color::White);
+
+    StagingTexture staging(src, GetInternalFormat(GL_RGBA, type));
+    staging.BindTexture();
+    LoadStaging(*staging.Buffer(), image, src, convert, resized);
+    const GLint filter = resized ? GL_LINEAR : GL_NEAREST;
+    const GLenum target = staging.Key().Target();
+    SetFilters(target, filter);
+
+    const bool useProgram = convert || whiteScale != 1.0f || loadProcessing;
+    if (useProgram) {
+        // One program for all loads: it is relinked only when the pair of shaders changes.
+        static Conversion conversion;
+        conversion.SetConversion(convert ? LoadSwizzleFor(image) : nullptr);
+        conversion.SetProcessing(loadProcessing);
+        conversion.SetScale(1.0f / whiteScale);
+        conversion.SetTexture(&staging);
+        conversion.Apply();
+    }
+    staging.SetTransform(static_cast<float>(src.Width()), static_cast<float>(src.Height()), 0.0f,
+                         0.0f);
+    if (!bottomUp) staging.FlipTransform();
+    SetFilters(target, filter);
+
+    if (fit) ClearColorBuffer(Color::Transparent);
+    DrawLoadedRegion(src, dst, fit);
+}
+
+void Texture::MaskTexture(const XIImage* image, const Region& src, const Region& dstIn,
+                          bool /*mipmap*/) {
+    if (!buffer || !image) return;
+    const Region dst = dstIn.IsValid() ? dstIn : Region(0, 0, src.Width(), src.Height());
+    GLenum format = GL_RGBA, type = 0;
+    float whiteScale = 1.0f;
+    GetColorSpaceFormat(image, format, type, whiteScale);
+    const bool convert = NeedToConvert(image, format, type);
+    const bool resized = dst.Width() != src.Width() || dst.Height() != src.Height();
+
+    Selection<TextureBuffer> selection(*buffer);
+    // Only alpha is written, multiplied by the mask's alpha.
+    PushBlendFunc blend(BlendFunc::Mask);
+    Push<ColorMask> mask(ColorMask::AlphaOnly);
+    // The mask's texels are modulated by the current colour; make that white, whatever the
+    // caller left current.
+    PushColor color(Color::White);
+
+    StagingTexture staging(src, GetInternalFormat(format, type));
+    staging.BindTexture();
+    LoadStaging(*staging.Buffer(), image, src, convert, resized);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    const GLint filter = resized ? GL_LINEAR : GL_NEAREST;
+    const GLenum target = staging.Key().Target();
+    SetFilters(target, filter);
+    staging.SetTransform(static_cast<float>(src.Width()), static_cast<float>(src.Height()), 0.0f,
+                         0.0f);
+    if (!image->IsBottomUp()) staging.FlipTransform();
+
+    if (convert || whiteScale != 1.0f) {
+        State state; // the program must not outlive the pass
+        state.Retrieve();
+        static Conversion conversion;
+        conversion.SetConversion(convert ? LoadSwizzleFor(image) : nullptr);
+        conversion.SetProcessing(nullptr);
+        conversion.SetScale(1.0f / whiteScale);
+        conversion.SetTexture(&staging);
+        conversion.Apply();
+        DrawLoadedRegion(src, dst, fit);
+        state.Apply();
+    } else {
+        DrawLoadedRegion(src, dst, fit);
+    }
+}
+
+} // namespace OGL_TESK_AE

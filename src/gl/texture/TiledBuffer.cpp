@@ -1,0 +1,279 @@
+#include "gl/texture/TiledBuffer.h"
+
+#include "common/Shared.h"
+#include "gl/context/Defaults.h"
+#include "gl/context/State.h"
+#include "gl/geometry/SimplePlane.h"
+#include "gl/state/MatrixState.h"
+#include "gl/texture/ImageTextures.h"
+#include "gl/texture/RenderedTexture.h"
+#include "gl/texture/TextureFormat.h"
+
+#include <GL/glu.h>
+
+#include <cstdint>
+#include <cstring>
+
+namespace OGL_TESK_AE {
+
+namespace {
+
+constexpr int kTileWidth = 2048;
+constexpr int kTileHeight = 1080;
+
+// Transparent black in every channel of every layout is all bytes zero, so this needs neither
+// the card nor the worker.
+void ClearToTransparent(XIImage* image) {
+    if (!IsValid(image)) return;
+    void* base = image->GetBaseAddress();
+    const int64_t bytes = static_cast<int64_t>(image->GetRowBytes()) * image->GetHeight();
+    if (!base || bytes <= 0) return;
+    std::memset(base, 0, static_cast<size_t>(bytes));
+}
+
+Region SizeOf(const XIImage* image) {
+    return Region(0, 0, static_cast<unsigned>(image->GetWidth()),
+                  static_cast<unsigned>(image->GetHeight()));
+}
+
+} // namespace
+
+TiledBuffer::TiledBuffer(XIImage* dest) : destination(dest) {
+    if (!destination || !Shared::IsThread()) return;
+    GLenum format = GL_RGBA, type = 0;
+    if (IsValid(destination))
+        GetColorSpaceFormat(destination->GetColorSpace(), destination->GetBitDepth(),
+                            destination->GetWhiteLevel(), format, type);
+    render.reset(new RenderedTexture());
+    render->Resize(kTileWidth, kTileHeight, format, type);
+    render->SetReadProcessing(postProcessing);
+    Rewind(render->Width(), render->Height());
+}
+
+TiledBuffer::~TiledBuffer() {
+    RestoreState();
+    try {
+        render.reset();
+    } catch (...) {
+        // Releasing can only fail for a missing entry point; nothing is left to release then.
+    }
+    tiles.clear();
+}
+
+void TiledBuffer::RestoreState() {
+    if (!fSaved) return;
+    try {
+        fSaved->Apply();
+    } catch (...) {
+        // Only a missing entry point can fail here; the attribute stacks are still popped below.
+    }
+    fSaved.reset();
+}
+
+bool TiledBuffer::Rewind(int tileWidth, int tileHeight) {
+    image = destination && destination->GetWidth() > 0 && destination->GetHeight() > 0
+                ? SizeOf(destination)
+                : Region();
+    tileSize = tileWidth > 0 && tileHeight > 0 ? Region(0, 0, static_cast<unsigned>(tileWidth),
+                                                        static_cast<unsigned>(tileHeight))
+                                               : Region();
+    current = Region();
+    tiles.clear();
+    if (!render || !image.IsValid() || !tileSize.IsValid()) return false;
+    const int width = static_cast<int>(image.Width());
+    const int height = static_cast<int>(image.Height());
+    for (int y = 0; y < height; y += tileHeight)
+        for (int x = 0; x < width; x += tileWidth)
+            tiles.push_back(
+                Region(x, y, static_cast<unsigned>(tileWidth), static_cast<unsigned>(tileHeight)) &
+                image);
+    return !tiles.empty();
+}
+
+bool TiledBuffer::Next() {
+    if (!render) {
+        ClearToTransparent(destination);
+        return false;
+    }
+    if (current.IsValid()) Read(destination);
+    if (tiles.empty()) {
+        Deselect();
+        Finalize();
+        return false;
+    }
+    if (!current.IsValid()) {
+        firstTile = true;
+        if (!fSaved) {
+            std::unique_ptr<State> saved(new State());
+            saved->Retrieve();
+            fSaved = std::move(saved);
+        }
+        Select();
+    }
+    current = tiles.front();
+    tiles.pop_front();
+    if (current.IsValid()) {
+        glRasterPos2i(0, 0);
+        SetDefault();
+        Orthogonal(-10000.0, 10000.0);
+    }
+    return current.IsValid();
+}
+
+bool TiledBuffer::Select() {
+    if (render) {
+        render->Select();
+        SetDefault();
+        Orthogonal(-10000.0, 10000.0);
+    }
+    return false;
+}
+
+bool TiledBuffer::Deselect() {
+    bool result = false;
+    if (render) {
+        result = render->Deselect();
+        current = Region(0, 0, 0, 0);
+    }
+    RestoreState();
+    return result;
+}
+
+void TiledBuffer::Reset() {
+    if (!render) return;
+    SetDefault();
+    Orthogonal(-10000.0, 10000.0);
+}
+
+void TiledBuffer::Viewport() {
+    if (!current.IsValid() || !render) return;
+    const GLsizei w = static_cast<GLsizei>(current.Width());
+    const GLsizei h = static_cast<GLsizei>(current.Height());
+    glViewport(0, 0, w, h);
+    glScissor(0, 0, w, h);
+}
+
+void TiledBuffer::Orthogonal(double nearPlane, double farPlane) {
+    if (!current.IsValid() || !render || !destination) return;
+    Viewport();
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(current.XOrigin(), current.XEnd(), current.YOrigin(), current.YEnd(), nearPlane,
+            farPlane);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+void TiledBuffer::Perspective(double fovy, double aspect, double nearPlane, double farPlane) {
+    if (!current.IsValid() || !render) return;
+    Orthogonal(1.0, -1.0);
+    glMatrixMode(GL_PROJECTION);
+    glScalef(static_cast<float>(image.Width() / 2u), static_cast<float>(image.Height() / 2u), 1.0f);
+    gluPerspective(fovy, aspect, nearPlane, farPlane);
+    glMatrixMode(GL_MODELVIEW);
+}
+
+void TiledBuffer::Perspective(float left, float right, float bottom, float top, float nearPlane,
+                              float farPlane) {
+    if (!current.IsValid() || !render) return;
+    Orthogonal(1.0, -1.0);
+    glMatrixMode(GL_PROJECTION);
+    glScalef(static_cast<float>(image.Width()) * 0.5f, static_cast<float>(image.Height()) * 0.5f,
+             1.0f);
+    glFrustum(left, right, bottom, top, nearPlane, farPlane);
+    glMatrixMode(GL_MODELVIEW);
+}
+
+void TiledBuffer::RS3dPerspective(float left, float right, float bottom, float top, float nearPlane,
+                                  float farPlane) {
+    if (!current.IsValid() || !render) return;
+    Orthogonal(1.0, -1.0);
+    glMatrixMode(GL_PROJECTION);
+    glScalef(static_cast<float>(image.Width() / 2u), static_cast<float>(image.Height() / 2u), 1.0f);
+    glTranslatef(1.0f, 1.0f, 0.0f);
+    glFrustum(left, right, bottom, top, nearPlane, farPlane);
+    glMatrixMode(GL_MODELVIEW);
+    flipped = true;
+}
+
+void TiledBuffer::Write(const XIImage* source, int x, int y) {
+    if (!IsValid(source)) return;
+    const int sourceHeight = source->GetHeight();
+    Region r = Region(x, y, static_cast<unsigned>(source->GetWidth()),
+                      static_cast<unsigned>(sourceHeight)) &
+               current;
+    if (!r.IsValid()) return;
+
+    PushProjectionMatrix projection;
+    PushModelMatrix model;
+    Push<Texture> bindings;
+    Orthogonal(-10000.0, 10000.0);
+    if (flipped)
+        r = Region(r.XOrigin(), sourceHeight - r.YOrigin() - static_cast<int>(r.Height()),
+                   r.Width(), r.Height());
+    SubImageTexture texture(source);
+    texture.SetRegion(r);
+    texture.Apply();
+    if (flipped) texture.FlipTransform();
+    sPlane.Draw(static_cast<float>(current.XOrigin()), static_cast<float>(current.YOrigin()),
+                static_cast<float>(current.XEnd()), static_cast<float>(current.YEnd()), 0.0f);
+}
+
+void TiledBuffer::WriteFit(const XIImage* source) {
+    if (!IsValid(source) || !image.IsValid()) return;
+    const int sourceHeight = source->GetHeight();
+    const float sx = static_cast<float>(source->GetWidth()) / static_cast<float>(image.Width());
+    const float sy = static_cast<float>(sourceHeight) / static_cast<float>(image.Height());
+    Region r = current.Scale(sx, sy) & SizeOf(source);
+    if (!r.IsValid()) return;
+
+    PushProjectionMatrix projection;
+    PushModelMatrix model;
+    Push<Texture> bindings;
+    Orthogonal(-10000.0, 10000.0);
+    if (flipped)
+        r = Region(r.XOrigin(), sourceHeight - r.YOrigin() - static_cast<int>(r.Height()),
+                   r.Width(), r.Height());
+    SubImageTexture texture(source);
+    texture.SetRegion(r);
+    texture.Apply();
+    if (flipped) texture.FlipTransform();
+    sPlane.Draw(static_cast<float>(current.XOrigin()), static_cast<float>(current.YOrigin()),
+                static_cast<float>(current.XEnd()), static_cast<float>(current.YEnd()), 0.0f);
+}
+
+void TiledBuffer::Read(XIImage* target) {
+    if (render && target) render->Read(target, current, flipped);
+}
+
+RenderedTexture* TiledBuffer::AcquireRender() {
+    if (!render) {
+        // Nothing to hand over; the buffer still gets a target to draw into, made only where
+        // OpenGL can be asked about it.
+        if (Shared::IsThread()) {
+            render.reset(new RenderedTexture());
+            render->SetReadProcessing(postProcessing);
+        }
+        return nullptr;
+    }
+    // The fresh target takes over the framebuffer object and depth buffer; the old one keeps
+    // its texture, with the tile in it.
+    std::unique_ptr<RenderedTexture> fresh(new RenderedTexture(*render));
+    fresh->SetReadProcessing(postProcessing);
+    std::unique_ptr<RenderedTexture> acquired(render.release());
+    render = std::move(fresh);
+    acquired->SetDimensions(static_cast<int>(current.Width()), static_cast<int>(current.Height()));
+    Select();
+    return acquired.release();
+}
+
+void TiledBuffer::SetPostProcessing(GLSL::Shader* processing) {
+    postProcessing = processing;
+    if (render) render->SetReadProcessing(processing);
+}
+
+void TiledBuffer::Finalize() {
+    render.reset();
+}
+
+} // namespace OGL_TESK_AE

@@ -1,0 +1,108 @@
+#pragma once
+
+#include "common/Export.h"
+#include "common/XIImage.h"
+#include "gl/context/Context.h"
+#include "math/Region.h"
+
+#include <list>
+#include <memory>
+
+namespace OGL_TESK_AE {
+
+namespace GLSL {
+class Shader;
+}
+class RenderedTexture;
+class State;
+
+// Renders into a host image of any size through one render texture, a tile at a time:
+//
+//     TiledBuffer tiles(destination);
+//     while (tiles.Next()) {
+//         ... draw the whole result in destination pixels ...
+//     }
+//
+// Tiles are 2048 x 1080 (the last column and row cut to the image), listed row by row from
+// y = 0 upwards. Coordinates are destination pixels with x to the right and y up from row 0;
+// a destination whose rows run top-down is turned over when each tile is read back, so there
+// y = 0 is its last row in memory. Each tile is drawn with a projection that puts exactly the
+// tile's part of the image into the render texture, and Next reads it back into the
+// destination before moving on.
+//
+// The state found when the first tile is selected is put back after the last one, or when the
+// buffer is destroyed early (an exception while drawing), so that no framebuffer stays bound.
+//
+// Made off the worker thread or without a destination, the buffer renders nothing and its
+// first Next clears the destination to transparent.
+class TESK_API TiledBuffer : public Context {
+public:
+    explicit TiledBuffer(XIImage* destination);
+    TiledBuffer(const TiledBuffer&) = delete;
+    TiledBuffer& operator=(const TiledBuffer&) = delete;
+    virtual ~TiledBuffer();
+
+    // Reads the tile just drawn into the destination and makes the next one current; false
+    // after the last one.
+    bool Next();
+    // Lists the tiles again with another size and starts over; false when there are none.
+    bool Rewind(int tileWidth, int tileHeight);
+
+    // Projections of the whole destination onto the current tile.
+    void Orthogonal(double nearPlane, double farPlane);
+    // A view volume centred on destination pixel (0, 0).
+    void Perspective(double fovy, double aspect, double nearPlane, double farPlane);
+    void Perspective(float left, float right, float bottom, float top, float nearPlane,
+                     float farPlane);
+    // Normalised coordinates over [0, W] x [0, H] of the destination; from then on tiles are
+    // read back without turning their rows over.
+    void RS3dPerspective(float left, float right, float bottom, float top, float nearPlane,
+                         float farPlane);
+
+    // Draws the image, placed at (x, y), over the current tile (with the current blending).
+    virtual void Write(const XIImage* image, int x = 0, int y = 0);
+    // Draws the image stretched over the whole destination, the current tile's part of it.
+    virtual void WriteFit(const XIImage* image);
+    // The current tile into the image's region of the tile.
+    virtual void Read(XIImage* image);
+    // Hands the render texture with the current tile in it to the caller (who then owns it,
+    // sized to the tile) and goes on drawing into a fresh one.
+    virtual RenderedTexture* AcquireRender();
+    virtual Region GetCurrentTile() const { return current; }
+    // Deletes the render texture.
+    virtual void Finalize();
+
+    // Processing applied as each tile is read back.
+    void SetPostProcessing(GLSL::Shader* processing);
+
+    int Width() const { return static_cast<int>(image.Width()); }
+    int Height() const { return static_cast<int>(image.Height()); }
+    bool IsFirstTile() const { return firstTile; }
+    // Tiles not drawn yet.
+    const std::list<Region>& Tiles() const { return tiles; }
+    RenderedTexture* GetRender() const { return render.get(); }
+
+protected:
+    bool Select() override;
+    bool Deselect() override;
+    virtual void Viewport();
+    void Reset();
+
+    XIImage* destination;
+    std::unique_ptr<RenderedTexture> render;
+    GLSL::Shader* postProcessing = nullptr;
+    std::list<Region> tiles;
+    Region current;
+    Region image;
+    Region tileSize;
+    bool firstTile = false;
+    bool flipped = false;
+
+private:
+    // Puts back the state saved before the first tile, if it is still held.
+    void RestoreState();
+
+    std::unique_ptr<State> fSaved;
+};
+
+} // namespace OGL_TESK_AE

@@ -1,0 +1,345 @@
+// The basic image operations: each moves its source onto the card, renders the result into the
+// destination one tile at a time, and lets the tiled buffer read every tile back.
+#include "ops/BasicOps.h"
+
+#include "common/Shared.h"
+#include "gl/context/EntryPoints.h"
+#include "gl/geometry/SimplePlane.h"
+#include "gl/state/Blend.h"
+#include "gl/state/Clear.h"
+#include "gl/state/Fragment.h"
+#include "gl/state/MatrixState.h"
+#include "gl/state/Push.h"
+#include "gl/texture/ImageTextures.h"
+#include "gl/texture/TextureFormat.h"
+#include "gl/texture/TiledBuffer.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace OGL_TESK_AE {
+
+namespace {
+
+Region Bounds(const XIImage* image) {
+    return Region(0, 0, static_cast<unsigned>(image->GetWidth()),
+                  static_cast<unsigned>(image->GetHeight()));
+}
+
+void DrawPlane(const Region& r) {
+    sPlane.Draw(static_cast<float>(r.XOrigin()), static_cast<float>(r.YOrigin()),
+                static_cast<float>(r.XEnd()), static_cast<float>(r.YEnd()), 0.0f);
+}
+
+// Byte copy of the whole destination from a source laid out alike.
+void CopyBytes(const XIImage* source, XIImage* destination) {
+    const size_t bytes = static_cast<size_t>(destination->GetRowBytes()) *
+                         static_cast<size_t>(destination->GetHeight());
+    std::memmove(destination->GetBaseAddress(), source->GetBaseAddress(), bytes);
+}
+
+// Draws image at its own size with its lower-left corner at (x, y) of the destination: the part
+// that falls on the current tile, pixel for pixel. Tiles the image does not cover keep what the
+// tile held.
+void DrawAtOwnSize(const TiledBuffer& tiled, SubImageTexture& texture, const XIImage* image, int x,
+                   int y) {
+    const Region tile = tiled.GetCurrentTile();
+    const Region placed(x, y, static_cast<unsigned>(image->GetWidth()),
+                        static_cast<unsigned>(image->GetHeight()));
+    const Region visible = placed & tile;
+    if (!visible.IsValid()) return;
+    texture.SetRegion(visible.Offset(-x, -y));
+    PushBlendFunc replace(BlendFunc::Replace);
+    PushColor white(Color::White);
+    texture.Apply();
+    texture.ApplyNearest();
+    DrawPlane(visible);
+}
+
+// The (tile-independent) offset that centres a w x h image in the destination. Whole pixels, so
+// that the image is not resampled half a pixel off.
+int CentreOffset(int destination, int image) {
+    return (destination - image) / 2;
+}
+
+// Starts every tile from transparent: what a tile held before belongs to the previous tile.
+void ClearTile() {
+    ClearColorBuffer(Color::Transparent);
+}
+
+void ClearOnWorker(XIImage* destination, Color color) {
+    if (Dispatch(&ClearOnWorker, destination, color)) return;
+    TiledBuffer tiled(destination);
+    while (tiled.Next()) ClearColorBuffer(color);
+}
+
+void CopyTextureOnWorker(const Texture* texture, XIImage* destination) {
+    if (Dispatch(&CopyTextureOnWorker, texture, destination)) return;
+    if (!IsValid(destination)) return;
+    TiledBuffer tiled(destination);
+    const Region whole = Bounds(destination);
+    while (tiled.Next()) {
+        PushBlendFunc replace(BlendFunc::Replace);
+        Push<DepthFunc> depth(DepthFunc::Always);
+        Push<Texture> binding;
+        texture->Apply();
+        DrawPlane(whole);
+    }
+}
+
+void CopyTiled(const XIImage* source, XIImage* destination, int x, int y) {
+    SubImageTexture texture(source);
+    TiledBuffer tiled(destination);
+    while (tiled.Next()) {
+        ClearTile();
+        Push<Texture> binding;
+        DrawAtOwnSize(tiled, texture, source, x, y);
+    }
+    texture.Finalize();
+}
+
+// Renders a mask pass and an image pass per tile: the colour where the mask lets it through,
+// the image under it. inverse picks the transparent parts of the mask instead.
+void MaskOperation(const XIImage* mask, const XIImage* image, XIImage* destination,
+                   const Color& color, bool inverse) {
+    SubImageTexture maskTexture(mask);
+    SubImageTexture imageTexture(image);
+    TiledBuffer tiled(destination);
+    while (tiled.Next()) {
+        ClearColorBuffer(color);
+        Push<Texture> binding;
+        PushColor white(Color::White);
+        {
+            Push<ColorMask> alphaOnly(ColorMask::AlphaOnly);
+            PushBlendFunc scale(GL_ZERO, inverse ? GL_ONE_MINUS_SRC_ALPHA : GL_SRC_ALPHA);
+            const Region visible = Bounds(mask) & tiled.GetCurrentTile();
+            if (visible.IsValid()) {
+                maskTexture.SetRegion(visible);
+                maskTexture.Apply();
+                maskTexture.ApplyNearest();
+                DrawPlane(visible);
+            }
+        }
+        if (IsValid(image)) {
+            Push<ColorMask> all(ColorMask::AllChannels);
+            PushBlendFunc under(BlendFunc::BlendUnder);
+            const Region visible = Bounds(image) & tiled.GetCurrentTile();
+            if (visible.IsValid()) {
+                imageTexture.SetRegion(visible);
+                imageTexture.Apply();
+                imageTexture.ApplyNearest();
+                DrawPlane(visible);
+            }
+        }
+    }
+    maskTexture.Finalize();
+    imageTexture.Finalize();
+}
+
+void RenderMaskOnWorker(const XIImage* mask, const XIImage* image, XIImage* destination,
+                        Color color, bool inverse) {
+    if (Dispatch(&RenderMaskOnWorker, mask, image, destination, color, inverse)) return;
+    MaskOperation(mask, image, destination, color, inverse);
+}
+
+} // namespace
+
+void GetAlpha(const XIImage* source, Buffer<AlphaPixelType<float>>* destination) {
+    if (Dispatch(&GetAlpha, source, destination)) return;
+    if (!IsValid(source) || !IsValid(destination)) return;
+    TiledBuffer tiled(destination);
+    while (tiled.Next()) {
+        ClearTile();
+        PushBlendFunc replace(BlendFunc::Replace);
+        tiled.WriteFit(source);
+    }
+}
+
+void GetLuma(const XIImage* source, Buffer<LumaPixelType<float>>* destination) {
+    if (Dispatch(&GetLuma, source, destination)) return;
+    if (!IsValid(source) || !IsValid(destination)) return;
+    TiledBuffer tiled(destination);
+    while (tiled.Next()) {
+        ClearTile();
+        // (0.30 r a, 0.59 g a, 0.11 b a, a): reading luminance sums the three colour channels.
+        PushBlendFunc weighted(GL_SRC_ALPHA, GL_ZERO, GL_ONE, GL_ZERO);
+        PushColor scale(Color::LumaScale);
+        tiled.WriteFit(source);
+    }
+}
+
+void CopyTexture(const Texture& texture, XIImage* destination) {
+    if (!IsValid(destination)) return;
+    // The caller's texture outlives the call, which blocks until the worker is done; handing it
+    // over by address keeps its buffer and contents, which a copy would not have.
+    CopyTextureOnWorker(&texture, destination);
+}
+
+void Test(const XIImage* source, XIImage* destination) {
+    if (!IsValid(source) || !IsValid(destination)) return;
+    TiledBuffer tiled(destination);
+    while (tiled.Next()) tiled.Write(source, 0, 0);
+}
+
+void Clear(XIImage* destination, const Color& color) {
+    if (!IsValid(destination)) return;
+    if (color.r == 0.0f && color.g == 0.0f && color.b == 0.0f && color.a == 0.0f) {
+        const size_t bytes = static_cast<size_t>(destination->GetRowBytes()) *
+                             static_cast<size_t>(destination->GetHeight());
+        if (bytes && destination->GetBaseAddress())
+            std::memset(destination->GetBaseAddress(), 0, bytes);
+        return;
+    }
+    ClearOnWorker(destination, color);
+}
+
+void Premultiply(const XIImage* source, XIImage* destination) {
+    if (Dispatch(&Premultiply, source, destination)) return;
+    if (!IsValid(source) || !IsValid(destination)) return;
+    SubImageTexture texture(source);
+    TiledBuffer tiled(destination);
+    while (tiled.Next()) {
+        ClearTile();
+        const Region visible = Bounds(source) & tiled.GetCurrentTile();
+        if (!visible.IsValid()) continue;
+        Push<Texture> binding;
+        PushColor white(Color::White);
+        texture.SetRegion(visible);
+        {
+            PushBlendFunc replace(BlendFunc::Replace);
+            texture.Apply();
+            texture.ApplyNearest();
+            DrawPlane(visible);
+        }
+        // Again over itself: colour times alpha, alpha untouched.
+        Push<ColorMask> noAlpha(ColorMask::NoAlpha);
+        PushBlendFunc multiply(GL_ZERO, GL_SRC_ALPHA);
+        DrawPlane(visible);
+    }
+    texture.Finalize();
+}
+
+void Copy(const XIImage* source, XIImage* destination) {
+    if (IsMatchingFormat(source, destination)) {
+        CopyBytes(source, destination);
+        return;
+    }
+    if (Dispatch(&Copy, source, destination)) return;
+    if (!IsValid(source) || !IsValid(destination)) return;
+    CopyTiled(source, destination, 0, 0);
+}
+
+void Center(const XIImage* source, XIImage* destination) {
+    if (Dispatch(&Center, source, destination)) return;
+    if (!IsValid(source) || !IsValid(destination)) return;
+    CopyTiled(source, destination, CentreOffset(destination->GetWidth(), source->GetWidth()),
+              CentreOffset(destination->GetHeight(), source->GetHeight()));
+}
+
+void CopyAlpha(const XIImage* source, XIImage* destination) {
+    if (Dispatch(&CopyAlpha, source, destination)) return;
+    if (!IsValid(source) || !IsValid(destination)) return;
+    static AlphaTexture alpha;
+    alpha.SetImage(source);
+    SubImageTexture current(destination);
+    TiledBuffer tiled(destination);
+    while (tiled.Next()) {
+        ClearTile();
+        Push<Texture> binding;
+        // The tile starts as the destination, which keeps its colour.
+        DrawAtOwnSize(tiled, current, destination, 0, 0);
+        const Region visible = Bounds(source) & tiled.GetCurrentTile();
+        if (!visible.IsValid()) continue;
+        PushBlendFunc replace(BlendFunc::Replace);
+        PushColor white(Color::White);
+        Push<ColorMask> alphaOnly(ColorMask::AlphaOnly);
+        alpha.SetRegion(visible);
+        alpha.Apply();
+        alpha.ApplyNearest();
+        DrawPlane(visible);
+    }
+    current.Finalize();
+    alpha.Finalize();
+}
+
+void Resize(const XIImage* source, XIImage* destination) {
+    if (IsMatchingFormat(source, destination)) {
+        CopyBytes(source, destination);
+        return;
+    }
+    if (Dispatch(&Resize, source, destination)) return;
+    if (!IsValid(source) || !IsValid(destination)) return;
+    const double kx = double(source->GetWidth()) / destination->GetWidth();
+    const double ky = double(source->GetHeight()) / destination->GetHeight();
+    const Region bounds = Bounds(source);
+    SubImageTexture texture(source);
+    TiledBuffer tiled(destination);
+    while (tiled.Next()) {
+        ClearTile();
+        const Region tile = tiled.GetCurrentTile();
+        // The part of the source this tile samples, with one texel of margin so that filtering
+        // at the tile's edges sees the same neighbours as across the whole image: no seams.
+        const double x0 = tile.XOrigin() * kx, x1 = tile.XEnd() * kx;
+        const double y0 = tile.YOrigin() * ky, y1 = tile.YEnd() * ky;
+        const int left = std::max(0, static_cast<int>(x0) - 1);
+        const int bottom = std::max(0, static_cast<int>(y0) - 1);
+        const int right = std::min(bounds.XEnd(), static_cast<int>(x1) + 2);
+        const int top = std::min(bounds.YEnd(), static_cast<int>(y1) + 2);
+        const Region area(left, bottom, static_cast<unsigned>(right - left),
+                          static_cast<unsigned>(top - bottom));
+        if (!area.IsValid()) continue;
+        Push<Texture> binding;
+        PushBlendFunc replace(BlendFunc::Replace);
+        PushColor white(Color::White);
+        texture.SetRegion(area);
+        texture.Apply();
+        {
+            // The plane's [0, 1] coordinates cover exactly the tile's share of the source.
+            PushTextureMatrix matrix;
+            glTranslated((x0 - left) / area.Width(), (y0 - bottom) / area.Height(), 0.0);
+            glScaled((x1 - x0) / area.Width(), (y1 - y0) / area.Height(), 1.0);
+            glMatrixMode(GL_MODELVIEW);
+            DrawPlane(tile);
+        }
+    }
+    texture.Finalize();
+}
+
+void FitInto(const XIImage* source, XIImage* destination) {
+    if (Dispatch(&FitInto, source, destination)) return;
+    if (!IsValid(source) || !IsValid(destination)) return;
+    const float sw = float(source->GetWidth()), sh = float(source->GetHeight());
+    const float dw = float(destination->GetWidth()), dh = float(destination->GetHeight());
+    const float s = std::min(dw / sw, dh / sh);
+    const int fw = static_cast<int>(s * sw), fh = static_cast<int>(s * sh);
+    if (fw < 1 || fh < 1) return;
+    Buffer<RGBAPixelType<float>> fitted;
+    if (!fitted.Resize(fw, fh) || !IsValid(&fitted)) return;
+    Resize(source, &fitted);
+    CopyTiled(&fitted, destination, static_cast<int>((dw - fw) * 0.5f),
+              static_cast<int>((dh - fh) * 0.5f));
+}
+
+void RenderMask(const XIImage* mask, const XIImage* image, XIImage* destination,
+                const Color& color) {
+    if (!IsValid(mask) || !IsValid(destination)) return;
+    RenderMaskOnWorker(mask, image, destination, color, false);
+}
+
+void RenderInvMask(const XIImage* mask, const XIImage* image, XIImage* destination,
+                   const Color& color) {
+    if (!IsValid(mask) || !IsValid(destination)) return;
+    RenderMaskOnWorker(mask, image, destination, color, true);
+}
+
+void WriteTexture(SubImageTexture& texture, const Region& region) {
+    Push<Texture> binding;
+    texture.SetRegion(region);
+    texture.Apply();
+    texture.ApplyNearest();
+    DrawPlane(region);
+}
+
+} // namespace OGL_TESK_AE

@@ -1,0 +1,280 @@
+#include "FloatTarget.h"
+#include "GLTest.h"
+
+#include "gl/effects/EffectProgram.h"
+#include "gl/state/TextureState.h"
+#include "math/Region.h"
+#include "math/Vector.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+using namespace OGL_TESK_AE;
+using tesk_test::FloatTarget;
+using tesk_test::FloatTexture;
+using tesk_test::Pixel;
+using tesk_test::RunOnWorker;
+
+namespace {
+
+// The threshold tests weigh channels thus; luma() uses 0.30, 0.59, 0.11.
+float ThresholdLuma(const Pixel& p) {
+    return 0.299f * p[0] + 0.587f * p[1] + 0.114f * p[2];
+}
+
+Pixel Add(const Pixel& a, const Pixel& b, float weight) {
+    return {a[0] + b[0] * weight, a[1] + b[1] * weight, a[2] + b[2] * weight, a[3] + b[3] * weight};
+}
+
+float Clamp01(float v) {
+    return std::min(std::max(v, 0.0f), 1.0f);
+}
+
+// A texture's texels, bottom row first, with reads clamped to the edge.
+struct Image {
+    int width, height;
+    std::vector<Pixel> pixels;
+
+    const Pixel& At(int x, int y) const {
+        x = std::min(std::max(x, 0), width - 1);
+        y = std::min(std::max(y, 0), height - 1);
+        return pixels[y * width + x];
+    }
+    // Linear filtering at a point in texel coordinates (texel centres at i + 0.5).
+    Pixel Linear(float cx, float cy) const {
+        const float u = cx - 0.5f, v = cy - 0.5f;
+        const int x0 = static_cast<int>(std::floor(u)), y0 = static_cast<int>(std::floor(v));
+        const float a = u - x0, b = v - y0;
+        Pixel out{};
+        out = Add(out, At(x0, y0), (1 - a) * (1 - b));
+        out = Add(out, At(x0 + 1, y0), a * (1 - b));
+        out = Add(out, At(x0, y0 + 1), (1 - a) * b);
+        out = Add(out, At(x0 + 1, y0 + 1), a * b);
+        return out;
+    }
+};
+
+// Texels that vary in every channel without a pattern a mistaken index could hide behind.
+Image MakeImage(int width, int height) {
+    Image image{width, height, {}};
+    for (int i = 0; i < width * height; ++i) {
+        const float k = static_cast<float>(i);
+        image.pixels.push_back(
+            {std::fmod(k * 0.37f + 0.05f, 1.0f), std::fmod(k * 0.61f + 0.3f, 1.0f),
+             std::fmod(k * 0.13f + 0.6f, 1.0f), std::fmod(k * 0.29f + 0.1f, 1.0f)});
+    }
+    return image;
+}
+
+// Draws over the whole target with the program that is current, then leaves no program.
+std::vector<Pixel> Draw(const FloatTarget& target, int width, int height) {
+    EffectProgram::DrawRegion(Region(0, 0, width, height), GL_TEXTURE1);
+    TESK_GL(glUseProgram)(0);
+    return target.Read();
+}
+
+void ExpectNear(const Pixel& actual, const Pixel& expected, const char* what, int x, int y) {
+    for (int c = 0; c < 4; ++c)
+        EXPECT_NEAR(actual[c], expected[c], 1e-5f)
+            << what << " at " << x << "," << y << " channel " << c;
+}
+
+} // namespace
+
+TEST(EffectPrograms, ThresholdKeepsBrightTexelsAndClearsTheRest) {
+    RunOnWorker([] {
+        const std::vector<Pixel> source = {{0.9f, 0.9f, 0.9f, 1.0f}, {0.1f, 0.2f, 0.1f, 0.8f},
+                                           {1.0f, 0.0f, 0.0f, 1.0f}, {0.0f, 1.0f, 0.0f, 0.5f},
+                                           {0.0f, 0.0f, 1.0f, 1.0f}, {0.5f, 0.5f, 0.5f, 0.3f}};
+        const int width = static_cast<int>(source.size());
+        FloatTarget target(width, 1);
+        ASSERT_TRUE(target.IsComplete());
+        target.PixelProjection();
+        FloatTexture texture(width, 1, source);
+        const float threshold = 0.45f;
+        EffectProgram::sThreshold.Apply();
+        EffectProgram::sThreshold.SetUniform("threshold_source", TextureUnit(0));
+        EffectProgram::sThreshold.SetUniform("threshold_luma", threshold);
+        const auto pixels = Draw(target, width, 1);
+        for (int x = 0; x < width; ++x) {
+            const Pixel expected =
+                ThresholdLuma(source[x]) < threshold ? Pixel{0, 0, 0, 0} : source[x];
+            ExpectNear(pixels[x], expected, "threshold", x, 0);
+        }
+    });
+}
+
+TEST(EffectPrograms, GlowAddsTheBlurredCopyScaledByItsAlpha) {
+    RunOnWorker([] {
+        const Image source = MakeImage(4, 2);
+        Image blurred = MakeImage(5, 2); // a different layout of values: another image
+        blurred.width = 4;
+        blurred.pixels.resize(8);
+        FloatTarget target(4, 2);
+        target.PixelProjection();
+        FloatTexture original(4, 2, source.pixels, 0);
+        FloatTexture halo(4, 2, blurred.pixels, 1);
+        const float intensity = 1.5f; // enough to push some sums past 1
+        EffectProgram::sGlow.Apply();
+        EffectProgram::sGlow.SetUniform("glow_source", TextureUnit(0));
+        EffectProgram::sGlow.SetUniform("glow_blurred", TextureUnit(1));
+        EffectProgram::sGlow.SetUniform("glow_intensity", intensity);
+        TextureUnit::Activate(GL_TEXTURE0);
+        const auto pixels = Draw(target, 4, 2);
+        bool clamped = false;
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 4; ++x) {
+                const Pixel& o = source.At(x, y);
+                const Pixel& b = blurred.At(x, y);
+                const float k = b[3] * intensity;
+                const Pixel raw = {b[0] * k + o[0], b[1] * k + o[1], b[2] * k + o[2], k + o[3]};
+                clamped = clamped || raw[0] > 1 || raw[3] > 1;
+                ExpectNear(pixels[y * 4 + x],
+                           {Clamp01(raw[0]), Clamp01(raw[1]), Clamp01(raw[2]), Clamp01(raw[3])},
+                           "glow", x, y);
+            }
+        EXPECT_TRUE(clamped) << "the data should exercise the clamp";
+    });
+}
+
+TEST(EffectPrograms, OneDimensionalBlursMatchTheirWeights) {
+    RunOnWorker([] {
+        const int length = 8;
+        const Image row = MakeImage(length, 2);
+        // The same values running up a column, for the vertical blur.
+        Image column{2, length, {}};
+        for (int y = 0; y < length; ++y)
+            for (int x = 0; x < 2; ++x) column.pixels.push_back(row.At(y, x));
+
+        for (float radius : {4.0f, 6.0f}) {
+            SCOPED_TRACE(radius);
+            // Expected along x at (x + 0.5, y + 0.5): offsets 1.5, 3.5, ... up to the radius,
+            // each weighted 1 - offset^2 / radius^2 on both sides, the coordinate clamped to
+            // [0, size - 1] and sampled linearly.
+            auto expected = [&](const Image& image, int along, int across, bool vertical) {
+                const float size = static_cast<float>(vertical ? image.height : image.width);
+                const float centre = along + 0.5f, other = across + 0.5f;
+                auto sample = [&](float c) {
+                    return vertical ? image.Linear(other, c) : image.Linear(c, other);
+                };
+                Pixel total = sample(centre);
+                float sum = 1.0f;
+                for (float offset = 1.5f; offset <= radius; offset += 2.0f) {
+                    const float w = 1.0f - offset * offset / (radius * radius);
+                    total =
+                        Add(total, sample(std::min(std::max(centre - offset, 0.0f), size - 1)), w);
+                    total =
+                        Add(total, sample(std::min(std::max(centre + offset, 0.0f), size - 1)), w);
+                    sum += 2.0f * w;
+                }
+                return Pixel{Clamp01(total[0] / sum), Clamp01(total[1] / sum),
+                             Clamp01(total[2] / sum), Clamp01(total[3] / sum)};
+            };
+            {
+                FloatTarget target(length, 2);
+                target.PixelProjection();
+                FloatTexture texture(length, 2, row.pixels, 0, GL_LINEAR);
+                EffectProgram::sHorizBlur.Apply();
+                EffectProgram::sHorizBlur.SetUniform("blur_source", TextureUnit(0));
+                EffectProgram::sHorizBlur.SetUniform("blur_size", p2f(length, 2));
+                EffectProgram::sHorizBlur.SetUniform("blur_radius", radius);
+                const auto pixels = Draw(target, length, 2);
+                for (int y = 0; y < 2; ++y)
+                    for (int x = 0; x < length; ++x)
+                        ExpectNear(pixels[y * length + x], expected(row, x, y, false), "horizontal",
+                                   x, y);
+            }
+            {
+                FloatTarget target(2, length);
+                target.PixelProjection();
+                FloatTexture texture(2, length, column.pixels, 0, GL_LINEAR);
+                EffectProgram::sVertBlur.Apply();
+                EffectProgram::sVertBlur.SetUniform("blur_source", TextureUnit(0));
+                EffectProgram::sVertBlur.SetUniform("blur_size", p2f(2, length));
+                EffectProgram::sVertBlur.SetUniform("blur_radius", radius);
+                const auto pixels = Draw(target, 2, length);
+                for (int y = 0; y < length; ++y)
+                    for (int x = 0; x < 2; ++x)
+                        ExpectNear(pixels[y * 2 + x], expected(column, y, x, true), "vertical", x,
+                                   y);
+            }
+        }
+    });
+}
+
+TEST(EffectPrograms, CommonFunctionsAreLinkedIntoEveryProgram) {
+    RunOnWorker([] {
+        const int size = 5;
+        const Image image = MakeImage(size, size);
+        FloatTarget target(size, size);
+        target.PixelProjection();
+        FloatTexture texture(size, size, image.pixels, 0);
+
+        GLSL::Shader measures(GL_FRAGMENT_SHADER, R"(#version 110
+#extension GL_ARB_texture_rectangle : enable
+uniform sampler2DRect source;
+float luma( vec4 pixel );
+float saturation( vec4 pixel );
+void main()
+{
+    vec4 t = texture2DRect(source, gl_TexCoord[0].st);
+    gl_FragColor = vec4(luma(t), saturation(t), 0.0, 1.0);
+}
+)");
+        EffectProgram measure(&measures);
+        measure.Apply();
+        measure.SetUniform("source", TextureUnit(0));
+        auto pixels = Draw(target, size, size);
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x) {
+                const Pixel& t = image.At(x, y);
+                const float luma = 0.30f * t[0] + 0.59f * t[1] + 0.11f * t[2];
+                const float saturation =
+                    std::max({t[0], t[1], t[2]}) - std::min({t[0], t[1], t[2]});
+                ExpectNear(pixels[y * size + x], {luma, saturation, 0, 1}, "luma/saturation", x, y);
+            }
+
+        GLSL::Shader blurring(GL_FRAGMENT_SHADER, R"(#version 110
+#extension GL_ARB_texture_rectangle : enable
+uniform sampler2DRect source;
+uniform float threshold;
+uniform float radius;
+vec4 blur( sampler2DRect source, vec2 position, float threshold, float radius );
+void main() { gl_FragColor = blur(source, gl_TexCoord[0].st, threshold, radius); }
+)");
+        EffectProgram blur(&blurring);
+        const float threshold = 0.35f;
+        for (const Pixel& p : image.pixels)
+            ASSERT_GT(std::abs(ThresholdLuma(p) - threshold), 1e-3f) << "test data too close";
+        for (float radius : {1.0f, 2.0f}) {
+            SCOPED_TRACE(radius);
+            blur.Apply();
+            blur.SetUniform("source", TextureUnit(0));
+            blur.SetUniform("threshold", threshold);
+            blur.SetUniform("radius", radius);
+            pixels = Draw(target, size, size);
+            for (int y = 0; y < size; ++y)
+                for (int x = 0; x < size; ++x) {
+                    // Weights fall with the product of the squared offsets; dark texels count in
+                    // the sum but add nothing.
+                    Pixel total{};
+                    float sum = 0.0f;
+                    const int r = static_cast<int>(radius);
+                    for (int dy = -r; dy <= r; ++dy)
+                        for (int dx = -r; dx <= r; ++dx) {
+                            const float w = 1.0f - float(dx * dx) * float(dy * dy) /
+                                                       (radius * radius * radius * radius);
+                            const Pixel& t = image.At(x + dx, y + dy);
+                            if (ThresholdLuma(t) >= threshold) total = Add(total, t, w);
+                            sum += w;
+                        }
+                    ExpectNear(pixels[y * size + x],
+                               {total[0] / sum, total[1] / sum, total[2] / sum, total[3] / sum},
+                               "blur", x, y);
+                }
+        }
+    });
+}

@@ -1,0 +1,347 @@
+#include "FloatTarget.h"
+#include "GLTest.h"
+
+#include "common/Errors.h"
+#include "gl/effects/EffectProgram.h"
+#include "gl/effects/GLSL.h"
+#include "gl/state/TextureState.h"
+#include "math/Color.h"
+#include "math/Region.h"
+#include "math/Vector.h"
+
+#include <GL/gl.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+using namespace OGL_TESK_AE;
+using tesk_test::FloatTarget;
+using tesk_test::FloatTexture;
+using tesk_test::Pixel;
+using tesk_test::RunOnWorker;
+
+namespace {
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+GLuint CurrentProgram() {
+    GLint name = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &name);
+    return static_cast<GLuint>(name);
+}
+
+std::vector<float> Floats(const char* name, int count) {
+    const GLuint program = CurrentProgram();
+    std::vector<float> values(16, -999.0f);
+    TESK_GL(glGetUniformfv)(program, TESK_GL(glGetUniformLocation)(program, name), values.data());
+    values.resize(count);
+    return values;
+}
+
+std::vector<int> Ints(const char* name, int count) {
+    const GLuint program = CurrentProgram();
+    std::vector<int> values(4, -999);
+    TESK_GL(glGetUniformiv)(program, TESK_GL(glGetUniformLocation)(program, name), values.data());
+    values.resize(count);
+    return values;
+}
+
+void SetRaw(const char* name, float value) {
+    TESK_GL(glUniform1f)(TESK_GL(glGetUniformLocation)(CurrentProgram(), name), value);
+}
+
+// Every uniform type the setters know, all feeding the output so that all stay active.
+const char* const kUniformSource = R"(#version 110
+#extension GL_ARB_texture_rectangle : enable
+uniform float f1; uniform float f2; uniform float f3;
+uniform int i1; uniform int i2; uniform bool b1;
+uniform vec2 v2a; uniform vec2 v2b; uniform vec2 v2c;
+uniform vec3 v3a; uniform vec3 v3b; uniform vec3 v3c;
+uniform vec4 v4a; uniform vec4 v4b; uniform vec4 v4c; uniform vec4 v4d;
+uniform ivec2 n2; uniform ivec3 n3; uniform ivec4 n4;
+uniform mat2 m2; uniform mat3 m3; uniform mat4 m4;
+uniform sampler2DRect rect; uniform sampler2D flat;
+void main()
+{
+    float sum = f1 + f2 + f3 + float(i1) + float(i2) + (b1 ? 1.0 : 0.0);
+    sum += dot(v2a + v2b + v2c, vec2(1.0)) + dot(v3a + v3b + v3c, vec3(1.0));
+    sum += dot(v4a + v4b + v4c + v4d, vec4(1.0));
+    sum += float(n2.x + n2.y + n3.x + n3.y + n3.z + n4.x + n4.y + n4.z + n4.w);
+    sum += dot(m2 * vec2(1.0), vec2(1.0)) + dot(m3 * vec3(1.0), vec3(1.0));
+    sum += dot(m4 * vec4(1.0), vec4(1.0));
+    sum += texture2DRect(rect, gl_TexCoord[0].st).r + texture2D(flat, gl_TexCoord[0].st).r;
+    gl_FragColor = vec4(sum);
+}
+)";
+
+} // namespace
+
+TEST(GLSL, CompileAndLinkFailuresCarryTheDriversLog) {
+    RunOnWorker([] {
+        GLSL::Shader broken(GL_FRAGMENT_SHADER, "#version 110\nvoid main() { this is not glsl }\n");
+        try {
+            broken.Initialize();
+            ADD_FAILURE() << "a shader that does not compile was accepted";
+        } catch (const Error& e) {
+            EXPECT_TRUE(StartsWith(e.what(), "GLSL Compile Error:\n")) << e.what();
+            EXPECT_GT(std::string(e.what()).size(), std::string("GLSL Compile Error:\n").size());
+            EXPECT_EQ(broken.Log(), e.what());
+        }
+        // The failed shader keeps its name and is not compiled again.
+        EXPECT_TRUE(broken.IsCompiled());
+        EXPECT_NO_THROW(broken.Initialize());
+
+        // Compiles, but calls a function that nothing defines.
+        GLSL::Shader unresolved(GL_FRAGMENT_SHADER, "#version 110\nvec4 missing();\n"
+                                                    "void main() { gl_FragColor = missing(); }\n");
+        EffectProgram program(&unresolved);
+        try {
+            program.Apply();
+            ADD_FAILURE() << "a program that does not link was accepted";
+        } catch (const Error& e) {
+            EXPECT_TRUE(StartsWith(e.what(), "GLSL Link Error:\n")) << e.what();
+        }
+        TESK_GL(glUseProgram)(0);
+    });
+}
+
+TEST(GLSL, ShadersAndProgramsOwnTheirNamesOnce) {
+    RunOnWorker([] {
+        GLSL::Shader shader(GL_FRAGMENT_SHADER,
+                            "#version 110\nvoid main() { gl_FragColor = vec4(1.0); }\n");
+        EXPECT_FALSE(shader.IsCompiled());
+        const int name = shader;
+        EXPECT_NE(name, 0);
+        EXPECT_EQ(static_cast<int>(shader), name); // compiled once
+        {
+            GLSL::Shader copy(shader);
+            EXPECT_FALSE(copy.IsCompiled());
+            EXPECT_EQ(copy.Source(), shader.Source());
+            EXPECT_NE(static_cast<int>(copy), name);
+        }
+        EXPECT_TRUE(TESK_GL(glIsShader)(static_cast<GLuint>(name)));
+
+        GLSL::Program program;
+        EXPECT_EQ(static_cast<int>(program), 0); // no object until needed
+        program.Attach(shader);
+        const int programName = program;
+        EXPECT_NE(programName, 0);
+        EXPECT_TRUE(program.NeedsLink());
+        EXPECT_FALSE(program.IsCurrent());
+        program.Apply();
+        EXPECT_FALSE(program.NeedsLink());
+        EXPECT_TRUE(program.IsCurrent());
+        {
+            GLSL::Program copy(program);
+            EXPECT_EQ(static_cast<int>(copy), 0);
+        }
+        EXPECT_TRUE(TESK_GL(glIsProgram)(static_cast<GLuint>(programName)));
+        program.Detach(shader);
+        EXPECT_TRUE(program.NeedsLink());
+        TESK_GL(glUseProgram)(0);
+        program.Finalize();
+        EXPECT_EQ(static_cast<int>(program), 0);
+        EXPECT_FALSE(TESK_GL(glIsProgram)(static_cast<GLuint>(programName)));
+
+        // Retrieve adopts the current program: the adopter owns it from then on.
+        const GLuint raw = TESK_GL(glCreateProgram)();
+        TESK_GL(glAttachShader)(raw, static_cast<GLuint>(name));
+        TESK_GL(glLinkProgram)(raw);
+        TESK_GL(glUseProgram)(raw);
+        GLSL::Program adopted;
+        adopted.Retrieve();
+        EXPECT_EQ(static_cast<GLuint>(static_cast<int>(adopted)), raw);
+        EXPECT_TRUE(adopted.IsCurrent());
+        TESK_GL(glUseProgram)(0);
+        EXPECT_FALSE(adopted.IsCurrent());
+        adopted.Finalize();
+        EXPECT_FALSE(TESK_GL(glIsProgram)(raw));
+
+        // Uniforms need a program with a name; a missing location is reported when checked.
+        GLSL::Uniform uniform("f1", GL_FLOAT);
+        EXPECT_EQ(static_cast<int>(uniform), -1);
+        try {
+            uniform.Attach(program);
+            ADD_FAILURE() << "a uniform attached to no program";
+        } catch (const Error& e) {
+            EXPECT_STREQ(e.what(), "No Program for Uniform Variable");
+        }
+    });
+}
+
+TEST(EffectProgram, SettersConvertToTheUniformsType) {
+    RunOnWorker([] {
+        GLSL::Shader shader(GL_FRAGMENT_SHADER, kUniformSource);
+        EffectProgram program(&shader);
+        program.Apply();
+        ASSERT_TRUE(program.HasUniform("m4"));
+        EXPECT_FALSE(program.HasUniform("random")); // the common functions' uniform is unused
+
+        program.SetUniform("f1", 3);
+        EXPECT_EQ(Floats("f1", 1), std::vector<float>({3.0f}));
+        program.SetUniform("i1", 1.5f);
+        EXPECT_EQ(Ints("i1", 1), std::vector<int>({1}));
+        program.SetUniform("i2", -2.7f); // toward zero
+        EXPECT_EQ(Ints("i2", 1), std::vector<int>({-2}));
+        program.SetUniform("f2", 2.5f);
+        EXPECT_EQ(Floats("f2", 1), std::vector<float>({2.5f}));
+        program.SetUniform("b1", 1);
+        EXPECT_EQ(Ints("b1", 1), std::vector<int>({1}));
+
+        program.SetUniform("v4a", p2f(0.25f, 0.5f));
+        EXPECT_EQ(Floats("v4a", 4), std::vector<float>({0.25f, 0.5f, 0.0f, 1.0f}));
+        program.SetUniform("v3a", p2f(0.25f, 0.5f));
+        EXPECT_EQ(Floats("v3a", 3), std::vector<float>({0.25f, 0.5f, 0.0f}));
+        program.SetUniform("v2a", p3f(1.0f, 2.0f, 3.0f));
+        EXPECT_EQ(Floats("v2a", 2), std::vector<float>({1.0f, 2.0f}));
+        program.SetUniform("v4b", p3f(1.0f, 2.0f, 3.0f));
+        EXPECT_EQ(Floats("v4b", 4), std::vector<float>({1.0f, 2.0f, 3.0f, 1.0f}));
+        program.SetUniform("v2b", p4f(1.0f, 3.0f, 5.0f, 2.0f)); // projected
+        EXPECT_EQ(Floats("v2b", 2), std::vector<float>({0.5f, 1.5f}));
+        program.SetUniform("v3b", p4f(1.0f, 3.0f, 5.0f, 2.0f)); // not divided
+        EXPECT_EQ(Floats("v3b", 3), std::vector<float>({1.0f, 3.0f, 5.0f}));
+        program.SetUniform("v4c", p4f(1.0f, 3.0f, 5.0f, 2.0f));
+        EXPECT_EQ(Floats("v4c", 4), std::vector<float>({1.0f, 3.0f, 5.0f, 2.0f}));
+        program.SetUniform("v3c", Color(0.1f, 0.2f, 0.3f, 0.4f));
+        EXPECT_EQ(Floats("v3c", 3), std::vector<float>({0.1f, 0.2f, 0.3f}));
+        program.SetUniform("v4d", Color(0.1f, 0.2f, 0.3f, 0.4f));
+        EXPECT_EQ(Floats("v4d", 4), std::vector<float>({0.1f, 0.2f, 0.3f, 0.4f}));
+
+        program.SetUniform("n2", vec<int, 2>{{4, 5}});
+        EXPECT_EQ(Ints("n2", 2), std::vector<int>({4, 5}));
+        program.SetUniform("n3", vec<int, 3>{{4, 5, 6}});
+        EXPECT_EQ(Ints("n3", 3), std::vector<int>({4, 5, 6}));
+        program.SetUniform("n4", vec<int, 4>{{4, 5, 6, 7}});
+        EXPECT_EQ(Ints("n4", 4), std::vector<int>({4, 5, 6, 7}));
+
+        mat<float, 2, 2> m2{{1, 2, 3, 4}};
+        program.SetUniform("m2", m2);
+        EXPECT_EQ(Floats("m2", 4), std::vector<float>({1, 2, 3, 4}));
+        mat<float, 3, 3> m3{};
+        for (int i = 0; i < 9; ++i) m3.m[i] = static_cast<float>(i + 1);
+        m3.at(2, 0) = 42.0f; // row 2 of column 0: the third value OpenGL reads
+        program.SetUniform("m3", m3);
+        EXPECT_EQ(Floats("m3", 9), std::vector<float>({1, 2, 42, 4, 5, 6, 7, 8, 9}));
+        mat<float, 4, 4> m4{};
+        for (int i = 0; i < 16; ++i) m4.m[i] = static_cast<float>(16 - i);
+        program.SetUniform("m4", m4);
+        EXPECT_EQ(Floats("m4", 16)[0], 16.0f);
+        EXPECT_EQ(Floats("m4", 16)[15], 1.0f);
+
+        // Samplers take the unit's index; the unit is selected in passing.
+        program.SetUniform("rect", TextureUnit(3));
+        EXPECT_EQ(Ints("rect", 1), std::vector<int>({3}));
+        program.SetUniform("flat", TextureUnit(GL_TEXTURE2));
+        EXPECT_EQ(Ints("flat", 1), std::vector<int>({2}));
+        GLint active = 0;
+        glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
+        EXPECT_EQ(active, GL_TEXTURE2);
+
+        // Values that do not fit the uniform's type change nothing.
+        SetRaw("f3", 7.0f);
+        program.SetUniform("f3", vec<int, 2>{{1, 1}});
+        program.SetUniform("f3", Color(0.5f, 0.5f, 0.5f, 0.5f));
+        program.SetUniform("f3", p2f(1, 1));
+        program.SetUniform("f3", m2);
+        program.SetUniform("f3", TextureUnit(1)); // still selects unit 1
+        EXPECT_EQ(Floats("f3", 1), std::vector<float>({7.0f}));
+        glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
+        EXPECT_EQ(active, GL_TEXTURE1);
+        program.SetUniform("v2c", Color(0.5f, 0.5f, 0.5f, 0.5f));
+        EXPECT_EQ(Floats("v2c", 2), std::vector<float>({0.0f, 0.0f}));
+        TextureUnit::Activate(GL_TEXTURE0);
+
+        // A name that is not active is remembered until the next Apply rebuilds the table.
+        EXPECT_FALSE(program.HasUniform("nothing"));
+        program.SetUniform("nothing", 1.0f);
+        EXPECT_TRUE(program.HasUniform("nothing"));
+        program.Apply();
+        EXPECT_FALSE(program.HasUniform("nothing"));
+        EXPECT_TRUE(program.HasUniform("f1"));
+        TESK_GL(glUseProgram)(0);
+    });
+}
+
+TEST(EffectProgram, DrawRegionFeedsTheUnitsUpToTheLastOne) {
+    RunOnWorker([] {
+        const int size = 4;
+        FloatTarget target(size, size);
+        ASSERT_TRUE(target.IsComplete());
+        target.PixelProjection();
+        for (GLenum unit : {GL_TEXTURE0, GL_TEXTURE1, GL_TEXTURE2}) {
+            TESK_GL(glActiveTexture)(unit);
+            glMatrixMode(GL_TEXTURE);
+            glLoadIdentity();
+        }
+        glMatrixMode(GL_MODELVIEW);
+        TESK_GL(glActiveTexture)(GL_TEXTURE0);
+        GLSL::Shader show(GL_FRAGMENT_SHADER, R"(#version 110
+void main() { gl_FragColor = vec4(gl_TexCoord[2].st, gl_TexCoord[1].s, gl_TexCoord[0].t); }
+)");
+        EffectProgram program(&show);
+        program.AddShader(&EffectProgram::sMultiTexture);
+        program.AddShader(nullptr); // ignored
+        struct Case {
+            unsigned int last;
+            bool unit0, unit1, unit2; // whether the quad sets the unit's coordinate
+        };
+        for (const Case& c :
+             {Case{GL_TEXTURE2, true, true, true}, Case{GL_TEXTURE1, true, true, false},
+              Case{GL_TEXTURE0 - 1, false, false, false}}) {
+            SCOPED_TRACE(c.last);
+            // The current coordinates that units left out keep.
+            TESK_GL(glMultiTexCoord2f)(GL_TEXTURE0, 0.125f, 0.375f);
+            TESK_GL(glMultiTexCoord2f)(GL_TEXTURE1, 0.5f, 0.5f);
+            TESK_GL(glMultiTexCoord2f)(GL_TEXTURE2, 0.25f, 0.75f);
+            glClear(GL_COLOR_BUFFER_BIT);
+            program.Apply();
+            EffectProgram::DrawRegion(Region(0, 0, size, size), c.last);
+            TESK_GL(glUseProgram)(0);
+            const auto pixels = target.Read();
+            for (int y = 0; y < size; ++y)
+                for (int x = 0; x < size; ++x) {
+                    const float s = (x + 0.5f) / size, t = (y + 0.5f) / size;
+                    const Pixel& p = pixels[y * size + x];
+                    EXPECT_NEAR(p[0], c.unit2 ? s : 0.25f, 1e-5f) << x << "," << y;
+                    EXPECT_NEAR(p[1], c.unit2 ? t : 0.75f, 1e-5f) << x << "," << y;
+                    EXPECT_NEAR(p[2], c.unit1 ? s : 0.5f, 1e-5f) << x << "," << y;
+                    EXPECT_NEAR(p[3], c.unit0 ? t : 0.375f, 1e-5f) << x << "," << y;
+                }
+        }
+        GLfloat normal[4] = {};
+        glGetFloatv(GL_CURRENT_NORMAL, normal);
+        EXPECT_EQ(normal[2], 1.0f);
+    });
+}
+
+TEST(EffectProgram, FinalizeKeepsOnlyTheConstructorsShader) {
+    RunOnWorker([] {
+        GLSL::Shader white(GL_FRAGMENT_SHADER,
+                           "#version 110\nvoid main() { gl_FragColor = vec4(1.0); }\n");
+        EffectProgram built(&white);
+        built.Apply();
+        const GLuint first = CurrentProgram();
+        TESK_GL(glUseProgram)(0);
+        built.Finalize();
+        EXPECT_FALSE(TESK_GL(glIsProgram)(first));
+        EXPECT_FALSE(built.HasUniform("anything"));
+        // The shader given at construction is still there; adding it again as owners do after
+        // a Finalize is harmless.
+        built.AddShader(&white);
+        EXPECT_NO_THROW(built.Apply());
+        EXPECT_NE(CurrentProgram(), 0u);
+        TESK_GL(glUseProgram)(0);
+
+        // Shaders added later are forgotten: only the common functions are left, with no main.
+        EffectProgram added;
+        added.AddShader(&white);
+        added.Apply();
+        TESK_GL(glUseProgram)(0);
+        added.Finalize();
+        EXPECT_THROW(added.Apply(), Error);
+        TESK_GL(glUseProgram)(0);
+    });
+}

@@ -1,0 +1,335 @@
+#include "GLTest.h"
+#include "HostLayouts.h"
+
+#include "common/Buffer.h"
+#include "common/Shared.h"
+#include "common/StaticList.h"
+#include "ops/BasicOps.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace OGL_TESK_AE;
+using namespace tesk_test;
+
+namespace {
+
+// Random pixels of the layout; the values kept are what the image really holds.
+std::vector<RGBA> Fill(const Layout& layout, TestImage& image, uint32_t seed) {
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    std::vector<RGBA> held(static_cast<size_t>(image.Width()) * image.Height());
+    for (int y = 0; y < image.Height(); ++y)
+        for (int x = 0; x < image.Width(); ++x) {
+            Put(layout, image, x, y, {unit(random), unit(random), unit(random), unit(random)});
+            held[static_cast<size_t>(y) * image.Width() + x] = Get(layout, image, x, y);
+        }
+    return held;
+}
+
+// The card keeps intermediate results at the precision of its preferred channel type (half
+// floats here), so results may be off by that much as well as by one step of the layout.
+float Tolerance(const Layout& layout) {
+    return std::max(layout.Step(), 1.0f / 512.0f) + 1e-6f;
+}
+
+// Compares every pixel of image with expected(x, y); stops at the first difference.
+void ExpectPixels(const Layout& layout, TestImage& image,
+                  const std::function<RGBA(int, int)>& expected, float tolerance,
+                  const std::string& what) {
+    for (int y = 0; y < image.Height(); ++y)
+        for (int x = 0; x < image.Width(); ++x) {
+            const RGBA want = expected(x, y), got = Get(layout, image, x, y);
+            for (int c = 0; c < 4; ++c)
+                if (std::fabs(got[c] - want[c]) > tolerance) {
+                    ADD_FAILURE() << what << " " << layout.name << " at (" << x << ", " << y
+                                  << ") channel " << c << ": got " << got[c] << ", expected "
+                                  << want[c];
+                    return;
+                }
+        }
+}
+
+RGBA At(const std::vector<RGBA>& pixels, int width, int x, int y) {
+    return pixels[static_cast<size_t>(y) * width + x];
+}
+
+// Bilinear sample at texel-space point (u, v), edges clamped, as OpenGL's linear filter.
+RGBA Bilinear(const std::vector<RGBA>& p, int w, int h, double u, double v) {
+    u -= 0.5;
+    v -= 0.5;
+    const int x0 = static_cast<int>(std::floor(u)), y0 = static_cast<int>(std::floor(v));
+    const double fx = u - x0, fy = v - y0;
+    auto texel = [&](int x, int y) {
+        return At(p, w, std::clamp(x, 0, w - 1), std::clamp(y, 0, h - 1));
+    };
+    RGBA out{};
+    for (int c = 0; c < 4; ++c)
+        out[c] = static_cast<float>(
+            (texel(x0, y0)[c] * (1 - fx) + texel(x0 + 1, y0)[c] * fx) * (1 - fy) +
+            (texel(x0, y0 + 1)[c] * (1 - fx) + texel(x0 + 1, y0 + 1)[c] * fx) * fy);
+    return out;
+}
+
+class BasicOps : public ::testing::TestWithParam<Layout> {};
+
+} // namespace
+
+TEST_P(BasicOps, PerPixelOperationsMatchTheirFormulas) {
+    const Layout& layout = GetParam();
+    const Layout& floatLayout = HostLayouts().back();
+    const int w = 37, h = 23;
+    TestImage source = MakeImage(layout, w, h);
+    const std::vector<RGBA> s = Fill(layout, source, 11);
+    const float tolerance = Tolerance(layout);
+
+    TestImage premultiplied = MakeImage(layout, w, h);
+    Premultiply(&source, &premultiplied);
+    ExpectPixels(
+        layout, premultiplied,
+        [&](int x, int y) {
+            const RGBA p = At(s, w, x, y);
+            return RGBA{p[0] * p[3], p[1] * p[3], p[2] * p[3], p[3]};
+        },
+        tolerance, "Premultiply");
+
+    // Copies between layouts go through the card.
+    TestImage asFloat = MakeImage(floatLayout, w, h, true);
+    Copy(&source, &asFloat);
+    ExpectPixels(
+        floatLayout, asFloat, [&](int x, int y) { return At(s, w, x, y); }, tolerance,
+        "Copy to float");
+    TestImage back = MakeImage(layout, w, h);
+    Copy(&asFloat, &back);
+    ExpectPixels(
+        layout, back, [&](int x, int y) { return At(s, w, x, y); }, tolerance, "Copy from float");
+
+    TestImage cleared = MakeImage(layout, w, h);
+    Clear(&cleared, Color(0.25f, 0.5f, 0.75f, 1.0f));
+    ExpectPixels(
+        layout, cleared,
+        [](int, int) {
+            return RGBA{0.25f, 0.5f, 0.75f, 1.0f};
+        },
+        tolerance, "Clear");
+
+    // Colour over the image where the mask lets it through.
+    TestImage mask = MakeImage(layout, w, h);
+    const std::vector<RGBA> m = Fill(layout, mask, 12);
+    const Color colour(0.9f, 0.1f, 0.4f, 0.8f);
+    for (bool inverse : {false, true}) {
+        TestImage masked = MakeImage(layout, w, h);
+        (inverse ? RenderInvMask : RenderMask)(&mask, &source, &masked, colour);
+        ExpectPixels(
+            layout, masked,
+            [&](int x, int y) {
+                const RGBA i = At(s, w, x, y);
+                const float ma = At(m, w, x, y)[3];
+                const float t = colour.a * (inverse ? 1.0f - ma : ma);
+                return RGBA{i[0] * (1 - t) + colour.r * t, i[1] * (1 - t) + colour.g * t,
+                            i[2] * (1 - t) + colour.b * t, i[3] * (1 - t) + t};
+            },
+            2 * tolerance, inverse ? "RenderInvMask" : "RenderMask");
+    }
+
+    // The destination keeps its colour and takes the source's alpha.
+    TestImage withAlpha = MakeImage(layout, w, h);
+    const std::vector<RGBA> d = Fill(layout, withAlpha, 13);
+    CopyAlpha(&source, &withAlpha);
+    ExpectPixels(
+        layout, withAlpha,
+        [&](int x, int y) {
+            RGBA p = At(d, w, x, y);
+            p[3] = At(s, w, x, y)[3];
+            return p;
+        },
+        tolerance, "CopyAlpha");
+
+    Buffer<AlphaPixelType<float>> alpha;
+    ASSERT_TRUE(alpha.Resize(&source));
+    GetAlpha(&source, &alpha);
+    Buffer<LumaPixelType<float>> luma;
+    ASSERT_TRUE(luma.Resize(&source));
+    GetLuma(&source, &luma);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const RGBA p = At(s, w, x, y);
+            ASSERT_NEAR(alpha.Row(y)[x].alpha, p[3], tolerance) << layout.name << " alpha";
+            ASSERT_NEAR(luma.Row(y)[x].luma, p[3] * (0.30f * p[0] + 0.59f * p[1] + 0.11f * p[2]),
+                        2 * tolerance)
+                << layout.name << " luma at " << x << "," << y;
+        }
+    EXPECT_STREQ(Shared::ErrorMessage(), "Unknown error.");
+}
+
+TEST_P(BasicOps, PlacementAndResampling) {
+    const Layout& layout = GetParam();
+    const int sw = 20, sh = 10;
+    TestImage source = MakeImage(layout, sw, sh);
+    const std::vector<RGBA> s = Fill(layout, source, 21);
+    const float tolerance = Tolerance(layout);
+    const RGBA transparent{0, 0, 0, 0};
+
+    // Centred at its own size; the rest is transparent.
+    TestImage centred = MakeImage(layout, 31, 17);
+    Center(&source, &centred);
+    ExpectPixels(
+        layout, centred,
+        [&](int x, int y) {
+            const int u = x - (31 - sw) / 2, v = y - (17 - sh) / 2;
+            return u >= 0 && u < sw && v >= 0 && v < sh ? At(s, sw, u, v) : transparent;
+        },
+        tolerance, "Center");
+
+    // Resampling: a pixel centre maps to (x + 0.5) * k in the source, filtered bilinearly.
+    for (const auto& size : {std::pair<int, int>{10, 5}, std::pair<int, int>{33, 27}}) {
+        TestImage resized = MakeImage(layout, size.first, size.second);
+        Resize(&source, &resized);
+        const double kx = double(sw) / size.first, ky = double(sh) / size.second;
+        ExpectPixels(
+            layout, resized,
+            [&](int x, int y) { return Bilinear(s, sw, sh, (x + 0.5) * kx, (y + 0.5) * ky); },
+            tolerance + 2.0f / 255.0f, "Resize");
+    }
+
+    // Fit: 20 x 10 into 16 x 16 keeps the shape, 16 x 8, centred vertically.
+    TestImage fitted = MakeImage(layout, 16, 16);
+    FitInto(&source, &fitted);
+    ExpectPixels(
+        layout, fitted,
+        [&](int x, int y) {
+            if (y < 4 || y >= 12) return transparent;
+            return Bilinear(s, sw, sh, (x + 0.5) * 1.25, (y - 4 + 0.5) * 1.25);
+        },
+        tolerance + 2.0f / 255.0f, "FitInto");
+}
+
+INSTANTIATE_TEST_SUITE_P(HostLayouts, BasicOps, ::testing::ValuesIn(HostLayouts()),
+                         [](const ::testing::TestParamInfo<Layout>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST(BasicOpsTiles, LargeImagesCrossTileBordersWithoutSeams) {
+    const Layout& layout = HostLayouts().front(); // 8-bit RGBA
+    const int w = 2100, h = 1100;                 // four tiles of at most 2048 x 1080
+    TestImage source = MakeImage(layout, w, h);
+    const std::vector<RGBA> s = Fill(layout, source, 31);
+    TestImage premultiplied = MakeImage(layout, w, h);
+    Premultiply(&source, &premultiplied);
+    ExpectPixels(
+        layout, premultiplied,
+        [&](int x, int y) {
+            const RGBA p = At(s, w, x, y);
+            return RGBA{p[0] * p[3], p[1] * p[3], p[2] * p[3], p[3]};
+        },
+        Tolerance(layout), "Premultiply across tiles");
+
+    TestImage resized = MakeImage(layout, 1500, 1200);
+    Resize(&source, &resized);
+    const double kx = double(w) / 1500, ky = double(h) / 1200;
+    ExpectPixels(
+        layout, resized,
+        [&](int x, int y) { return Bilinear(s, w, h, (x + 0.5) * kx, (y + 0.5) * ky); },
+        Tolerance(layout) + 2.0f / 255.0f, "Resize across tiles");
+}
+
+TEST(BasicOpsEdges, NamedValuesAndInvalidImages) {
+    const Layout& floatLayout = HostLayouts().back();
+    TestImage one = MakeImage(floatLayout, 1, 1);
+    Put(floatLayout, one, 0, 0, {1.0f, 0.5f, 0.25f, 0.5f});
+    TestImage out = MakeImage(floatLayout, 1, 1);
+    Premultiply(&one, &out);
+    const RGBA p = Get(floatLayout, out, 0, 0);
+    EXPECT_FLOAT_EQ(p[0], 0.5f);
+    EXPECT_FLOAT_EQ(p[1], 0.25f);
+    EXPECT_FLOAT_EQ(p[2], 0.125f);
+    EXPECT_FLOAT_EQ(p[3], 0.5f);
+
+    // Invalid images: a silent return, the destination untouched.
+    TestImage untouched = MakeImage(floatLayout, 2, 2);
+    Put(floatLayout, untouched, 1, 1, {0.1f, 0.2f, 0.3f, 0.4f});
+    TestImage noBase = MakeImage(floatLayout, 2, 2);
+    noBase.SetBaseAddress(nullptr);
+    Premultiply(&noBase, &untouched);
+    Copy(nullptr, &untouched);
+    RenderMask(nullptr, &one, &untouched, Color::White);
+    EXPECT_FLOAT_EQ(Get(floatLayout, untouched, 1, 1)[2], 0.3f);
+}
+
+TEST(BasicOpsEdges, FastPathsNeverTouchTheCard) {
+    // With the context made to fail, anything that needs the card leaves its destination as it
+    // was; the memory paths still work.
+    const Layout& layout = HostLayouts().front();
+    TESK_AE::StaticList::Decrement(); // stops the worker the suite holds
+    setenv("TESK_AE_FAIL_CONTEXT", "1", 1);
+    TestImage source = MakeImage(layout, 9, 4);
+    const std::vector<RGBA> s = Fill(layout, source, 41);
+    TestImage copy = MakeImage(layout, 9, 4), resized = MakeImage(layout, 9, 4);
+    Copy(&source, &copy);
+    Resize(&source, &resized);
+    TestImage cleared = MakeImage(layout, 9, 4);
+    Fill(layout, cleared, 42);
+    Clear(&cleared, Color::Transparent);
+    TestImage viaCard = MakeImage(layout, 9, 4);
+    Clear(&viaCard, Color(0.0f, 0.0f, 0.0f, 0.5f));
+    const std::string error = Shared::ErrorMessage();
+    unsetenv("TESK_AE_FAIL_CONTEXT");
+    TESK_AE::StaticList::Increment();
+
+    ExpectPixels(
+        layout, copy, [&](int x, int y) { return At(s, 9, x, y); }, 0.0f, "Copy bytes");
+    ExpectPixels(
+        layout, resized, [&](int x, int y) { return At(s, 9, x, y); }, 0.0f, "Resize bytes");
+    ExpectPixels(
+        layout, cleared,
+        [](int, int) {
+            return RGBA{0, 0, 0, 0};
+        },
+        0.0f, "Clear bytes");
+    EXPECT_EQ(error, "OpenGL context failure.");
+    // The half-transparent clear needed the card, which was not there.
+    ExpectPixels(
+        layout, viaCard,
+        [](int, int) {
+            return RGBA{0, 0, 0, 0};
+        },
+        0.0f, "Clear untouched");
+    TestImage again = MakeImage(layout, 9, 4);
+    Clear(&again, Color(0.0f, 0.0f, 0.0f, 0.5f)); // the card is back
+    ExpectPixels(
+        layout, again,
+        [](int, int) {
+            return RGBA{0, 0, 0, 0.5f};
+        },
+        1.0f / 255, "Clear via card");
+}
+
+TEST(BasicOpsThreads, EightHostThreadsAtOnce) {
+    const Layout& layout = HostLayouts()[1]; // code 32
+    std::vector<std::thread> threads;
+    std::vector<int> failures(8, 0);
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back([t, &layout, &failures] {
+            for (int round = 0; round < 3; ++round) {
+                const int w = 5 + t, h = 3 + round;
+                TestImage source = MakeImage(layout, w, h);
+                const std::vector<RGBA> s = Fill(layout, source, uint32_t(100 * t + round));
+                TestImage out = MakeImage(layout, w, h);
+                Premultiply(&source, &out);
+                for (int y = 0; y < h; ++y)
+                    for (int x = 0; x < w; ++x) {
+                        const RGBA p = At(s, w, x, y), got = Get(layout, out, x, y);
+                        for (int c = 0; c < 3; ++c)
+                            failures[t] += std::fabs(got[c] - p[c] * p[3]) > Tolerance(layout);
+                    }
+            }
+        });
+    for (auto& thread : threads) thread.join();
+    for (int t = 0; t < 8; ++t) EXPECT_EQ(failures[t], 0) << "thread " << t;
+}

@@ -1,0 +1,261 @@
+#include "GLTest.h"
+#include "TestImage.h"
+
+#include "gl/context/EntryPoints.h"
+#include "gl/state/Blend.h"
+#include "gl/state/Clear.h"
+#include "gl/state/Push.h"
+#include "gl/texture/RenderBuffer.h"
+#include "gl/texture/RenderedTexture.h"
+#include "gl/texture/Selection.h"
+#include "gl/texture/TextureBuffer.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <cstring>
+#include <memory>
+#include <random>
+
+using namespace OGL_TESK_AE;
+using tesk_test::Fourcc;
+using tesk_test::RunOnWorker;
+using tesk_test::TestImage;
+
+namespace {
+
+const int32_t kRGBA = Fourcc("RGBA");
+
+void FillRandom(TestImage& image, unsigned seed, bool opaque = false) {
+    std::mt19937 random(seed);
+    for (int y = 0; y < image.GetHeight(); ++y)
+        for (int x = 0; x < image.GetWidth() * 4; ++x)
+            image.Row(y)[x] = opaque && x % 4 == 3 ? 255 : static_cast<uint8_t>(random());
+}
+
+bool SameRow(TestImage& a, int rowA, TestImage& b, int rowB) {
+    return std::memcmp(a.Row(rowA), b.Row(rowB), static_cast<size_t>(a.GetWidth()) * 4) == 0;
+}
+
+GLint Integer(GLenum name) {
+    GLint v[4] = {};
+    glGetIntegerv(name, v);
+    return v[0];
+}
+
+} // namespace
+
+TEST(RenderedTexture, RendersAndReadsBackOnlyItsOwnSize) {
+    RunOnWorker([] {
+        RenderedTexture texture;
+        EXPECT_EQ(texture.Width(), 2048);
+        texture.Resize(640, 480, GL_RGBA, GL_UNSIGNED_BYTE);
+        EXPECT_EQ(texture.Width(), 640);
+        EXPECT_EQ(texture.GetWidth(), 640);
+        EXPECT_EQ(texture.GetHeight(), 480);
+        EXPECT_EQ(texture.Buffer(), nullptr);
+        const int depthInUse = RenderBuffer::Factory().InUseBytes();
+        const GLint outside = Integer(GL_FRAMEBUFFER_BINDING_EXT);
+        TestImage image(640, 480, kRGBA, 32, 255, false);
+        TestImage corner(640, 480, kRGBA, 32, 255, true);
+        std::memset(corner.Bytes(), 0x11, corner.ByteCount());
+        {
+            Selection<RenderedTexture> selection(texture);
+            ASSERT_TRUE(selection.IsSelected());
+            ASSERT_NE(texture.Buffer(), nullptr);
+            // The cache hands out its shared size, and the depth buffer matches it.
+            EXPECT_GE(texture.Buffer()->Width(), 2048);
+            EXPECT_GE(texture.Buffer()->Height(), 1080);
+            ASSERT_NE(texture.DepthBuffer(), nullptr);
+            EXPECT_EQ(texture.DepthBuffer()->Width(), texture.Buffer()->Width());
+            EXPECT_EQ(Integer(GL_FRAMEBUFFER_BINDING_EXT), GLint(texture.FramebufferName()));
+            GLint viewport[4] = {};
+            glGetIntegerv(GL_VIEWPORT, viewport);
+            EXPECT_EQ(viewport[2], 640);
+            EXPECT_EQ(viewport[3], 480);
+
+            texture.Clear();
+            glColor4f(1, 0, 0, 1);
+            glRectf(-100, -100, 3000, 3000); // far beyond the texture's own size
+            uint8_t beyond[4] = {9, 9, 9, 9};
+            glReadPixels(700, 10, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, beyond);
+            EXPECT_EQ(beyond[0], 0);
+            EXPECT_EQ(beyond[3], 0);
+
+            texture.Read(&image);
+            // A region reaching past the image is cut to it: 40 x 40 texels from the target's
+            // corner land at (600, 440) of the bottom-up image, nothing else changes.
+            texture.Read(&corner, Region(600, 440, 100, 100), false);
+        }
+        EXPECT_EQ(Integer(GL_FRAMEBUFFER_BINDING_EXT), outside);
+        for (int y = 0; y < 480; ++y)
+            for (int x = 0; x < 640; ++x)
+                ASSERT_EQ(image.At<uint32_t>(x, y), 0xFF0000FFu) << x << " " << y;
+        for (int y = 0; y < 480; ++y)
+            for (int x = 0; x < 640; ++x) {
+                const bool inside = x >= 600 && y >= 440;
+                ASSERT_EQ(corner.At<uint32_t>(x, y), inside ? 0xFF0000FFu : 0x11111111u)
+                    << x << " " << y;
+            }
+
+        // The copy takes the framebuffer object and depth buffer; neither is released twice.
+        const GLuint framebuffer = texture.FramebufferName();
+        {
+            RenderedTexture taker(texture);
+            EXPECT_EQ(taker.FramebufferName(), framebuffer);
+            EXPECT_NE(taker.DepthBuffer(), nullptr);
+            EXPECT_EQ(taker.Width(), 2048);
+            EXPECT_EQ(texture.FramebufferName(), 0u);
+            EXPECT_EQ(texture.DepthBuffer(), nullptr);
+            EXPECT_NE(texture.Buffer(), nullptr); // the colour stays with the original
+        }
+        EXPECT_FALSE(TESK_GL(glIsFramebufferEXT)(framebuffer));
+        EXPECT_EQ(RenderBuffer::Factory().InUseBytes(), depthInUse);
+
+        // Resizing drops the texture; an empty size cannot be selected.
+        texture.Resize(0, 10, GL_RGBA, GL_FLOAT);
+        EXPECT_EQ(texture.Buffer(), nullptr);
+        EXPECT_FALSE(texture.Select());
+        EXPECT_EQ(texture.FramebufferName(), 0u);
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    });
+}
+
+TEST(RenderedTexture, WritesImagesAndReadsThemBackInEitherRowOrder) {
+    RunOnWorker([] {
+        TestImage source(64, 32, kRGBA, 32, 255, false);
+        FillRandom(source, 11);
+        RenderedTexture texture;
+        texture.Resize(64, 32, GL_RGBA, GL_UNSIGNED_BYTE);
+        TestImage topDown(64, 32, kRGBA, 32, 255, false);
+        TestImage bottomUp(64, 32, kRGBA, 32, 255, true);
+        TestImage flipped(64, 32, kRGBA, 32, 255, false);
+        {
+            Selection<RenderedTexture> selection(texture);
+            ASSERT_TRUE(selection.IsSelected());
+            texture.Clear();
+            PushBlendFunc replace(BlendFunc::Replace);
+            PushColor white(Color::White);
+            texture.Write(&source);
+            texture.Read(&topDown);
+            texture.Read(&bottomUp);
+            texture.Read(&flipped, Region(0, 0, 64, 32), true);
+        }
+        for (int y = 0; y < 32; ++y) {
+            EXPECT_TRUE(SameRow(topDown, y, source, y)) << y;
+            // Picture row 0 (the bottom) is the last memory row of the top-down source.
+            EXPECT_TRUE(SameRow(bottomUp, y, source, 31 - y)) << y;
+            // A flip on top of the top-down turn-over cancels it.
+            EXPECT_TRUE(SameRow(flipped, y, source, 31 - y)) << y;
+        }
+
+        // WriteFit puts the image's bottom-left corner in unscaled: memory rows 18 to 49 of a
+        // top-down 100 x 50 source, columns 0 to 63.
+        TestImage large(100, 50, kRGBA, 32, 255, false);
+        FillRandom(large, 12);
+        TestImage fitted(64, 32, kRGBA, 32, 255, false);
+        {
+            Selection<RenderedTexture> selection(texture);
+            texture.Clear();
+            PushBlendFunc replace(BlendFunc::Replace);
+            PushColor white(Color::White);
+            texture.WriteFit(&large);
+            texture.Read(&fitted);
+        }
+        for (int y = 0; y < 32; ++y) EXPECT_TRUE(SameRow(fitted, y, large, 18 + y)) << y;
+    });
+}
+
+TEST(RenderedTexture, BlitAndPerspective) {
+    RunOnWorker([] {
+        // Blit draws one texture into another one to one (in the default state, so an opaque
+        // source comes through unchanged).
+        TestImage source(40, 30, kRGBA, 32, 255, true);
+        FillRandom(source, 13, true);
+        RenderedTexture first, second;
+        first.Resize(40, 30, GL_RGBA, GL_UNSIGNED_BYTE);
+        second.Resize(40, 30, GL_RGBA, GL_UNSIGNED_BYTE);
+        {
+            Selection<RenderedTexture> selection(first);
+            first.Clear();
+            PushBlendFunc replace(BlendFunc::Replace);
+            PushColor white(Color::White);
+            first.Write(&source);
+        }
+        TestImage copy(40, 30, kRGBA, 32, 255, true);
+        {
+            Selection<RenderedTexture> selection(second);
+            second.Clear();
+            PushColor white(Color::White);
+            first.Blit();
+            second.Read(&copy);
+        }
+        for (int y = 0; y < 30; ++y) EXPECT_TRUE(SameRow(copy, y, source, y)) << y;
+
+        // Perspective turns y over: normalised y in [0, 1] (at depth 2, y in [0, 2]) lands on
+        // rows 0 to 14 of the 30.
+        TestImage view(40, 30, kRGBA, 32, 255, true);
+        {
+            Selection<RenderedTexture> selection(second);
+            second.Clear();
+            second.Perspective(-1, 1, -1, 1, 1, 10);
+            glColor4f(0, 1, 0, 1);
+            glBegin(GL_QUADS);
+            glVertex3f(-2, 0, -2);
+            glVertex3f(2, 0, -2);
+            glVertex3f(2, 2, -2);
+            glVertex3f(-2, 2, -2);
+            glEnd();
+            second.Read(&view);
+        }
+        for (int y = 0; y < 30; ++y)
+            for (int x : {0, 39})
+                EXPECT_EQ(view.Row(y)[x * 4 + 1], y < 15 ? 255 : 0) << x << " " << y;
+    });
+}
+
+TEST(RenderedTexture, ReadsIntoHostChannelLayouts) {
+    RunOnWorker([] {
+        // One colour, read into top-down images of several layouts: through the native
+        // transfer where OpenGL can reorder the channels itself, through the conversion pass
+        // (swizzle, white level) where it cannot. Half-float targets hold 1, 0.5 and 0.25
+        // exactly; a channel value exactly halfway between two integers may round either way.
+        RenderedTexture texture;
+        texture.Resize(4, 2, GL_RGBA, GL_UNSIGNED_BYTE);
+        const struct {
+            const char* name;
+            int32_t colorSpace, bitDepth, whiteLevel;
+            bool bottomUp;
+            int expected[4]; // channels in memory order
+        } cases[] = {
+            {"ARGB 8", 32, 32, 255, false, {128, 255, 64, 0}},
+            {"BGRA 8", Fourcc("BGRA"), 32, 255, false, {0, 64, 255, 128}},
+            {"RGBA 8", kRGBA, 32, 255, false, {255, 64, 0, 128}},
+            {"ARGB 16", 32, 64, 65535, false, {32768, 65535, 16384, 0}},
+            {"RGBA 16", kRGBA, 64, 65535, true, {65535, 16384, 0, 32768}},
+            // White at 32768: every channel is scaled by 32768 / 65535.
+            {"RGBA 16 white 32768", kRGBA, 64, 32768, false, {32768, 8192, 0, 16384}},
+        };
+        for (const auto& c : cases) {
+            TestImage image(4, 2, c.colorSpace, c.bitDepth, c.whiteLevel, c.bottomUp);
+            {
+                Selection<RenderedTexture> selection(texture);
+                texture.Clear();
+                PushBlendFunc replace(BlendFunc::Replace);
+                glColor4f(1.0f, 0.25f, 0.0f, 0.5f);
+                glRectf(0, 0, 4, 2);
+                texture.Read(&image);
+            }
+            for (int y = 0; y < 2; ++y)
+                for (int x = 0; x < 4; ++x)
+                    for (int channel = 0; channel < 4; ++channel) {
+                        const int value =
+                            c.bitDepth == 32
+                                ? image.Row(y)[x * 4 + channel]
+                                : reinterpret_cast<const uint16_t*>(image.Row(y))[x * 4 + channel];
+                        EXPECT_NEAR(value, c.expected[channel], 1)
+                            << c.name << " " << x << " " << y << " channel " << channel;
+                    }
+        }
+    });
+}

@@ -1,0 +1,242 @@
+#include "GLTest.h"
+#include "TestImage.h"
+
+#include "common/Errors.h"
+#include "gl/texture/NoiseTexture.h"
+#include "gl/texture/Selection.h"
+#include "gl/texture/TextureBuffer.h"
+#include "gl/texture/TiledTexture.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace OGL_TESK_AE;
+using tesk_test::Fourcc;
+using tesk_test::RunOnWorker;
+using tesk_test::TestImage;
+
+namespace {
+
+const int32_t kRGBA = Fourcc("RGBA");
+
+GLint Integer(GLenum name) {
+    GLint v[4] = {};
+    glGetIntegerv(name, v);
+    return v[0];
+}
+
+void FillColour(TestImage& image, uint32_t colour) {
+    for (int y = 0; y < image.GetHeight(); ++y)
+        for (int x = 0; x < image.GetWidth(); ++x) image.At<uint32_t>(x, y) = colour;
+}
+
+} // namespace
+
+TEST(TiledImageTexture, ResamplesOntoAPowerOfTwoTexture2D) {
+    RunOnWorker([] {
+        TestImage image(1000, 700, kRGBA, 32, 255, false);
+        FillColour(image, 0xFF336699u);
+        TiledImageTexture texture(&image);
+        EXPECT_TRUE(texture.HasImage());
+        EXPECT_EQ(texture.GetCurrentImage(), &image);
+        EXPECT_EQ(texture.Key().Target(), GLenum(GL_TEXTURE_2D));
+        EXPECT_EQ(texture.GetWidth(), 1024);
+        EXPECT_EQ(texture.GetHeight(), 512);
+        EXPECT_TRUE(texture.Key().IsExact());
+
+        texture.SetMipMapped(true);
+        texture.Apply();
+        ASSERT_NE(texture.Buffer(), nullptr);
+        EXPECT_EQ(Integer(GL_TEXTURE_BINDING_2D), GLint(texture.Buffer()->Name()));
+        GLint width = 0, height = 0, level1 = 0, wrap = 0, minFilter = 0;
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 1, GL_TEXTURE_WIDTH, &level1);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrap);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
+        EXPECT_EQ(width, 1024);
+        EXPECT_EQ(height, 512);
+        EXPECT_EQ(level1, 512); // mipmaps were built
+        EXPECT_EQ(wrap, GL_REPEAT);
+        EXPECT_EQ(minFilter, GL_LINEAR_MIPMAP_LINEAR);
+        GLfloat matrix[16] = {};
+        glGetFloatv(GL_TEXTURE_MATRIX, matrix);
+        EXPECT_EQ(matrix[0], 1.0f); // normalised coordinates
+        {
+            // A flat image stays flat when resampled over the whole texture.
+            Selection<TextureBuffer> selection(*texture.Buffer());
+            uint8_t texel[4] = {};
+            for (int point : {0, 1, 2}) {
+                const int x = point * 511, y = point * 255;
+                glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, texel);
+                EXPECT_EQ(texel[0], 0x99) << x << " " << y;
+                EXPECT_EQ(texel[1], 0x66);
+                EXPECT_EQ(texel[2], 0x33);
+                EXPECT_EQ(texel[3], 0xFF);
+            }
+        }
+
+        // The nearest power of two of each side: ties and small sides go as the rule says.
+        const struct {
+            int side, power;
+        } sides[] = {{1, 32},  {15, 32}, {16, 16},   {24, 16},     {25, 32},
+                     {48, 32}, {49, 64}, {700, 512}, {1000, 1024}, {2048, 2048}};
+        for (const auto& s : sides) {
+            TiledTexture tiled;
+            tiled.Resize(s.side, 100, GL_RGBA, GL_UNSIGNED_BYTE);
+            EXPECT_EQ(tiled.TextureWidth(), s.power) << s.side;
+        }
+
+        TiledImageTexture none;
+        EXPECT_FALSE(none.HasImage());
+        try {
+            none.Load();
+            ADD_FAILURE() << "no exception";
+        } catch (const Error& e) {
+            EXPECT_STREQ(e.what(), "Data Error");
+        }
+    });
+}
+
+TEST(MultiImageTexture, KeepsTheLeadingImagesThatFitTheBudget) {
+    RunOnWorker([] {
+        EXPECT_EQ(MultiImageTexture::MaxTextureMemoryAvailable(), 512000000);
+        // Only the sizes count, so the images need no pixels (and need not be valid).
+        std::vector<std::unique_ptr<TestImage>> large;
+        std::vector<const XIImage*> pointers;
+        for (int i = 0; i < 200; ++i) {
+            large.emplace_back(new TestImage(2048, 2048, kRGBA, 32, 255, false, 4));
+            large.back()->SetBaseAddress(nullptr);
+            pointers.push_back(large.back().get());
+        }
+        MultiImageTexture set;
+        set.SetImages(pointers.data(), 200, true, nullptr);
+        // 7 x 2048 x 2048 x 16 = 469762048 fits 512000000; an 8th does not.
+        EXPECT_EQ(set.GetTextureCount(), 7);
+        EXPECT_TRUE(set.IsInitialized());
+
+        // 1000 x 700 counts as 1024 x 512 (8388608 bytes): 61 fit. Missing images count for
+        // nothing, so with every third one missing the 62nd image present is at index 91.
+        TestImage medium(1000, 700, kRGBA, 32, 255, false, 4);
+        medium.SetBaseAddress(nullptr);
+        std::vector<const XIImage*> gaps(120);
+        for (int i = 0; i < 120; ++i) gaps[i] = i % 3 == 2 ? nullptr : &medium;
+        set.SetImages(gaps.data(), 120, false, nullptr);
+        EXPECT_EQ(set.GetTextureCount(), 91);
+
+        MultiImageTexture empty;
+        empty.SetImages(gaps.data(), 0, true, nullptr);
+        EXPECT_EQ(empty.GetTextureCount(), 0);
+        EXPECT_FALSE(empty.IsInitialized());
+    });
+}
+
+TEST(MultiImageTexture, AppliesTexturesByIndexOrBySelection) {
+    RunOnWorker([] {
+        TestImage a(16, 16, kRGBA, 32, 255, true), b(16, 16, kRGBA, 32, 255, true),
+            c(16, 16, kRGBA, 32, 255, true);
+        FillColour(a, 0xFF0000FFu);
+        FillColour(b, 0xFF00FF00u);
+        FillColour(c, 0xFFFF0000u);
+        const XIImage* images[] = {&a, &b, &c};
+        MultiImageTexture set;
+        set.SetImages(images, 3, true, nullptr);
+        ASSERT_EQ(set.GetTextureCount(), 3);
+        // Index 5 of three textures is texture 2.
+        set.ApplyTexture(5, false);
+        ASSERT_NE(set.GetTexture(2)->Buffer(), nullptr);
+        EXPECT_EQ(Integer(GL_TEXTURE_BINDING_2D), GLint(set.GetTexture(2)->Buffer()->Name()));
+        EXPECT_EQ(set.GetTexture(0)->Buffer(), nullptr); // the others are not loaded
+
+        // Preselected: texture 0 shows image 2, texture 1 image 0.
+        int indices[] = {2, 0};
+        set.PreSelectTextures(indices, 2);
+        EXPECT_EQ(set.GetTexture(0)->GetCurrentImage(), &c);
+        EXPECT_EQ(set.GetTexture(1)->GetCurrentImage(), &a);
+        set.ApplyTexture(0, true);
+        ASSERT_NE(set.GetTexture(1)->Buffer(), nullptr);
+        const GLint name = GLint(set.GetTexture(1)->Buffer()->Name());
+        EXPECT_EQ(Integer(GL_TEXTURE_BINDING_2D), name);
+        {
+            Selection<TextureBuffer> selection(*set.GetTexture(1)->Buffer());
+            uint8_t texel[4] = {};
+            glReadPixels(3, 3, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, texel);
+            EXPECT_EQ(texel[0], 255); // image a is red
+            EXPECT_EQ(texel[1], 0);
+        }
+        set.ApplyTexture(7, true); // not preselected: nothing changes
+        EXPECT_EQ(Integer(GL_TEXTURE_BINDING_2D), name);
+
+        // Resize resamples every texture to one size; Reset drops the textures' buffers only.
+        set.Resize(40, 40);
+        EXPECT_EQ(set.GetTexture(0)->GetWidth(), 32);
+        set.Reset();
+        EXPECT_EQ(set.GetTexture(1)->Buffer(), nullptr);
+        EXPECT_EQ(set.GetTextureCount(), 3);
+        set.Finalize();
+        EXPECT_EQ(set.GetTexture(0), nullptr);
+    });
+}
+
+TEST(NoiseTexture, PlacementFollowsTheSeedAndTheVolumeIsShared) {
+    RunOnWorker([] {
+        // The classic generator seeded with 1 draws 41, 18467, 6334, 26500, 19169, 15724: the
+        // first three place z, y, x, the next three turn about Z, Y, X.
+        NoiseTexture one(1);
+        const float unit = 1.0f / 32767.0f;
+        EXPECT_FLOAT_EQ(one.Offset().z, 41 * unit);
+        EXPECT_FLOAT_EQ(one.Offset().y, 18467 * unit);
+        EXPECT_FLOAT_EQ(one.Offset().x, 6334 * unit);
+        EXPECT_FLOAT_EQ(one.Angles().z, 26500 * unit * 360);
+        EXPECT_FLOAT_EQ(one.Angles().y, 19169 * unit * 360);
+        EXPECT_FLOAT_EQ(one.Angles().x, 15724 * unit * 360);
+        NoiseTexture same(1), other(2);
+        EXPECT_EQ(same.Offset().x, one.Offset().x);
+        EXPECT_EQ(same.Angles().y, one.Angles().y);
+        EXPECT_NE(other.Offset().x, one.Offset().x);
+
+        // The volume: the generator seeded with 0 draws 38, 7719, 21238, 2437, ..., each scaled
+        // by 0.00778222 and truncated.
+        const uint8_t first[] = {0, 60, 165, 18, 68, 91, 65, 251};
+        EXPECT_EQ(std::memcmp(NoiseTexture::Volume(), first, sizeof first), 0);
+
+        one.Apply();
+        const GLuint name = NoiseTexture::TextureName();
+        ASSERT_NE(name, 0u);
+        EXPECT_EQ(Integer(GL_TEXTURE_BINDING_3D), GLint(name));
+        EXPECT_TRUE(glIsEnabled(GL_TEXTURE_3D));
+        const size_t bytes = 64 * 64 * 64 * 3;
+        std::vector<uint8_t> texels(bytes);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glGetTexImage(GL_TEXTURE_3D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
+        EXPECT_EQ(std::memcmp(texels.data(), NoiseTexture::Volume(), bytes), 0);
+        // The placement is the texture matrix: translated by the offset, then turned (a
+        // rotation keeps the lengths of the columns).
+        GLfloat m[16] = {};
+        glGetFloatv(GL_TEXTURE_MATRIX, m);
+        EXPECT_FLOAT_EQ(m[12], one.Offset().x);
+        EXPECT_FLOAT_EQ(m[13], one.Offset().y);
+        EXPECT_FLOAT_EQ(m[14], one.Offset().z);
+        for (int column = 0; column < 3; ++column) {
+            const float* c = m + column * 4;
+            EXPECT_NEAR(c[0] * c[0] + c[1] * c[1] + c[2] * c[2], 1.0f, 1e-5f);
+        }
+        EXPECT_EQ(Integer(GL_MATRIX_MODE), GL_MODELVIEW);
+
+        // All instances share one texture; finalizing any deletes it, the next Load remakes it.
+        same.Apply();
+        EXPECT_EQ(NoiseTexture::TextureName(), name);
+        other.Finalize();
+        EXPECT_EQ(NoiseTexture::TextureName(), 0u);
+        EXPECT_FALSE(glIsTexture(name));
+        same.Apply();
+        EXPECT_NE(NoiseTexture::TextureName(), 0u);
+        glDisable(GL_TEXTURE_3D);
+    });
+}

@@ -1,0 +1,407 @@
+#include "GLTest.h"
+#include "StateSnapshot.h"
+#include "TestImage.h"
+
+#include "gl/state/Blend.h"
+#include "gl/state/Clear.h"
+#include "gl/state/Push.h"
+#include "gl/texture/RenderBuffer.h"
+#include "gl/texture/RenderedTexture.h"
+#include "gl/texture/Selection.h"
+#include "gl/texture/TextureBuffer.h"
+#include "gl/texture/TiledBuffer.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <cstring>
+#include <memory>
+#include <random>
+#include <stdexcept>
+#include <vector>
+
+using namespace OGL_TESK_AE;
+using tesk_test::Fourcc;
+using tesk_test::RunOnWorker;
+using tesk_test::TestImage;
+
+namespace {
+
+const int32_t kRGBA = Fourcc("RGBA");
+
+// Random bytes in every pixel, including alpha.
+void FillRandom(TestImage& image, unsigned seed) {
+    std::mt19937 random(seed);
+    const int rowBytes = image.GetWidth() * image.GetBitDepth() / 8;
+    for (int y = 0; y < image.GetHeight(); ++y)
+        for (int b = 0; b < rowBytes; ++b) image.Row(y)[b] = static_cast<uint8_t>(random());
+}
+
+// Random float channels that a half-float texture holds exactly: multiples of 1/1024 in [0, 1].
+void FillRandomFloat(TestImage& image, unsigned seed) {
+    std::mt19937 random(seed);
+    for (int y = 0; y < image.GetHeight(); ++y)
+        for (int x = 0; x < image.GetWidth() * 4; ++x)
+            reinterpret_cast<float*>(image.Row(y))[x] = static_cast<float>(random() % 1025) / 1024;
+}
+
+// The number of memory rows whose pixel bytes differ (the first one is reported).
+int DifferingRows(TestImage& a, TestImage& b) {
+    const size_t bytes = static_cast<size_t>(a.GetWidth()) * a.GetBitDepth() / 8;
+    int differing = 0;
+    for (int y = 0; y < a.GetHeight(); ++y) {
+        if (std::memcmp(a.Row(y), b.Row(y), bytes) == 0) continue;
+        if (differing++ == 0) ADD_FAILURE() << "first differing memory row " << y;
+    }
+    return differing;
+}
+
+// Copies source into destination tile by tile with Write, the way image operations do.
+void TiledCopy(TestImage& source, TestImage& destination, int tileWidth = 0, int tileHeight = 0) {
+    TiledBuffer tiles(&destination);
+    if (tileWidth) {
+        ASSERT_TRUE(tiles.Rewind(tileWidth, tileHeight));
+    }
+    int count = 0;
+    while (tiles.Next()) {
+        PushBlendFunc replace(BlendFunc::Replace);
+        PushColor white(Color::White);
+        tiles.Write(&source, 0, 0);
+        ++count;
+    }
+    EXPECT_GT(count, 0);
+    EXPECT_EQ(tiles.GetRender(), nullptr); // released after the last tile
+}
+
+GLint Integer(GLenum name) {
+    GLint v[4] = {};
+    glGetIntegerv(name, v);
+    return v[0];
+}
+
+} // namespace
+
+TEST(TiledBuffer, TilesCoverTheImageRowByRowWithoutOverlap) {
+    RunOnWorker([] {
+        struct Case {
+            int width, height;
+            std::vector<Region> firstTiles; // hand-listed start of the sequence
+            size_t count;
+            Region last;
+        } cases[] = {
+            {4000,
+             2000,
+             {Region(0, 0, 2048, 1080), Region(2048, 0, 1952, 1080), Region(0, 1080, 2048, 920),
+              Region(2048, 1080, 1952, 920)},
+             4,
+             Region(2048, 1080, 1952, 920)},
+            {2048, 1080, {Region(0, 0, 2048, 1080)}, 1, Region(0, 0, 2048, 1080)},
+            {1, 1, {Region(0, 0, 1, 1)}, 1, Region(0, 0, 1, 1)},
+            {20000,
+             2,
+             {Region(0, 0, 2048, 2), Region(2048, 0, 2048, 2)},
+             10,
+             Region(18432, 0, 1568, 2)},
+            {5000,
+             3000,
+             {Region(0, 0, 2048, 1080), Region(2048, 0, 2048, 1080), Region(4096, 0, 904, 1080),
+              Region(0, 1080, 2048, 1080)},
+             9,
+             Region(4096, 2160, 904, 840)},
+        };
+        for (const Case& c : cases) {
+            // Only the size matters here: no pixels are touched.
+            TestImage destination(c.width, c.height, kRGBA, 32, 255, false, 4);
+            destination.SetBaseAddress(nullptr);
+            TiledBuffer tiles(&destination);
+            EXPECT_EQ(tiles.Width(), c.width);
+            EXPECT_EQ(tiles.Height(), c.height);
+            const std::vector<Region> list(tiles.Tiles().begin(), tiles.Tiles().end());
+            ASSERT_EQ(list.size(), c.count) << c.width << "x" << c.height;
+            for (size_t i = 0; i < c.firstTiles.size(); ++i) EXPECT_EQ(list[i], c.firstTiles[i]);
+            EXPECT_EQ(list.back(), c.last);
+
+            // Every pixel exactly once: the areas add up and no two tiles overlap.
+            long long area = 0;
+            for (size_t i = 0; i < list.size(); ++i) {
+                area += static_cast<long long>(list[i].Width()) * list[i].Height();
+                EXPECT_LE(list[i].XEnd(), c.width);
+                EXPECT_LE(list[i].YEnd(), c.height);
+                for (size_t j = i + 1; j < list.size(); ++j)
+                    EXPECT_FALSE((list[i] & list[j]).IsValid()) << i << " " << j;
+                if (i > 0) { // rows from y = 0 up, left to right within a row
+                    EXPECT_TRUE(list[i].YOrigin() > list[i - 1].YOrigin() ||
+                                (list[i].YOrigin() == list[i - 1].YOrigin() &&
+                                 list[i].XOrigin() == list[i - 1].XEnd()));
+                }
+            }
+            EXPECT_EQ(area, static_cast<long long>(c.width) * c.height);
+        }
+
+        // A smaller tile size lists again from the start; an empty image lists nothing.
+        TestImage small(150, 70, kRGBA, 32, 255, false);
+        TiledBuffer tiles(&small);
+        EXPECT_FALSE(tiles.IsFirstTile());
+        ASSERT_TRUE(tiles.Rewind(64, 32));
+        ASSERT_EQ(tiles.Tiles().size(), 9u);
+        EXPECT_EQ(tiles.Tiles().back(), Region(128, 64, 22, 6));
+        EXPECT_FALSE(tiles.Rewind(0, 32));
+        TestImage empty(0, 5, kRGBA, 32, 255, false);
+        TiledBuffer none(&empty);
+        EXPECT_TRUE(none.Tiles().empty());
+        EXPECT_NE(none.GetRender(), nullptr);
+        EXPECT_FALSE(none.Next());
+        EXPECT_EQ(none.GetRender(), nullptr);
+    });
+}
+
+TEST(TiledBuffer, TiledCopiesAreExact) {
+    RunOnWorker([] {
+        // 8-bit RGBA in both row orders, at sizes of one pixel, two pixel rows wider than any
+        // texture, and the large case of several tiles in both directions.
+        struct Case {
+            int width, height;
+            bool bottomUp;
+        } cases[] = {{1, 1, false}, {20000, 2, false}, {20000, 2, true}, {5000, 3000, false}};
+        for (const Case& c : cases) {
+            TestImage source(c.width, c.height, kRGBA, 32, 255, c.bottomUp);
+            FillRandom(source, static_cast<unsigned>(c.width + c.height));
+            TestImage destination(c.width, c.height, kRGBA, 32, 255, c.bottomUp);
+            TiledCopy(source, destination);
+            EXPECT_EQ(DifferingRows(source, destination), 0)
+                << c.width << "x" << c.height << (c.bottomUp ? " bottom-up" : " top-down");
+        }
+
+        // Float RGBA with small tiles, so that cut tiles meet in both directions.
+        for (bool bottomUp : {false, true}) {
+            TestImage source(150, 70, kRGBA, 128, 1, bottomUp);
+            FillRandomFloat(source, bottomUp ? 7 : 8);
+            TestImage destination(150, 70, kRGBA, 128, 1, bottomUp);
+            TiledCopy(source, destination, 64, 32);
+            EXPECT_EQ(DifferingRows(source, destination), 0) << "float, bottom-up " << bottomUp;
+        }
+    });
+}
+
+TEST(TiledBuffer, DrawingUsesDestinationPixelsAndTopDownImagesComeOutUpright) {
+    RunOnWorker([] {
+        // Red over destination rows y < 15 (counted up from the bottom of the picture), drawn
+        // in whole-image coordinates across tiles of 16 x 8.
+        for (bool bottomUp : {false, true}) {
+            TestImage destination(40, 30, kRGBA, 32, 255, bottomUp);
+            TiledBuffer tiles(&destination);
+            ASSERT_TRUE(tiles.Rewind(16, 8));
+            EXPECT_FALSE(tiles.IsFirstTile());
+            while (tiles.Next()) {
+                EXPECT_TRUE(tiles.IsFirstTile());
+                // The render target keeps what the previous tile left.
+                ClearColorBuffer(Color::Transparent);
+                glColor4f(1, 0, 0, 1);
+                glRectf(0, 0, 40, 15);
+            }
+            for (int row = 0; row < 30; ++row) {
+                // Memory row of picture row "row" counted from the bottom.
+                const int memoryRow = bottomUp ? row : 29 - row;
+                const uint8_t expected = row < 15 ? 255 : 0;
+                for (int x : {0, 17, 39}) {
+                    const uint8_t* p = destination.Row(memoryRow) + x * 4;
+                    EXPECT_EQ(p[0], expected) << row << " " << x;
+                    EXPECT_EQ(p[3], expected) << row << " " << x;
+                }
+            }
+        }
+    });
+}
+
+TEST(TiledBuffer, ProjectionsMapTheDestinationOntoEachTile) {
+    RunOnWorker([] {
+        // A square at depth 2 spanning normalised x in [0, 1.9] and y in [0, 1] of a 90-degree
+        // view. Both perspective forms centre it on pixel (0, 0); the angle form halves the
+        // destination size in integers (41 -> 20) and the frustum form in floats (20.5), so it
+        // reaches 1.9 * 20 = 38 or 1.9 * 20.5 = 38.95 pixels across.
+        for (int form = 0; form < 2; ++form) {
+            TestImage destination(41, 31, kRGBA, 32, 255, true);
+            TiledBuffer tiles(&destination);
+            ASSERT_TRUE(tiles.Rewind(16, 16));
+            while (tiles.Next()) {
+                ClearColorBuffer(Color::Transparent);
+                if (form == 0)
+                    tiles.Perspective(90.0, 1.0, 1.0, 10.0);
+                else
+                    tiles.Perspective(-1.0f, 1.0f, -1.0f, 1.0f, 1.0f, 10.0f);
+                glColor4f(0, 1, 0, 1);
+                glBegin(GL_QUADS);
+                glVertex3f(0, 0, -2);
+                glVertex3f(3.8f, 0, -2);
+                glVertex3f(3.8f, 2, -2);
+                glVertex3f(0, 2, -2);
+                glEnd();
+            }
+            const int columns = form == 0 ? 38 : 39;
+            for (int x = 0; x < 41; ++x)
+                EXPECT_EQ(destination.Row(3)[x * 4 + 1], x < columns ? 255 : 0) << form << " " << x;
+            // Rows: 15 (integer 31 / 2) or 15.5 pixels up; row 15 is covered only in the float
+            // form (its centre 15.5 is on the edge there, so only row 14 and 16 are checked).
+            EXPECT_EQ(destination.Row(14)[1], 255);
+            EXPECT_EQ(destination.Row(16)[1], 0);
+        }
+
+        // RS3dPerspective maps normalised [-1, 1] over the whole destination and reads tiles
+        // back without turning them over: the bottom half of the view lands in the first half
+        // of a top-down image's memory.
+        for (bool rs3d : {false, true}) {
+            TestImage destination(40, 30, kRGBA, 32, 255, false);
+            TiledBuffer tiles(&destination);
+            ASSERT_TRUE(tiles.Rewind(32, 16));
+            while (tiles.Next()) {
+                ClearColorBuffer(Color::Transparent);
+                if (rs3d) {
+                    tiles.RS3dPerspective(-1.0f, 1.0f, -1.0f, 1.0f, 1.0f, 10.0f);
+                    glColor4f(0, 0, 1, 1);
+                    glBegin(GL_QUADS);
+                    glVertex3f(-2, -2, -2);
+                    glVertex3f(2, -2, -2);
+                    glVertex3f(2, 0, -2);
+                    glVertex3f(-2, 0, -2);
+                    glEnd();
+                } else {
+                    glColor4f(0, 0, 1, 1);
+                    glRectf(0, 0, 40, 15);
+                }
+            }
+            for (int memoryRow = 0; memoryRow < 30; ++memoryRow) {
+                const bool lower = memoryRow < 15;
+                const uint8_t expected = (rs3d ? lower : !lower) ? 255 : 0;
+                EXPECT_EQ(destination.Row(memoryRow)[2], expected) << rs3d << " " << memoryRow;
+                EXPECT_EQ(destination.Row(memoryRow)[39 * 4 + 2], expected);
+            }
+        }
+    });
+}
+
+TEST(TiledBuffer, WriteFitStretchesTheImageOverTheDestination) {
+    RunOnWorker([] {
+        // A 100 x 50 top-down source in four flat quarters; doubled into 200 x 100 across tiles
+        // of 64 x 48. Pixels away from the quarter borders keep their quarter's colour.
+        TestImage source(100, 50, kRGBA, 32, 255, false);
+        const uint32_t colours[4] = {0xFF0000FFu, 0xFF00FF00u, 0xFFFF0000u, 0xFFFFFFFFu};
+        for (int y = 0; y < 50; ++y)
+            for (int x = 0; x < 100; ++x)
+                source.At<uint32_t>(x, y) = colours[(y < 25 ? 0 : 2) + (x < 50 ? 0 : 1)];
+        TestImage destination(200, 100, kRGBA, 32, 255, false);
+        TiledBuffer tiles(&destination);
+        ASSERT_TRUE(tiles.Rewind(64, 48));
+        while (tiles.Next()) {
+            PushBlendFunc replace(BlendFunc::Replace);
+            PushColor white(Color::White);
+            tiles.WriteFit(&source);
+        }
+        for (int y = 0; y < 100; ++y) {
+            if (y >= 48 && y < 52) continue;
+            for (int x = 0; x < 200; ++x) {
+                if (x >= 98 && x < 102) continue;
+                EXPECT_EQ(destination.At<uint32_t>(x, y),
+                          colours[(y < 50 ? 0 : 2) + (x < 100 ? 0 : 1)])
+                    << x << " " << y;
+            }
+        }
+    });
+}
+
+TEST(TiledBuffer, FinishedOrUnusableBuffersClearTheDestination) {
+    // Made off the worker thread: nothing is rendered, the destination is cleared.
+    TestImage offWorker(30, 20, kRGBA, 32, 255, false);
+    std::memset(offWorker.Bytes(), 0xAB, offWorker.ByteCount());
+    {
+        TiledBuffer tiles(&offWorker);
+        EXPECT_EQ(tiles.GetRender(), nullptr);
+        EXPECT_FALSE(tiles.Next());
+    }
+    for (size_t i = 0; i < offWorker.ByteCount(); ++i) ASSERT_EQ(offWorker.Bytes()[i], 0) << i;
+    TiledBuffer nothing(nullptr);
+    EXPECT_FALSE(nothing.Next());
+
+    RunOnWorker([] {
+        TestImage destination(30, 20, kRGBA, 32, 255, false);
+        TiledBuffer tiles(&destination);
+        while (tiles.Next()) {
+            glColor4f(1, 1, 1, 1);
+            glRectf(0, 0, 30, 20);
+        }
+        EXPECT_EQ(destination.At<uint32_t>(5, 5), 0xFFFFFFFFu);
+        // Once finished, a further Next clears what was rendered.
+        EXPECT_FALSE(tiles.Next());
+        EXPECT_EQ(destination.At<uint32_t>(5, 5), 0u);
+    });
+}
+
+TEST(TiledBuffer, FailuresWhileDrawingLeaveNothingBehind) {
+    RunOnWorker([] {
+        TestImage destination(300, 200, kRGBA, 32, 255, false);
+        // Warm the caches so that the counts below compare like with like.
+        {
+            TiledBuffer tiles(&destination);
+            while (tiles.Next()) {
+            }
+        }
+        const tesk_test::StateSnapshot before;
+        const GLint framebuffer = Integer(GL_FRAMEBUFFER_BINDING_EXT);
+        const int texturesInUse = TextureBuffer::Factory().InUseBytes();
+        const int renderBuffersInUse = RenderBuffer::Factory().InUseBytes();
+        for (int failingTile : {1, 3}) {
+            int tile = 0;
+            try {
+                TiledBuffer tiles(&destination);
+                ASSERT_TRUE(tiles.Rewind(128, 128));
+                while (tiles.Next()) {
+                    PushBlendFunc replace(BlendFunc::Replace);
+                    glEnable(GL_DEPTH_TEST); // left behind on purpose
+                    if (++tile == failingTile) throw std::runtime_error("drawing failed");
+                }
+                ADD_FAILURE() << "no exception";
+            } catch (const std::runtime_error&) {
+            }
+            EXPECT_EQ(tile, failingTile);
+            EXPECT_EQ(Integer(GL_FRAMEBUFFER_BINDING_EXT), framebuffer);
+            EXPECT_EQ(TextureBuffer::Factory().InUseBytes(), texturesInUse);
+            EXPECT_EQ(RenderBuffer::Factory().InUseBytes(), renderBuffersInUse);
+            const tesk_test::StateSnapshot after;
+            EXPECT_TRUE(before == after) << before.Differences(after);
+        }
+    });
+}
+
+TEST(TiledBuffer, AcquireRenderHandsOverTheTileAndDrawsOnIntoAFreshTarget) {
+    RunOnWorker([] {
+        TestImage destination(100, 60, kRGBA, 32, 255, true);
+        TiledBuffer tiles(&destination);
+        ASSERT_TRUE(tiles.Next());
+        const GLuint framebuffer = tiles.GetRender()->FramebufferName();
+        ASSERT_NE(framebuffer, 0u);
+        glColor4f(1, 0, 0, 1);
+        glRectf(0, 0, 100, 60);
+        std::unique_ptr<RenderedTexture> acquired(tiles.AcquireRender());
+        ASSERT_NE(acquired, nullptr);
+        EXPECT_EQ(acquired->Width(), 100);
+        EXPECT_EQ(acquired->Height(), 60);
+        EXPECT_EQ(acquired->FramebufferName(), 0u);
+        EXPECT_EQ(acquired->DepthBuffer(), nullptr);
+        ASSERT_NE(tiles.GetRender(), acquired.get());
+        EXPECT_EQ(tiles.GetRender()->FramebufferName(), framebuffer);
+        EXPECT_NE(tiles.GetRender()->Buffer(), acquired->Buffer());
+        // The fresh target is the one drawn into now.
+        EXPECT_EQ(Integer(GL_FRAMEBUFFER_BINDING_EXT), GLint(framebuffer));
+        glColor4f(0, 0, 1, 1);
+        glRectf(0, 0, 100, 60);
+        EXPECT_FALSE(tiles.Next());
+        EXPECT_EQ(destination.At<uint32_t>(50, 30), 0xFFFF0000u);
+        {
+            // The acquired texture still holds the red tile.
+            Selection<TextureBuffer> selection(*acquired->Buffer());
+            uint8_t pixel[4] = {};
+            glReadPixels(99, 59, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+            EXPECT_EQ(pixel[0], 255);
+            EXPECT_EQ(pixel[2], 0);
+        }
+    });
+}
