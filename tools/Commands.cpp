@@ -7,7 +7,6 @@
 #include "tools/Sequence.h"
 
 #include "gl/context/Capabilities.h"
-#include "gl/context/HardwareInfo.h"
 
 #include <string>
 #include <vector>
@@ -197,7 +196,7 @@ void PrintHelp(const Command& command) {
 }
 
 int RunInfo() {
-    std::fputs(OGL_TESK_AE::HardwareInfoString().c_str(), stdout);
+    std::fputs(HardwareReport().c_str(), stdout);
     bool floats = false, halves = false, framebuffers = false, shorts = false;
     std::string error;
     const bool ran = RunOnWorker(

@@ -5,6 +5,7 @@
 #include "common/Buffer.h"
 #include "common/Errors.h"
 #include "common/Shared.h"
+#include "gl/context/HardwareInfo.h"
 #include "ops/BasicOps.h"
 
 #include <chrono>
@@ -60,6 +61,12 @@ bool RunOnWorker(const std::function<void()>& job, std::string& error) {
     if (task.ThreadQueue()) return true;
     error = Shared::ErrorMessage();
     return false;
+}
+
+std::string HardwareReport() {
+    std::string report, error;
+    if (RunOnWorker([&]() { report = HardwareInfoString(); }, error)) return report;
+    return HardwareInfoString();
 }
 
 OIIO::ImageBuf Apply(Operation operation, const OperationInput& input, Layout layout,

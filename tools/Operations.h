@@ -43,6 +43,11 @@ struct OperationInput {
 // (it threw, or the worker had no OpenGL context).
 bool RunOnWorker(const std::function<void()>& job, std::string& error);
 
+// The library's hardware report, asked for on the worker so that its reading of the largest
+// texture size finds the worker's context (a thread without one reads 0). Without a worker
+// context it is asked for on the calling thread.
+std::string HardwareReport();
+
 // Wraps the images in host images of the layout, runs the operation on the worker and returns
 // the destination as float RGBA (one channel for Alpha and Luma). Throws Failure with the
 // worker's error text when the operation failed. milliseconds, when given, receives the time
