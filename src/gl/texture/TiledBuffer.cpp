@@ -8,11 +8,10 @@
 #include "gl/texture/ImageTextures.h"
 #include "gl/texture/RenderedTexture.h"
 #include "gl/texture/TextureFormat.h"
+#include "ops/BasicOps.h"
 
 #include <GL/glu.h>
 
-#include <cstdint>
-#include <cstring>
 
 namespace OGL_TESK_AE {
 
@@ -20,16 +19,6 @@ namespace {
 
 constexpr int kTileWidth = 2048;
 constexpr int kTileHeight = 1080;
-
-// Transparent black in every channel of every layout is all bytes zero, so this needs neither
-// the card nor the worker.
-void ClearToTransparent(XIImage* image) {
-    if (!IsValid(image)) return;
-    void* base = image->GetBaseAddress();
-    const int64_t bytes = static_cast<int64_t>(image->GetRowBytes()) * image->GetHeight();
-    if (!base || bytes <= 0) return;
-    std::memset(base, 0, static_cast<size_t>(bytes));
-}
 
 Region SizeOf(const XIImage* image) {
     return Region(0, 0, static_cast<unsigned>(image->GetWidth()),
@@ -92,7 +81,8 @@ bool TiledBuffer::Rewind(int tileWidth, int tileHeight) {
 
 bool TiledBuffer::Next() {
     if (!render) {
-        ClearToTransparent(destination);
+        // Transparent is all bytes zero in every layout: Clear fills memory, no card needed.
+        Clear(destination, Color::Transparent);
         return false;
     }
     if (current.IsValid()) Read(destination);
