@@ -108,6 +108,9 @@ OIIO::TypeDesc FileTypeFor(const std::string& path, Layout layout) {
 void WriteImage(const std::string& path, const OIIO::ImageBuf& image, Layout layout) {
     const OIIO::ImageSpec& source = image.spec();
     const int width = source.width, height = source.height;
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (!folder.empty() && !std::filesystem::is_directory(folder))
+        throw Failure("cannot write '" + path + "': there is no folder '" + folder.string() + "'");
     auto output = OIIO::ImageOutput::create(path);
     if (!output)
         throw Failure("cannot write '" + path +

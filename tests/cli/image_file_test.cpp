@@ -152,7 +152,14 @@ TEST(ImageFile, ReportsFailuresOnOneLineAndKeepsOldFiles) {
     // No format for the name: nothing is written.
     EXPECT_THROW(WriteImage(folder.Path("out.unknownformat"), image, Layout::Float), Failure);
     // A folder that does not exist.
-    EXPECT_THROW(WriteImage(folder.Path("nowhere/out.png"), image, Layout::Float), Failure);
+    try {
+        WriteImage(folder.Path("nowhere/out.png"), image, Layout::Float);
+        ADD_FAILURE() << "write succeeded";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(std::string(failure.what()), "cannot write '" + folder.Path("nowhere/out.png") +
+                                                   "': there is no folder '" +
+                                                   folder.Path("nowhere") + "'");
+    }
 
     // An existing target is replaced by a complete file and no temporary is left behind.
     const std::string target = folder.Path("target.png");
