@@ -64,8 +64,8 @@ void DrawViews(OIIO::ImageBuf& sheet, int x, int y, const OIIO::ImageBuf& image,
 
 void ThumbnailPixel(const OIIO::ImageBuf& image, int width, int height, int x, int y,
                     float rgba[4]) {
-    const OIIO::ImageSpec& spec = image.spec();
-    const int sw = spec.width, sh = spec.height, channels = spec.nchannels;
+    const OIIO::ImageSpec& header = image.spec();
+    const int sw = header.width, sh = header.height, channels = header.nchannels;
     const int x0 = static_cast<int>(static_cast<long long>(x) * sw / width);
     const int x1 = std::max(x0 + 1, static_cast<int>(static_cast<long long>(x + 1) * sw / width));
     const int y0 = static_cast<int>(static_cast<long long>(y) * sh / height);
@@ -74,7 +74,7 @@ void ThumbnailPixel(const OIIO::ImageBuf& image, int width, int height, int x, i
     std::vector<float> pixel(static_cast<size_t>(std::max(channels, 4)), 0.0f);
     for (int sy = y0; sy < y1; ++sy) {
         for (int sx = x0; sx < x1; ++sx) {
-            image.getpixel(spec.x + sx, spec.y + sy, pixel.data(), channels);
+            image.getpixel(header.x + sx, header.y + sy, pixel.data(), channels);
             if (channels < 3) {
                 sum[0] += pixel[0];
                 sum[1] += pixel[0];

@@ -184,12 +184,13 @@ void HostImage::LoadPixel(int x, int y, float rgba[4]) const {
 }
 
 void HostImage::Store(const OIIO::ImageBuf& rgba) {
-    const OIIO::ImageSpec& spec = rgba.spec();
-    if (spec.width != fWidth || spec.height != fHeight || spec.nchannels != 4)
+    const OIIO::ImageSpec& header = rgba.spec();
+    if (header.width != fWidth || header.height != fHeight || header.nchannels != 4)
         throw std::invalid_argument("pixel buffer does not match the host image");
     std::vector<float> row(static_cast<size_t>(fWidth) * 4);
     for (int y = 0; y < fHeight; ++y) {
-        const OIIO::ROI line(spec.x, spec.x + fWidth, spec.y + y, spec.y + y + 1, 0, 1, 0, 4);
+        const OIIO::ROI line(header.x, header.x + fWidth, header.y + y, header.y + y + 1, 0, 1, 0,
+                             4);
         rgba.get_pixels(line, OIIO::TypeFloat, row.data());
         for (int x = 0; x < fWidth; ++x) StorePixel(x, y, &row[static_cast<size_t>(x) * 4]);
     }

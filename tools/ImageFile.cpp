@@ -68,8 +68,8 @@ OIIO::ImageBuf ReadImage(const std::string& path) {
     if (!input)
         throw Failure("cannot read '" + path +
                       "': " + Reason(OIIO::geterror(), "not an image file OpenImageIO knows"));
-    const OIIO::ImageSpec spec = input->spec();
-    const int width = spec.width, height = spec.height, channels = spec.nchannels;
+    const OIIO::ImageSpec header = input->spec();
+    const int width = header.width, height = header.height, channels = header.nchannels;
     if (width < 1 || height < 1 || channels < 1)
         throw Failure("cannot read '" + path + "': the image is empty");
     std::vector<float> pixels(static_cast<size_t>(width) * height * channels);
@@ -78,7 +78,7 @@ OIIO::ImageBuf ReadImage(const std::string& path) {
                       "': " + Reason(input->geterror(), "the pixels could not be decoded"));
     input->close();
 
-    int alpha = spec.alpha_channel;
+    int alpha = header.alpha_channel;
     if (alpha < 0 && channels == 2) alpha = 1;
     if (alpha < 0 && channels >= 4) alpha = 3;
     const bool grey = channels < 3;
@@ -119,9 +119,9 @@ void WriteImage(const std::string& path, const OIIO::ImageBuf& image, Layout lay
     int channels = source.nchannels;
     if (channels == 4 && !output->supports("alpha")) channels = 3;
 
-    OIIO::ImageSpec spec(width, height, channels, FileTypeFor(path, layout));
-    if (channels == 4) spec.alpha_channel = 3;
-    spec.attribute("oiio:UnassociatedAlpha", 1);
+    OIIO::ImageSpec header(width, height, channels, FileTypeFor(path, layout));
+    if (channels == 4) header.alpha_channel = 3;
+    header.attribute("oiio:UnassociatedAlpha", 1);
     std::vector<float> pixels(static_cast<size_t>(width) * height * channels);
     image.get_pixels(
         OIIO::ROI(source.x, source.x + width, source.y, source.y + height, 0, 1, 0, channels),
@@ -130,7 +130,7 @@ void WriteImage(const std::string& path, const OIIO::ImageBuf& image, Layout lay
     // Written beside the target under a name of its own, then renamed over it: a failure on
     // the way leaves the old file as it was.
     Temporary temporary(path + ".tesk-ae-" + std::to_string(::getpid()) + ".tmp");
-    if (!output->open(temporary.Path(), spec))
+    if (!output->open(temporary.Path(), header))
         throw Failure("cannot write '" + path +
                       "': " + Reason(output->geterror(), "the file could not be created"));
     if (!output->write_image(OIIO::TypeFloat, pixels.data()) || !output->close())

@@ -97,11 +97,11 @@ TEST(ImageFile, FillsMissingChannels) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         const std::string path = folder.Path(row.name);
-        OIIO::ImageSpec spec(1, 1, row.channels, OIIO::TypeUInt8);
-        if (row.channels == 2) spec.alpha_channel = 1;
-        spec.attribute("oiio:UnassociatedAlpha", 1);
+        OIIO::ImageSpec header(1, 1, row.channels, OIIO::TypeUInt8);
+        if (row.channels == 2) header.alpha_channel = 1;
+        header.attribute("oiio:UnassociatedAlpha", 1);
         auto output = OIIO::ImageOutput::create(path);
-        ASSERT_TRUE(output && output->open(path, spec));
+        ASSERT_TRUE(output && output->open(path, header));
         ASSERT_TRUE(output->write_image(OIIO::TypeFloat, row.stored));
         output->close();
         const OIIO::ImageBuf image = ReadImage(path);

@@ -99,10 +99,10 @@ void ExpectPixels(const std::string& path, int width, int height, float toleranc
     config.attribute("oiio:UnassociatedAlpha", 1);
     auto input = OIIO::ImageInput::open(path, &config);
     ASSERT_TRUE(input) << path;
-    const OIIO::ImageSpec spec = input->spec();
-    ASSERT_EQ(spec.width, width) << path;
-    ASSERT_EQ(spec.height, height) << path;
-    ASSERT_EQ(spec.nchannels, channels) << path;
+    const OIIO::ImageSpec header = input->spec();
+    ASSERT_EQ(header.width, width) << path;
+    ASSERT_EQ(header.height, height) << path;
+    ASSERT_EQ(header.nchannels, channels) << path;
     std::vector<float> pixels(static_cast<size_t>(width) * height * channels);
     ASSERT_TRUE(input->read_image(0, 0, 0, channels, OIIO::TypeFloat, pixels.data()));
     int wrong = 0;
