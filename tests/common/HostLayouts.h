@@ -9,6 +9,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <random>
 #include <vector>
 
 namespace tesk_test {
@@ -138,6 +139,19 @@ inline RGBA Get(const Layout& layout, TestImage& image, int x, int y) {
         }
     }
     return v;
+}
+
+// Random pixels of the layout; what is returned is what the image really holds of them.
+inline std::vector<RGBA> FillRandom(const Layout& layout, TestImage& image, uint32_t seed) {
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    std::vector<RGBA> held(static_cast<size_t>(image.Width()) * image.Height());
+    for (int y = 0; y < image.Height(); ++y)
+        for (int x = 0; x < image.Width(); ++x) {
+            Put(layout, image, x, y, {unit(random), unit(random), unit(random), unit(random)});
+            held[static_cast<size_t>(y) * image.Width() + x] = Get(layout, image, x, y);
+        }
+    return held;
 }
 
 } // namespace tesk_test

@@ -74,6 +74,17 @@ public:
         return *reinterpret_cast<T*>(Row(y) + int64_t(x) * fBitDepth / 8);
     }
 
+    // Random bytes over every pixel of every row (the padding at row ends is left alone).
+    void FillRandomBytes(unsigned seed) {
+        uint32_t state = seed * 2654435761u + 1u;
+        const int64_t rowBytes = static_cast<int64_t>(fWidth) * fBitDepth / 8;
+        for (int32_t y = 0; y < fHeight; ++y)
+            for (int64_t b = 0; b < rowBytes; ++b) {
+                state = state * 1664525u + 1013904223u; // a plain LCG: reproducible everywhere
+                Row(y)[b] = static_cast<uint8_t>(state >> 24);
+            }
+    }
+
     // The getters called so far, by name, in order.
     const std::vector<std::string>& Calls() const { return fCalls; }
     void ClearCalls() { fCalls.clear(); }

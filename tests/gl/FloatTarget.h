@@ -5,6 +5,8 @@
 // Colours in a float target are not clamped (OpenGL's default fixed-only clamping), so values
 // a shader writes outside [0, 1] come back as written.
 
+#include "TestTarget.h"
+
 #include "gl/context/EntryPoints.h"
 
 #include <GL/gl.h>
@@ -17,55 +19,10 @@ namespace tesk_test {
 
 using Pixel = std::array<float, 4>;
 
-class FloatTarget {
+class FloatTarget : public TestTarget {
 public:
-    FloatTarget(int width, int height) : fWidth(width), fHeight(height) {
-        glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &fPrevious);
-        TESK_GL(glGenRenderbuffersEXT)(1, &fColor);
-        TESK_GL(glBindRenderbufferEXT)(GL_RENDERBUFFER_EXT, fColor);
-        TESK_GL(glRenderbufferStorageEXT)(GL_RENDERBUFFER_EXT, GL_RGBA32F_ARB, width, height);
-        TESK_GL(glGenFramebuffersEXT)(1, &fFramebuffer);
-        TESK_GL(glBindFramebufferEXT)(GL_FRAMEBUFFER_EXT, fFramebuffer);
-        TESK_GL(glFramebufferRenderbufferEXT)
-        (GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_RENDERBUFFER_EXT, fColor);
-        glViewport(0, 0, width, height);
-        glClearColor(0, 0, 0, 0);
-        glClear(GL_COLOR_BUFFER_BIT);
-    }
-    FloatTarget(const FloatTarget&) = delete;
-    FloatTarget& operator=(const FloatTarget&) = delete;
-    ~FloatTarget() {
-        TESK_GL(glBindFramebufferEXT)(GL_FRAMEBUFFER_EXT, static_cast<GLuint>(fPrevious));
-        TESK_GL(glDeleteFramebuffersEXT)(1, &fFramebuffer);
-        TESK_GL(glDeleteRenderbuffersEXT)(1, &fColor);
-    }
-
-    bool IsComplete() const {
-        return TESK_GL(glCheckFramebufferStatusEXT)(GL_FRAMEBUFFER_EXT) ==
-               GL_FRAMEBUFFER_COMPLETE_EXT;
-    }
-
-    // One unit per pixel, origin at the bottom-left corner.
-    void PixelProjection() const {
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glOrtho(0, fWidth, 0, fHeight, -1, 1);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-    }
-
-    // The whole target, bottom row first.
-    std::vector<Pixel> Read() const {
-        std::vector<Pixel> pixels(static_cast<size_t>(fWidth) * fHeight);
-        glPixelStorei(GL_PACK_ALIGNMENT, 4);
-        glReadPixels(0, 0, fWidth, fHeight, GL_RGBA, GL_FLOAT, pixels.data());
-        return pixels;
-    }
-
-private:
-    int fWidth, fHeight;
-    GLint fPrevious = 0;
-    GLuint fColor = 0, fFramebuffer = 0;
+    FloatTarget(int width, int height) : TestTarget(width, height, GL_RGBA32F_ARB) {}
+    std::vector<Pixel> Read() const { return ReadFloat(); }
 };
 
 // A GL_RGBA32F rectangle texture holding the given pixels (bottom row first), bound on the

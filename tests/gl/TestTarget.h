@@ -1,7 +1,8 @@
 #pragma once
 
 // A render target made by hand for tests that must not depend on the library's own render
-// targets: an RGBA8 render buffer on a framebuffer object, with a pixel-for-pixel projection.
+// targets: a render buffer (8-bit RGBA unless asked otherwise) on a framebuffer object, with a
+// pixel-for-pixel projection.
 
 #include "gl/context/EntryPoints.h"
 
@@ -14,11 +15,12 @@ namespace tesk_test {
 
 class TestTarget {
 public:
-    TestTarget(int width, int height) : fWidth(width), fHeight(height) {
+    TestTarget(int width, int height, GLenum internalFormat = GL_RGBA8)
+        : fWidth(width), fHeight(height) {
         glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &fPrevious);
         TESK_GL(glGenRenderbuffersEXT)(1, &fColor);
         TESK_GL(glBindRenderbufferEXT)(GL_RENDERBUFFER_EXT, fColor);
-        TESK_GL(glRenderbufferStorageEXT)(GL_RENDERBUFFER_EXT, GL_RGBA8, width, height);
+        TESK_GL(glRenderbufferStorageEXT)(GL_RENDERBUFFER_EXT, internalFormat, width, height);
         TESK_GL(glGenFramebuffersEXT)(1, &fFramebuffer);
         TESK_GL(glBindFramebufferEXT)(GL_FRAMEBUFFER_EXT, fFramebuffer);
         TESK_GL(glFramebufferRenderbufferEXT)
@@ -54,6 +56,13 @@ public:
         std::vector<std::array<unsigned char, 4>> pixels(static_cast<size_t>(fWidth) * fHeight);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glReadPixels(0, 0, fWidth, fHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        return pixels;
+    }
+    // The whole target as float RGBA, bottom row first.
+    std::vector<std::array<float, 4>> ReadFloat() const {
+        std::vector<std::array<float, 4>> pixels(static_cast<size_t>(fWidth) * fHeight);
+        glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        glReadPixels(0, 0, fWidth, fHeight, GL_RGBA, GL_FLOAT, pixels.data());
         return pixels;
     }
     std::array<unsigned char, 4> At(const std::vector<std::array<unsigned char, 4>>& pixels, int x,

@@ -20,19 +20,6 @@ using namespace tesk_test;
 
 namespace {
 
-// Random pixels of the layout; the values kept are what the image really holds.
-std::vector<RGBA> Fill(const Layout& layout, TestImage& image, uint32_t seed) {
-    std::mt19937 random(seed);
-    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-    std::vector<RGBA> held(static_cast<size_t>(image.Width()) * image.Height());
-    for (int y = 0; y < image.Height(); ++y)
-        for (int x = 0; x < image.Width(); ++x) {
-            Put(layout, image, x, y, {unit(random), unit(random), unit(random), unit(random)});
-            held[static_cast<size_t>(y) * image.Width() + x] = Get(layout, image, x, y);
-        }
-    return held;
-}
-
 // The card keeps intermediate results at the precision of its preferred channel type (half
 // floats here), so results may be off by that much as well as by one step of the layout.
 float Tolerance(const Layout& layout) {
@@ -86,7 +73,7 @@ TEST_P(BasicOps, PerPixelOperationsMatchTheirFormulas) {
     const Layout& floatLayout = HostLayouts().back();
     const int w = 37, h = 23;
     TestImage source = MakeImage(layout, w, h);
-    const std::vector<RGBA> s = Fill(layout, source, 11);
+    const std::vector<RGBA> s = FillRandom(layout, source, 11);
     const float tolerance = Tolerance(layout);
 
     TestImage premultiplied = MakeImage(layout, w, h);
@@ -121,7 +108,7 @@ TEST_P(BasicOps, PerPixelOperationsMatchTheirFormulas) {
 
     // Colour over the image where the mask lets it through.
     TestImage mask = MakeImage(layout, w, h);
-    const std::vector<RGBA> m = Fill(layout, mask, 12);
+    const std::vector<RGBA> m = FillRandom(layout, mask, 12);
     const Color colour(0.9f, 0.1f, 0.4f, 0.8f);
     for (bool inverse : {false, true}) {
         TestImage masked = MakeImage(layout, w, h);
@@ -140,7 +127,7 @@ TEST_P(BasicOps, PerPixelOperationsMatchTheirFormulas) {
 
     // The destination keeps its colour and takes the source's alpha.
     TestImage withAlpha = MakeImage(layout, w, h);
-    const std::vector<RGBA> d = Fill(layout, withAlpha, 13);
+    const std::vector<RGBA> d = FillRandom(layout, withAlpha, 13);
     CopyAlpha(&source, &withAlpha);
     ExpectPixels(
         layout, withAlpha,
@@ -172,7 +159,7 @@ TEST_P(BasicOps, PlacementAndResampling) {
     const Layout& layout = GetParam();
     const int sw = 20, sh = 10;
     TestImage source = MakeImage(layout, sw, sh);
-    const std::vector<RGBA> s = Fill(layout, source, 21);
+    const std::vector<RGBA> s = FillRandom(layout, source, 21);
     const float tolerance = Tolerance(layout);
     const RGBA transparent{0, 0, 0, 0};
 
@@ -219,7 +206,7 @@ TEST(BasicOpsTiles, LargeImagesCrossTileBordersWithoutSeams) {
     const Layout& layout = HostLayouts().front(); // 8-bit RGBA
     const int w = 2100, h = 1100;                 // four tiles of at most 2048 x 1080
     TestImage source = MakeImage(layout, w, h);
-    const std::vector<RGBA> s = Fill(layout, source, 31);
+    const std::vector<RGBA> s = FillRandom(layout, source, 31);
     TestImage premultiplied = MakeImage(layout, w, h);
     Premultiply(&source, &premultiplied);
     ExpectPixels(
@@ -269,12 +256,12 @@ TEST(BasicOpsEdges, FastPathsNeverTouchTheCard) {
     TESK_AE::StaticList::Decrement(); // stops the worker the suite holds
     setenv("TESK_AE_FAIL_CONTEXT", "1", 1);
     TestImage source = MakeImage(layout, 9, 4);
-    const std::vector<RGBA> s = Fill(layout, source, 41);
+    const std::vector<RGBA> s = FillRandom(layout, source, 41);
     TestImage copy = MakeImage(layout, 9, 4), resized = MakeImage(layout, 9, 4);
     Copy(&source, &copy);
     Resize(&source, &resized);
     TestImage cleared = MakeImage(layout, 9, 4);
-    Fill(layout, cleared, 42);
+    FillRandom(layout, cleared, 42);
     Clear(&cleared, Color::Transparent);
     TestImage viaCard = MakeImage(layout, 9, 4);
     Clear(&viaCard, Color(0.0f, 0.0f, 0.0f, 0.5f));
@@ -319,7 +306,7 @@ TEST(BasicOpsThreads, EightHostThreadsAtOnce) {
             for (int round = 0; round < 3; ++round) {
                 const int w = 5 + t, h = 3 + round;
                 TestImage source = MakeImage(layout, w, h);
-                const std::vector<RGBA> s = Fill(layout, source, uint32_t(100 * t + round));
+                const std::vector<RGBA> s = FillRandom(layout, source, uint32_t(100 * t + round));
                 TestImage out = MakeImage(layout, w, h);
                 Premultiply(&source, &out);
                 for (int y = 0; y < h; ++y)

@@ -26,13 +26,6 @@ namespace {
 
 const int32_t kRGBA = Fourcc("RGBA");
 
-void FillRandom(TestImage& image, unsigned seed) {
-    std::mt19937 random(seed);
-    const int rowBytes = image.GetWidth() * image.GetBitDepth() / 8;
-    for (int y = 0; y < image.GetHeight(); ++y)
-        for (int b = 0; b < rowBytes; ++b) image.Row(y)[b] = static_cast<uint8_t>(random());
-}
-
 // The lower-left w x h texels of a texture as 8-bit RGBA, bottom row first.
 std::vector<uint8_t> Texels(const Texture& texture, int w, int h) {
     std::vector<uint8_t> texels(static_cast<size_t>(w) * h * 4, 0xCD);
@@ -61,7 +54,7 @@ TEST(SubImageTexture, LoadsItsRegionOnceFromTheRightMemoryRows) {
         // Regions count rows from the bottom of the picture: (0, 0, 100, 10) of a top-down
         // 100 x 100 image is its last ten rows in memory.
         TestImage image(100, 100, kRGBA, 32, 255, false);
-        FillRandom(image, 21);
+        image.FillRandomBytes(21);
         SubImageTexture texture(&image);
         EXPECT_EQ(texture.GetRegion(), Region(0, 0, 100, 100));
         texture.SetRegion(Region(0, 0, 100, 10));
@@ -74,7 +67,7 @@ TEST(SubImageTexture, LoadsItsRegionOnceFromTheRightMemoryRows) {
 
         // The same region again keeps what is loaded, even though the image changed.
         const std::vector<uint8_t> before = texels;
-        FillRandom(image, 22);
+        image.FillRandomBytes(22);
         texture.SetRegion(Region(0, 0, 100, 10));
         EXPECT_TRUE(texture.IsLoaded());
         texture.Apply();
@@ -101,11 +94,11 @@ TEST(SubImageTexture, LoadsItsRegionOnceFromTheRightMemoryRows) {
         // A mask multiplies the loaded alpha and keeps the colour; its rows are found the same
         // way (the mask is top-down, the image bottom-up here).
         TestImage opaque(8, 4, kRGBA, 32, 255, true);
-        FillRandom(opaque, 26);
+        opaque.FillRandomBytes(26);
         for (int y = 0; y < 4; ++y)
             for (int x = 0; x < 8; ++x) opaque.Row(y)[x * 4 + 3] = 255;
         TestImage mask(8, 4, 1, 8, 255, false);
-        FillRandom(mask, 27);
+        mask.FillRandomBytes(27);
         SubImageTexture masked(&opaque);
         masked.SetMask(&mask);
         masked.Apply();
@@ -129,7 +122,7 @@ TEST(AlphaTexture, UploadsTheAlphaChannelAndSamplesItUpright) {
         // A one-channel 8-bit image (colour space 1), top-down: drawn through the texture, its
         // first memory row is the top of the picture.
         TestImage alpha(20, 10, 1, 8, 255, false);
-        FillRandom(alpha, 23);
+        alpha.FillRandomBytes(23);
         AlphaTexture texture(&alpha);
         EXPECT_EQ(texture.GetRegion(), Region(0, 0, 20, 10));
         TestTarget target(20, 10);
@@ -157,7 +150,7 @@ TEST(BorderTexture, SurroundsTheImageWithATransparentRing) {
     RunOnWorker([] {
         for (bool bottomUp : {true, false}) {
             TestImage image(10, 10, kRGBA, 32, 255, bottomUp);
-            FillRandom(image, bottomUp ? 24 : 25);
+            image.FillRandomBytes(bottomUp ? 24 : 25);
             for (int y = 0; y < 10; ++y)
                 for (int x = 0; x < 10; ++x) image.Row(y)[x * 4 + 3] |= 1; // no transparent pixel
             BorderTexture texture;

@@ -29,14 +29,6 @@ namespace {
 
 const int32_t kRGBA = Fourcc("RGBA");
 
-// Random bytes in every pixel, including alpha.
-void FillRandom(TestImage& image, unsigned seed) {
-    std::mt19937 random(seed);
-    const int rowBytes = image.GetWidth() * image.GetBitDepth() / 8;
-    for (int y = 0; y < image.GetHeight(); ++y)
-        for (int b = 0; b < rowBytes; ++b) image.Row(y)[b] = static_cast<uint8_t>(random());
-}
-
 // Random float channels that a half-float texture holds exactly: multiples of 1/1024 in [0, 1].
 void FillRandomFloat(TestImage& image, unsigned seed) {
     std::mt19937 random(seed);
@@ -165,7 +157,7 @@ TEST(TiledBuffer, TiledCopiesAreExact) {
         } cases[] = {{1, 1, false}, {20000, 2, false}, {20000, 2, true}, {5000, 3000, false}};
         for (const Case& c : cases) {
             TestImage source(c.width, c.height, kRGBA, 32, 255, c.bottomUp);
-            FillRandom(source, static_cast<unsigned>(c.width + c.height));
+            source.FillRandomBytes(static_cast<unsigned>(c.width + c.height));
             TestImage destination(c.width, c.height, kRGBA, 32, 255, c.bottomUp);
             TiledCopy(source, destination);
             EXPECT_EQ(DifferingRows(source, destination), 0)

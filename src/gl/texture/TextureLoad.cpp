@@ -79,21 +79,62 @@ void DrawLoadedRegion(const Region& src, const Region& dst, bool fit) {
 
 } // namespace
 
+namespace {
+
+// What loading a region needs to know about the image and the two regions.
+struct LoadPlan {
+    LoadPlan(const XIImage* image, const Region& src, const Region& dstIn)
+        : dst(dstIn.IsValid() ? dstIn : Region(0, 0, src.Width(), src.Height())) {
+        GetColorSpaceFormat(image, format, type, whiteScale);
+        convert = NeedToConvert(image, format, type);
+        resized = dst.Width() != src.Width() || dst.Height() != src.Height();
+    }
+    Region dst;
+    GLenum format = GL_RGBA, type = 0;
+    float whiteScale = 1.0f;
+    bool convert = false;
+    bool resized = false;
+};
+
+// Binds the staging texture, puts the region in it and sets it up to be drawn: its texture
+// matrix over the region, rows turned for top-down images.
+void Stage(const StagingTexture& staging, const XIImage* image, const Region& src,
+           const LoadPlan& plan) {
+    staging.BindTexture();
+    LoadStaging(*staging.Buffer(), image, src, plan.convert, plan.resized);
+    staging.SetTransform(static_cast<float>(src.Width()), static_cast<float>(src.Height()), 0.0f,
+                         0.0f);
+    if (!image->IsBottomUp()) staging.FlipTransform();
+}
+
+// Filtering by whether the region is resampled. Set last: binding the staging texture for the
+// conversion program puts back the filters it was bound with.
+void SetStagingFilters(const StagingTexture& staging, const LoadPlan& plan) {
+    SetFilters(staging.Key().Target(), plan.resized ? GL_LINEAR : GL_NEAREST);
+}
+
+// Makes the conversion program current for drawing the staged region: the image's swizzle, the
+// processing step and the stretch of its white level to 1.0.
+void ApplyConversion(Conversion& conversion, const XIImage* image, const LoadPlan& plan,
+                     GLSL::Shader* processing, const StagingTexture& staging) {
+    conversion.SetConversion(plan.convert ? LoadSwizzleFor(image) : nullptr);
+    conversion.SetProcessing(processing);
+    conversion.SetScale(1.0f / plan.whiteScale);
+    conversion.SetTexture(&staging);
+    conversion.Apply();
+}
+
+} // namespace
+
 void Texture::LoadTexture(const XIImage* image, const Region& src, const Region& dstIn,
                           bool mipmap) {
     if (!buffer || !image) return;
-    const Region dst = dstIn.IsValid() ? dstIn : Region(0, 0, src.Width(), src.Height());
-    GLenum format = GL_RGBA, type = 0;
-    float whiteScale = 1.0f;
-    GetColorSpaceFormat(image, format, type, whiteScale);
-    const bool convert = NeedToConvert(image, format, type);
-    const bool resized = dst.Width() != src.Width() || dst.Height() != src.Height();
-    const bool bottomUp = image->IsBottomUp();
-
+    const LoadPlan plan(image, src, dstIn);
     // A white level below full scale needs the scaling pass even where the layout itself could
     // go straight in.
-    if (!convert && bottomUp && !resized && !loadProcessing && whiteScale == 1.0f) {
-        buffer->LoadImageNative(image, src, dst, mipmap);
+    if (!plan.convert && image->IsBottomUp() && !plan.resized && !loadProcessing &&
+        plan.whiteScale == 1.0f) {
+        buffer->LoadImageNative(image, src, plan.dst, mipmap);
         return;
     }
 
@@ -102,41 +143,22 @@ void Texture::LoadTexture(const XIImage* image, const Region& src, const Region&
     Push<DepthFunc> depth(DepthFunc::Always);
     PushColor color(Color::White);
 
-    StagingTexture staging(src, GetInternalFormat(GL_RGBA, type));
-    staging.BindTexture();
-    LoadStaging(*staging.Buffer(), image, src, convert, resized);
-    const GLint filter = resized ? GL_LINEAR : GL_NEAREST;
-    const GLenum target = staging.Key().Target();
-    SetFilters(target, filter);
-
-    const bool useProgram = convert || whiteScale != 1.0f || loadProcessing;
-    if (useProgram) {
+    const StagingTexture staging(src, GetInternalFormat(GL_RGBA, plan.type));
+    Stage(staging, image, src, plan);
+    if (plan.convert || plan.whiteScale != 1.0f || loadProcessing) {
         // One program for all loads: it is relinked only when the pair of shaders changes.
         static Conversion conversion;
-        conversion.SetConversion(convert ? LoadSwizzleFor(image) : nullptr);
-        conversion.SetProcessing(loadProcessing);
-        conversion.SetScale(1.0f / whiteScale);
-        conversion.SetTexture(&staging);
-        conversion.Apply();
+        ApplyConversion(conversion, image, plan, loadProcessing, staging);
     }
-    staging.SetTransform(static_cast<float>(src.Width()), static_cast<float>(src.Height()), 0.0f,
-                         0.0f);
-    if (!bottomUp) staging.FlipTransform();
-    SetFilters(target, filter);
-
+    SetStagingFilters(staging, plan);
     if (fit) ClearColorBuffer(Color::Transparent);
-    DrawLoadedRegion(src, dst, fit);
+    DrawLoadedRegion(src, plan.dst, fit);
 }
 
 void Texture::MaskTexture(const XIImage* image, const Region& src, const Region& dstIn,
                           bool /*mipmap*/) {
     if (!buffer || !image) return;
-    const Region dst = dstIn.IsValid() ? dstIn : Region(0, 0, src.Width(), src.Height());
-    GLenum format = GL_RGBA, type = 0;
-    float whiteScale = 1.0f;
-    GetColorSpaceFormat(image, format, type, whiteScale);
-    const bool convert = NeedToConvert(image, format, type);
-    const bool resized = dst.Width() != src.Width() || dst.Height() != src.Height();
+    const LoadPlan plan(image, src, dstIn);
 
     Selection<TextureBuffer> selection(*buffer);
     // Only alpha is written, multiplied by the mask's alpha.
@@ -146,30 +168,20 @@ void Texture::MaskTexture(const XIImage* image, const Region& src, const Region&
     // caller left current.
     PushColor color(Color::White);
 
-    StagingTexture staging(src, GetInternalFormat(format, type));
-    staging.BindTexture();
-    LoadStaging(*staging.Buffer(), image, src, convert, resized);
+    const StagingTexture staging(src, GetInternalFormat(plan.format, plan.type));
+    Stage(staging, image, src, plan);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-    const GLint filter = resized ? GL_LINEAR : GL_NEAREST;
-    const GLenum target = staging.Key().Target();
-    SetFilters(target, filter);
-    staging.SetTransform(static_cast<float>(src.Width()), static_cast<float>(src.Height()), 0.0f,
-                         0.0f);
-    if (!image->IsBottomUp()) staging.FlipTransform();
-
-    if (convert || whiteScale != 1.0f) {
+    if (plan.convert || plan.whiteScale != 1.0f) {
         State state; // the program must not outlive the pass
         state.Retrieve();
         static Conversion conversion;
-        conversion.SetConversion(convert ? LoadSwizzleFor(image) : nullptr);
-        conversion.SetProcessing(nullptr);
-        conversion.SetScale(1.0f / whiteScale);
-        conversion.SetTexture(&staging);
-        conversion.Apply();
-        DrawLoadedRegion(src, dst, fit);
+        ApplyConversion(conversion, image, plan, nullptr, staging);
+        SetStagingFilters(staging, plan);
+        DrawLoadedRegion(src, plan.dst, fit);
         state.Apply();
     } else {
-        DrawLoadedRegion(src, dst, fit);
+        SetStagingFilters(staging, plan);
+        DrawLoadedRegion(src, plan.dst, fit);
     }
 }
 

@@ -8,11 +8,9 @@
 #include "gl/texture/ImageTextures.h"
 #include "gl/texture/RenderedTexture.h"
 #include "gl/texture/TextureFormat.h"
+#include "ops/BasicOps.h"
 
 #include <GL/glu.h>
-
-#include <cstdint>
-#include <cstring>
 
 namespace OGL_TESK_AE {
 
@@ -20,16 +18,6 @@ namespace {
 
 constexpr int kTileWidth = 2048;
 constexpr int kTileHeight = 1080;
-
-// Transparent black in every channel of every layout is all bytes zero, so this needs neither
-// the card nor the worker.
-void ClearToTransparent(XIImage* image) {
-    if (!IsValid(image)) return;
-    void* base = image->GetBaseAddress();
-    const int64_t bytes = static_cast<int64_t>(image->GetRowBytes()) * image->GetHeight();
-    if (!base || bytes <= 0) return;
-    std::memset(base, 0, static_cast<size_t>(bytes));
-}
 
 Region SizeOf(const XIImage* image) {
     return Region(0, 0, static_cast<unsigned>(image->GetWidth()),
@@ -92,7 +80,8 @@ bool TiledBuffer::Rewind(int tileWidth, int tileHeight) {
 
 bool TiledBuffer::Next() {
     if (!render) {
-        ClearToTransparent(destination);
+        // Transparent is all bytes zero in every layout: Clear fills memory, no card needed.
+        Clear(destination, Color::Transparent);
         return false;
     }
     if (current.IsValid()) Read(destination);
@@ -198,39 +187,25 @@ void TiledBuffer::RS3dPerspective(float left, float right, float bottom, float t
 
 void TiledBuffer::Write(const XIImage* source, int x, int y) {
     if (!IsValid(source)) return;
-    const int sourceHeight = source->GetHeight();
-    Region r = Region(x, y, static_cast<unsigned>(source->GetWidth()),
-                      static_cast<unsigned>(sourceHeight)) &
-               current;
-    if (!r.IsValid()) return;
-
-    PushProjectionMatrix projection;
-    PushModelMatrix model;
-    Push<Texture> bindings;
-    Orthogonal(-10000.0, 10000.0);
-    if (flipped)
-        r = Region(r.XOrigin(), sourceHeight - r.YOrigin() - static_cast<int>(r.Height()),
-                   r.Width(), r.Height());
-    SubImageTexture texture(source);
-    texture.SetRegion(r);
-    texture.Apply();
-    if (flipped) texture.FlipTransform();
-    sPlane.Draw(static_cast<float>(current.XOrigin()), static_cast<float>(current.YOrigin()),
-                static_cast<float>(current.XEnd()), static_cast<float>(current.YEnd()), 0.0f);
+    DrawOverTile(source, Region(x, y, static_cast<unsigned>(source->GetWidth()),
+                                static_cast<unsigned>(source->GetHeight())) &
+                             current);
 }
 
 void TiledBuffer::WriteFit(const XIImage* source) {
     if (!IsValid(source) || !image.IsValid()) return;
-    const int sourceHeight = source->GetHeight();
     const float sx = static_cast<float>(source->GetWidth()) / static_cast<float>(image.Width());
-    const float sy = static_cast<float>(sourceHeight) / static_cast<float>(image.Height());
-    Region r = current.Scale(sx, sy) & SizeOf(source);
-    if (!r.IsValid()) return;
+    const float sy = static_cast<float>(source->GetHeight()) / static_cast<float>(image.Height());
+    DrawOverTile(source, current.Scale(sx, sy) & SizeOf(source));
+}
 
+void TiledBuffer::DrawOverTile(const XIImage* source, Region r) {
+    if (!r.IsValid()) return;
     PushProjectionMatrix projection;
     PushModelMatrix model;
     Push<Texture> bindings;
     Orthogonal(-10000.0, 10000.0);
+    const int sourceHeight = source->GetHeight();
     if (flipped)
         r = Region(r.XOrigin(), sourceHeight - r.YOrigin() - static_cast<int>(r.Height()),
                    r.Width(), r.Height());

@@ -101,6 +101,8 @@ protected:
 private:
     // Puts back the state saved before the first tile, if it is still held.
     void RestoreState();
+    // Draws region r of source (in its picture's coordinates) over the whole current tile.
+    void DrawOverTile(const XIImage* source, Region r);
 
     std::unique_ptr<State> fSaved;
 };
