@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -36,15 +35,11 @@ inline Picture ReadPicture(const Layout& layout, TestImage& image) {
     return p;
 }
 
-// Random pixels of the layout; the picture returned is what the image really holds after
-// rounding to the layout's steps.
-inline Picture FillRandom(const Layout& layout, TestImage& image, uint32_t seed) {
-    std::mt19937 random(seed);
-    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-    for (int y = 0; y < image.Height(); ++y)
-        for (int x = 0; x < image.Width(); ++x)
-            Put(layout, image, x, y, {unit(random), unit(random), unit(random), unit(random)});
-    return ReadPicture(layout, image);
+// Random pixels of the layout (FillRandom), as a picture of what the image really holds.
+inline Picture FillPicture(const Layout& layout, TestImage& image, uint32_t seed) {
+    Picture p(image.Width(), image.Height());
+    p.pixels = FillRandom(layout, image, seed);
+    return p;
 }
 
 // The card keeps intermediate results at the precision of its preferred channel type (half

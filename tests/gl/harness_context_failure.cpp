@@ -94,7 +94,7 @@ TEST(HarnessContextFailure, EveryOperationReportsItAndTheNextCallWorks) {
     const Layout& rgba8 = HostLayouts().front();
     const Layout& floatLayout = HostLayouts().back();
     TestImage source = MakeImage(rgba8, 9, 5);
-    const Picture s = FillRandom(rgba8, source, 51);
+    const Picture s = FillPicture(rgba8, source, 51);
     TestImage mask = MakeImage(rgba8, 9, 5);
     FillRandom(rgba8, mask, 52);
 

@@ -123,7 +123,7 @@ private:
 struct Random {
     Random(Dice& dice, int width, int height)
         : layout(dice.AnyLayout()), image(MakeImage(layout, width, height, dice.Coin())),
-          picture(FillRandom(layout, image, dice.Seed())) {}
+          picture(FillPicture(layout, image, dice.Seed())) {}
     const Layout& layout;
     TestImage image;
     Picture picture;
