@@ -11,8 +11,9 @@ namespace {
 // Visits every pixel of a buffer's rows until visit returns true; whether it did.
 template <class PixelType, class Visit>
 bool AnyPixel(const Buffer<PixelType>* buffer, Visit visit) {
-    if (!buffer || buffer->GetWidth() <= 0 || buffer->GetHeight() <= 0 || !buffer->GetBaseAddress())
-        return false;
+    // IsValid also refuses rows shorter than their pixels, which walking by the row bytes would
+    // take past the end of the buffer's memory.
+    if (!IsValid(buffer)) return false;
     const int width = buffer->GetWidth();
     for (int y = 0; y < buffer->GetHeight(); ++y) {
         const PixelType* row = buffer->Row(y);
@@ -58,8 +59,7 @@ float MaxLuma(const Buffer<RGBAPixelType<float>>* buffer) {
 
 void Invert(const Buffer<LumaPixelType<float>>* source, Buffer<LumaPixelType<float>>* destination) {
     if (Dispatch(&Invert, source, destination)) return;
-    if (!source || !destination || !source->GetBaseAddress() || !destination->GetBaseAddress())
-        return;
+    if (!IsValid(source) || !IsValid(destination)) return;
     const int width = std::min(source->GetWidth(), destination->GetWidth());
     const int height = std::min(source->GetHeight(), destination->GetHeight());
     for (int y = 0; y < height; ++y) {
