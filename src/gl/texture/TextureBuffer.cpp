@@ -1,6 +1,7 @@
 #include "gl/texture/TextureBuffer.h"
 
 #include "common/Errors.h"
+#include "common/PhaseTimer.h"
 #include "gl/context/Capabilities.h"
 #include "gl/context/Defaults.h"
 #include "gl/context/EntryPoints.h"
@@ -75,6 +76,7 @@ void TextureBuffer::Finalize() {
 
 void TextureBuffer::Initialize() const {
     if (fTexture) return;
+    PhaseTimer timer(Phase::Allocation);
     glGenTextures(1, &fTexture);
     if (!fTexture) throw OpenGLError();
     const GLenum target = fKey.Target();
@@ -165,6 +167,7 @@ void TextureBuffer::Orthogonal(double nearPlane, double farPlane) {
 void TextureBuffer::LoadSubTexture(const XIImage* image, const Region& src, const Region& dst,
                                    GLenum format, GLenum type, bool mipmap) const {
     const GLenum target = fKey.Target();
+    PhaseTimer timer(Phase::Upload);
     if (mipmap) {
         gluBuild2DMipmaps(target, static_cast<GLint>(fKey.InternalFormat()),
                           static_cast<GLint>(src.Width()), static_cast<GLint>(src.Height()), format,
@@ -192,6 +195,7 @@ void TextureBuffer::LoadImageAsRgba(const XIImage* image, const Region& src,
     GetFormatType(image, format, type);
     PushPixelUnpack unpack(image, src.XOrigin(), src.YOrigin());
     AsRgbaLayout(format, type);
+    PhaseTimer timer(Phase::Upload);
     glTexSubImage2D(fKey.Target(), 0, dst.XOrigin(), dst.YOrigin(),
                     static_cast<GLsizei>(src.Width()), static_cast<GLsizei>(src.Height()), format,
                     type, image->GetBaseAddress());
@@ -203,6 +207,7 @@ void TextureBuffer::ReadImageNative(const XIImage* image, const Region& imageReg
     GLenum format = GL_RGBA, type = 0;
     GetFormatType(image, format, type);
     PushPixelPack pack(image, imageRegion.XOrigin(), imageRegion.YOrigin());
+    PhaseTimer timer(Phase::ReadBack);
     glReadPixels(frameRegion.XOrigin(), frameRegion.YOrigin(),
                  static_cast<GLsizei>(imageRegion.Width()),
                  static_cast<GLsizei>(imageRegion.Height()), format, type, image->GetBaseAddress());
@@ -215,6 +220,7 @@ void TextureBuffer::ReadImageAsRgba(const XIImage* image, const Region& imageReg
     GetFormatType(image, format, type);
     AsRgbaLayout(format, type);
     PushPixelPack pack(image, imageRegion.XOrigin(), imageRegion.YOrigin());
+    PhaseTimer timer(Phase::ReadBack);
     glReadPixels(frameRegion.XOrigin(), frameRegion.YOrigin(),
                  static_cast<GLsizei>(imageRegion.Width()),
                  static_cast<GLsizei>(imageRegion.Height()), format, type, image->GetBaseAddress());

@@ -1,5 +1,7 @@
 #include "gl/texture/Texture.h"
 
+#include "common/PhaseTimer.h"
+
 #include "gl/effects/Conversion.h"
 #include "gl/geometry/SimplePlane.h"
 #include "gl/state/Blend.h"
@@ -97,6 +99,7 @@ void Texture::LoadTexture(const XIImage* image, const Region& src, const Region&
         return;
     }
 
+    PhaseTimer timer(Phase::LoadConversion);
     Selection<TextureBuffer> selection(*buffer);
     PushBlendFunc blend(BlendFunc::Replace);
     Push<DepthFunc> depth(DepthFunc::Always);
@@ -138,6 +141,7 @@ void Texture::MaskTexture(const XIImage* image, const Region& src, const Region&
     const bool convert = NeedToConvert(image, format, type);
     const bool resized = dst.Width() != src.Width() || dst.Height() != src.Height();
 
+    PhaseTimer timer(Phase::LoadConversion);
     Selection<TextureBuffer> selection(*buffer);
     // Only alpha is written, multiplied by the mask's alpha.
     PushBlendFunc blend(BlendFunc::Mask);

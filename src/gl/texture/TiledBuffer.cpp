@@ -51,6 +51,7 @@ TiledBuffer::TiledBuffer(XIImage* dest) : destination(dest) {
 }
 
 TiledBuffer::~TiledBuffer() {
+    fDrawing.Stop();
     RestoreState();
     try {
         render.reset();
@@ -91,6 +92,7 @@ bool TiledBuffer::Rewind(int tileWidth, int tileHeight) {
 }
 
 bool TiledBuffer::Next() {
+    fDrawing.Stop();
     if (!render) {
         ClearToTransparent(destination);
         return false;
@@ -116,6 +118,7 @@ bool TiledBuffer::Next() {
         glRasterPos2i(0, 0);
         SetDefault();
         Orthogonal(-10000.0, 10000.0);
+        fDrawing.Start(Phase::Draw);
     }
     return current.IsValid();
 }
@@ -130,6 +133,7 @@ bool TiledBuffer::Select() {
 }
 
 bool TiledBuffer::Deselect() {
+    fDrawing.Stop();
     bool result = false;
     if (render) {
         result = render->Deselect();
