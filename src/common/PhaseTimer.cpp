@@ -58,7 +58,7 @@ const char* PhaseTimes::Name(Phase phase) {
     case Phase::StateSave:
         return "state save/restore";
     case Phase::Allocation:
-        return "texture allocation";
+        return "texture/render buffer allocation";
     case Phase::ProgramBuild:
         return "shader compile/link";
     default:

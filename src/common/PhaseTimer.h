@@ -21,7 +21,7 @@ enum class Phase : int {
     ReadConversion, // redrawing a tile in the host's row order or channel layout
     ReadBack,       // render target to host pixels (glReadPixels)
     StateSave,      // saving and putting back OpenGL state
-    Allocation,     // making a texture the caches did not have
+    Allocation,     // making a texture or render buffer the caches did not have
     ProgramBuild,   // compiling shaders and linking programs
     Count
 };
