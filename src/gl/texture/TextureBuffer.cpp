@@ -187,6 +187,25 @@ void TextureBuffer::LoadImageNative(const XIImage* image, const Region& src, con
     LoadSubTexture(image, src, dst, format, type, mipmap);
 }
 
+void TextureBuffer::LoadImageTurnedOver(const XIImage* image, const Region& src,
+                                        const Region& dst) const {
+    if (!IsTransferable(image, src, dst)) return;
+    GLenum format = GL_RGBA, type = 0;
+    GetFormatType(image, format, type);
+    PushPixelUnpack unpack(image, src.XOrigin(), src.YOrigin());
+    PhaseTimer timer(Phase::Upload);
+    const GLenum target = fKey.Target();
+    const GLsizei width = static_cast<GLsizei>(src.Width());
+    const int rows = static_cast<int>(src.Height());
+    const char* base = static_cast<const char*>(image->GetBaseAddress());
+    const size_t rowBytes = static_cast<size_t>(image->GetRowBytes());
+    // Memory row i of the region (skipped to by the unpack state) becomes texture row
+    // rows - 1 - i of dst.
+    for (int i = 0; i < rows; ++i)
+        glTexSubImage2D(target, 0, dst.XOrigin(), dst.YOrigin() + rows - 1 - i, width, 1, format,
+                        type, base + static_cast<size_t>(i) * rowBytes);
+}
+
 void TextureBuffer::LoadImageAsRgba(const XIImage* image, const Region& src,
                                     const Region& dst) const {
     if (!IsTransferable(image, src, dst)) return;

@@ -98,6 +98,15 @@ void Texture::LoadTexture(const XIImage* image, const Region& src, const Region&
         buffer->LoadImageNative(image, src, dst, mipmap);
         return;
     }
+    // Float pixels that only need turning over go in row by row in the opposite order: the
+    // drawing pass below would copy the same floats from a float staging texture and round them
+    // to the texture's format just as the transfer does, at the cost of a whole extra pass.
+    if (!convert && !bottomUp && !resized && !loadProcessing && !fit && !mipmap &&
+        whiteScale == 1.0f && type == GL_FLOAT &&
+        GetInternalFormat(GL_RGBA, type) == GL_RGBA32F_ARB) {
+        buffer->LoadImageTurnedOver(image, src, dst);
+        return;
+    }
 
     PhaseTimer timer(Phase::LoadConversion);
     Selection<TextureBuffer> selection(*buffer);
