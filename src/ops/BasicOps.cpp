@@ -58,6 +58,15 @@ void DrawAtOwnSize(const TiledBuffer& tiled, SubImageTexture& texture, const XII
     DrawPlane(visible);
 }
 
+// Whether DrawAtOwnSize of image at (x, y) writes every pixel of the current tile, so that the
+// tile needs no clearing first.
+bool CoversTile(const TiledBuffer& tiled, const XIImage* image, int x, int y) {
+    const Region tile = tiled.GetCurrentTile();
+    const Region placed(x, y, static_cast<unsigned>(image->GetWidth()),
+                        static_cast<unsigned>(image->GetHeight()));
+    return (placed & tile) == tile;
+}
+
 // The (tile-independent) offset that centres a w x h image in the destination. Whole pixels, so
 // that the image is not resampled half a pixel off.
 int CentreOffset(int destination, int image) {
@@ -118,7 +127,7 @@ void CopyTiled(const XIImage* source, XIImage* destination, int x, int y) {
     SubImageTexture texture(source);
     TiledBuffer tiled(destination);
     while (tiled.Next()) {
-        ClearTile(tiled);
+        if (!CoversTile(tiled, source, x, y)) ClearTile(tiled);
         Push<Texture> binding;
         DrawAtOwnSize(tiled, texture, source, x, y);
     }
@@ -226,7 +235,8 @@ void Premultiply(const XIImage* source, XIImage* destination) {
     SubImageTexture texture(source);
     TiledBuffer tiled(destination);
     while (tiled.Next()) {
-        ClearTile(tiled);
+        // The first draw replaces what it covers.
+        if (!CoversTile(tiled, source, 0, 0)) ClearTile(tiled);
         const Region visible = Bounds(source) & tiled.GetCurrentTile();
         if (!visible.IsValid()) continue;
         Push<Texture> binding;
@@ -271,7 +281,7 @@ void CopyAlpha(const XIImage* source, XIImage* destination) {
     SubImageTexture current(destination);
     TiledBuffer tiled(destination);
     while (tiled.Next()) {
-        ClearTile(tiled);
+        if (!CoversTile(tiled, destination, 0, 0)) ClearTile(tiled);
         Push<Texture> binding;
         // The tile starts as the destination, which keeps its colour.
         DrawAtOwnSize(tiled, current, destination, 0, 0);
@@ -302,7 +312,6 @@ void Resize(const XIImage* source, XIImage* destination) {
     SubImageTexture texture(source);
     TiledBuffer tiled(destination);
     while (tiled.Next()) {
-        ClearTile(tiled);
         const Region tile = tiled.GetCurrentTile();
         // The part of the source this tile samples, with one texel of margin so that filtering
         // at the tile's edges sees the same neighbours as across the whole image: no seams.
@@ -314,7 +323,11 @@ void Resize(const XIImage* source, XIImage* destination) {
         const int top = std::min(bounds.YEnd(), static_cast<int>(y1) + 2);
         const Region area(left, bottom, static_cast<unsigned>(right - left),
                           static_cast<unsigned>(top - bottom));
-        if (!area.IsValid()) continue;
+        if (!area.IsValid()) {
+            ClearTile(tiled);
+            continue;
+        }
+        // The source is drawn over the whole tile, replacing what was there.
         Push<Texture> binding;
         PushBlendFunc replace(BlendFunc::Replace);
         PushColor white(Color::White);
