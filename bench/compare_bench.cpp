@@ -3,11 +3,13 @@
 // ratio of each pair; the per-call overhead of small calls; and where the time of one 4K float
 // Premultiply goes, from the library's phase timers.
 //
-//     tesk_bench [--reps=N] [--only=TEXT] [--breakdowns] [--no-table] [--benchmark_filter=...]
+//     tesk_bench [--reps=N] [--only=TEXT] [--breakdowns] [--keep-caches] [--no-table]
+//                [--benchmark_filter=...]
 //
-// --reps: timed calls per case (default 5); --only: the cases whose name contains TEXT ("breakdown"
-// for the Premultiply breakdown alone); --breakdowns: a phase breakdown for every case as well;
-// --no-table: only the Google Benchmark cases.
+// --reps: timed calls per case (default 7); --only: the cases whose name contains TEXT
+// ("breakdown" for the Premultiply breakdown alone); --breakdowns: a phase breakdown for every
+// case as well; --keep-caches: run all cases on one library state instead of letting go of the
+// library (and its caches) before each case; --no-table: only the Google Benchmark cases.
 //
 // Google Benchmark's own cases (the marshalled-call round trip) run first; their flags are
 // passed through.
@@ -50,10 +52,11 @@ constexpr int kHeight = 2160;
 constexpr int kSmall = 64;
 
 struct Options {
-    int reps = 5;
+    int reps = 7;
     std::string only;
     bool table = true;
     bool breakdowns = false; // a phase breakdown of the library for every case
+    bool keepCaches = false; // run the cases one after another on the same library state
 };
 
 double Now() {
@@ -91,6 +94,13 @@ void Fill(HostImage& image, uint32_t seed) {
     }
 }
 
+// Lets go of the library entirely (worker, context, caches) and takes it again; the next call
+// starts it.
+void ReleaseTesk() {
+    TESK_AE::StaticList::Decrement();
+    TESK_AE::StaticList::Increment();
+}
+
 // An input frame filled on first use.
 class Frame {
 public:
@@ -125,7 +135,8 @@ double MaxDifference(const HostImage& a, const HostImage& b) {
 // ---- Where the library's time goes ----
 
 struct Breakdown {
-    double total = 0.0; // per call, milliseconds, as the caller saw it
+    double total = 0.0; // per call, milliseconds, as the caller saw it: the median
+    double mean = 0.0;  // and the mean, which the phase means add up to
     std::vector<double> phaseMs;
     std::vector<double> perCall;
 };
@@ -148,6 +159,7 @@ Breakdown MeasureBreakdown(const std::function<void()>& op, bool fenced, int rep
     OGL_TESK_AE::PhaseTimes::SetFence(nullptr);
     Breakdown result;
     result.total = Median(totals);
+    for (double t : totals) result.mean += t / reps;
     for (int p = 0; p < static_cast<int>(OGL_TESK_AE::Phase::Count); ++p) {
         const auto phase = static_cast<OGL_TESK_AE::Phase>(p);
         result.phaseMs.push_back(double(OGL_TESK_AE::PhaseTimes::Nanoseconds(phase)) / 1e6 / reps);
@@ -173,10 +185,10 @@ void PrintBreakdown(const std::string& title, const std::function<void()>& op, i
         plainSum += plain.phaseMs[p];
         fencedSum += fenced.phaseMs[p];
     }
-    std::printf("| hand-over and caller side (rest) | | %.2f | %.2f |\n", plain.total - plainSum,
-                fenced.total - fencedSum);
-    std::printf("| **total per call (median)** | | **%.2f** | **%.2f** |\n", plain.total,
-                fenced.total);
+    std::printf("| hand-over and caller side (rest) | | %.2f | %.2f |\n", plain.mean - plainSum,
+                fenced.mean - fencedSum);
+    std::printf("| **total per call (mean)** | | **%.2f** | **%.2f** |\n", plain.mean, fenced.mean);
+    std::printf("| total per call (median) | | %.2f | %.2f |\n", plain.total, fenced.total);
 }
 
 // ---- Google Benchmark cases, captured for the summary ----
@@ -186,9 +198,9 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs)
             if (run.aggregate_name == "median")
-                medians[run.run_name.function_name] =
-                    run.GetAdjustedRealTime() * benchmark::GetTimeUnitMultiplier(run.time_unit) *
-                    1e6; // microseconds
+                medians[run.run_name.function_name] = // microseconds
+                    run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit) *
+                    1e6;
         ConsoleReporter::ReportRuns(runs);
     }
     std::map<std::string, double> medians;
@@ -225,12 +237,13 @@ public:
              int outputWidth, int outputHeight,
              const std::function<bool(Implementation&, HostImage&)>& op) {
         if (!Selected(operation + " " + layout.name)) return;
-        std::printf("  %-28s %-11s", operation.c_str(), layout.name);
+        std::printf("  %-40s %-11s", operation.c_str(), layout.name);
         std::fflush(stdout);
         const size_t n = fImplementations.size();
         std::vector<std::unique_ptr<HostImage>> outputs;
         for (size_t i = 0; i < n; ++i)
             outputs.emplace_back(new HostImage(outputLayout, outputWidth, outputHeight));
+        ReleaseLibrary();
         std::vector<bool> offered(n);
         for (size_t i = 0; i < n; ++i) offered[i] = op(*fImplementations[i], *outputs[i]);
         std::vector<std::vector<double>> times(n);
@@ -256,15 +269,19 @@ public:
                 fOptions.reps);
     }
 
-    // Per-call time of a small call, from batches of calls.
+    // Per-call time of a small call, from batches of calls. before runs after the library's
+    // caches were emptied, ahead of the warm-up call.
     void RunSmall(const std::string& operation, const Layout& layout,
-                  const std::function<bool(Implementation&, HostImage&)>& op) {
+                  const std::function<bool(Implementation&, HostImage&)>& op,
+                  const std::function<void()>& before = nullptr) {
         if (!Selected(operation + " " + layout.name)) return;
         const int batch = 200;
-        std::printf("  %-28s %-11s", operation.c_str(), layout.name);
+        std::printf("  %-40s %-11s", operation.c_str(), layout.name);
         const size_t n = fImplementations.size();
         std::vector<std::unique_ptr<HostImage>> outputs;
         for (size_t i = 0; i < n; ++i) outputs.emplace_back(new HostImage(layout, kSmall, kSmall));
+        ReleaseLibrary();
+        if (before) before();
         std::vector<bool> offered(n);
         for (size_t i = 0; i < n; ++i) offered[i] = op(*fImplementations[i], *outputs[i]);
         std::vector<std::vector<double>> times(n);
@@ -291,6 +308,13 @@ public:
     }
 
 private:
+    // What one case leaves in the library's caches changes what the next one costs (see
+    // bench/PERFORMANCE.md); unless asked to keep them, each case starts from a library that
+    // was let go of entirely (worker, context and caches), the warm-up call then starting it.
+    void ReleaseLibrary() const {
+        if (!fOptions.keepCaches) ReleaseTesk();
+    }
+
     bool Selected(const std::string& name) const {
         return fOptions.only.empty() || name.find(fOptions.only) != std::string::npos;
     }
@@ -300,13 +324,35 @@ private:
     std::vector<Row> fRows;
 };
 
+// Small calls pay the per-call overhead: timed with fresh caches, and after one 4K float Resize
+// has left its textures in the library's caches.
+void RunSmallCases(Comparison& comparison, bool afterResize) {
+    std::unique_ptr<HostImage> large, half;
+    auto resize = [&] {
+        large.reset(new HostImage(FloatRGBA(), kWidth, kHeight));
+        half.reset(new HostImage(FloatRGBA(), kWidth / 2, kHeight / 2));
+        comparison.Implementations()[0]->Resize(*large, *half);
+    };
+    for (const Layout* layout : {&FloatRGBA(), &ARGB8()}) {
+        HostImage source(*layout, kSmall, kSmall);
+        Fill(source, 3);
+        comparison.RunSmall(
+            std::string("Premultiply 64 x 64, ") +
+                (afterResize ? "after a 4K float Resize" : "fresh caches"),
+            *layout,
+            [&](Implementation& impl, HostImage& out) { return impl.Premultiply(source, out); },
+            afterResize ? std::function<void()>(resize) : nullptr);
+    }
+}
+
 void RunComparison(Comparison& comparison) {
     const Colour opaque{0.2f, 0.4f, 0.6f, 1.0f};
     const Colour maskColour{0.9f, 0.3f, 0.1f, 0.8f};
-    std::printf("\n%-30s %-11s", "  operation", "layout");
+    std::printf("\n%-42s %-11s", "  operation", "layout");
     for (auto& implementation : comparison.Implementations())
         std::printf(" %10s", implementation->Name());
     std::printf("   (milliseconds, medians)\n");
+    RunSmallCases(comparison, false);
 
     for (const Layout* layout : {&FloatRGBA(), &ARGB8()}) {
         const Layout& other = layout == &FloatRGBA() ? ARGB8() : FloatRGBA();
@@ -332,13 +378,7 @@ void RunComparison(Comparison& comparison) {
             "GetLuma", *layout, FloatLuma(), kWidth, kHeight,
             [&](Implementation& impl, HostImage& out) { return impl.GetLuma(source(), out); });
     }
-    for (const Layout* layout : {&FloatRGBA(), &ARGB8()}) {
-        HostImage source(*layout, kSmall, kSmall);
-        Fill(source, 3);
-        comparison.RunSmall(
-            "Premultiply 64 x 64", *layout,
-            [&](Implementation& impl, HostImage& out) { return impl.Premultiply(source, out); });
-    }
+    RunSmallCases(comparison, true);
 }
 
 void PrintPremultiplyBreakdown(Implementation& tesk, int reps) {
@@ -426,8 +466,14 @@ void PrintSummary(const Comparison& comparison, const CapturingReporter& reporte
             std::printf(" %s |", Difference(row.difference[i], row.byteOutput).c_str());
         std::printf("\n");
     }
+    const std::map<std::string, std::string> titles = {
+        {"BM_EmptyMarshalledCall", "Empty marshalled call, round trip"},
+        {"BM_EmptyHandOverWithoutContext", "Empty hand-over without context, round trip"}};
     for (const auto& [name, us] : reporter.medians) {
-        std::printf("| %s round trip | | %s us |", name.c_str(), Value(us, 2).c_str());
+        const auto title = titles.find(name);
+        std::printf("| %s | | %s us |",
+                    title != titles.end() ? title->second.c_str() : name.c_str(),
+                    Value(us, 2).c_str());
         for (size_t i = 0; i < 3 * impls.size() - 3; ++i) std::printf(" |");
         std::printf("\n");
     }
@@ -458,6 +504,8 @@ int main(int argc, char** argv) {
             options.table = false;
         else if (std::strcmp(argv[i], "--breakdowns") == 0)
             options.breakdowns = true;
+        else if (std::strcmp(argv[i], "--keep-caches") == 0)
+            options.keepCaches = true;
         else
             passed.push_back(argv[i]);
     }
@@ -476,6 +524,7 @@ int main(int argc, char** argv) {
     try {
         Comparison comparison(options);
         RunComparison(comparison);
+        if (!options.keepCaches) ReleaseTesk();
         if (options.only.empty() || options.only == "breakdown")
             PrintPremultiplyBreakdown(*comparison.Implementations()[0], options.reps * 2);
         PrintSummary(comparison, reporter, loadBefore);
