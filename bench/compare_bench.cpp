@@ -237,7 +237,7 @@ public:
              int outputWidth, int outputHeight,
              const std::function<bool(Implementation&, HostImage&)>& op) {
         if (!Selected(operation + " " + layout.name)) return;
-        std::printf("  %-40s %-11s", operation.c_str(), layout.name);
+        std::printf("  %-46s %-11s", operation.c_str(), layout.name);
         std::fflush(stdout);
         const size_t n = fImplementations.size();
         std::vector<std::unique_ptr<HostImage>> outputs;
@@ -276,7 +276,7 @@ public:
                   const std::function<void()>& before = nullptr) {
         if (!Selected(operation + " " + layout.name)) return;
         const int batch = 200;
-        std::printf("  %-40s %-11s", operation.c_str(), layout.name);
+        std::printf("  %-46s %-11s", operation.c_str(), layout.name);
         const size_t n = fImplementations.size();
         std::vector<std::unique_ptr<HostImage>> outputs;
         for (size_t i = 0; i < n; ++i) outputs.emplace_back(new HostImage(layout, kSmall, kSmall));
@@ -348,7 +348,7 @@ void RunSmallCases(Comparison& comparison, bool afterResize) {
 void RunComparison(Comparison& comparison) {
     const Colour opaque{0.2f, 0.4f, 0.6f, 1.0f};
     const Colour maskColour{0.9f, 0.3f, 0.1f, 0.8f};
-    std::printf("\n%-42s %-11s", "  operation", "layout");
+    std::printf("\n%-48s %-11s", "  operation", "layout");
     for (auto& implementation : comparison.Implementations())
         std::printf(" %10s", implementation->Name());
     std::printf("   (milliseconds, medians)\n");
