@@ -46,5 +46,3 @@ void BM_EmptyHandOverWithoutContext(benchmark::State& state) {
 BENCHMARK(BM_EmptyHandOverWithoutContext)->Repetitions(5)->ReportAggregatesOnly(true);
 
 } // namespace
-
-BENCHMARK_MAIN();

@@ -58,21 +58,55 @@ void DrawAtOwnSize(const TiledBuffer& tiled, SubImageTexture& texture, const XII
     DrawPlane(visible);
 }
 
+// Whether DrawAtOwnSize of image at (x, y) writes every pixel of the current tile, so that the
+// tile needs no clearing first.
+bool CoversTile(const TiledBuffer& tiled, const XIImage* image, int x, int y) {
+    const Region tile = tiled.GetCurrentTile();
+    const Region placed(x, y, static_cast<unsigned>(image->GetWidth()),
+                        static_cast<unsigned>(image->GetHeight()));
+    return (placed & tile) == tile;
+}
+
 // The (tile-independent) offset that centres a w x h image in the destination. Whole pixels, so
 // that the image is not resampled half a pixel off.
 int CentreOffset(int destination, int image) {
     return (destination - image) / 2;
 }
 
-// Starts every tile from transparent: what a tile held before belongs to the previous tile.
-void ClearTile() {
-    ClearColorBuffer(Color::Transparent);
+// Limits drawing to the current tile's corner of the render target for the length of a scope.
+// The target is 2048 x 1080 whatever the tile, and only that corner is drawn and read back.
+class TileScissor {
+public:
+    explicit TileScissor(const TiledBuffer& tiled) : fEnabled(glIsEnabled(GL_SCISSOR_TEST)) {
+        glGetIntegerv(GL_SCISSOR_BOX, fBox);
+        const Region tile = tiled.GetCurrentTile();
+        glScissor(0, 0, static_cast<GLsizei>(tile.Width()), static_cast<GLsizei>(tile.Height()));
+        glEnable(GL_SCISSOR_TEST);
+    }
+    TileScissor(const TileScissor&) = delete;
+    TileScissor& operator=(const TileScissor&) = delete;
+    ~TileScissor() {
+        glScissor(fBox[0], fBox[1], fBox[2], fBox[3]);
+        if (!fEnabled) glDisable(GL_SCISSOR_TEST);
+    }
+
+private:
+    GLboolean fEnabled;
+    GLint fBox[4] = {0, 0, 0, 0};
+};
+
+// Starts every tile from transparent (or the colour): what a tile held before belongs to the
+// previous tile. Only the tile is cleared; a small destination would otherwise pay for clearing
+// the whole render target on every call.
+void ClearTile(const TiledBuffer& tiled, const Color& color = Color::Transparent) {
+    TileScissor scissor(tiled);
+    ClearColorBuffer(color);
 }
 
 void ClearOnWorker(XIImage* destination, Color color) {
     if (Dispatch(&ClearOnWorker, destination, color)) return;
     TiledBuffer tiled(destination);
-    while (tiled.Next()) ClearColorBuffer(color);
+    while (tiled.Next()) ClearTile(tiled, color);
 }
 
 void CopyTextureOnWorker(const Texture* texture, XIImage* destination) {
@@ -93,7 +127,7 @@ void CopyTiled(const XIImage* source, XIImage* destination, int x, int y) {
     SubImageTexture texture(source);
     TiledBuffer tiled(destination);
     while (tiled.Next()) {
-        ClearTile();
+        if (!CoversTile(tiled, source, x, y)) ClearTile(tiled);
         Push<Texture> binding;
         DrawAtOwnSize(tiled, texture, source, x, y);
     }
@@ -108,7 +142,7 @@ void MaskOperation(const XIImage* mask, const XIImage* image, XIImage* destinati
     SubImageTexture imageTexture(image);
     TiledBuffer tiled(destination);
     while (tiled.Next()) {
-        ClearColorBuffer(color);
+        ClearTile(tiled, color);
         Push<Texture> binding;
         PushColor white(Color::White);
         {
@@ -151,7 +185,7 @@ void GetAlpha(const XIImage* source, Buffer<AlphaPixelType<float>>* destination)
     if (!IsValid(source) || !IsValid(destination)) return;
     TiledBuffer tiled(destination);
     while (tiled.Next()) {
-        ClearTile();
+        ClearTile(tiled);
         PushBlendFunc replace(BlendFunc::Replace);
         tiled.WriteFit(source);
     }
@@ -162,7 +196,7 @@ void GetLuma(const XIImage* source, Buffer<LumaPixelType<float>>* destination) {
     if (!IsValid(source) || !IsValid(destination)) return;
     TiledBuffer tiled(destination);
     while (tiled.Next()) {
-        ClearTile();
+        ClearTile(tiled);
         // (0.30 r a, 0.59 g a, 0.11 b a, a): reading luminance sums the three colour channels.
         PushBlendFunc weighted(GL_SRC_ALPHA, GL_ZERO, GL_ONE, GL_ZERO);
         PushColor scale(Color::LumaScale);
@@ -201,7 +235,8 @@ void Premultiply(const XIImage* source, XIImage* destination) {
     SubImageTexture texture(source);
     TiledBuffer tiled(destination);
     while (tiled.Next()) {
-        ClearTile();
+        // The first draw replaces what it covers.
+        if (!CoversTile(tiled, source, 0, 0)) ClearTile(tiled);
         const Region visible = Bounds(source) & tiled.GetCurrentTile();
         if (!visible.IsValid()) continue;
         Push<Texture> binding;
@@ -246,7 +281,7 @@ void CopyAlpha(const XIImage* source, XIImage* destination) {
     SubImageTexture current(destination);
     TiledBuffer tiled(destination);
     while (tiled.Next()) {
-        ClearTile();
+        if (!CoversTile(tiled, destination, 0, 0)) ClearTile(tiled);
         Push<Texture> binding;
         // The tile starts as the destination, which keeps its colour.
         DrawAtOwnSize(tiled, current, destination, 0, 0);
@@ -277,7 +312,6 @@ void Resize(const XIImage* source, XIImage* destination) {
     SubImageTexture texture(source);
     TiledBuffer tiled(destination);
     while (tiled.Next()) {
-        ClearTile();
         const Region tile = tiled.GetCurrentTile();
         // The part of the source this tile samples, with one texel of margin so that filtering
         // at the tile's edges sees the same neighbours as across the whole image: no seams.
@@ -289,7 +323,11 @@ void Resize(const XIImage* source, XIImage* destination) {
         const int top = std::min(bounds.YEnd(), static_cast<int>(y1) + 2);
         const Region area(left, bottom, static_cast<unsigned>(right - left),
                           static_cast<unsigned>(top - bottom));
-        if (!area.IsValid()) continue;
+        if (!area.IsValid()) {
+            ClearTile(tiled);
+            continue;
+        }
+        // The source is drawn over the whole tile, replacing what was there.
         Push<Texture> binding;
         PushBlendFunc replace(BlendFunc::Replace);
         PushColor white(Color::White);

@@ -1,5 +1,6 @@
 #include "gl/context/State.h"
 
+#include "common/PhaseTimer.h"
 #include "gl/context/EntryPoints.h"
 #include "gl/state/GetState.h"
 
@@ -43,6 +44,7 @@ void Attributes::Retrieve() {
 State::State() : framebuffer(0), program(0) {}
 
 void State::Retrieve() {
+    PhaseTimer timer(Phase::StateSave);
     textureUnit.Retrieve();
     textureBinding.Retrieve();
     textureMatrix.Retrieve();
@@ -54,6 +56,7 @@ void State::Retrieve() {
 }
 
 void State::Apply() const {
+    PhaseTimer timer(Phase::StateSave);
     TESK_GL(glBindFramebufferEXT)(GL_FRAMEBUFFER_EXT, static_cast<GLuint>(framebuffer));
     TESK_GL(glUseProgram)(static_cast<GLuint>(program));
     attributes.Apply();

@@ -1,5 +1,7 @@
 #include "common/WorkerBackend.h"
 
+#include "common/PhaseTimer.h"
+
 #include "gl/context/RootContext.h"
 #include "gl/context/State.h"
 #include "gl/texture/Resource.h"
@@ -17,6 +19,7 @@ public:
     // Tasks share one context, so each leaves it as it found it, also when it fails; the
     // State's destructor then pops the attribute stacks it pushed.
     bool Run(bool (*task)(void*), void* data) override {
+        PhaseTimer timer(Phase::Task);
         State saved;
         saved.Retrieve();
         bool result = false;

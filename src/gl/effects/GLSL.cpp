@@ -1,6 +1,7 @@
 #include "gl/effects/GLSL.h"
 
 #include "common/Errors.h"
+#include "common/PhaseTimer.h"
 #include "gl/context/EntryPoints.h"
 
 #include <GL/gl.h>
@@ -66,6 +67,7 @@ Shader::operator int() const {
 
 void Shader::Initialize() const {
     if (fName != 0) return;
+    PhaseTimer timer(Phase::ProgramBuild);
     auto create = TESK_GL(glCreateShader);
     auto source = TESK_GL(glShaderSource);
     auto compile = TESK_GL(glCompileShader);
@@ -154,6 +156,7 @@ void Program::Apply() const {
 
 void Program::Link() const {
     if (!fNeedsLink || fName == 0) return;
+    PhaseTimer timer(Phase::ProgramBuild);
     TESK_GL(glLinkProgram)(fName);
     fNeedsLink = false;
     fLog.clear();

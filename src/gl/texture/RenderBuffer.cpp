@@ -1,6 +1,7 @@
 #include "gl/texture/RenderBuffer.h"
 
 #include "common/Errors.h"
+#include "common/PhaseTimer.h"
 #include "gl/context/Capabilities.h"
 #include "gl/context/EntryPoints.h"
 #include "gl/texture/TextureFormat.h"
@@ -38,6 +39,7 @@ void RenderBuffer::Finalize() {
 
 void RenderBuffer::Initialize() const {
     if (fRenderbuffer) return;
+    PhaseTimer timer(Phase::Allocation);
     TESK_GL(glGenRenderbuffersEXT)(1, &fRenderbuffer);
     if (!fRenderbuffer) throw OpenGLError();
     TESK_GL(glBindRenderbufferEXT)(GL_RENDERBUFFER_EXT, fRenderbuffer);

@@ -1,6 +1,7 @@
 #include "gl/texture/RenderedTexture.h"
 
 #include "common/Errors.h"
+#include "common/PhaseTimer.h"
 #include "gl/context/Capabilities.h"
 #include "gl/context/Defaults.h"
 #include "gl/context/EntryPoints.h"
@@ -96,6 +97,7 @@ void RenderedTexture::ExtendEdges(int w, int h) const {
     if (!buffer || w <= 0 || h <= 0) return;
     const bool wider = buffer->Width() > w, taller = buffer->Height() > h;
     if (!wider && !taller) return;
+    PhaseTimer timer(Phase::EdgeRepeat);
     Selection<TextureBuffer> selection(*buffer);
     if (!selection.IsSelected()) return;
     // The selected framebuffer reads from this very texture; the copies never overlap what
@@ -256,6 +258,7 @@ void RenderedTexture::Read(XIImage* image, const Region& region, bool flip) {
 
     // Redraw the texels into a temporary target of the image's row order and channel layout,
     // then read that one.
+    PhaseTimer timer(Phase::ReadConversion);
     const int w = static_cast<int>(r.Width()), h = static_cast<int>(r.Height());
     const GLenum tempType = IsByteType(imageType) ? imageType : GetBestType();
     TemporaryBuffer temp(TextureBuffer::Make(
@@ -278,6 +281,7 @@ void RenderedTexture::Read(XIImage* image, const Region& region, bool flip) {
         sRead.Apply();
         sPlane.Draw(0.0f, 0.0f, static_cast<float>(w), static_cast<float>(h), 0.0f);
     }
+    timer.Stop();
     if (convert)
         temp->ReadImageAsRgba(image, r, d);
     else

@@ -1,6 +1,7 @@
 #include "gl/texture/TextureBuffer.h"
 
 #include "common/Errors.h"
+#include "common/PhaseTimer.h"
 #include "gl/context/Capabilities.h"
 #include "gl/context/Defaults.h"
 #include "gl/context/EntryPoints.h"
@@ -153,6 +154,7 @@ void TextureBuffer::Finalize() {
 
 void TextureBuffer::Initialize() const {
     if (fTexture) return;
+    PhaseTimer timer(Phase::Allocation);
     glGenTextures(1, &fTexture);
     if (!fTexture) throw OpenGLError();
     const GLenum target = fKey.Target();
@@ -243,6 +245,7 @@ void TextureBuffer::Orthogonal(double nearPlane, double farPlane) {
 void TextureBuffer::LoadSubTexture(const XIImage* image, const Region& src, const Region& dst,
                                    GLenum format, GLenum type, bool mipmap) const {
     const GLenum target = fKey.Target();
+    PhaseTimer timer(Phase::Upload);
     if (mipmap) {
         gluBuild2DMipmaps(target, static_cast<GLint>(fKey.InternalFormat()),
                           static_cast<GLint>(src.Width()), static_cast<GLint>(src.Height()), format,
@@ -263,6 +266,25 @@ void TextureBuffer::LoadImageNative(const XIImage* image, const Region& src, con
     LoadSubTexture(image, src, dst, format, type, mipmap);
 }
 
+void TextureBuffer::LoadImageTurnedOver(const XIImage* image, const Region& src,
+                                        const Region& dst) const {
+    if (!IsTransferable(image, src, dst)) return;
+    GLenum format = GL_RGBA, type = 0;
+    GetFormatType(image, format, type);
+    PushPixelUnpack unpack(image, src.XOrigin(), src.YOrigin());
+    PhaseTimer timer(Phase::Upload);
+    const GLenum target = fKey.Target();
+    const GLsizei width = static_cast<GLsizei>(src.Width());
+    const int rows = static_cast<int>(src.Height());
+    const char* base = static_cast<const char*>(image->GetBaseAddress());
+    const size_t rowBytes = static_cast<size_t>(image->GetRowBytes());
+    // Memory row i of the region (skipped to by the unpack state) becomes texture row
+    // rows - 1 - i of dst.
+    for (int i = 0; i < rows; ++i)
+        glTexSubImage2D(target, 0, dst.XOrigin(), dst.YOrigin() + rows - 1 - i, width, 1, format,
+                        type, base + static_cast<size_t>(i) * rowBytes);
+}
+
 void TextureBuffer::LoadImageAsRgba(const XIImage* image, const Region& src,
                                     const Region& dst) const {
     if (!IsTransferable(image, src, dst)) return;
@@ -272,6 +294,7 @@ void TextureBuffer::LoadImageAsRgba(const XIImage* image, const Region& src,
     if (!StaysInside(image, src, format, type)) return;
     PushPixelUnpack unpack(image, src.XOrigin(), src.YOrigin());
     AsRgbaLayout(format, type);
+    PhaseTimer timer(Phase::Upload);
     glTexSubImage2D(fKey.Target(), 0, dst.XOrigin(), dst.YOrigin(),
                     static_cast<GLsizei>(src.Width()), static_cast<GLsizei>(src.Height()), format,
                     type, image->GetBaseAddress());
@@ -284,6 +307,7 @@ void TextureBuffer::ReadImageNative(const XIImage* image, const Region& imageReg
     GetFormatType(image, format, type);
     if (!StaysInside(image, imageRegion, format, type)) return;
     PushPixelPack pack(image, imageRegion.XOrigin(), imageRegion.YOrigin());
+    PhaseTimer timer(Phase::ReadBack);
     glReadPixels(frameRegion.XOrigin(), frameRegion.YOrigin(),
                  static_cast<GLsizei>(imageRegion.Width()),
                  static_cast<GLsizei>(imageRegion.Height()), format, type, image->GetBaseAddress());
@@ -297,6 +321,7 @@ void TextureBuffer::ReadImageAsRgba(const XIImage* image, const Region& imageReg
     AsRgbaLayout(format, type);
     if (!StaysInside(image, imageRegion, format, type)) return;
     PushPixelPack pack(image, imageRegion.XOrigin(), imageRegion.YOrigin());
+    PhaseTimer timer(Phase::ReadBack);
     glReadPixels(frameRegion.XOrigin(), frameRegion.YOrigin(),
                  static_cast<GLsizei>(imageRegion.Width()),
                  static_cast<GLsizei>(imageRegion.Height()), format, type, image->GetBaseAddress());

@@ -55,6 +55,9 @@ public:
     // (mipmapped: the whole texture and all its levels).
     void LoadImageNative(const XIImage* image, const Region& src, const Region& dst,
                          bool mipmap) const;
+    // The same with the region's rows in the opposite order, so that a top-down image lands the
+    // OpenGL way up without a drawing pass. One transfer per row.
+    void LoadImageTurnedOver(const XIImage* image, const Region& src, const Region& dst) const;
     // As plain RGBA bytes in the image's memory order, for a conversion pass to put in place.
     void LoadImageAsRgba(const XIImage* image, const Region& src, const Region& dst) const;
     // From the bound framebuffer's frameRegion into the image's imageRegion.

@@ -1,5 +1,7 @@
 #include "gl/texture/Texture.h"
 
+#include "common/PhaseTimer.h"
+
 #include "gl/effects/Conversion.h"
 #include "gl/geometry/SimplePlane.h"
 #include "gl/state/Blend.h"
@@ -137,7 +139,17 @@ void Texture::LoadTexture(const XIImage* image, const Region& src, const Region&
         buffer->LoadImageNative(image, src, plan.dst, mipmap);
         return;
     }
+    // Float pixels that only need turning over go in row by row in the opposite order: the
+    // drawing pass below would copy the same floats from a float staging texture and round them
+    // to the texture's format just as the transfer does, at the cost of a whole extra pass.
+    if (!convert && !bottomUp && !resized && !loadProcessing && !fit && !mipmap &&
+        whiteScale == 1.0f && type == GL_FLOAT &&
+        GetInternalFormat(GL_RGBA, type) == GL_RGBA32F_ARB) {
+        buffer->LoadImageTurnedOver(image, src, dst);
+        return;
+    }
 
+    PhaseTimer timer(Phase::LoadConversion);
     Selection<TextureBuffer> selection(*buffer);
     PushBlendFunc blend(BlendFunc::Replace);
     Push<DepthFunc> depth(DepthFunc::Always);
@@ -160,6 +172,7 @@ void Texture::MaskTexture(const XIImage* image, const Region& src, const Region&
     if (!buffer || !image) return;
     const LoadPlan plan(image, src, dstIn);
 
+    PhaseTimer timer(Phase::LoadConversion);
     Selection<TextureBuffer> selection(*buffer);
     // Only alpha is written, multiplied by the mask's alpha.
     PushBlendFunc blend(BlendFunc::Mask);

@@ -39,6 +39,7 @@ TiledBuffer::TiledBuffer(XIImage* dest) : destination(dest) {
 }
 
 TiledBuffer::~TiledBuffer() {
+    fDrawing.Stop();
     RestoreState();
     try {
         render.reset();
@@ -79,6 +80,7 @@ bool TiledBuffer::Rewind(int tileWidth, int tileHeight) {
 }
 
 bool TiledBuffer::Next() {
+    fDrawing.Stop();
     if (!render) {
         // Transparent is all bytes zero in every layout: Clear fills memory, no card needed.
         Clear(destination, Color::Transparent);
@@ -105,6 +107,7 @@ bool TiledBuffer::Next() {
         glRasterPos2i(0, 0);
         SetDefault();
         Orthogonal(-10000.0, 10000.0);
+        fDrawing.Start(Phase::Draw);
     }
     return current.IsValid();
 }
@@ -119,6 +122,7 @@ bool TiledBuffer::Select() {
 }
 
 bool TiledBuffer::Deselect() {
+    fDrawing.Stop();
     bool result = false;
     if (render) {
         result = render->Deselect();

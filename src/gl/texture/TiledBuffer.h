@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/Export.h"
+#include "common/PhaseTimer.h"
 #include "common/XIImage.h"
 #include "gl/context/Context.h"
 #include "math/Region.h"
@@ -105,6 +106,8 @@ private:
     void DrawOverTile(const XIImage* source, Region r);
 
     std::unique_ptr<State> fSaved;
+    // Runs while the caller draws a tile, between two Next calls.
+    PhaseTimer fDrawing;
 };
 
 } // namespace OGL_TESK_AE

@@ -1,0 +1,62 @@
+// The library's own exported operations, called as a plug-in calls them.
+#include "Implementation.h"
+
+#include "common/Buffer.h"
+#include "math/Color.h"
+#include "ops/BasicOps.h"
+
+namespace tesk_bench {
+
+namespace {
+
+// The library's float luma buffer over the frame's memory, which it does not own.
+class LumaView : public OGL_TESK_AE::Buffer<OGL_TESK_AE::LumaPixelType<float>> {
+public:
+    explicit LumaView(HostImage& luma) {
+        OpaqueBuffer::Resize(luma.Width(), luma.Height(), luma.Bytes(), luma.RowBytes());
+    }
+};
+
+OGL_TESK_AE::Color ToColor(const Colour& c) {
+    return OGL_TESK_AE::Color(c.r, c.g, c.b, c.a);
+}
+
+class Tesk : public Implementation {
+public:
+    const char* Name() const override { return "TESK"; }
+
+    bool Premultiply(const HostImage& source, HostImage& destination) override {
+        OGL_TESK_AE::Premultiply(&source, &destination);
+        return true;
+    }
+    bool Copy(const HostImage& source, HostImage& destination) override {
+        OGL_TESK_AE::Copy(&source, &destination);
+        return true;
+    }
+    bool Resize(const HostImage& source, HostImage& destination) override {
+        OGL_TESK_AE::Resize(&source, &destination);
+        return true;
+    }
+    bool Clear(HostImage& destination, const Colour& colour) override {
+        OGL_TESK_AE::Clear(&destination, ToColor(colour));
+        return true;
+    }
+    bool RenderMask(const HostImage& mask, const HostImage& image, HostImage& destination,
+                    const Colour& colour) override {
+        OGL_TESK_AE::RenderMask(&mask, &image, &destination, ToColor(colour));
+        return true;
+    }
+    bool GetLuma(const HostImage& source, HostImage& luma) override {
+        LumaView view(luma);
+        OGL_TESK_AE::GetLuma(&source, &view);
+        return true;
+    }
+};
+
+} // namespace
+
+std::unique_ptr<Implementation> MakeTesk() {
+    return std::unique_ptr<Implementation>(new Tesk());
+}
+
+} // namespace tesk_bench
