@@ -142,10 +142,10 @@ void Texture::LoadTexture(const XIImage* image, const Region& src, const Region&
     // Float pixels that only need turning over go in row by row in the opposite order: the
     // drawing pass below would copy the same floats from a float staging texture and round them
     // to the texture's format just as the transfer does, at the cost of a whole extra pass.
-    if (!convert && !bottomUp && !resized && !loadProcessing && !fit && !mipmap &&
-        whiteScale == 1.0f && type == GL_FLOAT &&
-        GetInternalFormat(GL_RGBA, type) == GL_RGBA32F_ARB) {
-        buffer->LoadImageTurnedOver(image, src, dst);
+    if (!plan.convert && !image->IsBottomUp() && !plan.resized && !loadProcessing && !fit &&
+        !mipmap && plan.whiteScale == 1.0f && plan.type == GL_FLOAT &&
+        GetInternalFormat(GL_RGBA, plan.type) == GL_RGBA32F_ARB) {
+        buffer->LoadImageTurnedOver(image, src, plan.dst);
         return;
     }
 
