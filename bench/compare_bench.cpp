@@ -309,7 +309,7 @@ public:
 
 private:
     // What one case leaves in the library's caches changes what the next one costs (see
-    // bench/PERFORMANCE.md); unless asked to keep them, each case starts from a library that
+    // the README's Performance section); unless asked to keep them, each case starts from a library that
     // was let go of entirely (worker, context and caches), the warm-up call then starting it.
     void ReleaseLibrary() const {
         if (!fOptions.keepCaches) ReleaseTesk();
