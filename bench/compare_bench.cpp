@@ -309,8 +309,8 @@ public:
 
 private:
     // What one case leaves in the library's caches changes what the next one costs (see
-    // the README's Performance section); unless asked to keep them, each case starts from a library that
-    // was let go of entirely (worker, context and caches), the warm-up call then starting it.
+    // the README's Performance section); unless asked to keep them, each case starts from a library
+    // that was let go of entirely (worker, context and caches), the warm-up call then starting it.
     void ReleaseLibrary() const {
         if (!fOptions.keepCaches) ReleaseTesk();
     }
