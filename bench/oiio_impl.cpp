@@ -1,5 +1,5 @@
 // The benchmark's work done with OpenImageIO's ImageBufAlgo: ImageBufs that wrap the host
-// frames' memory (the layout's channel order and alpha channel named in the spec, so most
+// frames' memory (the layout's channel order and alpha channel named in the image description, so
 // operations need no shuffle; where one does, single-channel views of the same memory), IBA
 // calls only, on OIIO's own thread pool.
 #include "Implementation.h"
@@ -22,17 +22,17 @@ using OIIO::TypeDesc;
 namespace IBA = OIIO::ImageBufAlgo;
 
 ImageSpec Spec(const Layout& layout, int width, int height, bool asFloat) {
-    ImageSpec spec(width, height, layout.channels,
-                   asFloat || layout.isFloat ? TypeDesc::FLOAT : TypeDesc::UINT8);
+    ImageSpec description(width, height, layout.channels,
+                          asFloat || layout.isFloat ? TypeDesc::FLOAT : TypeDesc::UINT8);
     if (layout.channels == 4) {
         const char* names[4] = {"R", "G", "B", "A"};
-        for (int c = 0; c < 4; ++c) spec.channelnames[layout.slot[c]] = names[c];
-        spec.alpha_channel = layout.AlphaSlot();
+        for (int c = 0; c < 4; ++c) description.channelnames[layout.slot[c]] = names[c];
+        description.alpha_channel = layout.AlphaSlot();
     } else {
-        spec.channelnames[0] = "Y";
-        spec.alpha_channel = -1;
+        description.channelnames[0] = "Y";
+        description.alpha_channel = -1;
     }
-    return spec;
+    return description;
 }
 
 // Where the picture's top row starts in memory.
@@ -42,26 +42,28 @@ void* Origin(const HostImage& image) {
 
 ImageBuf Wrap(const HostImage& image) {
     const Layout& layout = image.GetLayout();
-    const ImageSpec spec = Spec(layout, image.Width(), image.Height(), false);
+    const ImageSpec description = Spec(layout, image.Width(), image.Height(), false);
     // Bottom-up rows: a negative row stride from the last row in memory.
     const OIIO::stride_t rowStride =
         layout.bottomUp ? -OIIO::stride_t(image.RowBytes()) : OIIO::stride_t(image.RowBytes());
-    return ImageBuf(spec, Origin(image), OIIO::AutoStride, rowStride);
+    return ImageBuf(description, Origin(image), OIIO::AutoStride, rowStride);
 }
 
 // Channel slot of a frame as a one-channel image over the same memory.
 ImageBuf ChannelView(const HostImage& image, int slot) {
     const Layout& layout = image.GetLayout();
     const int bytes = layout.BytesPerChannel();
-    const ImageSpec spec(image.Width(), image.Height(), 1,
-                         layout.isFloat ? TypeDesc::FLOAT : TypeDesc::UINT8);
-    return ImageBuf(spec, image.Bytes() + slot * bytes, layout.bitDepth / 8, image.RowBytes());
+    const ImageSpec description(image.Width(), image.Height(), 1,
+                                layout.isFloat ? TypeDesc::FLOAT : TypeDesc::UINT8);
+    return ImageBuf(description, image.Bytes() + slot * bytes, layout.bitDepth / 8,
+                    image.RowBytes());
 }
 
 ImageBuf ChannelView(ImageBuf& image, int slot) {
     const ImageSpec& whole = image.spec();
-    const ImageSpec spec(whole.width, whole.height, 1, whole.format);
-    return ImageBuf(spec, static_cast<char*>(image.localpixels()) + slot * whole.format.size(),
+    const ImageSpec description(whole.width, whole.height, 1, whole.format);
+    return ImageBuf(description,
+                    static_cast<char*>(image.localpixels()) + slot * whole.format.size(),
                     whole.pixel_bytes(), whole.scanline_bytes());
 }
 
@@ -151,9 +153,9 @@ public:
 private:
     // A float image of the frame's size and channel order, made on first use.
     static void Scratch(ImageBuf& scratch, const Layout& layout, const HostImage& like) {
-        const ImageSpec& spec = scratch.spec();
-        if (scratch.initialized() && spec.width == like.Width() && spec.height == like.Height() &&
-            spec.alpha_channel == layout.AlphaSlot())
+        const ImageSpec& description = scratch.spec();
+        if (scratch.initialized() && description.width == like.Width() &&
+            description.height == like.Height() && description.alpha_channel == layout.AlphaSlot())
             return;
         scratch.reset(Spec(layout, like.Width(), like.Height(), true));
     }
