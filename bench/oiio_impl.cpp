@@ -60,7 +60,7 @@ ImageBuf ChannelView(const HostImage& image, int slot) {
 }
 
 ImageBuf ChannelView(ImageBuf& image, int slot) {
-    const ImageSpec& whole = image.spec();
+    const ImageSpec& whole = image.specmod();
     const ImageSpec description(whole.width, whole.height, 1, whole.format);
     return ImageBuf(description,
                     static_cast<char*>(image.localpixels()) + slot * whole.format.size(),
@@ -153,7 +153,7 @@ public:
 private:
     // A float image of the frame's size and channel order, made on first use.
     static void Scratch(ImageBuf& scratch, const Layout& layout, const HostImage& like) {
-        const ImageSpec& description = scratch.spec();
+        const ImageSpec& description = scratch.specmod();
         if (scratch.initialized() && description.width == like.Width() &&
             description.height == like.Height() && description.alpha_channel == layout.AlphaSlot())
             return;
