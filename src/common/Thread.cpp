@@ -67,6 +67,10 @@ bool Thread::Execute(bool (*task)(void*), void* data) {
     fData = data;
     fResult = false;
     fDone.ResetEvent();
+    // A worker that failed to make its context never took the start signal of the call that
+    // started it. Left set, a fresh worker would run this task at that stale signal and then
+    // once more at this call's own, with no task, overwriting the result and the error text.
+    fStart.ResetEvent();
     if (!IsRunning()) {
         fEnding = false;
         StartThread();
