@@ -94,17 +94,21 @@ private:
     uint8_t* fMapping = nullptr;
 };
 
-// A host image over a guarded block sized for its valid description; the description may then
-// be spoilt through the TestImage setters while the memory stays where it was.
-struct GuardedImage {
-    GuardedImage(const Layout& layout, int width, int height, bool bottomUp = false)
+// A host image over a block sized for its valid description; the description may then be
+// spoilt through the TestImage setters while the memory stays where it was.
+template <class Block> struct ImageOver {
+    ImageOver(const Layout& layout, int width, int height, bool bottomUp = false)
         : image(MakeImage(layout, width, height, bottomUp)),
           block(static_cast<size_t>(image.GetRowBytes()) * static_cast<size_t>(height)) {
         image.SetBaseAddress(block.Inside());
     }
     TestImage image;
-    GuardedBlock block;
+    Block block;
 };
+// Destinations: whatever is written outside shows in the guards.
+using GuardedImage = ImageOver<GuardedBlock>;
+// Sources: whatever is read past the end faults.
+using PageEndImage = ImageOver<PageEndBlock>;
 
 // Float buffers over guarded memory of the test's own.
 template <class Pixel> class GuardedBuffer : public Buffer<Pixel> {
@@ -291,7 +295,7 @@ TEST(HarnessBadInput, StrangeColourSpacesStayInsideTheirMemory) {
             SCOPED_TRACE(op.name);
             {
                 // As the destination: whatever is written stays within its rows.
-                GuardedImage source(Rgba8(), 8, 6);
+                PageEndImage source(Rgba8(), 8, 6);
                 FillRandom(Rgba8(), source.image, 4);
                 StrangeImage destination(d);
                 ASSERT_TRUE(IsValid(&destination.image));
@@ -335,7 +339,7 @@ TEST(HarnessBadInput, MismatchedSizesStayInsideTheDestination) {
         SCOPED_TRACE(op.name);
         for (const auto& size : sizes) {
             for (bool bottomUp : {false, true}) {
-                GuardedImage source(Rgba8(), 8, 6);
+                PageEndImage source(Rgba8(), 8, 6);
                 FillRandom(Rgba8(), source.image, 5);
                 GuardedImage destination(floatLayout, size.first, size.second, bottomUp);
                 op.call(&source.image, &destination.image);
