@@ -11,6 +11,9 @@
 #include "gl/texture/ImageTextures.h"
 #include "ops/BasicOps.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -54,17 +57,58 @@ private:
     std::vector<uint8_t> fMemory;
 };
 
-// A host image over a guarded block sized for its valid description; the description may then
-// be spoilt through the TestImage setters while the memory stays where it was.
-struct GuardedImage {
-    GuardedImage(const Layout& layout, int width, int height, bool bottomUp = false)
+// Memory that ends where a page the process may not touch begins: reading one byte past its
+// end faults at once, where a read into guard bytes would go unseen. Filled with the pattern.
+class PageEndBlock {
+public:
+    explicit PageEndBlock(size_t bytes) : fBytes(bytes) {
+        const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+        fLength = ((bytes + page - 1) / page + 1) * page;
+        void* mapped =
+            mmap(nullptr, fLength, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        fMapping = mapped == MAP_FAILED ? nullptr : static_cast<uint8_t*>(mapped);
+        if (!fMapping) return;
+        mprotect(fMapping + fLength - page, page, PROT_NONE);
+        std::memset(Inside(), kPattern, bytes);
+    }
+    ~PageEndBlock() {
+        if (fMapping) munmap(fMapping, fLength);
+    }
+    PageEndBlock(const PageEndBlock&) = delete;
+    PageEndBlock& operator=(const PageEndBlock&) = delete;
+    uint8_t* Inside() {
+        const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+        return fMapping ? fMapping + fLength - page - fBytes : nullptr;
+    }
+    bool Untouched() {
+        const uint8_t* inside = Inside();
+        if (!inside) return false;
+        for (size_t i = 0; i < fBytes; ++i)
+            if (inside[i] != kPattern) return false;
+        return true;
+    }
+
+private:
+    size_t fBytes;
+    size_t fLength = 0;
+    uint8_t* fMapping = nullptr;
+};
+
+// A host image over a block sized for its valid description; the description may then be
+// spoilt through the TestImage setters while the memory stays where it was.
+template <class Block> struct ImageOver {
+    ImageOver(const Layout& layout, int width, int height, bool bottomUp = false)
         : image(MakeImage(layout, width, height, bottomUp)),
           block(static_cast<size_t>(image.GetRowBytes()) * static_cast<size_t>(height)) {
         image.SetBaseAddress(block.Inside());
     }
     TestImage image;
-    GuardedBlock block;
+    Block block;
 };
+// Destinations: whatever is written outside shows in the guards.
+using GuardedImage = ImageOver<GuardedBlock>;
+// Sources: whatever is read past the end faults.
+using PageEndImage = ImageOver<PageEndBlock>;
 
 // Float buffers over guarded memory of the test's own.
 template <class Pixel> class GuardedBuffer : public Buffer<Pixel> {
@@ -251,7 +295,7 @@ TEST(HarnessBadInput, StrangeColourSpacesStayInsideTheirMemory) {
             SCOPED_TRACE(op.name);
             {
                 // As the destination: whatever is written stays within its rows.
-                GuardedImage source(Rgba8(), 8, 6);
+                PageEndImage source(Rgba8(), 8, 6);
                 FillRandom(Rgba8(), source.image, 4);
                 StrangeImage destination(d);
                 ASSERT_TRUE(IsValid(&destination.image));
@@ -260,11 +304,15 @@ TEST(HarnessBadInput, StrangeColourSpacesStayInsideTheirMemory) {
                 EXPECT_STREQ(Shared::ErrorMessage(), "Unknown error.");
             }
             {
-                // As the source: read, never written, and the destination's guards hold.
-                StrangeImage source(d);
+                // As the source: never written, never read past its end (which would fault),
+                // and the destination's guards hold.
+                TestImage source(8, 6, d.code, d.bitDepth, d.white, false,
+                                 TestImage::TightRowBytes(8, d.bitDepth));
+                PageEndBlock memory(static_cast<size_t>(source.GetRowBytes()) * 6);
+                source.SetBaseAddress(memory.Inside());
                 GuardedImage destination(Rgba8(), 8, 6);
-                op.call(&source.image, &destination.image);
-                EXPECT_TRUE(source.block.Untouched()) << "source";
+                op.call(&source, &destination.image);
+                EXPECT_TRUE(memory.Untouched()) << "source";
                 EXPECT_TRUE(destination.block.GuardsIntact()) << "destination";
                 EXPECT_STREQ(Shared::ErrorMessage(), "Unknown error.");
             }
@@ -291,7 +339,7 @@ TEST(HarnessBadInput, MismatchedSizesStayInsideTheDestination) {
         SCOPED_TRACE(op.name);
         for (const auto& size : sizes) {
             for (bool bottomUp : {false, true}) {
-                GuardedImage source(Rgba8(), 8, 6);
+                PageEndImage source(Rgba8(), 8, 6);
                 FillRandom(Rgba8(), source.image, 5);
                 GuardedImage destination(floatLayout, size.first, size.second, bottomUp);
                 op.call(&source.image, &destination.image);

@@ -89,10 +89,12 @@ int64_t PixelBytes(GLenum format, GLenum type) {
 // Whether the bytes OpenGL touches for region of image stay inside the image's memory (row
 // bytes x height from the base address), with rows laid out as PixelPack and PixelUnpack
 // describe them: alignment 4, a row length in pixels of the image's bit depth, the region's
-// origin skipped. Nothing checks that a colour-space code agrees with the bit depth; a code of
-// wider pixels than the depth promises (float RGBA with a depth of 32, say) would otherwise make
-// OpenGL read and write far past the image's rows.
-bool StaysInside(const XIImage* image, const Region& region, GLenum format, GLenum type) {
+// origin skipped. rowByRow: the region goes over one row per call, each call starting a row
+// bytes further on. Nothing checks that a colour-space code agrees with the bit depth; a code
+// of wider pixels than the depth promises (float RGBA with a depth of 32, say) would otherwise
+// make OpenGL read and write far past the image's rows.
+bool StaysInside(const XIImage* image, const Region& region, GLenum format, GLenum type,
+                 bool rowByRow = false) {
     const int64_t pixel = PixelBytes(format, type);
     if (pixel == 0) return true; // OpenGL moves nothing
     const int64_t rowBytes = image->GetRowBytes(), height = image->GetHeight();
@@ -101,7 +103,9 @@ bool StaysInside(const XIImage* image, const Region& region, GLenum format, GLen
     if (rowLength == 0) rowLength = region.Width();
     const int64_t stride = (rowLength * pixel + 3) / 4 * 4;
     if (region.XOrigin() < 0 || region.YOrigin() < 0 || rowBytes <= 0 || height <= 0) return false;
-    const int64_t last = (int64_t(region.YOrigin()) + region.Height() - 1) * stride +
+    const int64_t step = rowByRow ? rowBytes : stride;
+    const int64_t last = int64_t(region.YOrigin()) * stride +
+                         (int64_t(region.Height()) - 1) * step +
                          (int64_t(region.XOrigin()) + region.Width()) * pixel;
     return last <= rowBytes * height;
 }
@@ -271,6 +275,7 @@ void TextureBuffer::LoadImageTurnedOver(const XIImage* image, const Region& src,
     if (!IsTransferable(image, src, dst)) return;
     GLenum format = GL_RGBA, type = 0;
     GetFormatType(image, format, type);
+    if (!StaysInside(image, src, format, type, true)) return;
     PushPixelUnpack unpack(image, src.XOrigin(), src.YOrigin());
     PhaseTimer timer(Phase::Upload);
     const GLenum target = fKey.Target();
