@@ -169,14 +169,7 @@ void RenderedTexture::Clear() {
 }
 
 void RenderedTexture::Orthogonal(double nearPlane, double farPlane) {
-    if (width == 0 || height == 0) return;
-    glViewport(0, 0, width, height);
-    glScissor(0, 0, width, height);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0.0, width, 0.0, height, nearPlane, farPlane);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    PixelProjection(width, height, nearPlane, farPlane);
 }
 
 void RenderedTexture::Perspective(float left, float right, float bottom, float top, float nearPlane,

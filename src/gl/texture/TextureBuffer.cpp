@@ -235,7 +235,10 @@ void TextureBuffer::Reset() {
 }
 
 void TextureBuffer::Orthogonal(double nearPlane, double farPlane) {
-    const int width = fKey.Width(), height = fKey.Height();
+    PixelProjection(fKey.Width(), fKey.Height(), nearPlane, farPlane);
+}
+
+void PixelProjection(int width, int height, double nearPlane, double farPlane) {
     if (width == 0 || height == 0) return;
     glViewport(0, 0, width, height);
     glScissor(0, 0, width, height);

@@ -81,6 +81,11 @@ private:
     GLuint fFramebuffer = 0;
 };
 
+// Viewport, scissor and an orthographic projection of one unit per pixel over width x height,
+// origin at the bottom left; identity model-view, matrix mode left at GL_MODELVIEW. Nothing for
+// an empty size.
+TESK_API void PixelProjection(int width, int height, double nearPlane, double farPlane);
+
 // The pair (format, type) that OpenGL takes as plain RGBA bytes in memory order: BGR and BGRA
 // lose their swizzle, packed 8-bit BGRA becomes bytes.
 TESK_API void AsRgbaLayout(GLenum& format, GLenum& type);
