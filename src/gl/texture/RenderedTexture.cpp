@@ -244,6 +244,11 @@ void RenderedTexture::Read(XIImage* image, const Region& region, bool flip) {
     float whiteScale = 1.0f;
     GetColorSpaceFormat(image, imageFormat, imageType, whiteScale);
     const bool convert = NeedToConvert(image, imageFormat, imageType);
+    // Float pixels are converted, turned over and summed to luminance on the way out, when the
+    // drawing pass below would do no more than clamp them to [0, 1] (which is done here too).
+    const bool plainPass =
+        !readProcessing && whiteScale == 1.0f && (!convert || ReadSwizzleFor(image) == nullptr);
+    if (plainPass && buffer->ReadFloatRows(image, r, d, flipRows, convert || flipRows)) return;
     if (!convert && !flipRows && !readProcessing) {
         buffer->ReadImageNative(image, r, d);
         return;

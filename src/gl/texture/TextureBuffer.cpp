@@ -1,6 +1,7 @@
 #include "gl/texture/TextureBuffer.h"
 
 #include "common/Errors.h"
+#include "common/HalfFloat.h"
 #include "common/PhaseTimer.h"
 #include "gl/context/Capabilities.h"
 #include "gl/context/Defaults.h"
@@ -11,6 +12,10 @@
 #include "gl/texture/TextureFormat.h"
 
 #include <GL/glu.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
 
 namespace OGL_TESK_AE {
 
@@ -93,15 +98,21 @@ int64_t PixelBytes(GLenum format, GLenum type) {
 // bytes further on. Nothing checks that a colour-space code agrees with the bit depth; a code
 // of wider pixels than the depth promises (float RGBA with a depth of 32, say) would otherwise
 // make OpenGL read and write far past the image's rows.
+// Bytes from one row of image to the next as PixelPack and PixelUnpack lay them out for
+// pixels of the given size.
+int64_t RowStride(const XIImage* image, int64_t pixel, const Region& region) {
+    const int64_t declared = image->GetBitDepth() / 8;
+    int64_t rowLength = declared > 0 && IsValid(image) ? image->GetRowBytes() / declared : 0;
+    if (rowLength == 0) rowLength = region.Width();
+    return (rowLength * pixel + 3) / 4 * 4;
+}
+
 bool StaysInside(const XIImage* image, const Region& region, GLenum format, GLenum type,
                  bool rowByRow = false) {
     const int64_t pixel = PixelBytes(format, type);
     if (pixel == 0) return true; // OpenGL moves nothing
     const int64_t rowBytes = image->GetRowBytes(), height = image->GetHeight();
-    const int64_t declared = image->GetBitDepth() / 8;
-    int64_t rowLength = declared > 0 && IsValid(image) ? rowBytes / declared : 0;
-    if (rowLength == 0) rowLength = region.Width();
-    const int64_t stride = (rowLength * pixel + 3) / 4 * 4;
+    const int64_t stride = RowStride(image, pixel, region);
     if (region.XOrigin() < 0 || region.YOrigin() < 0 || rowBytes <= 0 || height <= 0) return false;
     const int64_t step = rowByRow ? rowBytes : stride;
     const int64_t last = int64_t(region.YOrigin()) * stride +
@@ -333,6 +344,185 @@ void TextureBuffer::ReadImageAsRgba(const XIImage* image, const Region& imageReg
     glReadPixels(frameRegion.XOrigin(), frameRegion.YOrigin(),
                  static_cast<GLsizei>(imageRegion.Width()),
                  static_cast<GLsizei>(imageRegion.Height()), format, type, image->GetBaseAddress());
+}
+
+namespace {
+
+// Host float RGBA pixels go to and from half-float and float textures through a small scratch
+// band converted here, a band at a time, so that it stays in the processor's cache. The driver
+// would convert each value on its own, and turning rows over would take either a transfer per
+// row or a drawing pass.
+constexpr size_t kBandBytes = 1 << 20;
+
+bool IsFloatRgba(const XIImage* image) {
+    GLenum format = GL_RGBA, type = 0;
+    GetFormatType(image, format, type);
+    return format == GL_RGBA && type == GL_FLOAT;
+}
+
+// The channel type the texture's texels are moved in without conversion; 0 for none handled.
+GLenum TexelType(GLenum internalFormat) {
+    if (internalFormat == GL_RGBA16F_ARB) return GL_HALF_FLOAT_ARB;
+    if (internalFormat == GL_RGBA32F_ARB) return GL_FLOAT;
+    return 0;
+}
+
+// How the driver rounds floats it stores in half-float textures: the library's own conversion
+// must make the same texels. Found once by letting the driver convert values that tell the
+// modes apart; false when it matches neither mode, and the driver then keeps converting.
+bool DriverHalfRounding(HalfRounding& rounding) {
+    static int found = -1; // -1 not probed, 0 neither, 1 to nearest even, 2 toward zero
+    if (found < 0) {
+        std::vector<float> probe;
+        for (int e = -26; e <= 17; ++e) {
+            const float one = std::ldexp(1.0f, e);
+            const float mid = one + std::ldexp(1.0f, e - 11) * 3; // between two halves' steps
+            for (float v : {one, mid, std::nextafter(mid, 0.0f), std::nextafter(mid, 1e30f)})
+                probe.insert(probe.end(), {v, -v});
+        }
+        probe.insert(probe.end(), {65519.0f, 65520.0f, INFINITY, -INFINITY});
+        while (probe.size() % 4) probe.push_back(0.0f);
+        const GLsizei texels = static_cast<GLsizei>(probe.size() / 4);
+        std::vector<uint16_t> stored(probe.size(), 0);
+        GLint bound = 0;
+        glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+        GLuint name = 0;
+        glGenTextures(1, &name);
+        glBindTexture(GL_TEXTURE_2D, name);
+        {
+            PushPixelUnpack unpack(4, 0, 0, 0, 0);
+            PushPixelPack pack(4, 0, 0, 0, 0);
+            glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA16F_ARB, texels, 1, 0, GL_RGBA, GL_FLOAT,
+                         probe.data());
+            glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_HALF_FLOAT_ARB, stored.data());
+        }
+        glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
+        glDeleteTextures(1, &name);
+        bool nearest = true, towardZero = true;
+        for (size_t i = 0; i < probe.size(); ++i) {
+            nearest = nearest && stored[i] == FloatToHalf(probe[i], HalfRounding::ToNearestEven);
+            towardZero = towardZero && stored[i] == FloatToHalf(probe[i], HalfRounding::TowardZero);
+        }
+        found = nearest ? 1 : (towardZero ? 2 : 0);
+    }
+    rounding = found == 2 ? HalfRounding::TowardZero : HalfRounding::ToNearestEven;
+    return found > 0;
+}
+
+std::vector<unsigned char>& Scratch() {
+    // Only the worker thread moves pixels.
+    static std::vector<unsigned char> scratch;
+    return scratch;
+}
+
+} // namespace
+
+bool TextureBuffer::LoadFloatRows(const XIImage* image, const Region& src, const Region& dst,
+                                  bool turnOver) const {
+    if (!IsTransferable(image, src, dst)) return true;
+    Initialize();
+    const GLenum texelType = TexelType(fKey.InternalFormat());
+    if (!fTexture || texelType == 0 || !IsFloatRgba(image)) return false;
+    HalfRounding rounding = HalfRounding::ToNearestEven;
+    if (texelType == GL_HALF_FLOAT_ARB && !DriverHalfRounding(rounding)) return false;
+    if (!StaysInside(image, src, GL_RGBA, GL_FLOAT)) return true;
+    PhaseTimer timer(Phase::Upload);
+    const int width = static_cast<int>(src.Width()), rows = static_cast<int>(src.Height());
+    const size_t values = static_cast<size_t>(width) * 4;
+    const size_t texelBytes = texelType == GL_FLOAT ? 16 : 8;
+    const int band = std::max<int>(1, static_cast<int>(kBandBytes / (texelBytes * width)));
+    std::vector<unsigned char>& scratch = Scratch();
+    scratch.resize(static_cast<size_t>(band) * width * texelBytes);
+    const int64_t stride = RowStride(image, 16, src);
+    const char* first = static_cast<const char*>(image->GetBaseAddress()) + src.YOrigin() * stride +
+                        int64_t(src.XOrigin()) * 16;
+    PushPixelUnpack unpack(4, 0, 0, 0, 0);
+    // Texture row t of dst takes memory row t of the region, or row rows - 1 - t turned over.
+    for (int t0 = 0; t0 < rows; t0 += band) {
+        const int n = std::min(band, rows - t0);
+        for (int t = 0; t < n; ++t) {
+            const int row = turnOver ? rows - 1 - (t0 + t) : t0 + t;
+            const float* in = reinterpret_cast<const float*>(first + row * stride);
+            unsigned char* out = scratch.data() + static_cast<size_t>(t) * width * texelBytes;
+            if (texelType == GL_FLOAT)
+                CopyFloats(in, reinterpret_cast<float*>(out), values, false);
+            else
+                FloatsToHalves(in, reinterpret_cast<uint16_t*>(out), values, rounding);
+        }
+        glTexSubImage2D(fKey.Target(), 0, dst.XOrigin(), dst.YOrigin() + t0, width, n, GL_RGBA,
+                        texelType, scratch.data());
+    }
+    return true;
+}
+
+bool TextureBuffer::IsReadFrom() const {
+    if (!fTexture) return false;
+    GLint framebuffer = 0, readBuffer = 0, type = 0, name = 0;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &framebuffer);
+    glGetIntegerv(GL_READ_BUFFER, &readBuffer);
+    if (framebuffer == 0 || readBuffer != GL_COLOR_ATTACHMENT0_EXT) return false;
+    TESK_GL(glGetFramebufferAttachmentParameterivEXT)
+    (GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_FRAMEBUFFER_ATTACHMENT_OBJECT_TYPE_EXT,
+     &type);
+    if (type != GL_TEXTURE) return false;
+    TESK_GL(glGetFramebufferAttachmentParameterivEXT)
+    (GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_FRAMEBUFFER_ATTACHMENT_OBJECT_NAME_EXT,
+     &name);
+    return static_cast<GLuint>(name) == fTexture;
+}
+
+bool TextureBuffer::ReadFloatRows(const XIImage* image, const Region& imageRegion,
+                                  const Region& frameRegion, bool turnOver,
+                                  bool clampToUnit) const {
+    if (!IsTransferable(image, imageRegion, frameRegion)) return true;
+    const GLenum texelType = TexelType(fKey.InternalFormat());
+    GLenum format = GL_RGBA, type = 0;
+    GetFormatType(image, format, type);
+    const int channels = format == GL_RGBA ? 4 : (format == GL_LUMINANCE || format == GL_ALPHA);
+    if (!fTexture || texelType == 0 || type != GL_FLOAT || channels == 0) return false;
+    if (!IsReadFrom()) return false;
+    if (!StaysInside(image, imageRegion, format, GL_FLOAT)) return true;
+    PhaseTimer timer(Phase::ReadBack);
+    const int width = static_cast<int>(imageRegion.Width());
+    const int rows = static_cast<int>(imageRegion.Height());
+    const size_t values = static_cast<size_t>(width) * 4;
+    const size_t texelBytes = texelType == GL_FLOAT ? 16 : 8;
+    const int band = std::max<int>(1, static_cast<int>(kBandBytes / (texelBytes * width)));
+    std::vector<unsigned char>& scratch = Scratch();
+    scratch.resize(static_cast<size_t>(band) * width * texelBytes);
+    // Single-channel images take one value per texel, made from a row of RGBA floats.
+    static std::vector<float> rgbaRow;
+    if (channels == 1) rgbaRow.resize(values);
+    const int64_t pixel = 4 * channels;
+    const int64_t stride = RowStride(image, pixel, imageRegion);
+    char* first = static_cast<char*>(image->GetBaseAddress()) + imageRegion.YOrigin() * stride +
+                  int64_t(imageRegion.XOrigin()) * pixel;
+    PushPixelPack pack(4, 0, 0, 0, 0);
+    // Frame row f goes to memory row f of the region, or row rows - 1 - f turned over.
+    for (int f0 = 0; f0 < rows; f0 += band) {
+        const int n = std::min(band, rows - f0);
+        glReadPixels(frameRegion.XOrigin(), frameRegion.YOrigin() + f0, width, n, GL_RGBA,
+                     texelType, scratch.data());
+        for (int f = 0; f < n; ++f) {
+            const int row = turnOver ? rows - 1 - (f0 + f) : f0 + f;
+            float* out = reinterpret_cast<float*>(first + row * stride);
+            float* rgba = channels == 4 ? out : rgbaRow.data();
+            const unsigned char* in = scratch.data() + static_cast<size_t>(f) * width * texelBytes;
+            if (texelType == GL_FLOAT)
+                CopyFloats(reinterpret_cast<const float*>(in), rgba, values, clampToUnit);
+            else
+                HalvesToFloats(reinterpret_cast<const uint16_t*>(in), rgba, values, clampToUnit);
+            if (format == GL_ALPHA) {
+                for (int x = 0; x < width; ++x) out[x] = rgba[4 * x + 3];
+            } else if (format == GL_LUMINANCE) {
+                // OpenGL's luminance is the sum of the colour channels, not clamped for float
+                // buffers.
+                for (int x = 0; x < width; ++x)
+                    out[x] = rgba[4 * x] + rgba[4 * x + 1] + rgba[4 * x + 2];
+            }
+        }
+    }
+    return true;
 }
 
 } // namespace OGL_TESK_AE

@@ -58,6 +58,19 @@ public:
     // The same with the region's rows in the opposite order, so that a top-down image lands the
     // OpenGL way up without a drawing pass. One transfer per row.
     void LoadImageTurnedOver(const XIImage* image, const Region& src, const Region& dst) const;
+    // Float RGBA pixels converted on the CPU to the texel type of a half-float or float texture
+    // (rows turned over on request). False, with nothing done, for any other pair, which the
+    // caller then moves another way.
+    bool LoadFloatRows(const XIImage* image, const Region& src, const Region& dst,
+                       bool turnOver) const;
+    // The way back, into float RGBA, luminance or alpha images, for this texture while it is
+    // the bound framebuffer, optionally clamping the texels to [0, 1] first as a conversion
+    // pass would. False, with nothing done, when it does not apply.
+    bool ReadFloatRows(const XIImage* image, const Region& imageRegion, const Region& frameRegion,
+                       bool turnOver, bool clampToUnit) const;
+    // Whether glReadPixels reads this texture now: colour attachment 0 of the bound framebuffer,
+    // which may be another object's framebuffer, and the read buffer.
+    bool IsReadFrom() const;
     // As plain RGBA bytes in the image's memory order, for a conversion pass to put in place.
     void LoadImageAsRgba(const XIImage* image, const Region& src, const Region& dst) const;
     // From the bound framebuffer's frameRegion into the image's imageRegion.

@@ -134,16 +134,20 @@ void Texture::LoadTexture(const XIImage* image, const Region& src, const Region&
     const LoadPlan plan(image, src, dstIn);
     // A white level below full scale needs the scaling pass even where the layout itself could
     // go straight in.
-    if (!plan.convert && image->IsBottomUp() && !plan.resized && !loadProcessing &&
-        plan.whiteScale == 1.0f) {
-        buffer->LoadImageNative(image, src, plan.dst, mipmap);
+    const bool asItIs =
+        !plan.convert && !plan.resized && !loadProcessing && plan.whiteScale == 1.0f;
+    if (asItIs && image->IsBottomUp()) {
+        if (mipmap || !buffer->LoadFloatRows(image, src, plan.dst, false))
+            buffer->LoadImageNative(image, src, plan.dst, mipmap);
         return;
     }
-    // Float pixels that only need turning over go in row by row in the opposite order: the
+    // Float pixels that only need turning over go in with their rows in the opposite order: the
     // drawing pass below would copy the same floats from a float staging texture and round them
     // to the texture's format just as the transfer does, at the cost of a whole extra pass.
-    if (!plan.convert && !image->IsBottomUp() && !plan.resized && !loadProcessing && !fit &&
-        !mipmap && plan.whiteScale == 1.0f && plan.type == GL_FLOAT &&
+    if (asItIs && !fit && !mipmap && plan.type == GL_FLOAT &&
+        buffer->LoadFloatRows(image, src, plan.dst, true))
+        return;
+    if (asItIs && !fit && !mipmap && plan.type == GL_FLOAT &&
         GetInternalFormat(GL_RGBA, plan.type) == GL_RGBA32F_ARB) {
         buffer->LoadImageTurnedOver(image, src, plan.dst);
         return;
