@@ -147,6 +147,7 @@ void CopyTextureOnWorker(const Texture* texture, XIImage* destination) {
 void CopyTiled(const XIImage* source, XIImage* destination, int x, int y) {
     SubImageTexture texture(source);
     TiledBuffer tiled(destination);
+    tiled.ReleaseBeforeRender(texture);
     while (tiled.Next()) {
         if (!CoversTile(tiled, source, x, y)) ClearTile(tiled);
         Push<Texture> binding;
@@ -162,6 +163,8 @@ void MaskOperation(const XIImage* mask, const XIImage* image, XIImage* destinati
     SubImageTexture maskTexture(mask);
     SubImageTexture imageTexture(image);
     TiledBuffer tiled(destination);
+    tiled.ReleaseBeforeRender(maskTexture);
+    tiled.ReleaseBeforeRender(imageTexture);
     while (tiled.Next()) {
         ClearTile(tiled, color);
         Push<Texture> binding;
@@ -255,6 +258,7 @@ void Premultiply(const XIImage* source, XIImage* destination) {
     if (!IsValid(source) || !IsValid(destination)) return;
     SubImageTexture texture(source);
     TiledBuffer tiled(destination);
+    tiled.ReleaseBeforeRender(texture);
     while (tiled.Next()) {
         // The first draw replaces what it covers.
         if (!CoversTile(tiled, source, 0, 0)) ClearTile(tiled);
@@ -297,6 +301,8 @@ void CopyAlpha(const XIImage* source, XIImage* destination) {
     alpha.SetImage(source);
     SubImageTexture current(destination);
     TiledBuffer tiled(destination);
+    tiled.ReleaseBeforeRender(current);
+    tiled.ReleaseBeforeRender(alpha);
     while (tiled.Next()) {
         if (!CoversTile(tiled, destination, 0, 0)) ClearTile(tiled);
         Push<Texture> binding;
@@ -328,6 +334,7 @@ void Resize(const XIImage* source, XIImage* destination) {
     const Region bounds = Bounds(source);
     SubImageTexture texture(source);
     TiledBuffer tiled(destination);
+    tiled.ReleaseBeforeRender(texture);
     while (tiled.Next()) {
         const Region tile = tiled.GetCurrentTile();
         // The part of the source this tile samples, with one texel of margin so that filtering

@@ -4,6 +4,7 @@
 #include "common/Buffer.h"
 #include "common/Shared.h"
 #include "common/StaticList.h"
+#include "common/PhaseTimer.h"
 #include "ops/BasicOps.h"
 
 #include <algorithm>
@@ -224,6 +225,27 @@ TEST(BasicOpsTiles, LargeImagesCrossTileBordersWithoutSeams) {
         layout, resized,
         [&](int x, int y) { return Bilinear(s, w, h, (x + 0.5) * kx, (y + 0.5) * ky); },
         Tolerance(layout) + 2.0f / 255.0f, "Resize across tiles");
+}
+
+// Repeating calls must not make textures or render buffers: the tile target and a source
+// larger than a tile go back to the caches in an order that lets each find its own again.
+// (Returned the other way, the target takes the source's texture, and its depth buffer of that
+// size is over the render-buffer budget, so both are made anew on every call.)
+TEST(BasicOpsTiles, RepeatedCallsReuseTheirTextures) {
+    const Layout& layout = HostLayouts().front();
+    TestImage source = MakeImage(layout, 3000, 1500);
+    FillRandom(layout, source, 5);
+    TestImage resized = MakeImage(layout, 1500, 750), small = MakeImage(layout, 64, 64);
+    TestImage smallSource = MakeImage(layout, 64, 64);
+    FillRandom(layout, smallSource, 6);
+    int64_t made[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        Resize(&source, &resized);
+        Premultiply(&smallSource, &small);
+        made[i] = PhaseTimes::Count(Phase::Allocation);
+    }
+    EXPECT_EQ(made[2], made[0]);
+    EXPECT_EQ(made[1], made[0]);
 }
 
 TEST(BasicOpsEdges, NamedValuesAndInvalidImages) {

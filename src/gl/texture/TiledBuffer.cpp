@@ -88,6 +88,8 @@ bool TiledBuffer::Next() {
     }
     if (current.IsValid()) Read(destination);
     if (tiles.empty()) {
+        for (Texture* texture : fReleaseFirst) texture->Finalize();
+        fReleaseFirst.clear();
         Deselect();
         Finalize();
         return false;

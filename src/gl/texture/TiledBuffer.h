@@ -8,6 +8,7 @@
 
 #include <list>
 #include <memory>
+#include <vector>
 
 namespace OGL_TESK_AE {
 
@@ -16,6 +17,7 @@ class Shader;
 }
 class RenderedTexture;
 class State;
+class Texture;
 
 // Renders into a host image of any size through one render texture, a tile at a time:
 //
@@ -75,6 +77,12 @@ public:
 
     // Processing applied as each tile is read back.
     void SetPostProcessing(GLSL::Shader* processing);
+    // A texture the caller draws from, finalized when the last tile is done, just before the
+    // render texture goes back to the cache. The next call makes its render texture before its
+    // sources, and the cache hands out the most recently returned texture that is large enough:
+    // returned last, a large source (a 4K frame being resized) would be taken for the render
+    // texture and the source would then need a new one on every call.
+    void ReleaseBeforeRender(Texture& texture) { fReleaseFirst.push_back(&texture); }
 
     int Width() const { return static_cast<int>(image.Width()); }
     int Height() const { return static_cast<int>(image.Height()); }
@@ -106,6 +114,7 @@ private:
     void DrawOverTile(const XIImage* source, Region r);
 
     std::unique_ptr<State> fSaved;
+    std::vector<Texture*> fReleaseFirst;
     // Runs while the caller draws a tile, between two Next calls.
     PhaseTimer fDrawing;
 };
