@@ -158,3 +158,38 @@ TEST(TextureLoad, RepeatedLoadsLeakNothing) {
         EXPECT_EQ(liveResources(), live);
     });
 }
+
+// Pixels that only need turning over or converting to half floats take shortcuts around the
+// drawing pass (and a fit of the same size always draws): each layout, in either row order,
+// must give the same half-float texels both ways.
+TEST(TextureLoad, ShortcutsGiveTheTexelsOfTheDrawingPass) {
+    for (const Layout& layout : HostLayouts())
+        for (bool bottomUp : {true, false}) {
+            TestImage image = MakeImage(layout, 300, 7, bottomUp);
+            FillRandom(layout, image, 3u + bottomUp);
+            RunOnWorker([&] {
+                std::vector<uint16_t> texels[2];
+                for (int fit = 0; fit < 2; ++fit) {
+                    class HalfTexture : public Texture {
+                    public:
+                        HalfTexture(bool fitted) {
+                            key =
+                                TextureKey(GL_TEXTURE_RECTANGLE_ARB, 300, 7, GL_RGBA16F_ARB, true);
+                            if (fitted) SetFit();
+                            BindTexture();
+                        }
+                    } texture(fit == 1);
+                    const Region all(0, 0, 300, 7);
+                    texture.LoadTexture(&image, all, all, false);
+                    texels[fit].resize(300 * 7 * 4);
+                    Selection<TextureBuffer> selection(*texture.Buffer());
+                    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+                    glReadPixels(0, 0, 300, 7, GL_RGBA, GL_HALF_FLOAT_ARB, texels[fit].data());
+                }
+                size_t differ = 0;
+                for (size_t i = 0; i < texels[0].size(); ++i)
+                    differ += texels[0][i] != texels[1][i];
+                EXPECT_EQ(differ, 0u) << layout.name << (bottomUp ? " bottom-up" : " top-down");
+            });
+        }
+}

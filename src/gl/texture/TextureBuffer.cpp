@@ -455,6 +455,64 @@ bool TextureBuffer::LoadFloatRows(const XIImage* image, const Region& src, const
     return true;
 }
 
+namespace {
+
+// Where each of R, G, B and A sits among a pixel's four bytes in memory, for the 8-bit layouts
+// OpenGL names with a format and type (packed types as they lie on a little-endian machine).
+bool ByteOrder(GLenum format, GLenum type, int order[4]) {
+    static const int rgba[4] = {0, 1, 2, 3}, bgra[4] = {2, 1, 0, 3}, argb[4] = {1, 2, 3, 0},
+                     abgr[4] = {3, 2, 1, 0};
+    const int* picked = nullptr;
+    if (type == GL_UNSIGNED_BYTE || type == GL_UNSIGNED_INT_8_8_8_8_REV)
+        picked = format == GL_RGBA ? rgba : (format == GL_BGRA ? bgra : nullptr);
+    else if (type == GL_UNSIGNED_INT_8_8_8_8)
+        picked = format == GL_RGBA ? abgr : (format == GL_BGRA ? argb : nullptr);
+    if (!picked) return false;
+    std::copy(picked, picked + 4, order);
+    return true;
+}
+
+} // namespace
+
+bool TextureBuffer::LoadByteRows(const XIImage* image, const Region& src, const Region& dst,
+                                 bool turnOver, const uint16_t halves[256]) const {
+    if (!IsTransferable(image, src, dst)) return true;
+    Initialize();
+    GLenum format = GL_RGBA, type = 0;
+    GetFormatType(image, format, type);
+    int order[4];
+    if (!fTexture || fKey.InternalFormat() != GL_RGBA16F_ARB || !ByteOrder(format, type, order))
+        return false;
+    if (!StaysInside(image, src, format, type)) return true;
+    PhaseTimer timer(Phase::Upload);
+    const int width = static_cast<int>(src.Width()), rows = static_cast<int>(src.Height());
+    const int band = std::max<int>(1, static_cast<int>(kBandBytes / (8 * width)));
+    std::vector<unsigned char>& scratch = Scratch();
+    scratch.resize(static_cast<size_t>(band) * width * 8);
+    const int64_t stride = RowStride(image, 4, src);
+    const unsigned char* first = static_cast<const unsigned char*>(image->GetBaseAddress()) +
+                                 src.YOrigin() * stride + int64_t(src.XOrigin()) * 4;
+    PushPixelUnpack unpack(4, 0, 0, 0, 0);
+    for (int t0 = 0; t0 < rows; t0 += band) {
+        const int n = std::min(band, rows - t0);
+        for (int t = 0; t < n; ++t) {
+            const int row = turnOver ? rows - 1 - (t0 + t) : t0 + t;
+            const unsigned char* in = first + row * stride;
+            uint16_t* out =
+                reinterpret_cast<uint16_t*>(scratch.data()) + static_cast<size_t>(t) * width * 4;
+            for (int x = 0; x < width; ++x, in += 4, out += 4) {
+                out[0] = halves[in[order[0]]];
+                out[1] = halves[in[order[1]]];
+                out[2] = halves[in[order[2]]];
+                out[3] = halves[in[order[3]]];
+            }
+        }
+        glTexSubImage2D(fKey.Target(), 0, dst.XOrigin(), dst.YOrigin() + t0, width, n, GL_RGBA,
+                        GL_HALF_FLOAT_ARB, scratch.data());
+    }
+    return true;
+}
+
 bool TextureBuffer::IsReadFrom() const {
     if (!fTexture) return false;
     GLint framebuffer = 0, readBuffer = 0, type = 0, name = 0;

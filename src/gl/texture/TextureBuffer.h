@@ -9,6 +9,8 @@
 
 #include <GL/gl.h>
 
+#include <cstdint>
+
 namespace OGL_TESK_AE {
 
 // One OpenGL texture of a given target, size and internal format, plus the framebuffer object
@@ -68,6 +70,11 @@ public:
     // pass would. False, with nothing done, when it does not apply.
     bool ReadFloatRows(const XIImage* image, const Region& imageRegion, const Region& frameRegion,
                        bool turnOver, bool clampToUnit) const;
+    // 8-bit RGBA, BGRA or ARGB pixels into a half-float texture through a table of the texel
+    // each byte value becomes (rows turned over on request). False, with nothing done, for any
+    // other pair.
+    bool LoadByteRows(const XIImage* image, const Region& src, const Region& dst, bool turnOver,
+                      const uint16_t halves[256]) const;
     // Whether glReadPixels reads this texture now: colour attachment 0 of the bound framebuffer,
     // which may be another object's framebuffer, and the read buffer.
     bool IsReadFrom() const;

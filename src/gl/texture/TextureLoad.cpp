@@ -1,5 +1,6 @@
 #include "gl/texture/Texture.h"
 
+#include "common/OpaqueBuffer.h"
 #include "common/PhaseTimer.h"
 
 #include "gl/effects/Conversion.h"
@@ -7,6 +8,7 @@
 #include "gl/state/Blend.h"
 #include "gl/state/Clear.h"
 #include "gl/state/Fragment.h"
+#include "gl/state/Pixel.h"
 #include "gl/state/Push.h"
 #include "gl/texture/Selection.h"
 #include "gl/texture/TextureBuffer.h"
@@ -126,6 +128,72 @@ void ApplyConversion(Conversion& conversion, const XIImage* image, const LoadPla
     conversion.Apply();
 }
 
+bool IsEightBit(GLenum type) {
+    return type == GL_UNSIGNED_BYTE || type == GL_UNSIGNED_INT_8_8_8_8 ||
+           type == GL_UNSIGNED_INT_8_8_8_8_REV;
+}
+
+// The drawing pass of a load: the region staged as the image lays it out and drawn into
+// target (through the conversion program when the layout, white level or processing needs it).
+void DrawThroughStaging(TextureBuffer& target, const XIImage* image, const Region& src,
+                        const LoadPlan& plan, GLSL::Shader* processing, bool fit) {
+    PhaseTimer timer(Phase::LoadConversion);
+    Selection<TextureBuffer> selection(target);
+    PushBlendFunc blend(BlendFunc::Replace);
+    Push<DepthFunc> depth(DepthFunc::Always);
+    PushColor color(Color::White);
+
+    const StagingTexture staging(src, GetInternalFormat(GL_RGBA, plan.type));
+    Stage(staging, image, src, plan);
+    if (plan.convert || plan.whiteScale != 1.0f || processing) {
+        // One program for all loads: it is relinked only when the pair of shaders changes.
+        static Conversion conversion;
+        ApplyConversion(conversion, image, plan, processing, staging);
+    }
+    SetStagingFilters(staging, plan);
+    if (fit) ClearColorBuffer(Color::Transparent);
+    DrawLoadedRegion(src, plan.dst, fit);
+}
+
+// The half-float texel the drawing pass makes of each 8-bit channel value, found once by
+// drawing all 256 of them (so the table holds the driver's own rounding); null where the
+// texture would not be half float or the four channels disagree.
+const uint16_t* PassedByteHalves() {
+    static int found = -1; // -1 not yet, 0 not usable, 1 the table holds
+    static uint16_t table[256];
+    if (found >= 0) return found ? table : nullptr;
+    found = 0;
+    // The caller may be loading into the texture bound now; the passes below bind others.
+    struct KeepBinding {
+        GLint name = 0;
+        KeepBinding() { glGetIntegerv(GL_TEXTURE_BINDING_RECTANGLE_ARB, &name); }
+        ~KeepBinding() { glBindTexture(GL_TEXTURE_RECTANGLE_ARB, static_cast<GLuint>(name)); }
+    } keep;
+    OpaqueBuffer bytes;
+    if (!bytes.Resize(256, 1, 0x52474241 /* "RGBA" */, 32, 255)) return nullptr;
+    unsigned char* pixels = static_cast<unsigned char*>(bytes.GetBaseAddress());
+    for (int v = 0; v < 256; ++v)
+        for (int c = 0; c < 4; ++c) pixels[4 * v + c] = static_cast<unsigned char>(v);
+    TextureBuffer target(TextureKey(GL_TEXTURE_RECTANGLE_ARB, 256, 1, GL_RGBA16F_ARB, true));
+    if (target.Key().InternalFormat() != GL_RGBA16F_ARB) return nullptr;
+    const Region all(0, 0, 256, 1);
+    DrawThroughStaging(target, &bytes, all, LoadPlan(&bytes, all, all), nullptr, false);
+    uint16_t texels[256 * 4] = {};
+    {
+        Selection<TextureBuffer> selection(target);
+        if (!selection.IsSelected()) return nullptr;
+        PushPixelPack pack(4, 0, 0, 0, 0);
+        glReadPixels(0, 0, 256, 1, GL_RGBA, GL_HALF_FLOAT_ARB, texels);
+    }
+    for (int v = 0; v < 256; ++v) {
+        const uint16_t* t = texels + 4 * v;
+        if (t[1] != t[0] || t[2] != t[0] || t[3] != t[0]) return nullptr;
+        table[v] = t[0];
+    }
+    found = 1;
+    return table;
+}
+
 } // namespace
 
 void Texture::LoadTexture(const XIImage* image, const Region& src, const Region& dstIn,
@@ -153,22 +221,13 @@ void Texture::LoadTexture(const XIImage* image, const Region& src, const Region&
         return;
     }
 
-    PhaseTimer timer(Phase::LoadConversion);
-    Selection<TextureBuffer> selection(*buffer);
-    PushBlendFunc blend(BlendFunc::Replace);
-    Push<DepthFunc> depth(DepthFunc::Always);
-    PushColor color(Color::White);
-
-    const StagingTexture staging(src, GetInternalFormat(GL_RGBA, plan.type));
-    Stage(staging, image, src, plan);
-    if (plan.convert || plan.whiteScale != 1.0f || loadProcessing) {
-        // One program for all loads: it is relinked only when the pair of shaders changes.
-        static Conversion conversion;
-        ApplyConversion(conversion, image, plan, loadProcessing, staging);
+    // 8-bit pixels that only need turning over are looked up in what the pass makes of each
+    // value, and go in as the texels the pass would have drawn.
+    if (asItIs && !fit && !mipmap && IsEightBit(plan.type)) {
+        const uint16_t* halves = PassedByteHalves();
+        if (halves && buffer->LoadByteRows(image, src, plan.dst, true, halves)) return;
     }
-    SetStagingFilters(staging, plan);
-    if (fit) ClearColorBuffer(Color::Transparent);
-    DrawLoadedRegion(src, plan.dst, fit);
+    DrawThroughStaging(*buffer, image, src, plan, loadProcessing, fit);
 }
 
 void Texture::MaskTexture(const XIImage* image, const Region& src, const Region& dstIn,
