@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace OGL_TESK_AE {
 
@@ -124,8 +125,66 @@ void ClearTile(const TiledBuffer& tiled, const Color& color = Color::Transparent
     ClearColorBuffer(color);
 }
 
+// A few pixels of memory of its own, laid out as another image: the same colour space, bit
+// depth, white level and row order.
+class SampleImage : public XIImage {
+public:
+    SampleImage(const XIImage& like, int32_t width, int32_t height)
+        : fWidth(width), fHeight(height), fRowBytes(width * (like.GetBitDepth() / 8)),
+          fColorSpace(like.GetColorSpace()), fBitDepth(like.GetBitDepth()),
+          fWhiteLevel(like.GetWhiteLevel()), fBottomUp(like.IsBottomUp()),
+          fMemory(static_cast<size_t>(fRowBytes) * height) {}
+    bool IsReadOnly() const override { return false; }
+    int32_t GetWidth() const override { return fWidth; }
+    int32_t GetHeight() const override { return fHeight; }
+    int32_t GetRowBytes() const override { return fRowBytes; }
+    void* GetBaseAddress() const override { return const_cast<uint8_t*>(fMemory.data()); }
+    int32_t GetColorSpace() const override { return fColorSpace; }
+    int32_t GetBitDepth() const override { return fBitDepth; }
+    int32_t GetWhiteLevel() const override { return fWhiteLevel; }
+    bool IsBottomUp() const override { return fBottomUp; }
+    void* GetNative() const override { return nullptr; }
+
+private:
+    int32_t fWidth, fHeight, fRowBytes, fColorSpace, fBitDepth, fWhiteLevel;
+    bool fBottomUp;
+    std::vector<uint8_t> fMemory;
+};
+
+// Bytes of one pixel when the destination's rows hold whole pixels as OpenGL lays them out, so
+// that a pixel can be repeated across them as the tiled read-back would write it; 0 otherwise.
+int RepeatablePixelBytes(const XIImage* destination) {
+    GLenum format = GL_RGBA, type = 0;
+    GetFormatType(destination, format, type);
+    const int pixel = PixelTransferBytes(format, type);
+    const int32_t rowBytes = destination->GetRowBytes();
+    if (pixel == 0 || pixel != destination->GetBitDepth() / 8 || rowBytes % pixel != 0 ||
+        rowBytes % 4 != 0)
+        return 0;
+    return pixel;
+}
+
 void ClearOnWorker(XIImage* destination, Color color) {
     if (Dispatch(&ClearOnWorker, destination, color)) return;
+    // Every pixel of a cleared image is the same: render one and repeat its bytes.
+    const int pixel = RepeatablePixelBytes(destination);
+    if (pixel > 0) {
+        SampleImage sample(*destination, 1, 1);
+        {
+            TiledBuffer tiled(&sample);
+            while (tiled.Next()) ClearTile(tiled, color);
+        }
+        const uint8_t* value = static_cast<const uint8_t*>(sample.GetBaseAddress());
+        uint8_t* first = static_cast<uint8_t*>(destination->GetBaseAddress());
+        const size_t rowBytes = static_cast<size_t>(destination->GetWidth()) * pixel;
+        std::memcpy(first, value, static_cast<size_t>(pixel));
+        for (size_t done = pixel; done < rowBytes; done *= 2)
+            std::memcpy(first + done, first, std::min(done, rowBytes - done));
+        const size_t stride = static_cast<size_t>(destination->GetRowBytes());
+        for (int32_t y = 1; y < destination->GetHeight(); ++y)
+            std::memcpy(first + y * stride, first, rowBytes);
+        return;
+    }
     TiledBuffer tiled(destination);
     while (tiled.Next()) ClearTile(tiled, color);
 }

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <random>
 #include <string>
@@ -246,6 +247,34 @@ TEST(BasicOpsTiles, RepeatedCallsReuseTheirTextures) {
     }
     EXPECT_EQ(made[2], made[0]);
     EXPECT_EQ(made[1], made[0]);
+}
+
+// A clear renders one pixel and repeats it. An opaque colour laid over an image through an
+// opaque mask is rendered tile by tile and must come out as the same pixels; the row padding
+// is left alone.
+TEST(BasicOpsEdges, ClearRepeatsTheRenderedPixelExactly) {
+    for (const Layout& layout : HostLayouts())
+        for (bool bottomUp : {false, true}) {
+            const int w = 37, h = 9, pixel = layout.bitDepth / 8, rowBytes = (w + 4) * pixel;
+            auto make = [&] {
+                return TestImage(w, h, layout.code, layout.bitDepth, layout.white, bottomUp,
+                                 rowBytes);
+            };
+            TestImage cleared = make(), masked = make(), mask = make(), image = make();
+            std::memset(cleared.Bytes(), 0xab, cleared.ByteCount());
+            FillRandom(layout, image, 4);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) Put(layout, mask, x, y, RGBA{0, 0, 0, 1});
+            const Color colour(1.25f, 0.4f, -0.1f, 1.0f);
+            Clear(&cleared, colour);
+            RenderMask(&mask, &image, &masked, colour);
+            for (int y = 0; y < h; ++y) {
+                ASSERT_EQ(std::memcmp(cleared.Row(y), masked.Row(y), w * pixel), 0)
+                    << layout.name << (bottomUp ? " bottom-up" : " top-down") << " row " << y;
+                for (int b = w * pixel; b < rowBytes; ++b)
+                    ASSERT_EQ(cleared.Row(y)[b], 0xab) << layout.name << " padding";
+            }
+        }
 }
 
 TEST(BasicOpsEdges, NamedValuesAndInvalidImages) {

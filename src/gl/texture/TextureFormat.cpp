@@ -359,4 +359,61 @@ bool IsMatchingFormat(const XIImage* a, const XIImage* b) {
            a->GetWhiteLevel() == b->GetWhiteLevel() && a->IsBottomUp() == b->IsBottomUp();
 }
 
+int PixelTransferBytes(GLenum format, GLenum type) {
+    int channel = 0;
+    switch (type) {
+    case GL_UNSIGNED_BYTE_3_3_2:
+    case GL_UNSIGNED_BYTE_2_3_3_REV:
+        return 1;
+    case GL_UNSIGNED_SHORT_5_6_5:
+    case GL_UNSIGNED_SHORT_5_6_5_REV:
+    case GL_UNSIGNED_SHORT_4_4_4_4:
+    case GL_UNSIGNED_SHORT_4_4_4_4_REV:
+    case GL_UNSIGNED_SHORT_5_5_5_1:
+    case GL_UNSIGNED_SHORT_1_5_5_5_REV:
+        return 2;
+    case GL_UNSIGNED_INT_8_8_8_8:
+    case GL_UNSIGNED_INT_8_8_8_8_REV:
+    case GL_UNSIGNED_INT_10_10_10_2:
+    case GL_UNSIGNED_INT_2_10_10_10_REV:
+        return 4;
+    case GL_BYTE:
+    case GL_UNSIGNED_BYTE:
+        channel = 1;
+        break;
+    case GL_SHORT:
+    case GL_UNSIGNED_SHORT:
+    case GL_HALF_FLOAT_ARB:
+        channel = 2;
+        break;
+    case GL_INT:
+    case GL_UNSIGNED_INT:
+    case GL_FLOAT:
+        channel = 4;
+        break;
+    default:
+        return 0;
+    }
+    switch (format) {
+    case GL_ALPHA:
+    case GL_LUMINANCE:
+    case GL_RED:
+    case GL_GREEN:
+    case GL_BLUE:
+    case GL_DEPTH_COMPONENT:
+    case GL_COLOR_INDEX:
+        return channel;
+    case GL_LUMINANCE_ALPHA:
+        return 2 * channel;
+    case GL_RGB:
+    case GL_BGR:
+        return 3 * channel;
+    case GL_RGBA:
+    case GL_BGRA:
+        return 4 * channel;
+    default:
+        return 0;
+    }
+}
+
 } // namespace OGL_TESK_AE

@@ -49,6 +49,9 @@ TESK_API int32_t CalculateTextureSize(int width, int height, GLenum format, GLen
 // when asked. 0 for a null image.
 TESK_API int64_t CalculateTextureSizeOnCard(const XIImage* image, int divisor, bool square);
 
+// Bytes OpenGL moves per pixel of format and type; 0 for a pair it refuses (type 0 among them).
+int PixelTransferBytes(GLenum format, GLenum type);
+
 // Whether both images are valid and laid out alike in memory, so that pixels can be copied
 // byte for byte.
 TESK_API bool IsMatchingFormat(const XIImage* a, const XIImage* b);
