@@ -2,6 +2,7 @@
 #include "TestImage.h"
 
 #include "gl/context/EntryPoints.h"
+#include "gl/effects/Conversion.h"
 #include "gl/state/Blend.h"
 #include "gl/state/Clear.h"
 #include "gl/state/Push.h"
@@ -13,9 +14,11 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <random>
+#include <vector>
 
 using namespace OGL_TESK_AE;
 using tesk_test::Fourcc;
@@ -256,6 +259,59 @@ TEST(RenderedTexture, ReadsIntoHostChannelLayouts) {
                         EXPECT_NEAR(value, c.expected[channel], 1)
                             << c.name << " " << x << " " << y << " channel " << channel;
                     }
+        }
+    });
+}
+
+// Reading back takes shortcuts around the drawing pass where the pass would only turn rows
+// over, clamp, or sum to luminance; a processing step that changes nothing forces the pass.
+// Every layout the shortcuts serve, in either row order, must get the same bytes both ways,
+// from texels of every value (infinities and NaN only for the 8-bit layouts).
+TEST(RenderedTexture, ReadShortcutsGiveTheBytesOfTheDrawingPass) {
+    RunOnWorker([] {
+        const int w = 256, h = 64; // 65536 channel values: every half-float pattern once
+        RenderedTexture target;
+        target.Resize(w, h, GL_RGBA, GL_HALF_FLOAT_ARB);
+        Selection<RenderedTexture> selection(target);
+        ASSERT_TRUE(selection.IsSelected());
+        ASSERT_EQ(target.Buffer()->Key().InternalFormat(), GLenum(GL_RGBA16F_ARB));
+        struct Case {
+            const char* name;
+            int32_t code, depth, white;
+            bool nan;
+        } cases[] = {
+            {"rgba8", Fourcc("RGBA"), 32, 255, true},    {"argb8", 32, 32, 255, true},
+            {"bgra8", Fourcc("BGRA"), 32, 255, true},    {"float", Fourcc("RGBA"), 128, 1, false},
+            {"luma", GL_LUMINANCE32F_ARB, 32, 1, false}, {"alpha", GL_ALPHA32F_ARB, 32, 1, false}};
+        std::mt19937 random(11);
+        for (const Case& c : cases) {
+            std::vector<uint16_t> halves(static_cast<size_t>(w) * h * 4);
+            for (size_t i = 0; i < halves.size(); ++i) {
+                halves[i] = static_cast<uint16_t>(i);
+                if (!c.nan && (halves[i] & 0x7c00) == 0x7c00) halves[i] &= 0xbfff;
+            }
+            std::shuffle(halves.begin(), halves.end(), random);
+            {
+                Push<Texture> binding;
+                target.Buffer()->Bind();
+                glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+                glTexSubImage2D(GL_TEXTURE_RECTANGLE_ARB, 0, 0, 0, w, h, GL_RGBA, GL_HALF_FLOAT_ARB,
+                                halves.data());
+            }
+            for (bool bottomUp : {false, true}) {
+                // Float RGBA rows in OpenGL's order are read directly, unclamped: that read
+                // stands in for no pass.
+                if (bottomUp && c.depth == 128) continue;
+                TestImage shortcut(w, h, c.code, c.depth, c.white, bottomUp);
+                TestImage pass(w, h, c.code, c.depth, c.white, bottomUp);
+                target.SetReadProcessing(nullptr);
+                target.Read(&shortcut);
+                target.SetReadProcessing(&Conversion::sNoProcess);
+                target.Read(&pass);
+                target.SetReadProcessing(nullptr);
+                EXPECT_EQ(std::memcmp(shortcut.Bytes(), pass.Bytes(), shortcut.ByteCount()), 0)
+                    << c.name << (bottomUp ? " bottom-up" : " top-down");
+            }
         }
     });
 }

@@ -1,6 +1,7 @@
 #include "gl/texture/RenderedTexture.h"
 
 #include "common/Errors.h"
+#include "common/OpaqueBuffer.h"
 #include "common/PhaseTimer.h"
 #include "gl/context/Capabilities.h"
 #include "gl/context/Defaults.h"
@@ -11,6 +12,8 @@
 #include "gl/state/Blend.h"
 #include "gl/state/Clear.h"
 #include "gl/state/MatrixState.h"
+#include "gl/state/Pixel.h"
+#include "gl/state/Push.h"
 #include "gl/texture/ImageTextures.h"
 #include "gl/texture/RenderBuffer.h"
 #include "gl/texture/Selection.h"
@@ -19,6 +22,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <vector>
 
 namespace OGL_TESK_AE {
 
@@ -254,8 +258,18 @@ void RenderedTexture::Read(XIImage* image, const Region& region, bool flip) {
         return;
     }
 
-    // Redraw the texels into a temporary target of the image's row order and channel layout,
-    // then read that one.
+    // 8-bit images that only need turning over are looked up in what the pass makes of each
+    // texel.
+    if (!convert && flipRows && !readProcessing && whiteScale == 1.0f && IsByteType(imageType)) {
+        const uint8_t* bytes = PassedHalfBytes();
+        if (bytes && buffer->ReadByteRows(image, r, d, true, bytes)) return;
+    }
+    ReadThroughPass(image, r, d, flipRows, convert, whiteScale, imageType);
+}
+
+void RenderedTexture::ReadThroughPass(XIImage* image, const Region& r, const Region& d,
+                                      bool flipRows, bool convert, float whiteScale,
+                                      GLenum imageType) {
     PhaseTimer timer(Phase::ReadConversion);
     const int w = static_cast<int>(r.Width()), h = static_cast<int>(r.Height());
     const GLenum tempType = IsByteType(imageType) ? imageType : GetBestType();
@@ -284,6 +298,47 @@ void RenderedTexture::Read(XIImage* image, const Region& region, bool flip) {
         temp->ReadImageAsRgba(image, r, d);
     else
         temp->ReadImageNative(image, r, d);
+}
+
+const uint8_t* RenderedTexture::PassedHalfBytes() {
+    static int found = -1; // -1 not yet, 0 not usable, 1 the table holds
+    static uint8_t table[65536];
+    if (found >= 0) return found ? table : nullptr;
+    found = 0;
+    // Every half-float bit pattern once, in all four channels of a 256 x 256 target.
+    RenderedTexture all;
+    all.Resize(256, 256, GL_RGBA, GL_HALF_FLOAT_ARB);
+    Selection<RenderedTexture> selection(all);
+    if (!selection.IsSelected() || !all.buffer ||
+        all.buffer->Key().InternalFormat() != GL_RGBA16F_ARB)
+        return nullptr;
+    std::vector<uint16_t> halves(65536 * 4);
+    for (size_t i = 0; i < halves.size(); ++i) halves[i] = static_cast<uint16_t>(i / 4);
+    {
+        Push<Texture> binding;
+        all.buffer->Bind();
+        PushPixelUnpack unpack(4, 0, 0, 0, 0);
+        glTexSubImage2D(all.buffer->Key().Target(), 0, 0, 0, 256, 256, GL_RGBA, GL_HALF_FLOAT_ARB,
+                        halves.data());
+    }
+    // An 8-bit RGBA image in memory of its own; bottom-up, so flipping makes the pass turn the
+    // rows over as it does for top-down images.
+    OpaqueBuffer bytes;
+    if (!bytes.Resize(256, 256, 0x52474241 /* "RGBA" */, 32, 255)) return nullptr;
+    const Region region(0, 0, 256, 256);
+    all.ReadThroughPass(&bytes, region, region, true, false, 1.0f, GL_UNSIGNED_BYTE);
+    for (int y = 0; y < 256; ++y) {
+        // Texel row y lands in memory row 255 - y.
+        const uint8_t* row = static_cast<const uint8_t*>(bytes.GetBaseAddress()) +
+                             static_cast<size_t>(255 - y) * bytes.GetRowBytes();
+        for (int x = 0; x < 256; ++x) {
+            const uint8_t* p = row + 4 * x;
+            if (p[1] != p[0] || p[2] != p[0] || p[3] != p[0]) return nullptr;
+            table[y * 256 + x] = p[0];
+        }
+    }
+    found = 1;
+    return table;
 }
 
 } // namespace OGL_TESK_AE

@@ -96,6 +96,13 @@ protected:
 
 private:
     void DebugRead(const TextureKey&) {}
+    // Draws the region's texels into a temporary target laid out as the image (rows turned
+    // over, channels swizzled, processed and scaled on request) and reads that into it.
+    void ReadThroughPass(XIImage* image, const Region& r, const Region& d, bool flipRows,
+                         bool convert, float whiteScale, GLenum imageType);
+    // The byte each half-float texel becomes when the pass above reads it into an 8-bit image,
+    // found once by passing all 65536 of them; null where that is not possible.
+    static const uint8_t* PassedHalfBytes();
 };
 
 } // namespace OGL_TESK_AE

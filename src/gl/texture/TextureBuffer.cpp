@@ -455,6 +455,46 @@ bool TextureBuffer::LoadByteRows(const XIImage* image, const Region& src, const 
     return true;
 }
 
+bool TextureBuffer::ReadByteRows(const XIImage* image, const Region& imageRegion,
+                                 const Region& frameRegion, bool turnOver,
+                                 const uint8_t bytes[65536]) const {
+    if (!IsTransferable(image, imageRegion, frameRegion)) return true;
+    GLenum format = GL_RGBA, type = 0;
+    GetFormatType(image, format, type);
+    int order[4];
+    if (fKey.InternalFormat() != GL_RGBA16F_ARB || !ByteOrder(format, type, order)) return false;
+    if (!IsReadFrom()) return false;
+    if (!StaysInside(image, imageRegion, format, type)) return true;
+    PhaseTimer timer(Phase::ReadBack);
+    const int width = static_cast<int>(imageRegion.Width());
+    const int rows = static_cast<int>(imageRegion.Height());
+    const int band = std::max<int>(1, static_cast<int>(kBandBytes / (8 * width)));
+    std::vector<unsigned char>& scratch = Scratch();
+    scratch.resize(static_cast<size_t>(band) * width * 8);
+    const int64_t stride = RowStride(image, 4, imageRegion);
+    unsigned char* first = static_cast<unsigned char*>(image->GetBaseAddress()) +
+                           imageRegion.YOrigin() * stride + int64_t(imageRegion.XOrigin()) * 4;
+    PushPixelPack pack(4, 0, 0, 0, 0);
+    for (int f0 = 0; f0 < rows; f0 += band) {
+        const int n = std::min(band, rows - f0);
+        glReadPixels(frameRegion.XOrigin(), frameRegion.YOrigin() + f0, width, n, GL_RGBA,
+                     GL_HALF_FLOAT_ARB, scratch.data());
+        for (int f = 0; f < n; ++f) {
+            const int row = turnOver ? rows - 1 - (f0 + f) : f0 + f;
+            unsigned char* out = first + row * stride;
+            const uint16_t* in = reinterpret_cast<const uint16_t*>(scratch.data()) +
+                                 static_cast<size_t>(f) * width * 4;
+            for (int x = 0; x < width; ++x, in += 4, out += 4) {
+                out[order[0]] = bytes[in[0]];
+                out[order[1]] = bytes[in[1]];
+                out[order[2]] = bytes[in[2]];
+                out[order[3]] = bytes[in[3]];
+            }
+        }
+    }
+    return true;
+}
+
 bool TextureBuffer::IsReadFrom() const {
     if (!fTexture) return false;
     GLint framebuffer = 0, readBuffer = 0, type = 0, name = 0;

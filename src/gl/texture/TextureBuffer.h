@@ -75,6 +75,10 @@ public:
     // other pair.
     bool LoadByteRows(const XIImage* image, const Region& src, const Region& dst, bool turnOver,
                       const uint16_t halves[256]) const;
+    // The way back into 8-bit images from a half-float texture while it is read from, through a
+    // table of the byte each texel becomes.
+    bool ReadByteRows(const XIImage* image, const Region& imageRegion, const Region& frameRegion,
+                      bool turnOver, const uint8_t bytes[65536]) const;
     // Whether glReadPixels reads this texture now: colour attachment 0 of the bound framebuffer,
     // which may be another object's framebuffer, and the read buffer.
     bool IsReadFrom() const;
