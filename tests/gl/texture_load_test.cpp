@@ -1,7 +1,10 @@
 #include "GLTest.h"
 #include "HostLayouts.h"
 
+#include "gl/context/EntryPoints.h"
 #include "gl/effects/Conversion.h"
+#include "gl/effects/EffectProgram.h"
+#include "gl/effects/GLSL.h"
 #include "gl/texture/Selection.h"
 #include "gl/texture/Texture.h"
 #include "gl/texture/TextureBuffer.h"
@@ -128,6 +131,44 @@ TEST(TextureLoad, MaskMultipliesAlphaOnly) {
         EXPECT_NEAR(texels[0 * 4 + 2][3], 0.8f * 0.2f, 1e-6);
         EXPECT_NEAR(texels[0 * 4 + 2][0], 0.2f, 1e-6);
         EXPECT_NEAR(texels[0 * 4 + 2][2], 0.6f, 1e-6);
+    });
+}
+
+// Textures load when first applied, which may be while the caller's own program is current:
+// the load's plain passes must not run through it, and it must be current again afterwards.
+TEST(TextureLoad, PlainPassesIgnoreTheCallersProgram) {
+    RunOnWorker([] {
+        GLSL::Shader red(GL_FRAGMENT_SHADER, "#version 110\nvoid main() { gl_FragColor = "
+                                             "vec4(1.0, 0.0, 0.0, 1.0); }\n");
+        EffectProgram program(&red);
+        TestImage image(4, 2, Fourcc("RGBA"), 32, 255, false); // 8-bit, top-down
+        TestImage mask(4, 2, Fourcc("RGBA"), 32, 255, false);
+        for (int i = 0; i < 8; ++i) {
+            const uint8_t pixel[4] = {0, 128, 255, 255};
+            std::memcpy(image.Bytes() + 4 * i, pixel, 4);
+            mask.Bytes()[4 * i + 3] = 51;
+        }
+        ProbeTexture texture(4, 2);
+        texture.SetFit(); // fit mode always draws
+        const Region all(0, 0, 4, 2);
+        program.Apply();
+        const GLint current = [] {
+            GLint name = 0;
+            glGetIntegerv(GL_CURRENT_PROGRAM, &name);
+            return name;
+        }();
+        ASSERT_NE(current, 0);
+        texture.LoadTexture(&image, all, all, false);
+        texture.MaskTexture(&mask, all, all, false);
+        GLint after = 0;
+        glGetIntegerv(GL_CURRENT_PROGRAM, &after);
+        EXPECT_EQ(after, current);
+        TESK_GL(glUseProgram)(0);
+        for (const Pixel& texel : texture.Read()) {
+            EXPECT_NEAR(texel[0], 0.0f, 1e-6);
+            EXPECT_NEAR(texel[2], 1.0f, 1e-6);
+            EXPECT_NEAR(texel[3], 0.2f, 1e-6);
+        }
     });
 }
 

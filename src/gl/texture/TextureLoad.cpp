@@ -3,6 +3,8 @@
 #include "common/OpaqueBuffer.h"
 #include "common/PhaseTimer.h"
 
+#include "gl/context/EntryPoints.h"
+#include "gl/context/State.h"
 #include "gl/effects/Conversion.h"
 #include "gl/geometry/SimplePlane.h"
 #include "gl/state/Blend.h"
@@ -149,6 +151,10 @@ void DrawThroughStaging(TextureBuffer& target, const XIImage* image, const Regio
         // One program for all loads: it is relinked only when the pair of shaders changes.
         static Conversion conversion;
         ApplyConversion(conversion, image, plan, processing, staging);
+    } else {
+        // A load may happen while the caller's own program is current (textures load when
+        // first applied); the plain copy must not run through it. The selection puts it back.
+        TESK_GL(glUseProgram)(0);
     }
     SetStagingFilters(staging, plan);
     if (fit) ClearColorBuffer(Color::Transparent);
@@ -256,6 +262,7 @@ void Texture::MaskTexture(const XIImage* image, const Region& src, const Region&
         DrawLoadedRegion(src, plan.dst, fit);
         state.Apply();
     } else {
+        TESK_GL(glUseProgram)(0); // not the caller's; the selection puts it back
         SetStagingFilters(staging, plan);
         DrawLoadedRegion(src, plan.dst, fit);
     }
