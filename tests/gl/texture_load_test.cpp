@@ -172,6 +172,27 @@ TEST(TextureLoad, PlainPassesIgnoreTheCallersProgram) {
     });
 }
 
+// A layout OpenGL takes no pixels in leaves the region transparent, not what the texture held.
+TEST(TextureLoad, UnknownLayoutsLoadAsTransparent) {
+    RunOnWorker([] {
+        TestImage red(4, 2, Fourcc("RGBA"), 128, 1, true);
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 4; ++x) red.At<Pixel>(x, y) = {1.0f, 0.0f, 0.0f, 1.0f};
+        TestImage unknown(2, 2, Fourcc("zzzz"), 32, 255, false);
+        std::memset(unknown.Bytes(), 0x7f, unknown.ByteCount());
+        ProbeTexture texture(4, 2);
+        texture.LoadTexture(&red, Region(0, 0, 4, 2), Region(0, 0, 4, 2), false);
+        texture.LoadTexture(&unknown, Region(0, 0, 2, 2), Region(1, 0, 2, 2), false);
+        const std::vector<Pixel> texels = texture.Read();
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 4; ++x) {
+                const float expected = x == 1 || x == 2 ? 0.0f : 1.0f;
+                EXPECT_EQ(texels[y * 4 + x][0], expected) << x << "," << y;
+                EXPECT_EQ(texels[y * 4 + x][3], expected) << x << "," << y;
+            }
+    });
+}
+
 TEST(TextureLoad, RepeatedLoadsLeakNothing) {
     RunOnWorker([] {
         auto liveResources = [] {

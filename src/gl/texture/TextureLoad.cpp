@@ -206,6 +206,18 @@ void Texture::LoadTexture(const XIImage* image, const Region& src, const Region&
                           bool mipmap) {
     if (!buffer || !image) return;
     const LoadPlan plan(image, src, dstIn);
+    if (PixelTransferBytes(plan.format, plan.type) == 0) {
+        // OpenGL takes no pixels in this layout (an unknown colour-space code, say). The region
+        // becomes transparent rather than show what the recycled texture held before, which
+        // may be another caller's picture.
+        Selection<TextureBuffer> selection(*buffer);
+        if (!selection.IsSelected()) return;
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(plan.dst.XOrigin(), plan.dst.YOrigin(), static_cast<GLsizei>(plan.dst.Width()),
+                  static_cast<GLsizei>(plan.dst.Height()));
+        ClearColorBuffer(Color::Transparent);
+        return;
+    }
     // A white level below full scale needs the scaling pass even where the layout itself could
     // go straight in.
     const bool asItIs =
