@@ -33,13 +33,6 @@ bool IsTransferable(const XIImage* image, const Region& a, const Region& b) {
     return image->GetBaseAddress() && a.IsValid() && b.IsValid();
 }
 
-// Whether the bytes OpenGL touches for region of image stay inside the image's memory (row
-// bytes x height from the base address), with rows laid out as PixelPack and PixelUnpack
-// describe them: alignment 4, a row length in pixels of the image's bit depth, the region's
-// origin skipped. rowByRow: the region goes over one row per call, each call starting a row
-// bytes further on. Nothing checks that a colour-space code agrees with the bit depth; a code
-// of wider pixels than the depth promises (float RGBA with a depth of 32, say) would otherwise
-// make OpenGL read and write far past the image's rows.
 // Bytes from one row of image to the next as PixelPack and PixelUnpack lay them out for
 // pixels of the given size.
 int64_t RowStride(const XIImage* image, int64_t pixel, const Region& region) {
@@ -49,6 +42,13 @@ int64_t RowStride(const XIImage* image, int64_t pixel, const Region& region) {
     return (rowLength * pixel + 3) / 4 * 4;
 }
 
+// Whether the bytes OpenGL touches for region of image stay inside the image's memory (row
+// bytes x height from the base address), with rows laid out as PixelPack and PixelUnpack
+// describe them: alignment 4, a row length in pixels of the image's bit depth, the region's
+// origin skipped. rowByRow: the region goes over one row per call, each call starting a row
+// bytes further on. Nothing checks that a colour-space code agrees with the bit depth; a code
+// of wider pixels than the depth promises (float RGBA with a depth of 32, say) would otherwise
+// make OpenGL read and write far past the image's rows.
 bool StaysInside(const XIImage* image, const Region& region, GLenum format, GLenum type,
                  bool rowByRow = false) {
     const int64_t pixel = PixelTransferBytes(format, type);
@@ -518,7 +518,8 @@ bool TextureBuffer::ReadFloatRows(const XIImage* image, const Region& imageRegio
     const GLenum texelType = TexelType(fKey.InternalFormat());
     GLenum format = GL_RGBA, type = 0;
     GetFormatType(image, format, type);
-    const int channels = format == GL_RGBA ? 4 : (format == GL_LUMINANCE || format == GL_ALPHA);
+    const int channels =
+        format == GL_RGBA ? 4 : (format == GL_LUMINANCE || format == GL_ALPHA ? 1 : 0);
     if (!fTexture || texelType == 0 || type != GL_FLOAT || channels == 0) return false;
     if (!IsReadFrom()) return false;
     if (!StaysInside(image, imageRegion, format, GL_FLOAT)) return true;

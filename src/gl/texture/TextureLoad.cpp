@@ -4,7 +4,6 @@
 #include "common/PhaseTimer.h"
 
 #include "gl/context/EntryPoints.h"
-#include "gl/context/State.h"
 #include "gl/effects/Conversion.h"
 #include "gl/geometry/SimplePlane.h"
 #include "gl/state/Blend.h"
@@ -170,11 +169,7 @@ const uint16_t* PassedByteHalves() {
     if (found >= 0) return found ? table : nullptr;
     found = 0;
     // The caller may be loading into the texture bound now; the passes below bind others.
-    struct KeepBinding {
-        GLint name = 0;
-        KeepBinding() { glGetIntegerv(GL_TEXTURE_BINDING_RECTANGLE_ARB, &name); }
-        ~KeepBinding() { glBindTexture(GL_TEXTURE_RECTANGLE_ARB, static_cast<GLuint>(name)); }
-    } keep;
+    Push<Texture> binding;
     OpaqueBuffer bytes;
     if (!bytes.Resize(256, 1, 0x52474241 /* "RGBA" */, 32, 255)) return nullptr;
     unsigned char* pixels = static_cast<unsigned char*>(bytes.GetBaseAddress());
