@@ -14,6 +14,7 @@
 #include "gl/state/MatrixState.h"
 #include "gl/state/Push.h"
 #include "gl/texture/ImageTextures.h"
+#include "gl/texture/RenderedTexture.h"
 #include "gl/texture/TextureFormat.h"
 #include "gl/texture/TiledBuffer.h"
 
@@ -203,16 +204,33 @@ void CopyTextureOnWorker(const Texture* texture, XIImage* destination) {
     }
 }
 
+// What DrawAtOwnSize leaves in the tile, without the draw: drawing with nearest sampling and
+// replacing copies the loaded texels one to one, so the part of the image on the tile is loaded
+// straight into the tile's render texture instead, through the same loading paths.
+void LoadAtOwnSize(const TiledBuffer& tiled, const XIImage* image, int x, int y) {
+    RenderedTexture* render = tiled.GetRender();
+    const Region tile = tiled.GetCurrentTile();
+    const Region placed(x, y, static_cast<unsigned>(image->GetWidth()),
+                        static_cast<unsigned>(image->GetHeight()));
+    const Region visible = placed & tile;
+    if (!render || !visible.IsValid()) return;
+    Region picture = visible.Offset(-x, -y);
+    if (!image->IsBottomUp()) // the loading paths take memory rows
+        picture =
+            Region(picture.XOrigin(),
+                   image->GetHeight() - picture.YOrigin() - static_cast<int>(picture.Height()),
+                   picture.Width(), picture.Height());
+    Push<Texture> binding;
+    render->BindTexture();
+    render->LoadTexture(image, picture, visible.Offset(-tile.XOrigin(), -tile.YOrigin()), false);
+}
+
 void CopyTiled(const XIImage* source, XIImage* destination, int x, int y) {
-    SubImageTexture texture(source);
     TiledBuffer tiled(destination);
-    tiled.ReleaseBeforeRender(texture);
     while (tiled.Next()) {
         if (!CoversTile(tiled, source, x, y)) ClearTile(tiled);
-        Push<Texture> binding;
-        DrawAtOwnSize(tiled, texture, source, x, y);
+        LoadAtOwnSize(tiled, source, x, y);
     }
-    texture.Finalize();
 }
 
 // Renders a mask pass and an image pass per tile: the colour where the mask lets it through,
