@@ -14,6 +14,7 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -102,8 +103,10 @@ TEST(TiledBuffer, TilesCoverTheImageRowByRowWithoutOverlap) {
              Region(4096, 2160, 904, 840)},
         };
         for (const Case& c : cases) {
-            // Only the size matters here: no pixels are touched.
+            // Only the size matters here: no pixels are touched, and no memory is behind the
+            // rows.
             TestImage destination(c.width, c.height, kRGBA, 32, 255, false, 4);
+            destination.SetRowBytes(c.width * 4);
             destination.SetBaseAddress(nullptr);
             TiledBuffer tiles(&destination);
             EXPECT_EQ(tiles.Width(), c.width);
@@ -396,4 +399,20 @@ TEST(TiledBuffer, AcquireRenderHandsOverTheTileAndDrawsOnIntoAFreshTarget) {
             EXPECT_EQ(pixel[2], 0);
         }
     });
+}
+
+// A width whose row length wraps around 32 bits passes the image checks with rows of a few
+// bytes; such a destination gets no tiles at all instead of one per 2048 pixels of its width.
+TEST(TiledBuffer, RowsTooShortForTheirWidthGetNoTiles) {
+    TestImage destination(8, 6, Fourcc("RGBA"), 32, 255, false);
+    destination.SetWidth((1 << 27) + 2); // 32 bits x width wraps to 64 bits: 8 bytes a row
+    ASSERT_TRUE(IsValid(&destination));
+    const std::vector<uint8_t> before(destination.Bytes(),
+                                      destination.Bytes() + destination.ByteCount());
+    RunOnWorker([&] {
+        TiledBuffer tiled(&destination);
+        EXPECT_TRUE(tiled.Tiles().empty());
+        EXPECT_FALSE(tiled.Next());
+    });
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), destination.Bytes()));
 }

@@ -63,6 +63,12 @@ bool TiledBuffer::Rewind(int tileWidth, int tileHeight) {
     image = destination && destination->GetWidth() > 0 && destination->GetHeight() > 0
                 ? SizeOf(destination)
                 : Region();
+    // The image checks work out row lengths in 32 bits, so a width of over 100 million pixels
+    // can pass them with rows of a few bytes. Nothing could be read back into such rows; they
+    // get no tiles rather than tens of thousands of tiles that each draw for nothing.
+    if (image.IsValid() && int64_t(destination->GetWidth()) * destination->GetBitDepth() / 8 >
+                               int64_t(destination->GetRowBytes()))
+        image = Region();
     tileSize = tileWidth > 0 && tileHeight > 0 ? Region(0, 0, static_cast<unsigned>(tileWidth),
                                                         static_cast<unsigned>(tileHeight))
                                                : Region();
