@@ -42,11 +42,6 @@ struct RecycleBuffer {
 };
 using TemporaryBuffer = std::unique_ptr<TextureBuffer, RecycleBuffer>;
 
-bool IsByteType(GLenum type) {
-    return type == GL_UNSIGNED_BYTE || type == GL_UNSIGNED_INT_8_8_8_8 ||
-           type == GL_UNSIGNED_INT_8_8_8_8_REV;
-}
-
 } // namespace
 
 RenderedTexture::RenderedTexture() {

@@ -359,6 +359,11 @@ bool IsMatchingFormat(const XIImage* a, const XIImage* b) {
            a->GetWhiteLevel() == b->GetWhiteLevel() && a->IsBottomUp() == b->IsBottomUp();
 }
 
+bool IsByteType(GLenum type) {
+    return type == GL_UNSIGNED_BYTE || type == GL_UNSIGNED_INT_8_8_8_8 ||
+           type == GL_UNSIGNED_INT_8_8_8_8_REV;
+}
+
 int PixelTransferBytes(GLenum format, GLenum type) {
     int channel = 0;
     switch (type) {

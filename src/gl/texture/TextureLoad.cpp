@@ -129,11 +129,6 @@ void ApplyConversion(Conversion& conversion, const XIImage* image, const LoadPla
     conversion.Apply();
 }
 
-bool IsEightBit(GLenum type) {
-    return type == GL_UNSIGNED_BYTE || type == GL_UNSIGNED_INT_8_8_8_8 ||
-           type == GL_UNSIGNED_INT_8_8_8_8_REV;
-}
-
 // The drawing pass of a load: the region staged as the image lays it out and drawn into
 // target (through the conversion program when the layout, white level or processing needs it).
 void DrawThroughStaging(TextureBuffer& target, const XIImage* image, const Region& src,
@@ -236,7 +231,7 @@ void Texture::LoadTexture(const XIImage* image, const Region& src, const Region&
 
     // 8-bit pixels that only need turning over are looked up in what the pass makes of each
     // value, and go in as the texels the pass would have drawn.
-    if (asItIs && !fit && !mipmap && IsEightBit(plan.type)) {
+    if (asItIs && !fit && !mipmap && IsByteType(plan.type)) {
         const uint16_t* halves = PassedByteHalves();
         if (halves && buffer->LoadByteRows(image, src, plan.dst, true, halves)) return;
     }
