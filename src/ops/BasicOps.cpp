@@ -214,15 +214,10 @@ void LoadAtOwnSize(const TiledBuffer& tiled, const XIImage* image, int x, int y)
                         static_cast<unsigned>(image->GetHeight()));
     const Region visible = placed & tile;
     if (!render || !visible.IsValid()) return;
-    Region picture = visible.Offset(-x, -y);
-    if (!image->IsBottomUp()) // the loading paths take memory rows
-        picture =
-            Region(picture.XOrigin(),
-                   image->GetHeight() - picture.YOrigin() - static_cast<int>(picture.Height()),
-                   picture.Width(), picture.Height());
     Push<Texture> binding;
     render->BindTexture();
-    render->LoadTexture(image, picture, visible.Offset(-tile.XOrigin(), -tile.YOrigin()), false);
+    render->LoadTexture(image, MemoryRows(image, visible.Offset(-x, -y), image->GetHeight()),
+                        visible.Offset(-tile.XOrigin(), -tile.YOrigin()), false);
 }
 
 void CopyTiled(const XIImage* source, XIImage* destination, int x, int y) {

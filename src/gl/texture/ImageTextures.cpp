@@ -10,14 +10,6 @@ namespace OGL_TESK_AE {
 
 namespace {
 
-// Regions count rows up from the bottom of the picture; a top-down image keeps that row at
-// the end of its memory.
-Region MemoryRows(const XIImage* image, const Region& r, int height) {
-    if (!image || image->IsBottomUp() || !r.IsValid()) return r;
-    return Region(r.XOrigin(), height - r.YOrigin() - static_cast<int>(r.Height()), r.Width(),
-                  r.Height());
-}
-
 Region WholeImage(const XIImage* image) {
     return Region(0, 0, static_cast<unsigned>(image->GetWidth()),
                   static_cast<unsigned>(image->GetHeight()));
@@ -31,6 +23,12 @@ void ApplySampling(const Texture& texture) {
 }
 
 } // namespace
+
+Region MemoryRows(const XIImage* image, const Region& r, int height) {
+    if (!image || image->IsBottomUp() || !r.IsValid()) return r;
+    return Region(r.XOrigin(), height - r.YOrigin() - static_cast<int>(r.Height()), r.Width(),
+                  r.Height());
+}
 
 // SubImageTexture
 
