@@ -357,6 +357,37 @@ std::vector<unsigned char>& Scratch() {
     return scratch;
 }
 
+// Walks region's rows of the image's memory (pixels of the given bytes) together with texture
+// rows of texelBytes per texel held in the scratch band, a band at a time. Texture row t of the
+// region goes with memory row t, or row rows - 1 - t turned over. For a band of n rows from
+// texture row t0: fill(t0, n, band) first (a read-back fills it from OpenGL), then
+// row(texels, memory) for each row of the band, then empty(t0, n, band) (an upload hands it to
+// OpenGL).
+template <class Fill, class Row, class Empty>
+void ThroughBands(const XIImage* image, const Region& region, int64_t pixel, size_t texelBytes,
+                  bool turnOver, Fill fill, Row row, Empty empty) {
+    const int width = static_cast<int>(region.Width()), rows = static_cast<int>(region.Height());
+    const size_t rowTexelBytes = texelBytes * static_cast<size_t>(width);
+    const int band = std::max<int>(1, static_cast<int>(kBandBytes / rowTexelBytes));
+    std::vector<unsigned char>& scratch = Scratch();
+    scratch.resize(static_cast<size_t>(band) * rowTexelBytes);
+    const int64_t stride = RowStride(image, pixel, region);
+    unsigned char* first = static_cast<unsigned char*>(image->GetBaseAddress()) +
+                           region.YOrigin() * stride + int64_t(region.XOrigin()) * pixel;
+    for (int t0 = 0; t0 < rows; t0 += band) {
+        const int n = std::min(band, rows - t0);
+        fill(t0, n, scratch.data());
+        for (int t = 0; t < n; ++t) {
+            const int memoryRow = turnOver ? rows - 1 - (t0 + t) : t0 + t;
+            row(scratch.data() + static_cast<size_t>(t) * rowTexelBytes,
+                first + memoryRow * stride);
+        }
+        empty(t0, n, scratch.data());
+    }
+}
+
+void NoBandTransfer(int, int, unsigned char*) {}
+
 } // namespace
 
 bool TextureBuffer::LoadFloatRows(const XIImage* image, const Region& src, const Region& dst,
@@ -369,31 +400,22 @@ bool TextureBuffer::LoadFloatRows(const XIImage* image, const Region& src, const
     if (texelType == GL_HALF_FLOAT_ARB && !DriverHalfRounding(rounding)) return false;
     if (!StaysInside(image, src, GL_RGBA, GL_FLOAT)) return true;
     PhaseTimer timer(Phase::Upload);
-    const int width = static_cast<int>(src.Width()), rows = static_cast<int>(src.Height());
+    const int width = static_cast<int>(src.Width());
     const size_t values = static_cast<size_t>(width) * 4;
-    const size_t texelBytes = texelType == GL_FLOAT ? 16 : 8;
-    const int band = std::max<int>(1, static_cast<int>(kBandBytes / (texelBytes * width)));
-    std::vector<unsigned char>& scratch = Scratch();
-    scratch.resize(static_cast<size_t>(band) * width * texelBytes);
-    const int64_t stride = RowStride(image, 16, src);
-    const char* first = static_cast<const char*>(image->GetBaseAddress()) + src.YOrigin() * stride +
-                        int64_t(src.XOrigin()) * 16;
     PushPixelUnpack unpack(4, 0, 0, 0, 0);
-    // Texture row t of dst takes memory row t of the region, or row rows - 1 - t turned over.
-    for (int t0 = 0; t0 < rows; t0 += band) {
-        const int n = std::min(band, rows - t0);
-        for (int t = 0; t < n; ++t) {
-            const int row = turnOver ? rows - 1 - (t0 + t) : t0 + t;
-            const float* in = reinterpret_cast<const float*>(first + row * stride);
-            unsigned char* out = scratch.data() + static_cast<size_t>(t) * width * texelBytes;
+    ThroughBands(
+        image, src, 16, texelType == GL_FLOAT ? 16 : 8, turnOver, NoBandTransfer,
+        [&](unsigned char* texels, const unsigned char* memory) {
+            const float* in = reinterpret_cast<const float*>(memory);
             if (texelType == GL_FLOAT)
-                CopyFloats(in, reinterpret_cast<float*>(out), values, false);
+                CopyFloats(in, reinterpret_cast<float*>(texels), values, false);
             else
-                FloatsToHalves(in, reinterpret_cast<uint16_t*>(out), values, rounding);
-        }
-        glTexSubImage2D(fKey.Target(), 0, dst.XOrigin(), dst.YOrigin() + t0, width, n, GL_RGBA,
-                        texelType, scratch.data());
-    }
+                FloatsToHalves(in, reinterpret_cast<uint16_t*>(texels), values, rounding);
+        },
+        [&](int t0, int n, unsigned char* band) {
+            glTexSubImage2D(fKey.Target(), 0, dst.XOrigin(), dst.YOrigin() + t0, width, n, GL_RGBA,
+                            texelType, band);
+        });
     return true;
 }
 
@@ -427,31 +449,23 @@ bool TextureBuffer::LoadByteRows(const XIImage* image, const Region& src, const 
         return false;
     if (!StaysInside(image, src, format, type)) return true;
     PhaseTimer timer(Phase::Upload);
-    const int width = static_cast<int>(src.Width()), rows = static_cast<int>(src.Height());
-    const int band = std::max<int>(1, static_cast<int>(kBandBytes / (8 * width)));
-    std::vector<unsigned char>& scratch = Scratch();
-    scratch.resize(static_cast<size_t>(band) * width * 8);
-    const int64_t stride = RowStride(image, 4, src);
-    const unsigned char* first = static_cast<const unsigned char*>(image->GetBaseAddress()) +
-                                 src.YOrigin() * stride + int64_t(src.XOrigin()) * 4;
+    const int width = static_cast<int>(src.Width());
     PushPixelUnpack unpack(4, 0, 0, 0, 0);
-    for (int t0 = 0; t0 < rows; t0 += band) {
-        const int n = std::min(band, rows - t0);
-        for (int t = 0; t < n; ++t) {
-            const int row = turnOver ? rows - 1 - (t0 + t) : t0 + t;
-            const unsigned char* in = first + row * stride;
-            uint16_t* out =
-                reinterpret_cast<uint16_t*>(scratch.data()) + static_cast<size_t>(t) * width * 4;
+    ThroughBands(
+        image, src, 4, 8, turnOver, NoBandTransfer,
+        [&](unsigned char* texels, const unsigned char* in) {
+            uint16_t* out = reinterpret_cast<uint16_t*>(texels);
             for (int x = 0; x < width; ++x, in += 4, out += 4) {
                 out[0] = halves[in[order[0]]];
                 out[1] = halves[in[order[1]]];
                 out[2] = halves[in[order[2]]];
                 out[3] = halves[in[order[3]]];
             }
-        }
-        glTexSubImage2D(fKey.Target(), 0, dst.XOrigin(), dst.YOrigin() + t0, width, n, GL_RGBA,
-                        GL_HALF_FLOAT_ARB, scratch.data());
-    }
+        },
+        [&](int t0, int n, unsigned char* band) {
+            glTexSubImage2D(fKey.Target(), 0, dst.XOrigin(), dst.YOrigin() + t0, width, n, GL_RGBA,
+                            GL_HALF_FLOAT_ARB, band);
+        });
     return true;
 }
 
@@ -467,31 +481,23 @@ bool TextureBuffer::ReadByteRows(const XIImage* image, const Region& imageRegion
     if (!StaysInside(image, imageRegion, format, type)) return true;
     PhaseTimer timer(Phase::ReadBack);
     const int width = static_cast<int>(imageRegion.Width());
-    const int rows = static_cast<int>(imageRegion.Height());
-    const int band = std::max<int>(1, static_cast<int>(kBandBytes / (8 * width)));
-    std::vector<unsigned char>& scratch = Scratch();
-    scratch.resize(static_cast<size_t>(band) * width * 8);
-    const int64_t stride = RowStride(image, 4, imageRegion);
-    unsigned char* first = static_cast<unsigned char*>(image->GetBaseAddress()) +
-                           imageRegion.YOrigin() * stride + int64_t(imageRegion.XOrigin()) * 4;
     PushPixelPack pack(4, 0, 0, 0, 0);
-    for (int f0 = 0; f0 < rows; f0 += band) {
-        const int n = std::min(band, rows - f0);
-        glReadPixels(frameRegion.XOrigin(), frameRegion.YOrigin() + f0, width, n, GL_RGBA,
-                     GL_HALF_FLOAT_ARB, scratch.data());
-        for (int f = 0; f < n; ++f) {
-            const int row = turnOver ? rows - 1 - (f0 + f) : f0 + f;
-            unsigned char* out = first + row * stride;
-            const uint16_t* in = reinterpret_cast<const uint16_t*>(scratch.data()) +
-                                 static_cast<size_t>(f) * width * 4;
+    ThroughBands(
+        image, imageRegion, 4, 8, turnOver,
+        [&](int t0, int n, unsigned char* band) {
+            glReadPixels(frameRegion.XOrigin(), frameRegion.YOrigin() + t0, width, n, GL_RGBA,
+                         GL_HALF_FLOAT_ARB, band);
+        },
+        [&](const unsigned char* texels, unsigned char* out) {
+            const uint16_t* in = reinterpret_cast<const uint16_t*>(texels);
             for (int x = 0; x < width; ++x, in += 4, out += 4) {
                 out[order[0]] = bytes[in[0]];
                 out[order[1]] = bytes[in[1]];
                 out[order[2]] = bytes[in[2]];
                 out[order[3]] = bytes[in[3]];
             }
-        }
-    }
+        },
+        NoBandTransfer);
     return true;
 }
 
@@ -525,34 +531,25 @@ bool TextureBuffer::ReadFloatRows(const XIImage* image, const Region& imageRegio
     if (!StaysInside(image, imageRegion, format, GL_FLOAT)) return true;
     PhaseTimer timer(Phase::ReadBack);
     const int width = static_cast<int>(imageRegion.Width());
-    const int rows = static_cast<int>(imageRegion.Height());
     const size_t values = static_cast<size_t>(width) * 4;
-    const size_t texelBytes = texelType == GL_FLOAT ? 16 : 8;
-    const int band = std::max<int>(1, static_cast<int>(kBandBytes / (texelBytes * width)));
-    std::vector<unsigned char>& scratch = Scratch();
-    scratch.resize(static_cast<size_t>(band) * width * texelBytes);
     // Single-channel images take one value per texel, made from a row of RGBA floats.
     static std::vector<float> rgbaRow;
     if (channels == 1) rgbaRow.resize(values);
-    const int64_t pixel = 4 * channels;
-    const int64_t stride = RowStride(image, pixel, imageRegion);
-    char* first = static_cast<char*>(image->GetBaseAddress()) + imageRegion.YOrigin() * stride +
-                  int64_t(imageRegion.XOrigin()) * pixel;
     PushPixelPack pack(4, 0, 0, 0, 0);
-    // Frame row f goes to memory row f of the region, or row rows - 1 - f turned over.
-    for (int f0 = 0; f0 < rows; f0 += band) {
-        const int n = std::min(band, rows - f0);
-        glReadPixels(frameRegion.XOrigin(), frameRegion.YOrigin() + f0, width, n, GL_RGBA,
-                     texelType, scratch.data());
-        for (int f = 0; f < n; ++f) {
-            const int row = turnOver ? rows - 1 - (f0 + f) : f0 + f;
-            float* out = reinterpret_cast<float*>(first + row * stride);
+    ThroughBands(
+        image, imageRegion, 4 * channels, texelType == GL_FLOAT ? 16 : 8, turnOver,
+        [&](int t0, int n, unsigned char* band) {
+            glReadPixels(frameRegion.XOrigin(), frameRegion.YOrigin() + t0, width, n, GL_RGBA,
+                         texelType, band);
+        },
+        [&](const unsigned char* texels, unsigned char* memory) {
+            float* out = reinterpret_cast<float*>(memory);
             float* rgba = channels == 4 ? out : rgbaRow.data();
-            const unsigned char* in = scratch.data() + static_cast<size_t>(f) * width * texelBytes;
             if (texelType == GL_FLOAT)
-                CopyFloats(reinterpret_cast<const float*>(in), rgba, values, clampToUnit);
+                CopyFloats(reinterpret_cast<const float*>(texels), rgba, values, clampToUnit);
             else
-                HalvesToFloats(reinterpret_cast<const uint16_t*>(in), rgba, values, clampToUnit);
+                HalvesToFloats(reinterpret_cast<const uint16_t*>(texels), rgba, values,
+                               clampToUnit);
             if (format == GL_ALPHA) {
                 for (int x = 0; x < width; ++x) out[x] = rgba[4 * x + 3];
             } else if (format == GL_LUMINANCE) {
@@ -561,8 +558,8 @@ bool TextureBuffer::ReadFloatRows(const XIImage* image, const Region& imageRegio
                 for (int x = 0; x < width; ++x)
                     out[x] = rgba[4 * x] + rgba[4 * x + 1] + rgba[4 * x + 2];
             }
-        }
-    }
+        },
+        NoBandTransfer);
     return true;
 }
 
