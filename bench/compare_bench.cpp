@@ -236,37 +236,7 @@ public:
     void Run(const std::string& operation, const Layout& layout, const Layout& outputLayout,
              int outputWidth, int outputHeight,
              const std::function<bool(Implementation&, HostImage&)>& op) {
-        if (!Selected(operation + " " + layout.name)) return;
-        std::printf("  %-46s %-11s", operation.c_str(), layout.name);
-        std::fflush(stdout);
-        const size_t n = fImplementations.size();
-        std::vector<std::unique_ptr<HostImage>> outputs;
-        for (size_t i = 0; i < n; ++i)
-            outputs.emplace_back(new HostImage(outputLayout, outputWidth, outputHeight));
-        ReleaseLibrary();
-        std::vector<bool> offered(n);
-        for (size_t i = 0; i < n; ++i) offered[i] = op(*fImplementations[i], *outputs[i]);
-        std::vector<std::vector<double>> times(n);
-        for (int rep = 0; rep < fOptions.reps; ++rep)
-            for (size_t i = 0; i < n; ++i) {
-                if (!offered[i]) continue;
-                const double start = Now();
-                op(*fImplementations[i], *outputs[i]);
-                times[i].push_back((Now() - start) * 1e3);
-            }
-        Row row{operation, layout.name, {}, {}, "ms", !outputLayout.isFloat};
-        for (size_t i = 0; i < n; ++i) {
-            row.ms.push_back(offered[i] ? Median(times[i]) : NAN);
-            row.difference.push_back(offered[i] && i ? MaxDifference(*outputs[0], *outputs[i])
-                                                     : NAN);
-            std::printf(" %10.2f", row.ms.back());
-        }
-        std::printf("\n");
-        fRows.push_back(row);
-        if (fOptions.breakdowns)
-            PrintBreakdown(
-                operation + " " + layout.name, [&] { op(*fImplementations[0], *outputs[0]); },
-                fOptions.reps);
+        Measure(operation, layout, outputLayout, outputWidth, outputHeight, op, 1, nullptr);
     }
 
     // Per-call time of a small call, from batches of calls. before runs after the library's
@@ -274,32 +244,45 @@ public:
     void RunSmall(const std::string& operation, const Layout& layout,
                   const std::function<bool(Implementation&, HostImage&)>& op,
                   const std::function<void()>& before = nullptr) {
+        Measure(operation, layout, layout, kSmall, kSmall, op, 200, before);
+    }
+
+private:
+    // Times one case: each timed sample is a batch of calls, reported per call, in
+    // milliseconds for single calls and microseconds for batches.
+    void Measure(const std::string& operation, const Layout& layout, const Layout& outputLayout,
+                 int outputWidth, int outputHeight,
+                 const std::function<bool(Implementation&, HostImage&)>& op, int batch,
+                 const std::function<void()>& before) {
         if (!Selected(operation + " " + layout.name)) return;
-        const int batch = 200;
+        const bool small = batch > 1;
         std::printf("  %-46s %-11s", operation.c_str(), layout.name);
+        std::fflush(stdout);
         const size_t n = fImplementations.size();
         std::vector<std::unique_ptr<HostImage>> outputs;
-        for (size_t i = 0; i < n; ++i) outputs.emplace_back(new HostImage(layout, kSmall, kSmall));
+        for (size_t i = 0; i < n; ++i)
+            outputs.emplace_back(new HostImage(outputLayout, outputWidth, outputHeight));
         ReleaseLibrary();
         if (before) before();
         std::vector<bool> offered(n);
         for (size_t i = 0; i < n; ++i) offered[i] = op(*fImplementations[i], *outputs[i]);
         std::vector<std::vector<double>> times(n);
+        const double scale = (small ? 1e6 : 1e3) / batch;
         for (int rep = 0; rep < fOptions.reps; ++rep)
             for (size_t i = 0; i < n; ++i) {
                 if (!offered[i]) continue;
                 const double start = Now();
                 for (int k = 0; k < batch; ++k) op(*fImplementations[i], *outputs[i]);
-                times[i].push_back((Now() - start) * 1e6 / batch);
+                times[i].push_back((Now() - start) * scale);
             }
-        Row row{operation, layout.name, {}, {}, "us", !layout.isFloat};
+        Row row{operation, layout.name, {}, {}, small ? "us" : "ms", !outputLayout.isFloat};
         for (size_t i = 0; i < n; ++i) {
             row.ms.push_back(offered[i] ? Median(times[i]) : NAN);
             row.difference.push_back(offered[i] && i ? MaxDifference(*outputs[0], *outputs[i])
                                                      : NAN);
             std::printf(" %10.2f", row.ms.back());
         }
-        std::printf("   (microseconds per call)\n");
+        std::printf(small ? "   (microseconds per call)\n" : "\n");
         fRows.push_back(row);
         if (fOptions.breakdowns)
             PrintBreakdown(
@@ -307,7 +290,6 @@ public:
                 fOptions.reps);
     }
 
-private:
     // What one case leaves in the library's caches changes what the next one costs (see
     // the README's Performance section); unless asked to keep them, each case starts from a library
     // that was let go of entirely (worker, context and caches), the warm-up call then starting it.
