@@ -74,7 +74,7 @@ void DrawAtOwnSize(const TiledBuffer& tiled, SubImageTexture& texture, const XII
     const Region visible = placed & tile;
     if (!visible.IsValid()) return;
     texture.SetRegion(visible.Offset(-x, -y));
-    PushBlendFunc replace(BlendFunc::Replace);
+    PushBlendFunc replace(BlendFunc::Overwrite());
     PushColor white(Color::White);
     texture.Apply();
     texture.ApplyNearest();
@@ -196,7 +196,7 @@ void CopyTextureOnWorker(const Texture* texture, XIImage* destination) {
     TiledBuffer tiled(destination);
     const Region whole = Bounds(destination);
     while (tiled.Next()) {
-        PushBlendFunc replace(BlendFunc::Replace);
+        PushBlendFunc replace(BlendFunc::Overwrite());
         Push<DepthFunc> depth(DepthFunc::Always);
         Push<Texture> binding;
         texture->Apply();
@@ -282,7 +282,7 @@ void GetAlpha(const XIImage* source, Buffer<AlphaPixelType<float>>* destination)
     TiledBuffer tiled(destination);
     while (tiled.Next()) {
         ClearTile(tiled);
-        PushBlendFunc replace(BlendFunc::Replace);
+        PushBlendFunc replace(BlendFunc::Overwrite());
         tiled.WriteFit(source);
     }
 }
@@ -338,7 +338,7 @@ void Premultiply(const XIImage* source, XIImage* destination) {
         if (!visible.IsValid()) continue;
         Push<Texture> binding;
         PushColor white(Color::White);
-        PushBlendFunc replace(BlendFunc::Replace);
+        PushBlendFunc replace(BlendFunc::Overwrite());
         texture.SetRegion(visible);
         texture.Apply();
         texture.ApplyNearest();
@@ -382,7 +382,7 @@ void CopyAlpha(const XIImage* source, XIImage* destination) {
         DrawAtOwnSize(tiled, current, destination, 0, 0);
         const Region visible = Bounds(source) & tiled.GetCurrentTile();
         if (!visible.IsValid()) continue;
-        PushBlendFunc replace(BlendFunc::Replace);
+        PushBlendFunc replace(BlendFunc::Overwrite());
         PushColor white(Color::White);
         Push<ColorMask> alphaOnly(ColorMask::AlphaOnly);
         alpha.SetRegion(visible);
@@ -425,7 +425,7 @@ void Resize(const XIImage* source, XIImage* destination) {
         }
         // The source is drawn over the whole tile, replacing what was there.
         Push<Texture> binding;
-        PushBlendFunc replace(BlendFunc::Replace);
+        PushBlendFunc replace(BlendFunc::Overwrite());
         PushColor white(Color::White);
         texture.SetRegion(area);
         texture.Apply();

@@ -34,6 +34,12 @@ void BlendFunc::Retrieve() {
     dstAlpha = GetEnum(GL_BLEND_DST_ALPHA);
 }
 
+BlendFunc BlendFunc::Overwrite() {
+    BlendFunc overwrite(GL_ONE, GL_ZERO);
+    overwrite.enabled = false;
+    return overwrite;
+}
+
 void BlendFunc::DisableBlend() {
     glDisable(GL_BLEND);
 }

@@ -28,6 +28,11 @@ public:
     static void ApplyFactors(GLenum srcRGB, GLenum dstRGB, GLenum srcAlpha, GLenum dstAlpha);
     static void DisableBlend();
 
+    // Replace's factors with GL_BLEND off. A draw writes the same texels either way, but with
+    // blending on a software rasteriser still reads and combines the target: on llvmpipe that
+    // is about a fifth of a full-tile draw. Operations that overwrite use this.
+    static BlendFunc Overwrite();
+
     static const BlendFunc Add;
     static const BlendFunc AlphaAdd;
     static const BlendFunc BlendOver;

@@ -272,7 +272,7 @@ void RenderedTexture::ReadThroughPass(XIImage* image, const Region& r, const Reg
         TextureKey(GL_TEXTURE_RECTANGLE_ARB, w, h, GetInternalFormat(GL_RGBA, tempType), false)));
     Selection<TextureBuffer> selection(*temp);
     if (!selection.IsSelected()) return;
-    PushBlendFunc blend(BlendFunc::Replace);
+    PushBlendFunc blend(BlendFunc::Overwrite());
     buffer->Bind();
     SetTransform(static_cast<float>(w), static_cast<float>(h), 0.0f, 0.0f);
     if (flipRows) FlipTransform();

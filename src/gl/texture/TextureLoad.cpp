@@ -135,7 +135,7 @@ void DrawThroughStaging(TextureBuffer& target, const XIImage* image, const Regio
                         const LoadPlan& plan, GLSL::Shader* processing, bool fit) {
     PhaseTimer timer(Phase::LoadConversion);
     Selection<TextureBuffer> selection(target);
-    PushBlendFunc blend(BlendFunc::Replace);
+    PushBlendFunc blend(BlendFunc::Overwrite());
     Push<DepthFunc> depth(DepthFunc::Always);
     PushColor color(Color::White);
 
