@@ -56,6 +56,25 @@ const EffectProgram& PremultiplyProgram() {
     return program;
 }
 
+// (0.30 r a, 0.59 g a, 0.11 b a, a), from which reading luminance sums the three colour
+// channels: the texel modulated by the current colour (the luma weights), its colour then
+// scaled by its alpha. The same products that modulating and blending with (source alpha, zero)
+// over a cleared tile leave, without the clear and the blender's read of the tile.
+GLSL::Shader sLumaTexels(GL_FRAGMENT_SHADER, R"(#version 110
+#extension GL_ARB_texture_rectangle : enable
+uniform sampler2DRect texture;
+void main()
+{
+    vec4 t = texture2DRect(texture, gl_TexCoord[0].st) * gl_Color;
+    gl_FragColor = vec4(t.rgb * t.a, t.a);
+}
+)");
+
+const EffectProgram& LumaProgram() {
+    static const EffectProgram program(&sLumaTexels);
+    return program;
+}
+
 // Byte copy of the whole destination from a source laid out alike.
 void CopyBytes(const XIImage* source, XIImage* destination) {
     const size_t bytes = static_cast<size_t>(destination->GetRowBytes()) *
@@ -281,7 +300,7 @@ void GetAlpha(const XIImage* source, Buffer<AlphaPixelType<float>>* destination)
     if (!IsValid(source) || !IsValid(destination)) return;
     TiledBuffer tiled(destination);
     while (tiled.Next()) {
-        ClearTile(tiled);
+        if (!tiled.FitCoversTile(source)) ClearTile(tiled);
         PushBlendFunc replace(BlendFunc::Overwrite());
         tiled.WriteFit(source);
     }
@@ -292,10 +311,11 @@ void GetLuma(const XIImage* source, Buffer<LumaPixelType<float>>* destination) {
     if (!IsValid(source) || !IsValid(destination)) return;
     TiledBuffer tiled(destination);
     while (tiled.Next()) {
-        ClearTile(tiled);
-        // (0.30 r a, 0.59 g a, 0.11 b a, a): reading luminance sums the three colour channels.
-        PushBlendFunc weighted(GL_SRC_ALPHA, GL_ZERO, GL_ONE, GL_ZERO);
+        if (!tiled.FitCoversTile(source)) ClearTile(tiled);
+        PushBlendFunc overwrite(BlendFunc::Overwrite());
         PushColor scale(Color::LumaScale);
+        Push<State> program;
+        LumaProgram().Apply();
         tiled.WriteFit(source);
     }
 }

@@ -249,6 +249,33 @@ TEST(BasicOpsTiles, RepeatedCallsReuseTheirTextures) {
     EXPECT_EQ(made[1], made[0]);
 }
 
+// GetAlpha and GetLuma draw over whole tiles without clearing them first; a tile that the
+// stretched source does not reach (a 1-pixel source over 4000 pixels: the first tile's share
+// rounds down to nothing) must still come out transparent, not as what the previous call left
+// in the render target.
+TEST(BasicOpsEdges, StretchedBuffersClearTilesTheSourceMisses) {
+    const Layout& layout = HostLayouts().front(); // 8-bit RGBA
+    const int w = 4000, h = 12;
+    TestImage opaque = MakeImage(layout, w, h), dot = MakeImage(layout, 1, 1);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) Put(layout, opaque, x, y, RGBA{1, 1, 1, 1});
+    Put(layout, dot, 0, 0, RGBA{1, 0, 0, 1});
+    Buffer<AlphaPixelType<float>> alpha;
+    Buffer<LumaPixelType<float>> luma;
+    ASSERT_TRUE(alpha.Resize(w, h));
+    ASSERT_TRUE(luma.Resize(w, h));
+    GetAlpha(&opaque, &alpha);
+    GetAlpha(&dot, &alpha);
+    GetLuma(&opaque, &luma);
+    GetLuma(&dot, &luma);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; x += 7) {
+            const bool reached = x >= 2048;
+            ASSERT_EQ(alpha.Row(y)[x].alpha, reached ? 1.0f : 0.0f) << x << "," << y;
+            ASSERT_NEAR(luma.Row(y)[x].luma, reached ? 0.30f : 0.0f, 1e-3f) << x << "," << y;
+        }
+}
+
 // A clear renders one pixel and repeats it. An opaque colour laid over an image through an
 // opaque mask is rendered tile by tile and must come out as the same pixels; the row padding
 // is left alone.

@@ -204,11 +204,19 @@ void TiledBuffer::Write(const XIImage* source, int x, int y) {
                              current);
 }
 
-void TiledBuffer::WriteFit(const XIImage* source) {
-    if (!IsValid(source) || !image.IsValid()) return;
+Region TiledBuffer::FitRegion(const XIImage* source) const {
+    if (!IsValid(source) || !image.IsValid()) return Region();
     const float sx = static_cast<float>(source->GetWidth()) / static_cast<float>(image.Width());
     const float sy = static_cast<float>(source->GetHeight()) / static_cast<float>(image.Height());
-    DrawOverTile(source, current.Scale(sx, sy) & SizeOf(source));
+    return current.Scale(sx, sy) & SizeOf(source);
+}
+
+void TiledBuffer::WriteFit(const XIImage* source) {
+    DrawOverTile(source, FitRegion(source));
+}
+
+bool TiledBuffer::FitCoversTile(const XIImage* source) const {
+    return current.IsValid() && FitRegion(source).IsValid();
 }
 
 void TiledBuffer::DrawOverTile(const XIImage* source, Region r) {

@@ -66,6 +66,9 @@ public:
     virtual void Write(const XIImage* image, int x = 0, int y = 0);
     // Draws the image stretched over the whole destination, the current tile's part of it.
     virtual void WriteFit(const XIImage* image);
+    // Whether WriteFit of the image draws over the whole current tile (it draws nothing when
+    // the tile's share of the image is empty), so that the tile needs no clearing first.
+    bool FitCoversTile(const XIImage* image) const;
     // The current tile into the image's region of the tile.
     virtual void Read(XIImage* image);
     // Hands the render texture with the current tile in it to the caller (who then owns it,
@@ -110,6 +113,8 @@ protected:
 private:
     // Puts back the state saved before the first tile, if it is still held.
     void RestoreState();
+    // The region of image that WriteFit stretches over the current tile.
+    Region FitRegion(const XIImage* image) const;
     // Draws region r of source (in its picture's coordinates) over the whole current tile.
     void DrawOverTile(const XIImage* source, Region r);
 
