@@ -93,7 +93,7 @@ void DrawAtOwnSize(const TiledBuffer& tiled, SubImageTexture& texture, const XII
     const Region visible = placed & tile;
     if (!visible.IsValid()) return;
     texture.SetRegion(visible.Offset(-x, -y));
-    PushBlendFunc replace(BlendFunc::Overwrite());
+    PushBlendFunc overwrite(BlendFunc::Overwrite());
     PushColor white(Color::White);
     texture.Apply();
     texture.ApplyNearest();
@@ -215,7 +215,7 @@ void CopyTextureOnWorker(const Texture* texture, XIImage* destination) {
     TiledBuffer tiled(destination);
     const Region whole = Bounds(destination);
     while (tiled.Next()) {
-        PushBlendFunc replace(BlendFunc::Overwrite());
+        PushBlendFunc overwrite(BlendFunc::Overwrite());
         Push<DepthFunc> depth(DepthFunc::Always);
         Push<Texture> binding;
         texture->Apply();
@@ -301,7 +301,7 @@ void GetAlpha(const XIImage* source, Buffer<AlphaPixelType<float>>* destination)
     TiledBuffer tiled(destination);
     while (tiled.Next()) {
         if (!tiled.FitCoversTile(source)) ClearTile(tiled);
-        PushBlendFunc replace(BlendFunc::Overwrite());
+        PushBlendFunc overwrite(BlendFunc::Overwrite());
         tiled.WriteFit(source);
     }
 }
@@ -358,7 +358,7 @@ void Premultiply(const XIImage* source, XIImage* destination) {
         if (!visible.IsValid()) continue;
         Push<Texture> binding;
         PushColor white(Color::White);
-        PushBlendFunc replace(BlendFunc::Overwrite());
+        PushBlendFunc overwrite(BlendFunc::Overwrite());
         texture.SetRegion(visible);
         texture.Apply();
         texture.ApplyNearest();
@@ -402,7 +402,7 @@ void CopyAlpha(const XIImage* source, XIImage* destination) {
         DrawAtOwnSize(tiled, current, destination, 0, 0);
         const Region visible = Bounds(source) & tiled.GetCurrentTile();
         if (!visible.IsValid()) continue;
-        PushBlendFunc replace(BlendFunc::Overwrite());
+        PushBlendFunc overwrite(BlendFunc::Overwrite());
         PushColor white(Color::White);
         Push<ColorMask> alphaOnly(ColorMask::AlphaOnly);
         alpha.SetRegion(visible);
@@ -445,7 +445,7 @@ void Resize(const XIImage* source, XIImage* destination) {
         }
         // The source is drawn over the whole tile, replacing what was there.
         Push<Texture> binding;
-        PushBlendFunc replace(BlendFunc::Overwrite());
+        PushBlendFunc overwrite(BlendFunc::Overwrite());
         PushColor white(Color::White);
         texture.SetRegion(area);
         texture.Apply();
