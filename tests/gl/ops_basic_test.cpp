@@ -1,5 +1,6 @@
 #include "GLTest.h"
 #include "HostLayouts.h"
+#include "OpsReference.h"
 
 #include "common/Buffer.h"
 #include "common/Shared.h"
@@ -22,12 +23,6 @@ using namespace tesk_test;
 
 namespace {
 
-// The card keeps intermediate results at the precision of its preferred channel type (half
-// floats here), so results may be off by that much as well as by one step of the layout.
-float Tolerance(const Layout& layout) {
-    return std::max(layout.Step(), 1.0f / 512.0f) + 1e-6f;
-}
-
 // Compares every pixel of image with expected(x, y); stops at the first difference.
 void ExpectPixels(const Layout& layout, TestImage& image,
                   const std::function<RGBA(int, int)>& expected, float tolerance,
@@ -47,23 +42,6 @@ void ExpectPixels(const Layout& layout, TestImage& image,
 
 RGBA At(const std::vector<RGBA>& pixels, int width, int x, int y) {
     return pixels[static_cast<size_t>(y) * width + x];
-}
-
-// Bilinear sample at texel-space point (u, v), edges clamped, as OpenGL's linear filter.
-RGBA Bilinear(const std::vector<RGBA>& p, int w, int h, double u, double v) {
-    u -= 0.5;
-    v -= 0.5;
-    const int x0 = static_cast<int>(std::floor(u)), y0 = static_cast<int>(std::floor(v));
-    const double fx = u - x0, fy = v - y0;
-    auto texel = [&](int x, int y) {
-        return At(p, w, std::clamp(x, 0, w - 1), std::clamp(y, 0, h - 1));
-    };
-    RGBA out{};
-    for (int c = 0; c < 4; ++c)
-        out[c] = static_cast<float>(
-            (texel(x0, y0)[c] * (1 - fx) + texel(x0 + 1, y0)[c] * fx) * (1 - fy) +
-            (texel(x0, y0 + 1)[c] * (1 - fx) + texel(x0 + 1, y0 + 1)[c] * fx) * fy);
-    return out;
 }
 
 class BasicOps : public ::testing::TestWithParam<Layout> {};
@@ -161,7 +139,7 @@ TEST_P(BasicOps, PlacementAndResampling) {
     const Layout& layout = GetParam();
     const int sw = 20, sh = 10;
     TestImage source = MakeImage(layout, sw, sh);
-    const std::vector<RGBA> s = FillRandom(layout, source, 21);
+    const Picture s = FillPicture(layout, source, 21);
     const float tolerance = Tolerance(layout);
     const RGBA transparent{0, 0, 0, 0};
 
@@ -172,7 +150,7 @@ TEST_P(BasicOps, PlacementAndResampling) {
         layout, centred,
         [&](int x, int y) {
             const int u = x - (31 - sw) / 2, v = y - (17 - sh) / 2;
-            return u >= 0 && u < sw && v >= 0 && v < sh ? At(s, sw, u, v) : transparent;
+            return u >= 0 && u < sw && v >= 0 && v < sh ? s.At(u, v) : transparent;
         },
         tolerance, "Center");
 
@@ -183,8 +161,8 @@ TEST_P(BasicOps, PlacementAndResampling) {
         const double kx = double(sw) / size.first, ky = double(sh) / size.second;
         ExpectPixels(
             layout, resized,
-            [&](int x, int y) { return Bilinear(s, sw, sh, (x + 0.5) * kx, (y + 0.5) * ky); },
-            tolerance + 2.0f / 255.0f, "Resize");
+            [&](int x, int y) { return Bilinear(s, (x + 0.5) * kx, (y + 0.5) * ky); },
+            tolerance + kFilterTolerance, "Resize");
     }
 
     // Fit: 20 x 10 into 16 x 16 keeps the shape, 16 x 8, centred vertically.
@@ -194,9 +172,9 @@ TEST_P(BasicOps, PlacementAndResampling) {
         layout, fitted,
         [&](int x, int y) {
             if (y < 4 || y >= 12) return transparent;
-            return Bilinear(s, sw, sh, (x + 0.5) * 1.25, (y - 4 + 0.5) * 1.25);
+            return Bilinear(s, (x + 0.5) * 1.25, (y - 4 + 0.5) * 1.25);
         },
-        tolerance + 2.0f / 255.0f, "FitInto");
+        tolerance + kFilterTolerance, "FitInto");
 }
 
 INSTANTIATE_TEST_SUITE_P(HostLayouts, BasicOps, ::testing::ValuesIn(HostLayouts()),
@@ -208,24 +186,19 @@ TEST(BasicOpsTiles, LargeImagesCrossTileBordersWithoutSeams) {
     const Layout& layout = HostLayouts().front(); // 8-bit RGBA
     const int w = 2100, h = 1100;                 // four tiles of at most 2048 x 1080
     TestImage source = MakeImage(layout, w, h);
-    const std::vector<RGBA> s = FillRandom(layout, source, 31);
+    const Picture s = FillPicture(layout, source, 31);
     TestImage premultiplied = MakeImage(layout, w, h);
     Premultiply(&source, &premultiplied);
     ExpectPixels(
-        layout, premultiplied,
-        [&](int x, int y) {
-            const RGBA p = At(s, w, x, y);
-            return RGBA{p[0] * p[3], p[1] * p[3], p[2] * p[3], p[3]};
-        },
+        layout, premultiplied, [&](int x, int y) { return Premultiplied(s.At(x, y)); },
         Tolerance(layout), "Premultiply across tiles");
 
     TestImage resized = MakeImage(layout, 1500, 1200);
     Resize(&source, &resized);
     const double kx = double(w) / 1500, ky = double(h) / 1200;
     ExpectPixels(
-        layout, resized,
-        [&](int x, int y) { return Bilinear(s, w, h, (x + 0.5) * kx, (y + 0.5) * ky); },
-        Tolerance(layout) + 2.0f / 255.0f, "Resize across tiles");
+        layout, resized, [&](int x, int y) { return Bilinear(s, (x + 0.5) * kx, (y + 0.5) * ky); },
+        Tolerance(layout) + kFilterTolerance, "Resize across tiles");
 }
 
 // Repeating calls must not make textures or render buffers: the tile target and a source
