@@ -8,6 +8,7 @@
 
 #include <GL/gl.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -97,8 +98,7 @@ bool sReportFirst = true;
 void QueryString(unsigned name, char* buffer, int size) {
     if (Dispatch(&QueryString, name, buffer, size)) return;
     if (const GLubyte* text = glGetString(name)) {
-        std::strncpy(buffer, reinterpret_cast<const char*>(text), static_cast<size_t>(size));
-        buffer[size - 1] = '\0';
+        std::snprintf(buffer, static_cast<size_t>(size), "%s", reinterpret_cast<const char*>(text));
     }
 }
 
