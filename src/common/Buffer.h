@@ -17,7 +17,7 @@ template <class T> struct AlphaPixelType;
 
 template <> struct RGBAPixelType<float> {
     float r, g, b, a;
-    static constexpr uint32_t kColorSpace = 0x52474241; // "RGBA"
+    static constexpr uint32_t kColorSpace = ColorSpaceCode::kRGBA;
     static constexpr int kBitDepth = 128;
     static constexpr int kWhiteLevel = 1;
 };

@@ -11,8 +11,8 @@ namespace OGL_TESK_AE {
 
 namespace {
 
-constexpr int32_t kARGB = 32;
-constexpr int32_t kBGRA = 0x42475241; // "BGRA"
+using ColorSpaceCode::kARGB;
+using ColorSpaceCode::kBGRA;
 
 #define TESK_SWIZZLE_HEADER                                                                        \
     "#version 110\n"                                                                               \

@@ -319,7 +319,7 @@ const uint8_t* RenderedTexture::PassedHalfBytes() {
     // An 8-bit RGBA image in memory of its own; bottom-up, so flipping makes the pass turn the
     // rows over as it does for top-down images.
     OpaqueBuffer bytes;
-    if (!bytes.Resize(256, 256, 0x52474241 /* "RGBA" */, 32, 255)) return nullptr;
+    if (!bytes.Resize(256, 256, ColorSpaceCode::kRGBA, 32, 255)) return nullptr;
     const Region region(0, 0, 256, 256);
     all.ReadThroughPass(&bytes, region, region, true, false, 1.0f, GL_UNSIGNED_BYTE);
     for (int y = 0; y < 256; ++y) {

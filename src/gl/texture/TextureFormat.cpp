@@ -6,13 +6,6 @@ namespace OGL_TESK_AE {
 
 namespace {
 
-constexpr int Code(char a, char b, char c, char d) {
-    return static_cast<int>((static_cast<uint32_t>(static_cast<unsigned char>(a)) << 24) |
-                            (static_cast<uint32_t>(static_cast<unsigned char>(b)) << 16) |
-                            (static_cast<uint32_t>(static_cast<unsigned char>(c)) << 8) |
-                            static_cast<uint32_t>(static_cast<unsigned char>(d)));
-}
-
 // The bit depth decides the channel type when the code does not.
 GLenum TypeFromDepth(GLenum format, int bitDepth, int whiteLevel) {
     int bytes = 0;
@@ -112,7 +105,7 @@ void GetColorSpaceFormat(int colorSpace, int bitDepth, int whiteLevel, GLenum& f
     type = 0;
     bool derived = false;
     switch (colorSpace) {
-    case 1:
+    case ColorSpaceCode::kAlpha:
         format = GL_ALPHA;
         derived = true;
         break;
@@ -125,15 +118,15 @@ void GetColorSpaceFormat(int colorSpace, int bitDepth, int whiteLevel, GLenum& f
     case 40:
         format = GL_COLOR_INDEX;
         break;
-    case 16:
+    case ColorSpaceCode::kRGB555:
         format = GL_RGB;
         type = GL_UNSIGNED_SHORT_5_5_5_1;
         break;
-    case 24:
+    case ColorSpaceCode::kRGB:
         format = GL_RGB;
         derived = true;
         break;
-    case 32:
+    case ColorSpaceCode::kARGB:
         if (bitDepth == 32) {
             // Memory bytes A, R, G, B.
             format = GL_BGRA;
@@ -144,43 +137,43 @@ void GetColorSpaceFormat(int colorSpace, int bitDepth, int whiteLevel, GLenum& f
             type = GL_FLOAT;
         }
         break;
-    case Code('2', '4', 'B', 'G'):
+    case ColorSpaceCode::k24BG:
         format = GL_BGR;
         derived = true;
         break;
-    case Code('R', 'G', 'B', 'A'):
+    case ColorSpaceCode::kRGBA:
         derived = true;
         break;
-    case Code('A', 'B', 'G', 'R'):
-    case Code('B', 'G', 'R', 'A'):
+    case ColorSpaceCode::kABGR:
+    case ColorSpaceCode::kBGRA:
         format = GL_BGRA;
         derived = true;
         break;
-    case Code('B', '5', '6', '5'):
+    case ColorSpaceCode::kB565:
         format = GL_RGB;
         type = GL_UNSIGNED_SHORT_5_6_5_REV;
         break;
-    case Code('L', '5', '6', '5'):
+    case ColorSpaceCode::kL565:
         format = GL_RGB;
         type = GL_UNSIGNED_SHORT_5_6_5;
         break;
-    case Code('L', '5', '5', '5'):
+    case ColorSpaceCode::kL555:
         format = GL_RGB;
         type = GL_UNSIGNED_SHORT_1_5_5_5_REV;
         break;
-    case Code('5', '5', '5', '1'):
+    case ColorSpaceCode::k5551:
         format = GL_RGB;
         type = GL_UNSIGNED_SHORT_5_5_5_1;
         break;
     // YUV layouts are passed through as RGBA, unconverted.
-    case Code('2', 'v', 'u', 'y'):
-    case Code('y', 'u', 'v', 's'):
-    case Code('y', 'u', 'v', 'u'):
-    case Code('Y', 'V', 'Y', 'U'):
-    case Code('U', 'Y', 'V', 'Y'):
-    case Code('Y', 'V', 'U', '9'):
-    case Code('Y', '2', '1', '1'):
-    case Code('Y', '4', '1', '1'):
+    case ColorSpaceCode::FourCC('2', 'v', 'u', 'y'):
+    case ColorSpaceCode::FourCC('y', 'u', 'v', 's'):
+    case ColorSpaceCode::FourCC('y', 'u', 'v', 'u'):
+    case ColorSpaceCode::FourCC('Y', 'V', 'Y', 'U'):
+    case ColorSpaceCode::FourCC('U', 'Y', 'V', 'Y'):
+    case ColorSpaceCode::FourCC('Y', 'V', 'U', '9'):
+    case ColorSpaceCode::FourCC('Y', '2', '1', '1'):
+    case ColorSpaceCode::FourCC('Y', '4', '1', '1'):
         derived = true;
         break;
     default:

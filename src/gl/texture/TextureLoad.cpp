@@ -166,7 +166,7 @@ const uint16_t* PassedByteHalves() {
     // The caller may be loading into the texture bound now; the passes below bind others.
     Push<Texture> binding;
     OpaqueBuffer bytes;
-    if (!bytes.Resize(256, 1, 0x52474241 /* "RGBA" */, 32, 255)) return nullptr;
+    if (!bytes.Resize(256, 1, ColorSpaceCode::kRGBA, 32, 255)) return nullptr;
     unsigned char* pixels = static_cast<unsigned char*>(bytes.GetBaseAddress());
     for (int v = 0; v < 256; ++v)
         for (int c = 0; c < 4; ++c) pixels[4 * v + c] = static_cast<unsigned char>(v);
