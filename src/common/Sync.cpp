@@ -1,6 +1,7 @@
 #include "common/Sync.h"
 
 #include "platform/Event.h"
+#include "platform/Threads.h"
 #include "platform/Mutex.h"
 
 namespace TESK_AE {
@@ -57,10 +58,16 @@ bool XSyncEvent::WaitForEvent(int32_t milliseconds) {
     return fHandle->Wait(ms) == platform::WaitResult::Signalled && fSignalled;
 }
 
+XSyncThread::XSyncThread() : fThread(new platform::ThreadHandle) {}
+
 XSyncThread::~XSyncThread() = default;
 
 void XSyncThread::StartThread() {
-    if (fId.load() == 0) fThread.Start(&XSyncThread::Entry, this, fId);
+    if (fId.load() == 0) fThread->Start(&XSyncThread::Entry, this, fId);
+}
+
+void XSyncThread::JoinThread() {
+    fThread->Join();
 }
 
 bool XSyncThread::IsThread() const {

@@ -1,13 +1,18 @@
 #pragma once
 
 #include "common/Export.h"
-#include "platform/Threads.h"
-#include "platform/WaitResult.h"
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 namespace TESK_AE {
+
+// The operating system's objects stay behind the platform layer, which plug-ins never see.
+namespace platform {
+class KernelObject;
+class ThreadHandle;
+} // namespace platform
 
 // Thin wrappers over the platform's kernel objects, shaped after the Win32 handles they stand
 // for: a mutex, an event, a thread, and a scope lock.
@@ -48,7 +53,7 @@ private:
 
 class TESK_API XSyncThread : public XSyncObj {
 public:
-    XSyncThread() = default;
+    XSyncThread();
     ~XSyncThread() override;
     virtual bool Process() = 0;
 
@@ -60,13 +65,13 @@ public:
 protected:
     bool InternalProcess();
     // Waits until the thread has ended (never from the thread itself).
-    void JoinThread() { fThread.Join(); }
+    void JoinThread();
 
 private:
     static unsigned Entry(void* self);
 
     std::atomic<uint32_t> fId{0};
-    platform::ThreadHandle fThread;
+    std::unique_ptr<platform::ThreadHandle> fThread;
 };
 
 class TESK_API StLock {
@@ -85,7 +90,7 @@ private:
     bool fLocked;
 };
 
-uint32_t GetCurrentThreadId();
+TESK_API uint32_t GetCurrentThreadId();
 
 } // namespace TESK_AE
 

@@ -14,6 +14,7 @@
 #include "gl/state/MatrixState.h"
 #include "gl/state/Push.h"
 #include "gl/texture/ImageTextures.h"
+#include "gl/texture/MemoryRows.h"
 #include "gl/texture/RenderedTexture.h"
 #include "gl/texture/TextureFormat.h"
 #include "gl/texture/TiledBuffer.h"

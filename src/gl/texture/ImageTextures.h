@@ -9,11 +9,6 @@
 
 namespace OGL_TESK_AE {
 
-// Regions count rows up from the bottom of the picture; a top-down image keeps that row at the
-// end of its memory. The rows of image's memory that region r of a picture height rows high
-// lies on, which the loading paths take.
-Region MemoryRows(const XIImage* image, const Region& r, int height);
-
 // A region of a host image, loaded into the texture on its first use and again only after the
 // image, the mask or the region changes. Regions count rows up from the image's bottom row.
 // An optional mask image multiplies the loaded alpha.

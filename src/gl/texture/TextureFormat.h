@@ -50,9 +50,9 @@ TESK_API int32_t CalculateTextureSize(int width, int height, GLenum format, GLen
 TESK_API int64_t CalculateTextureSizeOnCard(const XIImage* image, int divisor, bool square);
 
 // Bytes OpenGL moves per pixel of format and type; 0 for a pair it refuses (type 0 among them).
-int PixelTransferBytes(GLenum format, GLenum type);
+TESK_API int PixelTransferBytes(GLenum format, GLenum type);
 // Whether type holds 8 bits per channel (plain or packed in 32-bit words).
-bool IsByteType(GLenum type);
+TESK_API bool IsByteType(GLenum type);
 
 // Whether both images are valid and laid out alike in memory, so that pixels can be copied
 // byte for byte.
