@@ -86,7 +86,23 @@ GLuint SetBaseline() {
     return texture;
 }
 
-using Body = std::function<void(const std::function<void()>& inside)>;
+using Inside = std::function<void()>;
+using Body = std::function<void(const Inside& inside)>;
+
+// Opens scope S over the given value, makes the further change given, then runs inside.
+template <class S, class... A> Body Open(A... args) {
+    return [=](const Inside& inside) {
+        S scope(args...);
+        inside();
+    };
+}
+template <class S> Body OpenAndChange(const Inside& change) {
+    return [=](const Inside& inside) {
+        S scope;
+        change();
+        inside();
+    };
+}
 
 struct Row {
     const char* name;
@@ -94,189 +110,42 @@ struct Row {
 };
 
 std::vector<Row> Rows() {
+    const Color red = Color::Red, green = Color::Green, blue = Color::Blue;
+    Material material(red, green, blue, Color::Yellow, 12.0f);
+    material.back.colorIndexes[2] = 5.0f;
     std::vector<Row> rows = {
-        {"Push<BlendFunc>",
-         [](auto& inside) {
-             Push<BlendFunc> scope(BlendFunc::BlendOver);
-             inside();
-         }},
-        {"PushBlendFunc(src, dst)",
-         [](auto& inside) {
-             PushBlendFunc scope(GL_SRC_ALPHA, GL_ONE);
-             inside();
-         }},
-        {"PushBlendFunc(four factors)",
-         [](auto& inside) {
-             PushBlendFunc scope(GL_ONE, GL_ONE_MINUS_SRC_ALPHA, GL_ZERO, GL_ONE);
-             inside();
-         }},
-        {"Push<BlendEquation>",
-         [](auto& inside) {
-             Push<BlendEquation> scope(BlendEquation(GL_FUNC_SUBTRACT, GL_MAX));
-             inside();
-         }},
-        {"Push<BlendColor>",
-         [](auto& inside) {
-             Push<BlendColor> scope(BlendColor(Color(0.1f, 0.2f, 0.3f, 0.4f)));
-             inside();
-         }},
-        {"Push<BlendOp>",
-         [](auto& inside) {
-             Push<BlendOp> scope(BlendOp::Subtractive);
-             inside();
-         }},
-        {"Push<AlphaFunc>",
-         [](auto& inside) {
-             Push<AlphaFunc> scope(AlphaFunc::Default);
-             inside();
-         }},
-        {"Push<DepthFunc>",
-         [](auto& inside) {
-             Push<DepthFunc> scope(DepthFunc::Greater);
-             inside();
-         }},
-        {"Push<CullFace>",
-         [](auto& inside) {
-             Push<CullFace> scope(CullFace::CullBack);
-             inside();
-         }},
-        {"Push<ColorMask>",
-         [](auto& inside) {
-             Push<ColorMask> scope(ColorMask::AlphaOnly);
-             inside();
-         }},
-        {"Push<ClearColor>",
-         [](auto& inside) {
-             Push<ClearColor> scope(ClearColor(Color(0.5f, 0.25f, 0.125f, 1.0f), 0.5f));
-             inside();
-         }},
-        {"Push<Opacity>",
-         [](auto& inside) {
-             Push<Opacity> scope(Opacity(0.5f));
-             inside();
-         }},
-        {"PushPixelStore",
-         [](auto& inside) {
-             PushPixelStore scope(8, 7, 3, 1);
-             inside();
-         }},
-        {"PushPixelUnpack",
-         [](auto& inside) {
-             PushPixelUnpack scope(8, 11, 5, 2, 3);
-             inside();
-         }},
-        {"PushPixelPack",
-         [](auto& inside) {
-             PushPixelPack scope(1, 9, 4, 1, 3);
-             inside();
-         }},
+        {"Push<BlendFunc>", Open<Push<BlendFunc>>(BlendFunc::BlendOver)},
+        {"PushBlendFunc(src, dst)", Open<PushBlendFunc>(GL_SRC_ALPHA, GL_ONE)},
+        {"PushBlendFunc(four)", Open<PushBlendFunc>(GL_ONE, GL_ONE_MINUS_SRC_ALPHA, GL_ZERO, GL_ONE)},
+        {"Push<BlendEquation>", Open<Push<BlendEquation>>(BlendEquation(GL_FUNC_SUBTRACT, GL_MAX))},
+        {"Push<BlendColor>", Open<Push<BlendColor>>(BlendColor(Color(0.1f, 0.2f, 0.3f, 0.4f)))},
+        {"Push<BlendOp>", Open<Push<BlendOp>>(BlendOp::Subtractive)},
+        {"Push<AlphaFunc>", Open<Push<AlphaFunc>>(AlphaFunc::Default)},
+        {"Push<DepthFunc>", Open<Push<DepthFunc>>(DepthFunc::Greater)},
+        {"Push<CullFace>", Open<Push<CullFace>>(CullFace::CullBack)},
+        {"Push<ColorMask>", Open<Push<ColorMask>>(ColorMask::AlphaOnly)},
+        {"Push<ClearColor>", Open<Push<ClearColor>>(ClearColor(Color(0.5f, 0.25f, 0.125f, 1), 0.5f))},
+        {"Push<Opacity>", Open<Push<Opacity>>(Opacity(0.5f))},
+        {"PushPixelStore", Open<PushPixelStore>(8, 7, 3, 1)},
+        {"PushPixelUnpack", Open<PushPixelUnpack>(8, 11, 5, 2, 3)},
+        {"PushPixelPack", Open<PushPixelPack>(1, 9, 4, 1, 3)},
         {"PushPixelTransfer",
-         [](auto& inside) {
-             PushPixelTransfer scope(2.0f, 0.1f, 3.0f, 0.2f, 4.0f, 0.3f, 0.5f, 0.4f);
-             inside();
-         }},
-        {"Push<ColorSpace>",
-         [](auto& inside) {
-             Push<ColorSpace> scope(ColorSpace(GL_UNSIGNED_SHORT, 32768));
-             inside();
-         }},
-        {"Push<ColorScale>",
-         [](auto& inside) {
-             Push<ColorScale> scope(ColorScale(0.5f));
-             inside();
-         }},
-        {"PushModelMatrix",
-         [](auto& inside) {
-             PushModelMatrix scope;
-             glTranslatef(1.0f, 2.0f, 3.0f);
-             inside();
-         }},
-        {"PushProjectionMatrix",
-         [](auto& inside) {
-             PushProjectionMatrix scope;
-             glLoadIdentity();
-             inside();
-         }},
-        {"PushTextureMatrix",
-         [](auto& inside) {
-             PushTextureMatrix scope;
-             glLoadIdentity();
-             inside();
-         }},
-        {"Push<TextureUnit>",
-         [](auto& inside) {
-             Push<TextureUnit> scope(TextureUnit(3));
-             inside();
-         }},
-        {"Push<TextureBinding>",
-         [](auto& inside) {
-             // Applying a binding sets the filters of what it binds; a texture of its own keeps
-             // that away from the textures the snapshot reads.
-             GLuint other = 0;
-             glGenTextures(1, &other);
-             GLint previous = 0; // a generated name is a texture only once it has been bound
-             glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
-             glBindTexture(GL_TEXTURE_2D, other);
-             glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(previous));
-             TextureBinding binding;
-             binding.texture2D = true;
-             binding.binding2D = other;
-             binding.texGenS = true;
-             binding.envMode = GL_DECAL;
-             binding.envColor[1] = 0.5f;
-             binding.minMag[0] = GL_NEAREST;
-             {
-                 Push<TextureBinding> scope(binding);
-                 inside();
-             }
-             glDeleteTextures(1, &other);
-         }},
-        {"PushColor",
-         [](auto& inside) {
-             PushColor scope(Color(0.25f, 0.5f, 0.75f, 1.0f));
-             inside();
-         }},
-        {"PushColorMaterial",
-         [](auto& inside) {
-             PushColorMaterial scope(Color::Red, Color::Green);
-             inside();
-         }},
-        {"Push<Material>",
-         [](auto& inside) {
-             Material material(Color::Red, Color::Green, Color::Blue, Color::Yellow, 12.0f);
-             material.back.colorIndexes[2] = 5.0f;
-             Push<Material> scope(material);
-             inside();
-         }},
-        {"Push<LightModel>",
-         [](auto& inside) {
-             Push<LightModel> scope(LightModel(Color::Gray, GL_SEPARATE_SPECULAR_COLOR, true));
-             inside();
-         }},
-        {"Push<AmbientLight<3>>",
-         [](auto& inside) {
-             Push<AmbientLight<3>> scope(AmbientLight<3>(Color::Red));
-             inside();
-         }},
-        {"Push<DiffuseLight<2>>",
-         [](auto& inside) {
-             Push<DiffuseLight<2>> scope(DiffuseLight<2>(Color::Blue));
-             inside();
-         }},
-        {"Push<SpotLight<1>>",
-         [](auto& inside) {
-             Push<SpotLight<1>> scope(
-                 SpotLight<1>(Color::White, p4f(1, 2, 3, 1), p4f(0, 1, 0, 1), 4.0f, 30.0f, 0.5f));
-             inside();
-         }},
-        {"Push<SimpleLight>",
-         [](auto& inside) {
-             Push<SimpleLight> scope(SimpleLight(Color::LightGray));
-             inside();
-         }},
-        {"PushParamLights",
-         [](auto& inside) {
-             PushParamLights scope;
+         Open<PushPixelTransfer>(2.0f, 0.1f, 3.0f, 0.2f, 4.0f, 0.3f, 0.5f, 0.4f)},
+        {"Push<ColorSpace>", Open<Push<ColorSpace>>(ColorSpace(GL_UNSIGNED_SHORT, 32768))},
+        {"Push<ColorScale>", Open<Push<ColorScale>>(ColorScale(0.5f))},
+        {"PushModelMatrix", OpenAndChange<PushModelMatrix>([] { glTranslatef(1, 2, 3); })},
+        {"PushProjectionMatrix", OpenAndChange<PushProjectionMatrix>([] { glLoadIdentity(); })},
+        {"PushTextureMatrix", OpenAndChange<PushTextureMatrix>([] { glLoadIdentity(); })},
+        {"Push<TextureUnit>", Open<Push<TextureUnit>>(TextureUnit(3))},
+        {"PushColor", Open<PushColor>(Color(0.25f, 0.5f, 0.75f, 1.0f))},
+        {"PushColorMaterial", Open<PushColorMaterial>(red, green)},
+        {"Push<Material>", Open<Push<Material>>(material)},
+        {"Push<LightModel>", Open<Push<LightModel>>(LightModel(Color::Gray, GL_SEPARATE_SPECULAR_COLOR, true))},
+        {"Push<AmbientLight<3>>", Open<Push<AmbientLight<3>>>(AmbientLight<3>(red))},
+        {"Push<DiffuseLight<2>>", Open<Push<DiffuseLight<2>>>(DiffuseLight<2>(blue))},
+        {"Push<SpotLight<1>>", Open<Push<SpotLight<1>>>(SpotLight<1>(Color::White, p4f(1, 2, 3, 1), p4f(0, 1, 0, 1), 4.0f, 30.0f, 0.5f))},
+        {"Push<SimpleLight>", Open<Push<SimpleLight>>(SimpleLight(Color::LightGray))},
+        {"PushParamLights", OpenAndChange<PushParamLights>([] {
              for (int i = 0; i < 8; ++i) {
                  ParamLight light(i);
                  light.SetDefaults(i + 1, 0);
@@ -284,15 +153,10 @@ std::vector<Row> Rows() {
                  light.cutoff = 45.0f;
                  light.ApplyCustom();
              }
-             inside();
-         }},
-        {"Highlight",
-         [](auto& inside) {
-             Highlight scope;
-             inside();
-         }},
+         })},
+        {"Highlight", Open<Highlight>()},
         {"Attributes",
-         [](auto& inside) {
+         [](const Inside& inside) {
              Attributes scope;
              scope.Apply();
              glEnable(GL_SCISSOR_TEST);
@@ -301,8 +165,28 @@ std::vector<Row> Rows() {
              glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
              inside();
          }},
+        {"Push<TextureBinding>",
+         [](const Inside& inside) {
+             // Applying a binding sets the filters of what it binds; a texture of its own keeps
+             // that away from the textures the snapshot reads. A generated name is a texture
+             // only once it has been bound.
+             GLuint other = 0;
+             glGenTextures(1, &other);
+             GLint previous = 0;
+             glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
+             glBindTexture(GL_TEXTURE_2D, other);
+             glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(previous));
+             TextureBinding binding;
+             binding.texture2D = binding.texGenS = true;
+             binding.binding2D = other;
+             binding.envMode = GL_DECAL;
+             binding.envColor[1] = 0.5f;
+             binding.minMag[0] = GL_NEAREST;
+             Open<Push<TextureBinding>>(binding)(inside);
+             glDeleteTextures(1, &other);
+         }},
         {"Push<State>",
-         [](auto& inside) {
+         [](const Inside& inside) {
              Push<State> scope;
              GLuint framebuffer = 0;
              TESK_GL(glGenFramebuffersEXT)(1, &framebuffer);
@@ -321,10 +205,8 @@ std::vector<Row> Rows() {
          }},
     };
     if (ColorMatrix::IsSupported())
-        rows.push_back({"Push<ColorMatrix>", [](auto& inside) {
-                            Push<ColorMatrix> scope(ARGBWrite(0.5f));
-                            inside();
-                        }});
+        rows.push_back(
+            {"Push<ColorMatrix>", Open<Push<ColorMatrix>>(ColorMatrix(ARGBWrite(0.5f)))});
     return rows;
 }
 
