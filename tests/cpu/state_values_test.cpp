@@ -1,12 +1,9 @@
-// The state values that can be checked without a context: constants, constructors composing
-// values, layouts, and the Push scope's save-once, restore-once discipline.
+// The state values that can be checked without a context: constructors composing values, and
+// the Push scope's save-once, restore-once discipline.
 
 #include "common/XIImage.h"
-#include "gl/effects/BlendOp.h"
-#include "gl/state/ColorScale.h"
 #include "gl/state/Fragment.h"
 #include "gl/state/Light.h"
-#include "gl/state/LightModel.h"
 #include "gl/state/Material.h"
 #include "gl/state/MatrixState.h"
 #include "gl/state/Pixel.h"
@@ -15,9 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <stdexcept>
-#include <type_traits>
 
 namespace {
 
@@ -87,102 +82,13 @@ TEST(Push, FailingApplyInTheConstructorStillRestores) {
     Probe::sThrowOnApply = false;
 }
 
-struct BlendRow {
-    const char* name;
-    const BlendOp& op;
-    GLenum src, dst, srcA, dstA, eqRGB, eqA;
-};
-
-TEST(BlendOp, ConstantsHoldTheirFactorsEquationsAndWhite) {
-    static_assert(sizeof(BlendOp) == 52, "52 bytes");
-    static_assert(std::is_trivially_copyable<BlendOp>::value, "copied byte for byte");
-    const BlendRow rows[] = {
-        {"Default", BlendOp::Default, GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_SRC_ALPHA,
-         GL_ONE_MINUS_SRC_ALPHA, GL_FUNC_ADD, GL_FUNC_ADD},
-        {"Composite", BlendOp::Composite, GL_ONE, GL_ONE_MINUS_SRC_ALPHA, GL_ONE,
-         GL_ONE_MINUS_SRC_ALPHA, GL_FUNC_ADD, GL_FUNC_ADD},
-        {"Additive", BlendOp::Additive, GL_SRC_ALPHA, GL_ONE, GL_ONE, GL_ONE_MINUS_SRC_ALPHA,
-         GL_FUNC_ADD, GL_FUNC_ADD},
-        {"Lighten", BlendOp::Lighten, GL_ONE, GL_ONE, GL_ONE, GL_ONE_MINUS_SRC_ALPHA, GL_MAX,
-         GL_FUNC_ADD},
-        {"Screen", BlendOp::Screen, GL_ONE, GL_ONE_MINUS_SRC_COLOR, GL_ONE, GL_ONE_MINUS_SRC_ALPHA,
-         GL_FUNC_ADD, GL_FUNC_ADD},
-        {"Max", BlendOp::Max, GL_SRC_ALPHA, GL_ONE, GL_ONE, GL_ONE_MINUS_SRC_ALPHA, GL_MAX,
-         GL_FUNC_ADD},
-        {"Min", BlendOp::Min, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE, GL_ONE_MINUS_SRC_ALPHA,
-         GL_MIN, GL_FUNC_ADD},
-        {"Darken", BlendOp::Darken, GL_ONE, GL_ONE, GL_ONE, GL_ONE_MINUS_SRC_ALPHA, GL_MIN,
-         GL_FUNC_ADD},
-        {"Subtractive", BlendOp::Subtractive, GL_SRC_ALPHA, GL_ONE, GL_ONE, GL_ONE_MINUS_SRC_ALPHA,
-         GL_FUNC_REVERSE_SUBTRACT, GL_FUNC_ADD},
-        {"Multiply", BlendOp::Multiply, GL_SRC_ALPHA, GL_SRC_COLOR, GL_ONE, GL_ONE_MINUS_SRC_ALPHA,
-         GL_MAX, GL_FUNC_ADD},
-        {"Difference", BlendOp::Difference, GL_ONE, GL_ONE, GL_ONE, GL_ONE_MINUS_SRC_ALPHA,
-         GL_FUNC_REVERSE_SUBTRACT, GL_FUNC_ADD},
-        {"Replace", BlendOp::Replace, GL_ONE, GL_ZERO, GL_ONE, GL_ZERO, GL_FUNC_ADD, GL_FUNC_ADD},
-    };
-    for (const BlendRow& row : rows) {
-        SCOPED_TRACE(row.name);
-        const BlendOp copy = row.op;
-        EXPECT_EQ(std::memcmp(&copy, &row.op, sizeof(BlendOp)), 0);
-        EXPECT_TRUE(copy.func.enabled && copy.equation.enabled && copy.color.enabled);
-        EXPECT_EQ(copy.func.srcRGB, row.src);
-        EXPECT_EQ(copy.func.dstRGB, row.dst);
-        EXPECT_EQ(copy.func.srcAlpha, row.srcA);
-        EXPECT_EQ(copy.func.dstAlpha, row.dstA);
-        EXPECT_EQ(copy.equation.modeRGB, row.eqRGB);
-        EXPECT_EQ(copy.equation.modeAlpha, row.eqA);
-        EXPECT_EQ(copy.color.color, Color(1, 1, 1, 1));
-    }
-    const BlendOp byDefault;
-    EXPECT_EQ(std::memcmp(&byDefault.func, &BlendOp::Default.func, sizeof(BlendFunc)), 0);
-}
-
-TEST(BlendFunc, OnlyTheSixMixedConstantsNeedTheSeparateFunction) {
-    const struct {
-        const BlendFunc& func;
-        bool separate;
-    } rows[] = {{BlendFunc::Add, false},      {BlendFunc::AlphaAdd, true},
-                {BlendFunc::BlendOver, true}, {BlendFunc::BlendUnder, true},
-                {BlendFunc::InvBlend, true},  {BlendFunc::Modulate, false},
-                {BlendFunc::Replace, false},  {BlendFunc::Invert, false},
-                {BlendFunc::Mask, true},      {BlendFunc::Premultiply, true}};
-    for (const auto& row : rows) {
-        EXPECT_TRUE(row.func.enabled);
-        EXPECT_EQ(row.func.IsSeparate(), row.separate) << row.func.srcRGB;
-    }
-    EXPECT_EQ(BlendFunc::BlendUnder.dstAlpha, GLenum(GL_ONE));
-    EXPECT_EQ(BlendFunc::Mask.dstAlpha, GLenum(GL_SRC_ALPHA));
-    const BlendFunc two(GL_ONE, GL_ZERO);
-    EXPECT_FALSE(two.IsSeparate());
-    EXPECT_TRUE(two.enabled);
-}
-
-TEST(StateConstants, TestsSwitchOffForAlways) {
+TEST(StateValues, ConstructorsSwitchTestsOffForAlwaysAndTakeUnitsEitherWay) {
     EXPECT_FALSE(DepthFunc(GL_ALWAYS).enabled);
     EXPECT_TRUE(DepthFunc(GL_LEQUAL).enabled);
     EXPECT_FALSE(AlphaFunc(GL_ALWAYS, 0.5f).enabled);
     EXPECT_TRUE(AlphaFunc(GL_GREATER, 0.5f).enabled);
-    EXPECT_FALSE(DepthFunc::Always.enabled);
-    EXPECT_TRUE(DepthFunc::Never.enabled);
-    EXPECT_EQ(DepthFunc::GreaterEqual.func, GLenum(GL_GEQUAL));
-    EXPECT_FALSE(CullFace::Default.enabled);
-    EXPECT_TRUE(CullFace::CullBack.enabled);
-    EXPECT_EQ(ColorMask::NoAlpha.alpha, 0);
-    EXPECT_EQ(ColorMask::AlphaOnly.red, 0);
-    EXPECT_EQ(ColorMask::AlphaOnly.alpha, 1);
-    EXPECT_EQ(BlendEquation::Subtract.modeAlpha, GLenum(GL_FUNC_SUBTRACT));
-    EXPECT_EQ(ModelMatrix::Identity.mode, GLenum(GL_MODELVIEW));
-    EXPECT_EQ(ProjectionMatrix::Identity.mode, GLenum(GL_PROJECTION));
-    EXPECT_EQ(TextureMatrix::Identity.mode, GLenum(GL_TEXTURE));
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(TextureMatrix::Identity.m[i], i % 5 == 0 ? 1 : 0);
-    EXPECT_EQ(TextureUnit::Default.unit, GLenum(GL_TEXTURE0));
-    EXPECT_EQ(TextureUnit::Default.texture, nullptr);
     EXPECT_EQ(TextureUnit(GL_TEXTURE0 + 5).unit, GLenum(GL_TEXTURE5));
     EXPECT_EQ(int(TextureUnit(5)), 5);
-    EXPECT_EQ(TextureBinding::Default.envMode, GL_MODULATE);
-    EXPECT_EQ(TextureBinding::Default.minMag[3], GL_LINEAR);
-    EXPECT_FALSE(TextureBinding::Default.texture2D);
 }
 
 // Multiplies a column-major 4 x 4 matrix with a column vector, as OpenGL does.
@@ -256,50 +162,19 @@ TEST(PixelLayout, ImageRowsGivePixelRowLengthAndHeight) {
     EXPECT_EQ(PixelPack(&tooShort, 0, 0).rowLength, 0);
 }
 
-TEST(LightingValues, ConstructorsComposeTheirParts) {
-    const Material material;
-    EXPECT_EQ(material.front.ambient, Color(0.2f, 0.2f, 0.2f, 1));
-    EXPECT_EQ(material.back.diffuse, Color(0.8f, 0.8f, 0.8f, 1));
-    EXPECT_EQ(material.back.specular, Color(0, 0, 0, 0));
-    EXPECT_EQ(material.front.shininess, 0.0f);
-    EXPECT_EQ(material.back.colorIndexes[2], 0.0f);
-
+TEST(LightingValues, ConstructorsComposeTheirArguments) {
     const ColorMaterial cm(Color::Red, Color::Blue);
     EXPECT_EQ(cm.color, Color::Red);
     EXPECT_EQ(cm.material.back.ambient, Color::Red);
     EXPECT_EQ(cm.material.front.diffuse, Color::Blue);
-    EXPECT_EQ(ColorMaterial::Default.material.front.diffuse, Color(0, 0, 0, 0));
-
-    const ColorScale scale(0.5f);
-    EXPECT_EQ(scale.color, Color(0.5f, 0.5f, 0.5f, 0.5f));
-    EXPECT_EQ(scale.material.front.ambient, Color(0.5f, 0.5f, 0.5f, 0.5f));
-    EXPECT_EQ(scale.material.front.diffuse, Color(0, 0, 0, 0));
-    EXPECT_EQ(scale.blend.srcRGB, GLenum(GL_ZERO));
-    EXPECT_EQ(scale.blend.dstAlpha, GLenum(GL_SRC_COLOR));
-
-    EXPECT_EQ(LightModel::Default.ambient, Color(0.2f, 0.2f, 0.2f, 1));
-    EXPECT_EQ(LightModel::Default.colorControl, GL_SEPARATE_SPECULAR_COLOR);
-    EXPECT_EQ(LightModel::Default.localViewer, 0);
-    EXPECT_EQ(LightModel::Default.twoSide, 1);
-
-    const SpotLight<4> spot;
-    EXPECT_EQ(spot.cutoff, 180.0f);
-    EXPECT_EQ(spot.direction.z, -1.0f);
     const SimpleLight simple(Color::Green);
     EXPECT_EQ(simple.ambient.ambient, Color::Green);
     EXPECT_EQ(simple.diffuse.diffuse, Color::Green);
-
     ParamLight light(3);
-    EXPECT_EQ(light.light, GLenum(GL_LIGHT3));
-    EXPECT_FALSE(light.enabled);
-    EXPECT_EQ(light.cutoff, 90.0f);
-    EXPECT_EQ(light.quadraticAttenuation, 64000.0f);
     light.direction = p4f(1, 2, 3, 0);
     light.SetDefaults(5, 99);
     EXPECT_TRUE(light.enabled);
-    EXPECT_EQ(light.position.z, -10.0f);
-    EXPECT_EQ(light.position.w, 1.0f);
-    EXPECT_EQ(light.specular, Color(0, 0, 0, 0));
+    EXPECT_EQ(light.position, p4f(0, 0, -10, 1)) << "twice the distance down the z axis";
     EXPECT_EQ(light.direction.y, 2.0f) << "direction is kept";
     EXPECT_EQ(light.light, GLenum(GL_LIGHT3)) << "light is kept";
 }

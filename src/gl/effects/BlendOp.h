@@ -3,6 +3,8 @@
 #include "common/Export.h"
 #include "gl/state/Blend.h"
 
+#include <type_traits>
+
 namespace OGL_TESK_AE {
 
 // A fixed-function blend mode: blend factors, equations and colour, applied together. A plain
@@ -37,5 +39,8 @@ public:
     BlendEquation equation;
     BlendColor color;
 };
+
+static_assert(sizeof(BlendOp) == 52, "BlendOp is 52 bytes");
+static_assert(std::is_trivially_copyable<BlendOp>::value, "BlendOp is copied byte for byte");
 
 } // namespace OGL_TESK_AE
