@@ -2,6 +2,7 @@
 
 #include "common/Export.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace OGL_TESK_AE {
@@ -67,5 +68,8 @@ public:
 };
 
 static_assert(sizeof(Color) == 16, "Color must be four packed floats");
+static_assert(offsetof(Color, r) == 0 && offsetof(Color, g) == 4 && offsetof(Color, b) == 8 &&
+                  offsetof(Color, a) == 12,
+              "Color is r, g, b, a in that order");
 
 } // namespace OGL_TESK_AE

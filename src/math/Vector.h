@@ -2,6 +2,8 @@
 
 #include "common/Export.h"
 
+#include <cstddef>
+
 namespace OGL_TESK_AE {
 
 class m33f;
@@ -209,6 +211,11 @@ public:
     operator float*() const { return const_cast<float*>(&x); }
     float* asfloat() const { return const_cast<float*>(&x); }
 };
+
+// Packed floats that OpenGL reads straight from memory; a p3f is padded to four words.
+static_assert(sizeof(p2f) == 8 && sizeof(p4f) == 16, "p2f and p4f are packed floats");
+static_assert(sizeof(p3f) == 16 && offsetof(p3f, x) == 0 && offsetof(p3f, z) == 8,
+              "p3f is x, y, z and a pad word");
 
 inline p3f::p3f(const p4f& v) : x(v.x), y(v.y), z(v.z), pad(0.0f) {}
 inline p3f& p3f::operator=(const p4f& v) {
