@@ -165,6 +165,9 @@ TEST(BlendModes, EachModeBlendsOnePixelAsItsFactorsAndEquationsSay) {
             {"BlendOp::Replace", [] { BlendOp::Replace.Apply(); }, {0.8f, 0.2f, 0.4f, 0.6f}},
             // The factor sets, under the adding equation. s + d
             {"Add", [] { BlendFunc::Add.Apply(); }, {1.0f, 0.8f, 1.0f, 0.8f}},
+            {"BlendFunc(src, dst)",
+             [] { BlendFunc(GL_ONE, GL_ONE).Apply(); },
+             {1.0f, 0.8f, 1.0f, 0.8f}},
             // rgb s * sa + d * da, alpha sa + da
             {"AlphaAdd", [] { BlendFunc::AlphaAdd.Apply(); }, {0.52f, 0.24f, 0.44f, 0.8f}},
             // rgb s * sa + d * (1 - sa)
