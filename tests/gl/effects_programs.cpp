@@ -11,8 +11,9 @@
 
 #include <GL/gl.h>
 
-#include <cmath>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace OGL_TESK_AE;
@@ -33,7 +34,8 @@ GLuint CurrentProgram() {
     return static_cast<GLuint>(name);
 }
 
-std::vector<float> Floats(const char* name, int count) {
+// A uniform of the current program as glGetUniformfv reads it (integers and booleans too).
+std::vector<float> Floats(const char* name, size_t count) {
     const GLuint program = CurrentProgram();
     std::vector<float> values(16, -999.0f);
     TESK_GL(glGetUniformfv)(program, TESK_GL(glGetUniformLocation)(program, name), values.data());
@@ -41,12 +43,15 @@ std::vector<float> Floats(const char* name, int count) {
     return values;
 }
 
-std::vector<int> Ints(const char* name, int count) {
-    const GLuint program = CurrentProgram();
-    std::vector<int> values(4, -999);
-    TESK_GL(glGetUniformiv)(program, TESK_GL(glGetUniformLocation)(program, name), values.data());
-    values.resize(count);
-    return values;
+struct Setting {
+    const char* name;
+    std::function<void(const EffectProgram&)> set;
+    std::vector<float> expected;
+};
+
+template <class T> Setting Set(const char* name, const T& value, std::vector<float> expected) {
+    return {name, [name, value](const EffectProgram& p) { p.SetUniform(name, value); },
+            std::move(expected)};
 }
 
 void SetRaw(const char* name, float value) {
@@ -56,24 +61,16 @@ void SetRaw(const char* name, float value) {
 // Every uniform type the setters know, all feeding the output so that all stay active.
 const char* const kUniformSource = R"(#version 110
 #extension GL_ARB_texture_rectangle : enable
-uniform float f1; uniform float f2; uniform float f3;
-uniform int i1; uniform int i2; uniform bool b1;
-uniform vec2 v2a; uniform vec2 v2b; uniform vec2 v2c;
-uniform vec3 v3a; uniform vec3 v3b; uniform vec3 v3c;
-uniform vec4 v4a; uniform vec4 v4b; uniform vec4 v4c; uniform vec4 v4d;
-uniform ivec2 n2; uniform ivec3 n3; uniform ivec4 n4;
-uniform mat2 m2; uniform mat3 m3; uniform mat4 m4;
+uniform float f1, f2, f3; uniform int i1, i2; uniform bool b1; uniform ivec2 n2; uniform ivec3 n3;
+uniform vec2 v2a, v2b, v2c; uniform vec3 v3a, v3b, v3c; uniform vec4 v4a, v4b, v4c, v4d;
+uniform ivec4 n4; uniform mat2 m2; uniform mat3 m3; uniform mat4 m4;
 uniform sampler2DRect rect; uniform sampler2D flat;
 void main()
 {
-    float sum = f1 + f2 + f3 + float(i1) + float(i2) + (b1 ? 1.0 : 0.0);
-    sum += dot(v2a + v2b + v2c, vec2(1.0)) + dot(v3a + v3b + v3c, vec3(1.0));
-    sum += dot(v4a + v4b + v4c + v4d, vec4(1.0));
-    sum += float(n2.x + n2.y + n3.x + n3.y + n3.z + n4.x + n4.y + n4.z + n4.w);
-    sum += dot(m2 * vec2(1.0), vec2(1.0)) + dot(m3 * vec3(1.0), vec3(1.0));
-    sum += dot(m4 * vec4(1.0), vec4(1.0));
-    sum += texture2DRect(rect, gl_TexCoord[0].st).r + texture2D(flat, gl_TexCoord[0].st).r;
-    gl_FragColor = vec4(sum);
+    vec4 sum = vec4(f1 + f2 + f3 + float(i1 + i2) + (b1 ? 1.0 : 0.0), v2a + v2b + v2c, 0.0);
+    sum += vec4(v3a + v3b + v3c + m3 * vec3(1.0), 0.0) + v4a + v4b + v4c + v4d + m4 * vec4(1.0);
+    sum += vec4(vec2(n2) + m2 * vec2(1.0), vec2(n3.xy + n4.zw)) + vec4(float(n3.z + n4.x + n4.y));
+    gl_FragColor = sum + texture2DRect(rect, gl_TexCoord[0].st) + texture2D(flat, gl_TexCoord[0].st);
 }
 )";
 
@@ -180,62 +177,44 @@ TEST(EffectProgram, SettersConvertToTheUniformsType) {
         ASSERT_TRUE(program.HasUniform("m4"));
         EXPECT_FALSE(program.HasUniform("random")); // the common functions' uniform is unused
 
-        program.SetUniform("f1", 3);
-        EXPECT_EQ(Floats("f1", 1), std::vector<float>({3.0f}));
-        program.SetUniform("i1", 1.5f);
-        EXPECT_EQ(Ints("i1", 1), std::vector<int>({1}));
-        program.SetUniform("i2", -2.7f); // toward zero
-        EXPECT_EQ(Ints("i2", 1), std::vector<int>({-2}));
-        program.SetUniform("f2", 2.5f);
-        EXPECT_EQ(Floats("f2", 1), std::vector<float>({2.5f}));
-        program.SetUniform("b1", 1);
-        EXPECT_EQ(Ints("b1", 1), std::vector<int>({1}));
-
-        program.SetUniform("v4a", p2f(0.25f, 0.5f));
-        EXPECT_EQ(Floats("v4a", 4), std::vector<float>({0.25f, 0.5f, 0.0f, 1.0f}));
-        program.SetUniform("v3a", p2f(0.25f, 0.5f));
-        EXPECT_EQ(Floats("v3a", 3), std::vector<float>({0.25f, 0.5f, 0.0f}));
-        program.SetUniform("v2a", p3f(1.0f, 2.0f, 3.0f));
-        EXPECT_EQ(Floats("v2a", 2), std::vector<float>({1.0f, 2.0f}));
-        program.SetUniform("v4b", p3f(1.0f, 2.0f, 3.0f));
-        EXPECT_EQ(Floats("v4b", 4), std::vector<float>({1.0f, 2.0f, 3.0f, 1.0f}));
-        program.SetUniform("v2b", p4f(1.0f, 3.0f, 5.0f, 2.0f)); // projected
-        EXPECT_EQ(Floats("v2b", 2), std::vector<float>({0.5f, 1.5f}));
-        program.SetUniform("v3b", p4f(1.0f, 3.0f, 5.0f, 2.0f)); // not divided
-        EXPECT_EQ(Floats("v3b", 3), std::vector<float>({1.0f, 3.0f, 5.0f}));
-        program.SetUniform("v4c", p4f(1.0f, 3.0f, 5.0f, 2.0f));
-        EXPECT_EQ(Floats("v4c", 4), std::vector<float>({1.0f, 3.0f, 5.0f, 2.0f}));
-        program.SetUniform("v3c", Color(0.1f, 0.2f, 0.3f, 0.4f));
-        EXPECT_EQ(Floats("v3c", 3), std::vector<float>({0.1f, 0.2f, 0.3f}));
-        program.SetUniform("v4d", Color(0.1f, 0.2f, 0.3f, 0.4f));
-        EXPECT_EQ(Floats("v4d", 4), std::vector<float>({0.1f, 0.2f, 0.3f, 0.4f}));
-
-        program.SetUniform("n2", vec<int, 2>{{4, 5}});
-        EXPECT_EQ(Ints("n2", 2), std::vector<int>({4, 5}));
-        program.SetUniform("n3", vec<int, 3>{{4, 5, 6}});
-        EXPECT_EQ(Ints("n3", 3), std::vector<int>({4, 5, 6}));
-        program.SetUniform("n4", vec<int, 4>{{4, 5, 6, 7}});
-        EXPECT_EQ(Ints("n4", 4), std::vector<int>({4, 5, 6, 7}));
-
         mat<float, 2, 2> m2{{1, 2, 3, 4}};
-        program.SetUniform("m2", m2);
-        EXPECT_EQ(Floats("m2", 4), std::vector<float>({1, 2, 3, 4}));
         mat<float, 3, 3> m3{};
         for (int i = 0; i < 9; ++i) m3.m[i] = static_cast<float>(i + 1);
         m3.at(2, 0) = 42.0f; // row 2 of column 0: the third value OpenGL reads
-        program.SetUniform("m3", m3);
-        EXPECT_EQ(Floats("m3", 9), std::vector<float>({1, 2, 42, 4, 5, 6, 7, 8, 9}));
         mat<float, 4, 4> m4{};
         for (int i = 0; i < 16; ++i) m4.m[i] = static_cast<float>(16 - i);
-        program.SetUniform("m4", m4);
-        EXPECT_EQ(Floats("m4", 16)[0], 16.0f);
-        EXPECT_EQ(Floats("m4", 16)[15], 1.0f);
-
-        // Samplers take the unit's index; the unit is selected in passing.
-        program.SetUniform("rect", TextureUnit(3));
-        EXPECT_EQ(Ints("rect", 1), std::vector<int>({3}));
-        program.SetUniform("flat", TextureUnit(GL_TEXTURE2));
-        EXPECT_EQ(Ints("flat", 1), std::vector<int>({2}));
+        const Color colour(0.1f, 0.2f, 0.3f, 0.4f);
+        const p4f homogeneous(1.0f, 3.0f, 5.0f, 2.0f);
+        const Setting settings[] = {
+            Set("f1", 3, {3}),
+            Set("i1", 1.5f, {1}),
+            Set("i2", -2.7f, {-2}), // toward zero
+            Set("f2", 2.5f, {2.5f}),
+            Set("b1", 1, {1}),
+            Set("v4a", p2f(0.25f, 0.5f), {0.25f, 0.5f, 0, 1}),
+            Set("v3a", p2f(0.25f, 0.5f), {0.25f, 0.5f, 0}),
+            Set("v2a", p3f(1, 2, 3), {1, 2}),
+            Set("v4b", p3f(1, 2, 3), {1, 2, 3, 1}),
+            Set("v2b", homogeneous, {0.5f, 1.5f}), // projected
+            Set("v3b", homogeneous, {1, 3, 5}),    // not divided
+            Set("v4c", homogeneous, {1, 3, 5, 2}),
+            Set("v3c", colour, {0.1f, 0.2f, 0.3f}),
+            Set("v4d", colour, {0.1f, 0.2f, 0.3f, 0.4f}),
+            Set("n2", vec<int, 2>{{4, 5}}, {4, 5}),
+            Set("n3", vec<int, 3>{{4, 5, 6}}, {4, 5, 6}),
+            Set("n4", vec<int, 4>{{4, 5, 6, 7}}, {4, 5, 6, 7}),
+            Set("m2", m2, {1, 2, 3, 4}),
+            Set("m3", m3, {1, 2, 42, 4, 5, 6, 7, 8, 9}),
+            Set("m4", m4, {16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1}),
+            // Samplers take the unit's index; the unit is selected in passing.
+            Set("rect", TextureUnit(3), {3}),
+            Set("flat", TextureUnit(GL_TEXTURE2), {2}),
+        };
+        for (const Setting& setting : settings) {
+            setting.set(program);
+            EXPECT_EQ(Floats(setting.name, setting.expected.size()), setting.expected)
+                << setting.name;
+        }
         GLint active = 0;
         glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
         EXPECT_EQ(active, GL_TEXTURE2);
