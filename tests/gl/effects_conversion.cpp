@@ -1,5 +1,6 @@
 #include "FloatTarget.h"
 #include "GLTest.h"
+#include "OpsReference.h"
 
 #include "common/Errors.h"
 #include "gl/effects/Conversion.h"
@@ -17,7 +18,9 @@
 using namespace OGL_TESK_AE;
 using tesk_test::FloatTarget;
 using tesk_test::FloatTexture;
+using tesk_test::Luma;
 using tesk_test::Pixel;
+using tesk_test::Premultiplied;
 using tesk_test::RunOnWorker;
 
 namespace {
@@ -35,11 +38,7 @@ const std::vector<Pixel> kPixels = {
     {0.0f, 0.0f, 0.0f, 1.0f},    {1.5f, -0.5f, 0.5f, 2.0f},   {0.25f, 0.5f, 0.75f, 0.2f},
 };
 
-// ---- CPU reference, from the catalogue's table ----
-
-float Luma(const Pixel& f) {
-    return 0.30f * f[0] + 0.59f * f[1] + 0.11f * f[2];
-}
+// ---- CPU reference ----
 
 Pixel Clamp(const Pixel& p, float low, float high) {
     Pixel out;
@@ -51,7 +50,8 @@ Pixel Scale(const Pixel& p, float s) {
     return {p[0] * s, p[1] * s, p[2] * s, p[3] * s};
 }
 
-using Process = std::function<Pixel(const Pixel&)>;
+using P = const Pixel&;
+using Process = std::function<Pixel(P)>;
 
 struct ProcessingCase {
     const char* name;
@@ -60,75 +60,43 @@ struct ProcessingCase {
 };
 
 std::vector<ProcessingCase> ProcessingCases() {
-    return {
-        {"NoProcess", &Conversion::sNoProcess, [](const Pixel& f) { return f; }},
-        {"Premultiply", &Conversion::sPremultiply,
-         [](const Pixel& f) {
-             return Pixel{f[0] * f[3], f[1] * f[3], f[2] * f[3], f[3]};
-         }},
-        {"Unpremultiply", &Conversion::sUnpremultiply,
-         [](const Pixel& f) {
-             if (!(f[3] > 0.001f)) return f;
-             return Pixel{f[0] / f[3], f[1] / f[3], f[2] / f[3], f[3]};
-         }},
-        {"InvertColor", &Conversion::sInvertColor,
-         [](const Pixel& f) {
-             return Pixel{1 - f[0], 1 - f[1], 1 - f[2], f[3]};
-         }},
-        {"CopyAlpha", &Conversion::sCopyAlpha,
-         [](const Pixel& f) {
-             return Pixel{1, 1, 1, f[3]};
-         }},
-        {"CopyInvAlpha", &Conversion::sCopyInvAlpha,
-         [](const Pixel& f) {
-             return Pixel{1, 1, 1, 1 - f[3]};
-         }},
-        {"CopyLuma", &Conversion::sCopyLuma,
-         [](const Pixel& f) {
-             return Pixel{1, 1, 1, Luma(f)};
-         }},
-        {"CopyInvLuma", &Conversion::sCopyInvLuma,
-         [](const Pixel& f) {
-             return Pixel{1, 1, 1, 1 - Luma(f)};
-         }},
-        {"CopyLumaSaveColor", &Conversion::sCopyLumaSaveColor,
-         [](const Pixel& f) {
-             return Pixel{f[0], f[1], f[2], Luma(f)};
-         }},
-        {"CopyAlphaPremult", &Conversion::sCopyAlphaPremult,
-         [](const Pixel& f) {
-             return Pixel{f[3], f[3], f[3], f[3]};
-         }},
-        {"CopyLumaPremult", &Conversion::sCopyLumaPremult,
-         [](const Pixel& f) {
-             const float l = Luma(f);
-             return Pixel{l, l, l, l};
-         }},
-        {"CopyInvLumaPremult", &Conversion::sCopyInvLumaPremult,
-         [](const Pixel& f) {
-             const float l = 1 - Luma(f);
-             return Pixel{l, l, l, l};
-         }},
-        {"CopyLumaSaveColorPremult", &Conversion::sCopyLumaSaveColorPremult,
-         [](const Pixel& f) {
-             const float l = Luma(f);
-             return Pixel{f[0] * l, f[1] * l, f[2] * l, l};
-         }},
-        {"AdditiveColor", &Conversion::sAdditiveColor,
-         [](const Pixel& f) {
-             const float i = std::max(std::max(f[0], f[1]), std::max(f[2], f[3]));
-             if (!(i > 0)) return f;
-             return Pixel{f[0] / i, f[1] / i, f[2] / i, i};
-         }},
+    using C = Conversion;
+    std::vector<ProcessingCase> c;
+    auto add = [&](const char* name, GLSL::Shader& shader, Process p) {
+        c.push_back({name, &shader, p});
     };
+    const Pixel white{1, 1, 1, 1};
+    add("NoProcess", C::sNoProcess, [](P f) { return f; });
+    add("Premultiply", C::sPremultiply, [](P f) { return Premultiplied(f); });
+    add("Unpremultiply", C::sUnpremultiply, [](P f) {
+        return f[3] > 0.001f ? Pixel{f[0] / f[3], f[1] / f[3], f[2] / f[3], f[3]} : f;
+    });
+    add("InvertColor", C::sInvertColor, [](P f) {
+        return Pixel{1 - f[0], 1 - f[1], 1 - f[2], f[3]};
+    });
+    add("CopyAlpha", C::sCopyAlpha, [](P f) { return Pixel{1, 1, 1, f[3]}; });
+    add("CopyInvAlpha", C::sCopyInvAlpha, [](P f) { return Pixel{1, 1, 1, 1 - f[3]}; });
+    add("CopyLuma", C::sCopyLuma, [](P f) { return Pixel{1, 1, 1, Luma(f)}; });
+    add("CopyInvLuma", C::sCopyInvLuma, [](P f) { return Pixel{1, 1, 1, 1 - Luma(f)}; });
+    add("CopyLumaSaveColor", C::sCopyLumaSaveColor, [](P f) {
+        return Pixel{f[0], f[1], f[2], Luma(f)};
+    });
+    add("CopyAlphaPremult", C::sCopyAlphaPremult, [=](P f) { return Scale(white, f[3]); });
+    add("CopyLumaPremult", C::sCopyLumaPremult, [=](P f) { return Scale(white, Luma(f)); });
+    add("CopyInvLumaPremult", C::sCopyInvLumaPremult,
+        [=](P f) { return Scale(white, 1 - Luma(f)); });
+    add("CopyLumaSaveColorPremult", C::sCopyLumaSaveColorPremult, [](P f) {
+        return Premultiplied({f[0], f[1], f[2], Luma(f)});
+    });
+    add("AdditiveColor", C::sAdditiveColor, [](P f) {
+        const float i = std::max(std::max(f[0], f[1]), std::max(f[2], f[3]));
+        return i > 0 ? Pixel{f[0] / i, f[1] / i, f[2] / i, i} : f;
+    });
+    return c;
 }
 
 // The main's output for texel t around a processing step p.
-using Main = std::function<Pixel(const Pixel& t, const Process& p, float scale)>;
-
-Pixel Swizzle(const Pixel& p, int a, int b, int c, int d) {
-    return {p[a], p[b], p[c], p[d]};
-}
+using Main = std::function<Pixel(P t, const Process& p, float scale)>;
 
 struct MainCase {
     const char* name;
@@ -136,45 +104,52 @@ struct MainCase {
     Main reference;
 };
 
+Pixel Swizzle(P p, int a, int b, int c, int d) {
+    return {p[a], p[b], p[c], p[d]};
+}
+
 std::vector<MainCase> MainCases() {
     // Loading scales before processing and clamps to [0, 1]; reading scales after processing
     // and clamps to [0, scale].
-    return {
-        {"FromARGB", &Conversion::sFromARGB,
-         [](const Pixel& t, const Process& p, float s) {
-             const Pixel f = Clamp(Scale(Swizzle(t, 1, 2, 3, 0), s), 0, 1); // t.gbar
-             return Clamp(p(f), 0, 1);
-         }},
-        {"FromBGRA", &Conversion::sFromBGRA,
-         [](const Pixel& t, const Process& p, float s) {
-             const Pixel f = Clamp(Scale(Swizzle(t, 2, 1, 0, 3), s), 0, 1); // t.bgra
-             return Clamp(p(f), 0, 1);
-         }},
-        {"ToARGB", &Conversion::sToARGB,
-         [](const Pixel& t, const Process& p, float s) {
-             const Pixel f = Clamp(Scale(p(Clamp(t, 0, 1)), s), 0, s);
-             return Swizzle(f, 3, 0, 1, 2); // f.argb
-         }},
-        {"ToBGRA", &Conversion::sToBGRA,
-         [](const Pixel& t, const Process& p, float s) {
-             const Pixel f = Clamp(Scale(p(Clamp(t, 0, 1)), s), 0, s);
-             return Swizzle(f, 2, 1, 0, 3); // f.bgra
-         }},
-        {"NoSwizzle", &Conversion::sNoSwizzle,
-         [](const Pixel& t, const Process& p, float s) {
-             return Clamp(Scale(p(Clamp(t, 0, 1)), s), 0, 1);
-         }},
+    using C = Conversion;
+    std::vector<MainCase> c;
+    auto add = [&](const char* name, GLSL::Shader& shader, Main m) {
+        c.push_back({name, &shader, m});
     };
+    add("FromARGB", C::sFromARGB, [](P t, const Process& p, float s) {
+        return Clamp(p(Clamp(Scale(Swizzle(t, 1, 2, 3, 0), s), 0, 1)), 0, 1); // t.gbar
+    });
+    add("FromBGRA", C::sFromBGRA, [](P t, const Process& p, float s) {
+        return Clamp(p(Clamp(Scale(Swizzle(t, 2, 1, 0, 3), s), 0, 1)), 0, 1); // t.bgra
+    });
+    add("ToARGB", C::sToARGB, [](P t, const Process& p, float s) {
+        return Swizzle(Clamp(Scale(p(Clamp(t, 0, 1)), s), 0, s), 3, 0, 1, 2); // f.argb
+    });
+    add("ToBGRA", C::sToBGRA, [](P t, const Process& p, float s) {
+        return Swizzle(Clamp(Scale(p(Clamp(t, 0, 1)), s), 0, s), 2, 1, 0, 3); // f.bgra
+    });
+    add("NoSwizzle", C::sNoSwizzle,
+        [](P t, const Process& p, float s) { return Clamp(Scale(p(Clamp(t, 0, 1)), s), 0, 1); });
+    return c;
 }
 
-// Runs the conversion over the test texture (bound on unit 0 by the caller) and reads back.
-std::vector<Pixel> Convert(const Conversion& conversion, const FloatTarget& target) {
-    glClear(GL_COLOR_BUFFER_BIT);
-    conversion.Apply();
-    EffectProgram::DrawRegion(Region(0, 0, kWidth, kHeight), GL_TEXTURE0);
-    TESK_GL(glUseProgram)(0);
-    return target.Read();
-}
+// The test pixels in a float texture on unit 0, and a float target of their size.
+struct Scene {
+    FloatTarget target{kWidth, kHeight};
+    FloatTexture texture{kWidth, kHeight, kPixels};
+    Scene() {
+        EXPECT_TRUE(target.IsComplete());
+        target.PixelProjection();
+    }
+    // Runs the conversion over what unit 0 holds and reads back.
+    std::vector<Pixel> Convert(const Conversion& conversion) const {
+        glClear(GL_COLOR_BUFFER_BIT);
+        conversion.Apply();
+        EffectProgram::DrawRegion(Region(0, 0, kWidth, kHeight), GL_TEXTURE0);
+        TESK_GL(glUseProgram)(0);
+        return target.Read();
+    }
+};
 
 void ExpectPixels(const std::vector<Pixel>& actual, const std::vector<Pixel>& expected) {
     for (size_t i = 0; i < expected.size(); ++i)
@@ -184,17 +159,15 @@ void ExpectPixels(const std::vector<Pixel>& actual, const std::vector<Pixel>& ex
                 << kPixels[i][1] << ", " << kPixels[i][2] << ", " << kPixels[i][3] << ")";
 }
 
-std::vector<GLuint> AttachedShaders(GLuint program) {
+bool Attached(GLuint program, GLSL::Shader& shader) {
     GLuint names[16] = {};
     GLsizei count = 0;
     TESK_GL(glGetAttachedShaders)(program, 16, &count, names);
-    return std::vector<GLuint>(names, names + count);
+    return std::find(names, names + count, static_cast<GLuint>(static_cast<int>(shader))) !=
+           names + count;
 }
 
-bool Contains(const std::vector<GLuint>& names, GLuint name) {
-    return std::find(names.begin(), names.end(), name) != names.end();
-}
-
+// Local until the shared GL test header offers one.
 GLuint CurrentProgram() {
     GLint name = 0;
     glGetIntegerv(GL_CURRENT_PROGRAM, &name);
@@ -213,10 +186,7 @@ public:
 
 TEST(Conversion, EveryProcessingFragmentGivesItsTabledResult) {
     RunOnWorker([] {
-        FloatTarget target(kWidth, kHeight);
-        ASSERT_TRUE(target.IsComplete());
-        target.PixelProjection();
-        FloatTexture texture(kWidth, kHeight, kPixels);
+        const Scene scene;
         Conversion conversion;
         for (const ProcessingCase& row : ProcessingCases()) {
             SCOPED_TRACE(row.name);
@@ -225,17 +195,14 @@ TEST(Conversion, EveryProcessingFragmentGivesItsTabledResult) {
             std::vector<Pixel> expected;
             for (const Pixel& t : kPixels)
                 expected.push_back(Clamp(row.reference(Clamp(t, 0, 1)), 0, 1));
-            ExpectPixels(Convert(conversion, target), expected);
+            ExpectPixels(scene.Convert(conversion), expected);
         }
     });
 }
 
 TEST(Conversion, SwizzleMainsScaleAndClampOnTheirSideOfProcessing) {
     RunOnWorker([] {
-        FloatTarget target(kWidth, kHeight);
-        ASSERT_TRUE(target.IsComplete());
-        target.PixelProjection();
-        FloatTexture texture(kWidth, kHeight, kPixels);
+        const Scene scene;
         const std::vector<ProcessingCase> processing = ProcessingCases();
         // Premultiplying tells scaling before processing from scaling after it.
         const ProcessingCase& premultiply = processing[1];
@@ -252,65 +219,55 @@ TEST(Conversion, SwizzleMainsScaleAndClampOnTheirSideOfProcessing) {
                     std::vector<Pixel> expected;
                     for (const Pixel& t : kPixels)
                         expected.push_back(row.reference(t, step->reference, scale));
-                    ExpectPixels(Convert(conversion, target), expected);
+                    ExpectPixels(scene.Convert(conversion), expected);
                 }
     });
 }
 
 TEST(Conversion, RelinksOnlyWhenThePairOfShadersChanges) {
     RunOnWorker([] {
-        FloatTarget target(kWidth, kHeight);
-        target.PixelProjection();
-        FloatTexture texture(kWidth, kHeight, kPixels);
+        const Scene scene;
         // A shader of the test's own, so that nothing else has compiled it yet.
         GLSL::Shader halve(GL_FRAGMENT_SHADER, "#version 110\n"
                                                "vec4 process( vec4 f ) { return f * 0.5; }\n");
-        EXPECT_FALSE(halve.IsCompiled());
         Conversion conversion;
         conversion.SetProcessing(&halve);
         EXPECT_FALSE(halve.IsCompiled()); // nothing is compiled before the first Apply
-        const auto pixels = Convert(conversion, target);
-        EXPECT_NEAR(pixels[0][0], 0.25f, 1e-6f);
+        EXPECT_NEAR(scene.Convert(conversion)[0][0], 0.25f, 1e-6f);
         ASSERT_TRUE(halve.IsCompiled());
-        const GLuint shaderName = static_cast<GLuint>(static_cast<int>(halve));
+        const int shaderName = halve;
 
         conversion.Apply();
         const GLuint first = CurrentProgram();
         ASSERT_NE(first, 0u);
-        EXPECT_TRUE(Contains(AttachedShaders(first), shaderName));
+        EXPECT_TRUE(Attached(first, halve));
 
         // The same pointer again: same program, same shader object.
         conversion.SetProcessing(&halve);
         conversion.Apply();
         EXPECT_EQ(CurrentProgram(), first);
         EXPECT_TRUE(TESK_GL(glIsProgram)(first));
-        EXPECT_EQ(static_cast<GLuint>(static_cast<int>(halve)), shaderName);
+        EXPECT_EQ(static_cast<int>(halve), shaderName);
 
         // Another processing step: a program built from the new pair.
         conversion.SetProcessing(&Conversion::sInvertColor);
         conversion.Apply();
         const GLuint second = CurrentProgram();
-        const auto attached = AttachedShaders(second);
-        EXPECT_FALSE(Contains(attached, shaderName));
-        EXPECT_TRUE(
-            Contains(attached, static_cast<GLuint>(static_cast<int>(Conversion::sInvertColor))));
-        EXPECT_TRUE(
-            Contains(attached, static_cast<GLuint>(static_cast<int>(Conversion::sNoSwizzle))));
+        EXPECT_FALSE(Attached(second, halve));
+        EXPECT_TRUE(Attached(second, Conversion::sInvertColor));
+        EXPECT_TRUE(Attached(second, Conversion::sNoSwizzle));
 
         // After every OpenGL object is released the conversion builds the same pair again.
         conversion.Finalize();
-        const auto inverted = Convert(conversion, target);
+        const auto inverted = scene.Convert(conversion);
         EXPECT_NEAR(inverted[0][0], 0.5f, 1e-6f);
         EXPECT_NEAR(inverted[0][1], 0.75f, 1e-6f);
-        TESK_GL(glUseProgram)(0);
     });
 }
 
 TEST(Conversion, CopiesBuildProgramsOfTheirOwn) {
     RunOnWorker([] {
-        FloatTarget target(kWidth, kHeight);
-        target.PixelProjection();
-        FloatTexture texture(kWidth, kHeight, kPixels);
+        const Scene scene;
         Conversion original;
         original.SetProcessing(&Conversion::sCopyAlphaPremult);
         original.Apply();
@@ -320,7 +277,7 @@ TEST(Conversion, CopiesBuildProgramsOfTheirOwn) {
             copy.Apply();
             EXPECT_NE(CurrentProgram(), originalName);
             // The copy keeps the pair: it draws the same result.
-            EXPECT_NEAR(Convert(copy, target)[1][0], 0.5f, 1e-6f);
+            EXPECT_NEAR(scene.Convert(copy)[1][0], 0.5f, 1e-6f);
             Conversion assigned;
             assigned = original;
             EXPECT_EQ(assigned.GetProcessing(), &Conversion::sCopyAlphaPremult);
@@ -329,15 +286,13 @@ TEST(Conversion, CopiesBuildProgramsOfTheirOwn) {
         }
         // Destroying the copies left the original's program alone.
         EXPECT_TRUE(TESK_GL(glIsProgram)(originalName));
-        EXPECT_NEAR(Convert(original, target)[1][2], 0.5f, 1e-6f);
+        EXPECT_NEAR(scene.Convert(original)[1][2], 0.5f, 1e-6f);
     });
 }
 
 TEST(Conversion, SamplesTheTextureGivenForOneApplyOnly) {
     RunOnWorker([] {
-        FloatTarget target(kWidth, kHeight);
-        ASSERT_TRUE(target.IsComplete());
-        target.PixelProjection();
+        const Scene scene;
         PlainTexture texture(kWidth, kHeight);
         TextureUnit::Activate(GL_TEXTURE0);
         texture.BindTexture();
@@ -351,11 +306,11 @@ TEST(Conversion, SamplesTheTextureGivenForOneApplyOnly) {
         conversion.SetTexture(&texture);
         std::vector<Pixel> expected;
         for (const Pixel& t : kPixels) expected.push_back(Clamp(t, 0, 1));
-        ExpectPixels(Convert(conversion, target), expected);
+        ExpectPixels(scene.Convert(conversion), expected);
 
         // The texture was for that Apply only: the next one samples what is bound.
         other.Bind();
-        ExpectPixels(Convert(conversion, target), grey);
+        ExpectPixels(scene.Convert(conversion), grey);
         texture.Finalize();
     });
 }

@@ -1,5 +1,6 @@
 #include "FloatTarget.h"
 #include "GLTest.h"
+#include "OpsReference.h"
 
 #include "gl/effects/EffectProgram.h"
 #include "gl/state/TextureState.h"
@@ -13,8 +14,11 @@
 #include <vector>
 
 using namespace OGL_TESK_AE;
+using tesk_test::Bilinear;
 using tesk_test::FloatTarget;
 using tesk_test::FloatTexture;
+using tesk_test::Luma;
+using tesk_test::Picture;
 using tesk_test::Pixel;
 using tesk_test::RunOnWorker;
 
@@ -33,38 +37,18 @@ float Clamp01(float v) {
     return std::min(std::max(v, 0.0f), 1.0f);
 }
 
-// A texture's texels, bottom row first, with reads clamped to the edge.
-struct Image {
-    int width, height;
-    std::vector<Pixel> pixels;
-
-    const Pixel& At(int x, int y) const {
-        x = std::min(std::max(x, 0), width - 1);
-        y = std::min(std::max(y, 0), height - 1);
-        return pixels[y * width + x];
-    }
-    // Linear filtering at a point in texel coordinates (texel centres at i + 0.5).
-    Pixel Linear(float cx, float cy) const {
-        const float u = cx - 0.5f, v = cy - 0.5f;
-        const int x0 = static_cast<int>(std::floor(u)), y0 = static_cast<int>(std::floor(v));
-        const float a = u - x0, b = v - y0;
-        Pixel out{};
-        out = Add(out, At(x0, y0), (1 - a) * (1 - b));
-        out = Add(out, At(x0 + 1, y0), a * (1 - b));
-        out = Add(out, At(x0, y0 + 1), (1 - a) * b);
-        out = Add(out, At(x0 + 1, y0 + 1), a * b);
-        return out;
-    }
-};
+// The texel at (x, y), edges clamped.
+Pixel Texel(const Picture& p, int x, int y) {
+    return Bilinear(p, x + 0.5, y + 0.5);
+}
 
 // Texels that vary in every channel without a pattern a mistaken index could hide behind.
-Image MakeImage(int width, int height) {
-    Image image{width, height, {}};
+Picture MakeImage(int width, int height) {
+    Picture image(width, height);
     for (int i = 0; i < width * height; ++i) {
         const float k = static_cast<float>(i);
-        image.pixels.push_back(
-            {std::fmod(k * 0.37f + 0.05f, 1.0f), std::fmod(k * 0.61f + 0.3f, 1.0f),
-             std::fmod(k * 0.13f + 0.6f, 1.0f), std::fmod(k * 0.29f + 0.1f, 1.0f)});
+        image.pixels[i] = {std::fmod(k * 0.37f + 0.05f, 1.0f), std::fmod(k * 0.61f + 0.3f, 1.0f),
+                           std::fmod(k * 0.13f + 0.6f, 1.0f), std::fmod(k * 0.29f + 0.1f, 1.0f)};
     }
     return image;
 }
@@ -109,8 +93,8 @@ TEST(EffectPrograms, ThresholdKeepsBrightTexelsAndClearsTheRest) {
 
 TEST(EffectPrograms, GlowAddsTheBlurredCopyScaledByItsAlpha) {
     RunOnWorker([] {
-        const Image source = MakeImage(4, 2);
-        Image blurred = MakeImage(5, 2); // a different layout of values: another image
+        const Picture source = MakeImage(4, 2);
+        Picture blurred = MakeImage(5, 2); // a different layout of values: another image
         blurred.width = 4;
         blurred.pixels.resize(8);
         FloatTarget target(4, 2);
@@ -143,72 +127,59 @@ TEST(EffectPrograms, GlowAddsTheBlurredCopyScaledByItsAlpha) {
 TEST(EffectPrograms, OneDimensionalBlursMatchTheirWeights) {
     RunOnWorker([] {
         const int length = 8;
-        const Image row = MakeImage(length, 2);
+        const Picture row = MakeImage(length, 2);
         // The same values running up a column, for the vertical blur.
-        Image column{2, length, {}};
+        Picture column(2, length);
         for (int y = 0; y < length; ++y)
-            for (int x = 0; x < 2; ++x) column.pixels.push_back(row.At(y, x));
+            for (int x = 0; x < 2; ++x) column.At(x, y) = row.At(y, x);
 
-        for (float radius : {4.0f, 6.0f}) {
-            SCOPED_TRACE(radius);
-            // Expected along x at (x + 0.5, y + 0.5): offsets 1.5, 3.5, ... up to the radius,
-            // each weighted 1 - offset^2 / radius^2 on both sides, the coordinate clamped to
-            // [0, size - 1] and sampled linearly.
-            auto expected = [&](const Image& image, int along, int across, bool vertical) {
-                const float size = static_cast<float>(vertical ? image.height : image.width);
-                const float centre = along + 0.5f, other = across + 0.5f;
-                auto sample = [&](float c) {
-                    return vertical ? image.Linear(other, c) : image.Linear(c, other);
+        for (float radius : {4.0f, 6.0f})
+            for (bool vertical : {false, true}) {
+                SCOPED_TRACE(std::to_string(radius) + (vertical ? " vertical" : " horizontal"));
+                const Picture& image = vertical ? column : row;
+                // Expected at (x + 0.5, y + 0.5): offsets 1.5, 3.5, ... up to the radius along
+                // the blur, each weighted 1 - offset^2 / radius^2 on both sides, the coordinate
+                // clamped to [0, size - 1] and sampled linearly.
+                auto expected = [&](int x, int y) {
+                    const float size = static_cast<float>(vertical ? image.height : image.width);
+                    const float centre = (vertical ? y : x) + 0.5f;
+                    auto sample = [&](float c) {
+                        return vertical ? Bilinear(image, x + 0.5, c) : Bilinear(image, c, y + 0.5);
+                    };
+                    auto side = [&](float c) {
+                        return sample(std::min(std::max(c, 0.0f), size - 1));
+                    };
+                    Pixel total = sample(centre);
+                    float sum = 1.0f;
+                    for (float offset = 1.5f; offset <= radius; offset += 2.0f) {
+                        const float w = 1.0f - offset * offset / (radius * radius);
+                        total = Add(Add(total, side(centre - offset), w), side(centre + offset), w);
+                        sum += 2.0f * w;
+                    }
+                    return Pixel{Clamp01(total[0] / sum), Clamp01(total[1] / sum),
+                                 Clamp01(total[2] / sum), Clamp01(total[3] / sum)};
                 };
-                Pixel total = sample(centre);
-                float sum = 1.0f;
-                for (float offset = 1.5f; offset <= radius; offset += 2.0f) {
-                    const float w = 1.0f - offset * offset / (radius * radius);
-                    total =
-                        Add(total, sample(std::min(std::max(centre - offset, 0.0f), size - 1)), w);
-                    total =
-                        Add(total, sample(std::min(std::max(centre + offset, 0.0f), size - 1)), w);
-                    sum += 2.0f * w;
-                }
-                return Pixel{Clamp01(total[0] / sum), Clamp01(total[1] / sum),
-                             Clamp01(total[2] / sum), Clamp01(total[3] / sum)};
-            };
-            {
-                FloatTarget target(length, 2);
+                FloatTarget target(image.width, image.height);
                 target.PixelProjection();
-                FloatTexture texture(length, 2, row.pixels, 0, GL_LINEAR);
-                EffectProgram::sHorizBlur.Apply();
-                EffectProgram::sHorizBlur.SetUniform("blur_source", TextureUnit(0));
-                EffectProgram::sHorizBlur.SetUniform("blur_size", p2f(length, 2));
-                EffectProgram::sHorizBlur.SetUniform("blur_radius", radius);
-                const auto pixels = Draw(target, length, 2);
-                for (int y = 0; y < 2; ++y)
-                    for (int x = 0; x < length; ++x)
-                        ExpectNear(pixels[y * length + x], expected(row, x, y, false), "horizontal",
-                                   x, y);
+                FloatTexture texture(image.width, image.height, image.pixels, 0, GL_LINEAR);
+                EffectProgram& blur =
+                    vertical ? EffectProgram::sVertBlur : EffectProgram::sHorizBlur;
+                blur.Apply();
+                blur.SetUniform("blur_source", TextureUnit(0));
+                blur.SetUniform("blur_size", p2f(image.width, image.height));
+                blur.SetUniform("blur_radius", radius);
+                const auto pixels = Draw(target, image.width, image.height);
+                for (int y = 0; y < image.height; ++y)
+                    for (int x = 0; x < image.width; ++x)
+                        ExpectNear(pixels[y * image.width + x], expected(x, y), "blur", x, y);
             }
-            {
-                FloatTarget target(2, length);
-                target.PixelProjection();
-                FloatTexture texture(2, length, column.pixels, 0, GL_LINEAR);
-                EffectProgram::sVertBlur.Apply();
-                EffectProgram::sVertBlur.SetUniform("blur_source", TextureUnit(0));
-                EffectProgram::sVertBlur.SetUniform("blur_size", p2f(2, length));
-                EffectProgram::sVertBlur.SetUniform("blur_radius", radius);
-                const auto pixels = Draw(target, 2, length);
-                for (int y = 0; y < length; ++y)
-                    for (int x = 0; x < 2; ++x)
-                        ExpectNear(pixels[y * 2 + x], expected(column, y, x, true), "vertical", x,
-                                   y);
-            }
-        }
     });
 }
 
 TEST(EffectPrograms, CommonFunctionsAreLinkedIntoEveryProgram) {
     RunOnWorker([] {
         const int size = 5;
-        const Image image = MakeImage(size, size);
+        const Picture image = MakeImage(size, size);
         FloatTarget target(size, size);
         target.PixelProjection();
         FloatTexture texture(size, size, image.pixels, 0);
@@ -231,10 +202,10 @@ void main()
         for (int y = 0; y < size; ++y)
             for (int x = 0; x < size; ++x) {
                 const Pixel& t = image.At(x, y);
-                const float luma = 0.30f * t[0] + 0.59f * t[1] + 0.11f * t[2];
                 const float saturation =
                     std::max({t[0], t[1], t[2]}) - std::min({t[0], t[1], t[2]});
-                ExpectNear(pixels[y * size + x], {luma, saturation, 0, 1}, "luma/saturation", x, y);
+                ExpectNear(pixels[y * size + x], {Luma(t), saturation, 0, 1}, "luma/saturation", x,
+                           y);
             }
 
         GLSL::Shader blurring(GL_FRAGMENT_SHADER, R"(#version 110
@@ -267,7 +238,7 @@ void main() { gl_FragColor = blur(source, gl_TexCoord[0].st, threshold, radius);
                         for (int dx = -r; dx <= r; ++dx) {
                             const float w = 1.0f - float(dx * dx) * float(dy * dy) /
                                                        (radius * radius * radius * radius);
-                            const Pixel& t = image.At(x + dx, y + dy);
+                            const Pixel t = Texel(image, x + dx, y + dy);
                             if (ThresholdLuma(t) >= threshold) total = Add(total, t, w);
                             sum += w;
                         }
