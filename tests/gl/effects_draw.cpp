@@ -50,25 +50,23 @@ std::vector<Polygon> Capture(const std::function<void()>& draw) {
     return polygons;
 }
 
+bool Same(const Vertex& a, const Vertex& b) {
+    return std::abs(a.x - b.x) < 1e-3f && std::abs(a.y - b.y) < 1e-3f &&
+           std::abs(a.s - b.s) < 1e-4f && std::abs(a.t - b.t) < 1e-4f;
+}
+
+bool Has(const std::vector<Vertex>& vertices, const Vertex& v) {
+    return std::any_of(vertices.begin(), vertices.end(),
+                       [&](const Vertex& o) { return Same(o, v); });
+}
+
 // The distinct vertices of all polygons, to within rounding.
 std::vector<Vertex> Distinct(const std::vector<Polygon>& polygons) {
     std::vector<Vertex> out;
     for (const Polygon& polygon : polygons)
-        for (const Vertex& v : polygon) {
-            const bool seen = std::any_of(out.begin(), out.end(), [&](const Vertex& o) {
-                return std::abs(o.x - v.x) < 1e-3f && std::abs(o.y - v.y) < 1e-3f &&
-                       std::abs(o.s - v.s) < 1e-4f && std::abs(o.t - v.t) < 1e-4f;
-            });
-            if (!seen) out.push_back(v);
-        }
+        for (const Vertex& v : polygon)
+            if (!Has(out, v)) out.push_back(v);
     return out;
-}
-
-bool Has(const std::vector<Vertex>& vertices, float x, float y, float s, float t) {
-    return std::any_of(vertices.begin(), vertices.end(), [&](const Vertex& v) {
-        return std::abs(v.x - x) < 1e-3f && std::abs(v.y - y) < 1e-3f &&
-               std::abs(v.s - s) < 1e-4f && std::abs(v.t - t) < 1e-4f;
-    });
 }
 
 float CurrentNormalZ() {
@@ -113,10 +111,9 @@ TEST(QuadDrawing, QuadsEmitTheirCornersWithUnitTextureCoordinates) {
             EXPECT_EQ(polygons[0].size(), 3u);
             const auto vertices = Distinct(polygons);
             EXPECT_EQ(vertices.size(), 4u);
-            EXPECT_TRUE(Has(vertices, 2, 2, 0, 0));
-            EXPECT_TRUE(Has(vertices, 10, 2, 1, 0));
-            EXPECT_TRUE(Has(vertices, 10, 6, 1, 1));
-            EXPECT_TRUE(Has(vertices, 2, 6, 0, 1));
+            for (const Vertex& corner :
+                 {Vertex{2, 2, 0, 0}, Vertex{10, 2, 1, 0}, Vertex{10, 6, 1, 1}, Vertex{2, 6, 0, 1}})
+                EXPECT_TRUE(Has(vertices, corner)) << corner.x << "," << corner.y;
             EXPECT_FLOAT_EQ(CurrentNormalZ(), c.normalZ);
         }
         // A single row of vertices has no band between rows.
@@ -144,7 +141,7 @@ TEST(QuadDrawing, LatticesInterpolatePositionsAndTextureCoordinatesBilinearly) {
         for (float s : {0.0f, 0.5f, 1.0f})
             for (float t : {0.0f, 0.5f, 1.0f}) {
                 const p3f p = position(s, t);
-                EXPECT_TRUE(Has(lattice, p.x, p.y, s, t)) << s << "," << t;
+                EXPECT_TRUE(Has(lattice, {p.x, p.y, s, t})) << s << "," << t;
             }
 
         // Texture coordinates given at the corners are interpolated the same way.
@@ -162,7 +159,7 @@ TEST(QuadDrawing, LatticesInterpolatePositionsAndTextureCoordinatesBilinearly) {
             for (float t : {0.0f, 0.5f, 1.0f}) {
                 const p3f p = position(s, t);
                 const p2f c = coord(s, t);
-                EXPECT_TRUE(Has(vertices, p.x, p.y, c.x, c.y)) << s << "," << t;
+                EXPECT_TRUE(Has(vertices, {p.x, p.y, c.x, c.y})) << s << "," << t;
             }
         // (p1 - p3) x (p2 - p0) points up the z axis.
         EXPECT_FLOAT_EQ(CurrentNormalZ(), 1.0f);
