@@ -10,6 +10,7 @@
 #include <GL/gl.h>
 
 #include <cmath>
+#include <functional>
 
 using namespace OGL_TESK_AE;
 using tesk_test::RunOnWorker;
@@ -20,30 +21,26 @@ void ModelView(double out[16]) {
     glGetDoublev(GL_MODELVIEW_MATRIX, out);
 }
 
-// Column-major rotation by degrees about a unit axis, from the axis-angle formula.
-void AxisRotation(double degrees, double x, double y, double z, double out[16]) {
-    const double a = degrees * M_PI / 180.0, c = std::cos(a), s = std::sin(a), t = 1 - c;
-    const double m[16] = {t * x * x + c,
-                          t * x * y + s * z,
-                          t * x * z - s * y,
-                          0,
-                          t * x * y - s * z,
-                          t * y * y + c,
-                          t * y * z + s * x,
-                          0,
-                          t * x * z + s * y,
-                          t * y * z - s * x,
-                          t * z * z + c,
-                          0,
-                          0,
-                          0,
-                          0,
-                          1};
-    for (int i = 0; i < 16; ++i) out[i] = m[i];
-}
-
-void ExpectMatrixNear(const double* actual, const double* expected) {
-    for (int i = 0; i < 16; ++i) EXPECT_NEAR(actual[i], expected[i], 1e-5) << "element " << i;
+// The model-view after rotate, from the identity, against the rotation by degrees about the
+// unit axis (x, y, z) built here from the axis-angle formula c I + s [a]x + (1 - c) a a^T.
+void ExpectRotation(const std::function<void()>& rotate, double degrees, double x, double y,
+                    double z) {
+    glLoadIdentity();
+    rotate();
+    double actual[16];
+    ModelView(actual);
+    const double a[3] = {x, y, z}, r = degrees * M_PI / 180.0, c = std::cos(r), s = std::sin(r);
+    for (int i = 0; i < 16; ++i) {
+        const int row = i % 4, column = i / 4;
+        double expected = row == column ? 1 : 0;
+        if (row < 3 && column < 3) {
+            // [a]x holds -z, y in row 0, z, -x in row 1 and -y, x in row 2, off the diagonal.
+            const int sign = (column - row + 3) % 3 == 1 ? -1 : 1;
+            const double cross = row == column ? 0 : sign * a[3 - row - column];
+            expected = (row == column ? c : 0) + s * cross + (1 - c) * a[row] * a[column];
+        }
+        EXPECT_NEAR(actual[i], expected, 1e-5) << "element " << i;
+    }
 }
 
 } // namespace
@@ -63,30 +60,13 @@ TEST(MathOnTheContext, ColourBecomesCurrentForOpenGLAndForBatches) {
 TEST(MathOnTheContext, EulerRotationsTurnAboutTheNegativeYAndZAxes) {
     RunOnWorker([] {
         glMatrixMode(GL_MODELVIEW);
-        double actual[16], expected[16];
-        for (int order = 0; order < 6; ++order) {
-            glLoadIdentity();
-            Rotate(30, 0, 0, static_cast<RotationOrder>(order));
-            ModelView(actual);
-            AxisRotation(30, 1, 0, 0, expected);
-            ExpectMatrixNear(actual, expected);
-        }
-        glLoadIdentity();
-        Rotate(0, 40, 0, static_cast<RotationOrder>(0));
-        ModelView(actual);
-        AxisRotation(40, 0, -1, 0, expected);
-        ExpectMatrixNear(actual, expected);
-        glLoadIdentity();
-        Rotate(p3f(0, 0, 25), static_cast<RotationOrder>(3));
-        ModelView(actual);
-        AxisRotation(25, 0, 0, -1, expected);
-        ExpectMatrixNear(actual, expected);
+        for (int order = 0; order < 6; ++order)
+            ExpectRotation([&] { Rotate(30, 0, 0, static_cast<RotationOrder>(order)); }, 30, 1, 0,
+                           0);
+        ExpectRotation([] { Rotate(0, 40, 0, static_cast<RotationOrder>(0)); }, 40, 0, -1, 0);
+        ExpectRotation([] { Rotate(p3f(0, 0, 25), static_cast<RotationOrder>(3)); }, 25, 0, 0, -1);
         // Angles too small to matter issue no rotation at all.
-        glLoadIdentity();
-        Rotate(0, 0, 1e-8f, static_cast<RotationOrder>(0));
-        ModelView(actual);
-        AxisRotation(0, 1, 0, 0, expected);
-        ExpectMatrixNear(actual, expected);
+        ExpectRotation([] { Rotate(0, 0, 1e-8f, static_cast<RotationOrder>(0)); }, 0, 1, 0, 0);
     });
 }
 
