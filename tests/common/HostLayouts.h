@@ -67,10 +67,13 @@ inline uint16_t FloatToHalf(float v) {
     return static_cast<uint16_t>((biased << 10) | fraction);
 }
 
+// The value a half's bits stand for, worked out from the format's definition.
 inline float HalfToFloat(uint16_t h) {
     const int exponent = (h >> 10) & 0x1F, fraction = h & 0x3FF;
-    if (exponent == 0) return std::ldexp(float(fraction), -24);
-    return std::ldexp(1.0f + float(fraction) / 1024.0f, exponent - 15);
+    const float sign = (h & 0x8000) ? -1.0f : 1.0f;
+    if (exponent == 31) return fraction ? NAN : sign * INFINITY;
+    if (exponent == 0) return sign * std::ldexp(float(fraction), -24);
+    return sign * std::ldexp(float(1024 + fraction), exponent - 25);
 }
 
 // An image of the layout, rows top-down unless asked otherwise, with padded rows.

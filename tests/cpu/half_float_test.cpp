@@ -1,3 +1,5 @@
+#include "HostLayouts.h"
+
 #include "common/HalfFloat.h"
 
 #include <gtest/gtest.h>
@@ -10,16 +12,6 @@
 using namespace OGL_TESK_AE;
 
 namespace {
-
-// The value a half's bits stand for, from the format's definition.
-double HalfValue(uint16_t h) {
-    const int exponent = (h >> 10) & 0x1f;
-    const int mantissa = h & 0x3ff;
-    const double sign = (h & 0x8000) ? -1.0 : 1.0;
-    if (exponent == 0) return sign * std::ldexp(mantissa, -24);
-    if (exponent == 31) return mantissa ? NAN : sign * INFINITY;
-    return sign * std::ldexp(1024 + mantissa, exponent - 25);
-}
 
 uint32_t Bits(float f) {
     uint32_t b;
@@ -47,9 +39,9 @@ std::vector<Case> RoundingCases() {
     std::vector<Case> cases;
     for (uint16_t h = 0; h < 0x7c00; ++h) {
         const uint16_t next = static_cast<uint16_t>(h + 1);
-        const double lo = HalfValue(h);
+        const double lo = tesk_test::HalfToFloat(h);
         // The step above the largest half leads to infinity at 65520.
-        const double hi = next == 0x7c00 ? 65536.0 : HalfValue(next);
+        const double hi = next == 0x7c00 ? 65536.0 : tesk_test::HalfToFloat(next);
         const float mid = static_cast<float>((lo + hi) / 2);
         EXPECT_EQ(static_cast<double>(mid), (lo + hi) / 2) << h; // every midpoint is a float
         const uint16_t even = (h & 1) ? next : h;
@@ -116,7 +108,7 @@ TEST(HalfFloat, HalfToFloatIsExactAndClampsOnRequest) {
     HalvesToFloats(all.data(), clamped.data(), all.size(), true);
     for (size_t i = 0; i < all.size(); ++i) {
         const uint16_t h = all[i];
-        const double expected = HalfValue(h);
+        const double expected = tesk_test::HalfToFloat(h);
         if (std::isnan(expected)) {
             ASSERT_TRUE(std::isnan(HalfToFloat(h))) << h;
             ASSERT_TRUE(std::isnan(plain[i])) << h;
