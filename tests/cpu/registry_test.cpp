@@ -1,10 +1,11 @@
+#include "Scoped.h"
+
 #include "platform/DriverInfo.h"
 #include "platform/Registry.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <string>
 
@@ -17,19 +18,12 @@ const char* const kClassKey = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Co
                               "{4D36E968-E325-11CE-BFC1-08002BE10318}\\0000";
 
 // Points the registry at a file of the test's own for the life of the object.
-class RegistryFile {
-public:
-    explicit RegistryFile(const std::string& text) {
-        std::ofstream(fPath) << text;
-        setenv("TESK_AE_REGISTRY", fPath.c_str(), 1);
-    }
-    ~RegistryFile() {
-        std::remove(fPath.c_str());
-        unsetenv("TESK_AE_REGISTRY");
-    }
+struct RegistryFile {
+    explicit RegistryFile(const std::string& text) { std::ofstream(path) << text; }
+    ~RegistryFile() { std::remove(path.c_str()); }
 
-private:
-    std::string fPath = ::testing::TempDir() + "tesk_registry_test.reg";
+    const std::string path = ::testing::TempDir() + "tesk_registry_test.reg";
+    const tesk_test::ScopedEnv env{"TESK_AE_REGISTRY", path.c_str()};
 };
 
 } // namespace
@@ -72,13 +66,13 @@ TEST(Registry, ReadsValuesOfEveryKind) {
 }
 
 TEST(Registry, MissingOrBrokenFileIsAnEmptyRegistry) {
-    setenv("TESK_AE_REGISTRY", "/nonexistent/tesk/registry.reg", 1);
     uint32_t dword = 7;
-    EXPECT_FALSE(Registry::ReadDword(kClassKey, "HardwareInformation.MemorySize", dword));
-    EXPECT_EQ(dword, 7u);
-    EXPECT_TRUE(Registry::SubKeys("HKEY_LOCAL_MACHINE").empty());
-    unsetenv("TESK_AE_REGISTRY");
-
+    {
+        const tesk_test::ScopedEnv missing("TESK_AE_REGISTRY", "/nonexistent/tesk/registry.reg");
+        EXPECT_FALSE(Registry::ReadDword(kClassKey, "HardwareInformation.MemorySize", dword));
+        EXPECT_EQ(dword, 7u);
+        EXPECT_TRUE(Registry::SubKeys("HKEY_LOCAL_MACHINE").empty());
+    }
     RegistryFile broken("[HKEY_LOCAL_MACHINE\\A]\n\"Bad\"=dword:xyz\n\"Open\"=\"never closed\n"
                         "\"Good\"=dword:2A\n");
     EXPECT_FALSE(Registry::ReadDword("HKEY_LOCAL_MACHINE\\A", "Bad", dword));
@@ -89,15 +83,11 @@ TEST(Registry, MissingOrBrokenFileIsAnEmptyRegistry) {
 }
 
 TEST(Registry, FileLocationFollowsTheEnvironment) {
-    const char* home = std::getenv("HOME");
-    const std::string savedHome = home ? home : "";
-    unsetenv("TESK_AE_REGISTRY");
-    setenv("XDG_CONFIG_HOME", "/cfg", 1);
+    const tesk_test::ScopedEnv file("TESK_AE_REGISTRY", nullptr), home("HOME", "/home/u");
+    tesk_test::ScopedEnv config("XDG_CONFIG_HOME", "/cfg");
     EXPECT_EQ(Registry::FilePath(), "/cfg/tesk-ae/registry.reg");
-    unsetenv("XDG_CONFIG_HOME");
-    setenv("HOME", "/home/u", 1);
+    config.Set(nullptr);
     EXPECT_EQ(Registry::FilePath(), "/home/u/.config/tesk-ae/registry.reg");
-    if (home) setenv("HOME", savedHome.c_str(), 1);
 }
 
 TEST(DriverInfo, VersionComesFromVendorLibraryNames) {
