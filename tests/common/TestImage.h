@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <cstring>
-#include <string>
 #include <vector>
 
 namespace tesk_test {
@@ -18,13 +17,13 @@ constexpr int32_t Fourcc(const char (&c)[5]) {
                                 (static_cast<uint32_t>(static_cast<unsigned char>(c[2])) << 8) |
                                 static_cast<uint32_t>(static_cast<unsigned char>(c[3])));
 }
+static_assert(Fourcc("RGBA") == 0x52474241 && Fourcc("24BG") == 0x32344247, "big-endian codes");
 
 class TestImage : public XIImage {
 public:
     // Pixels are zeroed. rowBytes 0 means tightly packed rows: width * bitDepth / 8 rounded up.
     // Memory is allocated only for descriptions up to 64 MiB; larger ones (for tests of
-    // absurd sizes, which must never touch the pixels) get a small placeholder block, and
-    // IsBacked() says which.
+    // absurd sizes, which must never touch the pixels) get a small placeholder block.
     TestImage(int32_t width, int32_t height, int32_t colorSpace = Fourcc("RGBA"),
               int32_t bitDepth = 32, int32_t whiteLevel = 255, bool bottomUp = false,
               int32_t rowBytes = 0)
@@ -32,8 +31,8 @@ public:
           fWhiteLevel(whiteLevel), fBottomUp(bottomUp) {
         fRowBytes = rowBytes ? rowBytes : TightRowBytes(width, bitDepth);
         const int64_t bytes = static_cast<int64_t>(fRowBytes) * height;
-        fBacked = bytes >= 0 && bytes <= (int64_t(1) << 26);
-        fMemory.assign(fBacked && bytes > 0 ? static_cast<size_t>(bytes) : 64, 0);
+        const bool backed = bytes > 0 && bytes <= (int64_t(1) << 26);
+        fMemory.assign(backed ? static_cast<size_t>(bytes) : 64, 0);
         fBase = fMemory.data();
     }
 
@@ -53,15 +52,9 @@ public:
     void SetRowBytes(int32_t rowBytes) { fRowBytes = rowBytes; }
     void SetWidth(int32_t width) { fWidth = width; }
     void SetHeight(int32_t height) { fHeight = height; }
-    void SetColorSpace(int32_t colorSpace) { fColorSpace = colorSpace; }
-    void SetBitDepth(int32_t bitDepth) { fBitDepth = bitDepth; }
-    void SetWhiteLevel(int32_t whiteLevel) { fWhiteLevel = whiteLevel; }
-    void SetBottomUp(bool bottomUp) { fBottomUp = bottomUp; }
     void SetReadOnly(bool readOnly) { fReadOnly = readOnly; }
     void SetNative(void* native) { fNative = native; }
 
-    bool IsBacked() const { return fBacked; }
-    // The attributes without the call log, for tests that walk every pixel.
     int32_t Width() const { return fWidth; }
     int32_t Height() const { return fHeight; }
     int32_t BitDepth() const { return fBitDepth; }
@@ -85,24 +78,18 @@ public:
             }
     }
 
-    // The getters called so far, by name, in order.
-    const std::vector<std::string>& Calls() const { return fCalls; }
-    void ClearCalls() { fCalls.clear(); }
-
-    bool IsReadOnly() const override { return Log("IsReadOnly"), fReadOnly; }
-    int32_t GetWidth() const override { return Log("GetWidth"), fWidth; }
-    int32_t GetHeight() const override { return Log("GetHeight"), fHeight; }
-    int32_t GetRowBytes() const override { return Log("GetRowBytes"), fRowBytes; }
-    void* GetBaseAddress() const override { return Log("GetBaseAddress"), fBase; }
-    int32_t GetColorSpace() const override { return Log("GetColorSpace"), fColorSpace; }
-    int32_t GetBitDepth() const override { return Log("GetBitDepth"), fBitDepth; }
-    int32_t GetWhiteLevel() const override { return Log("GetWhiteLevel"), fWhiteLevel; }
-    bool IsBottomUp() const override { return Log("IsBottomUp"), fBottomUp; }
-    void* GetNative() const override { return Log("GetNative"), fNative; }
+    bool IsReadOnly() const override { return fReadOnly; }
+    int32_t GetWidth() const override { return fWidth; }
+    int32_t GetHeight() const override { return fHeight; }
+    int32_t GetRowBytes() const override { return fRowBytes; }
+    void* GetBaseAddress() const override { return fBase; }
+    int32_t GetColorSpace() const override { return fColorSpace; }
+    int32_t GetBitDepth() const override { return fBitDepth; }
+    int32_t GetWhiteLevel() const override { return fWhiteLevel; }
+    bool IsBottomUp() const override { return fBottomUp; }
+    void* GetNative() const override { return fNative; }
 
 private:
-    void Log(const char* name) const { fCalls.emplace_back(name); }
-
     int32_t fWidth;
     int32_t fHeight;
     int32_t fColorSpace;
@@ -112,10 +99,8 @@ private:
     int32_t fRowBytes;
     bool fReadOnly = false;
     void* fNative = nullptr;
-    bool fBacked = false;
     std::vector<uint8_t> fMemory;
     void* fBase = nullptr;
-    mutable std::vector<std::string> fCalls;
 };
 
 } // namespace tesk_test

@@ -7,10 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <functional>
-#include <sstream>
-#include <string>
+#include <initializer_list>
 
 using namespace OGL_TESK_AE;
 using tesk_test::Fourcc;
@@ -18,125 +15,65 @@ using tesk_test::TestImage;
 
 namespace {
 
-struct CodeCase {
-    int32_t colorSpace, bitDepth, whiteLevel;
+constexpr GLenum UB = GL_UNSIGNED_BYTE, US = GL_UNSIGNED_SHORT, UI = GL_UNSIGNED_INT,
+                 HF = GL_HALF_FLOAT_ARB, F = GL_FLOAT;
+
+struct FormatType {
     GLenum format, type;
 };
 
-std::string Describe(const CodeCase& c) {
-    std::ostringstream out;
-    out << "code 0x" << std::hex << c.colorSpace << std::dec << " depth " << c.bitDepth << " white "
-        << c.whiteLevel;
-    return out.str();
+FormatType OfCode(int32_t code, int32_t depth, int32_t white) {
+    FormatType r{0xDEAD, 0xDEAD};
+    GetColorSpaceFormat(code, depth, white, r.format, r.type);
+    return r;
 }
 
 } // namespace
 
-TEST(ImageFormats, FourCharacterCodesArePackedBigEndian) {
-    // The constants the tables give, against the helper the other tests use.
-    EXPECT_EQ(Fourcc("RGBA"), 0x52474241);
-    EXPECT_EQ(Fourcc("24BG"), 0x32344247);
-    EXPECT_EQ(Fourcc("ABGR"), 0x41424752);
-    EXPECT_EQ(Fourcc("BGRA"), 0x42475241);
-    EXPECT_EQ(Fourcc("B565"), 0x42353635);
-    EXPECT_EQ(Fourcc("5551"), 0x35353531);
-    EXPECT_EQ(Fourcc("L555"), 0x4C353535);
-    EXPECT_EQ(Fourcc("L565"), 0x4C353635);
-    EXPECT_EQ(Fourcc("2vuy"), 0x32767579);
-    EXPECT_EQ(Fourcc("yuvs"), 0x79757673);
-    EXPECT_EQ(Fourcc("yuvu"), 0x79757675);
-    EXPECT_EQ(Fourcc("YVYU"), 0x59565955);
-    EXPECT_EQ(Fourcc("UYVY"), 0x55595659);
-    EXPECT_EQ(Fourcc("YVU9"), 0x59565539);
-    EXPECT_EQ(Fourcc("Y211"), 0x59323131);
-    EXPECT_EQ(Fourcc("Y411"), 0x59343131);
-}
-
+// Each host code once, and each rule of the bit depth once.
 TEST(ImageFormats, HostColorSpaceCodes) {
-    const CodeCase cases[] = {
-        // Alpha-only: the depth decides, 8 bits a channel.
-        {1, 8, 255, GL_ALPHA, GL_UNSIGNED_BYTE},
-        {1, 16, 65535, GL_ALPHA, GL_UNSIGNED_SHORT},
-        {1, 16, 1, GL_ALPHA, GL_HALF_FLOAT_ARB},
-        {1, 32, 1, GL_ALPHA, GL_FLOAT},
-        {1, 32, 255, GL_ALPHA, GL_UNSIGNED_INT},
-        {1, 24, 255, GL_ALPHA, 0},
-        // Indexed colour: never a type.
-        {2, 2, 255, GL_COLOR_INDEX, 0},
-        {4, 4, 255, GL_COLOR_INDEX, 0},
-        {8, 8, 255, GL_COLOR_INDEX, 0},
-        {33, 1, 255, GL_COLOR_INDEX, 0},
-        {34, 2, 255, GL_COLOR_INDEX, 0},
-        {36, 4, 255, GL_COLOR_INDEX, 0},
-        {40, 8, 255, GL_COLOR_INDEX, 0},
-        {40, 32, 1, GL_COLOR_INDEX, 0},
-        {16, 16, 255, GL_RGB, GL_UNSIGNED_SHORT_5_5_5_1},
-        {16, 32, 1, GL_RGB, GL_UNSIGNED_SHORT_5_5_5_1},
-        // RGB: depth / 24 bytes a channel.
-        {24, 24, 255, GL_RGB, GL_UNSIGNED_BYTE},
-        {24, 48, 1, GL_RGB, GL_HALF_FLOAT_ARB},
-        {24, 48, 65535, GL_RGB, GL_UNSIGNED_SHORT},
-        {24, 96, 1, GL_RGB, GL_FLOAT},
-        {24, 96, 255, GL_RGB, GL_UNSIGNED_INT},
-        {24, 32, 255, GL_RGB, GL_UNSIGNED_BYTE},
-        {24, 72, 1, GL_RGB, 0},
-        // Code 32 by depth alone; the white level does not matter.
-        {32, 32, 255, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8},
-        {32, 32, 1, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8},
-        {32, 64, 32768, GL_RGBA, GL_UNSIGNED_SHORT},
-        {32, 64, 1, GL_RGBA, GL_UNSIGNED_SHORT},
-        {32, 128, 1, GL_RGBA, GL_FLOAT},
-        {32, 128, 255, GL_RGBA, GL_FLOAT},
-        {32, 16, 255, GL_RGBA, GL_FLOAT},
-        {32, 0, 0, GL_RGBA, GL_FLOAT},
-        {0x32344247, 24, 255, GL_BGR, GL_UNSIGNED_BYTE},
-        {0x32344247, 48, 1, GL_BGR, GL_HALF_FLOAT_ARB},
-        {0x32344247, 96, 1, GL_BGR, GL_FLOAT},
-        // "RGBA": depth / 32 bytes a channel; white 1 marks floating point.
-        {0x52474241, 32, 255, GL_RGBA, GL_UNSIGNED_BYTE},
-        {0x52474241, 64, 65535, GL_RGBA, GL_UNSIGNED_SHORT},
-        {0x52474241, 64, 32768, GL_RGBA, GL_UNSIGNED_SHORT},
-        {0x52474241, 64, 1, GL_RGBA, GL_HALF_FLOAT_ARB},
-        {0x52474241, 128, 1, GL_RGBA, GL_FLOAT},
-        {0x52474241, 128, 65535, GL_RGBA, GL_UNSIGNED_INT},
-        {0x52474241, 96, 1, GL_RGBA, 0},
-        {0x52474241, 24, 255, GL_RGBA, 0},
-        {0x41424752, 32, 255, GL_BGRA, GL_UNSIGNED_BYTE},
-        {0x41424752, 128, 1, GL_BGRA, GL_FLOAT},
-        {0x42475241, 32, 255, GL_BGRA, GL_UNSIGNED_BYTE},
-        {0x42475241, 64, 65535, GL_BGRA, GL_UNSIGNED_SHORT},
-        {0x42475241, 64, 1, GL_BGRA, GL_HALF_FLOAT_ARB},
-        // Packed 16-bit layouts: fixed types.
-        {0x42353635, 16, 255, GL_RGB, GL_UNSIGNED_SHORT_5_6_5_REV},
-        {0x35353531, 16, 255, GL_RGB, GL_UNSIGNED_SHORT_5_5_5_1},
-        {0x4C353535, 16, 255, GL_RGB, GL_UNSIGNED_SHORT_1_5_5_5_REV},
-        {0x4C353635, 16, 255, GL_RGB, GL_UNSIGNED_SHORT_5_6_5},
-        // YUV layouts travel as RGBA, unconverted.
-        {0x32767579, 32, 255, GL_RGBA, GL_UNSIGNED_BYTE},
-        {0x79757673, 32, 255, GL_RGBA, GL_UNSIGNED_BYTE},
-        {0x79757675, 64, 65535, GL_RGBA, GL_UNSIGNED_SHORT},
-        {0x59565955, 32, 255, GL_RGBA, GL_UNSIGNED_BYTE},
-        {0x55595659, 16, 255, GL_RGBA, 0},
-        {0x59565539, 32, 255, GL_RGBA, GL_UNSIGNED_BYTE},
-        {0x59323131, 128, 1, GL_RGBA, GL_FLOAT},
-        {0x59343131, 32, 255, GL_RGBA, GL_UNSIGNED_BYTE},
-        // Anything else is an OpenGL internal format, whatever the depth says...
-        {GL_ALPHA8, 32, 1, GL_ALPHA, GL_UNSIGNED_BYTE},
-        {GL_LUMINANCE32F_ARB, 8, 255, GL_LUMINANCE, GL_FLOAT},
-        {GL_RGBA16F_ARB, 32, 255, GL_RGBA, GL_HALF_FLOAT_ARB},
-        {GL_LUMINANCE, 8, 255, GL_LUMINANCE, 0},
-        // ...or unknown, which is RGBA without a type.
-        {12345, 32, 255, GL_RGBA, 0},
-        {0, 32, 255, GL_RGBA, 0},
-        {3, 32, 255, GL_RGBA, 0},
-        {-1, 32, 255, GL_RGBA, 0},
-        {0x41524742 /* "ARGB" */, 32, 255, GL_RGBA, 0},
+    struct Row {
+        int32_t code, depth, white;
+        GLenum format, type;
     };
-    for (const CodeCase& c : cases) {
-        GLenum format = 0xDEAD, type = 0xDEAD;
-        GetColorSpaceFormat(c.colorSpace, c.bitDepth, c.whiteLevel, format, type);
-        EXPECT_EQ(format, c.format) << Describe(c);
-        EXPECT_EQ(type, c.type) << Describe(c);
+    // clang-format off
+    const Row rows[] = {
+        // Alpha: depth / 8 bytes a channel; 2 and 4 bytes are floating point when white is 1.
+        {1, 8, 255, GL_ALPHA, UB}, {1, 16, 65535, GL_ALPHA, US}, {1, 16, 1, GL_ALPHA, HF},
+        {1, 32, 1, GL_ALPHA, F}, {1, 32, 255, GL_ALPHA, UI}, {1, 24, 255, GL_ALPHA, 0},
+        // RGB and "24BG": depth / 24.
+        {24, 24, 255, GL_RGB, UB}, {24, 48, 65535, GL_RGB, US}, {24, 72, 1, GL_RGB, 0},
+        {Fourcc("24BG"), 96, 1, GL_BGR, F},
+        // "RGBA", "ABGR", "BGRA" and the YUV layouts (passed on unconverted): depth / 32.
+        {Fourcc("RGBA"), 32, 255, GL_RGBA, UB}, {Fourcc("RGBA"), 64, 32768, GL_RGBA, US},
+        {Fourcc("RGBA"), 64, 1, GL_RGBA, HF}, {Fourcc("RGBA"), 128, 1, GL_RGBA, F},
+        {Fourcc("RGBA"), 96, 1, GL_RGBA, 0}, {Fourcc("ABGR"), 32, 255, GL_BGRA, UB},
+        {Fourcc("BGRA"), 64, 1, GL_BGRA, HF}, {Fourcc("2vuy"), 32, 255, GL_RGBA, UB},
+        {Fourcc("yuvs"), 32, 255, GL_RGBA, UB}, {Fourcc("yuvu"), 64, 65535, GL_RGBA, US},
+        {Fourcc("YVYU"), 32, 255, GL_RGBA, UB}, {Fourcc("UYVY"), 16, 255, GL_RGBA, 0},
+        {Fourcc("YVU9"), 32, 255, GL_RGBA, UB}, {Fourcc("Y211"), 128, 1, GL_RGBA, F},
+        {Fourcc("Y411"), 32, 255, GL_RGBA, UB},
+        // Code 32 by depth alone, whatever the white level.
+        {32, 32, 1, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8}, {32, 64, 1, GL_RGBA, US},
+        {32, 128, 255, GL_RGBA, F}, {32, 16, 255, GL_RGBA, F},
+        // Packed 16-bit layouts: fixed types.
+        {16, 32, 1, GL_RGB, GL_UNSIGNED_SHORT_5_5_5_1},
+        {Fourcc("B565"), 16, 255, GL_RGB, GL_UNSIGNED_SHORT_5_6_5_REV},
+        {Fourcc("5551"), 16, 255, GL_RGB, GL_UNSIGNED_SHORT_5_5_5_1},
+        {Fourcc("L555"), 16, 255, GL_RGB, GL_UNSIGNED_SHORT_1_5_5_5_REV},
+        {Fourcc("L565"), 16, 255, GL_RGB, GL_UNSIGNED_SHORT_5_6_5},
+        // Indexed colour: never a type.
+        {2, 2, 255, GL_COLOR_INDEX, 0}, {4, 4, 255, GL_COLOR_INDEX, 0},
+        {8, 8, 255, GL_COLOR_INDEX, 0}, {33, 1, 255, GL_COLOR_INDEX, 0},
+        {34, 2, 255, GL_COLOR_INDEX, 0}, {36, 4, 255, GL_COLOR_INDEX, 0},
+        {40, 32, 1, GL_COLOR_INDEX, 0},
+        // No host layout's code (internal formats are the next test's): RGBA without a type.
+        {3, 32, 255, GL_RGBA, 0}, {Fourcc("ARGB"), 32, 255, GL_RGBA, 0}};
+    // clang-format on
+    for (const Row& r : rows) {
+        const FormatType got = OfCode(r.code, r.depth, r.white);
+        EXPECT_EQ(got.format, r.format) << std::hex << r.code << std::dec << " " << r.depth;
+        EXPECT_EQ(got.type, r.type) << std::hex << r.code << std::dec << " " << r.depth;
     }
 }
 
@@ -144,57 +81,36 @@ TEST(ImageFormats, InternalFormatsAsColorSpaces) {
     struct Row {
         GLenum internalFormat, format, type;
     };
+    // clang-format off
     const Row rows[] = {
-        {GL_ALPHA8, GL_ALPHA, GL_UNSIGNED_BYTE},
-        {GL_ALPHA12, GL_ALPHA, GL_UNSIGNED_SHORT},
-        {GL_ALPHA16, GL_ALPHA, GL_UNSIGNED_SHORT},
-        {GL_ALPHA16F_ARB, GL_ALPHA, GL_HALF_FLOAT_ARB},
-        {GL_ALPHA32F_ARB, GL_ALPHA, GL_FLOAT},
-        {GL_ALPHA, GL_ALPHA, 0},
-        {GL_LUMINANCE8, GL_LUMINANCE, GL_UNSIGNED_BYTE},
-        {GL_LUMINANCE12, GL_LUMINANCE, GL_UNSIGNED_SHORT},
-        {GL_LUMINANCE16, GL_LUMINANCE, GL_UNSIGNED_SHORT},
-        {GL_LUMINANCE16F_ARB, GL_LUMINANCE, GL_HALF_FLOAT_ARB},
-        {GL_LUMINANCE32F_ARB, GL_LUMINANCE, GL_FLOAT},
-        {GL_LUMINANCE, GL_LUMINANCE, 0},
-        {GL_RGB8, GL_RGB, GL_UNSIGNED_BYTE},
-        {GL_RGB12, GL_RGB, GL_UNSIGNED_SHORT},
-        {GL_RGB16, GL_RGB, GL_UNSIGNED_SHORT},
-        {GL_RGB16F_ARB, GL_RGB, GL_HALF_FLOAT_ARB},
-        {GL_RGB32F_ARB, GL_RGB, GL_FLOAT},
-        {GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE},
-        {GL_RGBA12, GL_RGBA, GL_UNSIGNED_SHORT},
-        {GL_RGBA16, GL_RGBA, GL_UNSIGNED_SHORT},
-        {GL_RGBA16F_ARB, GL_RGBA, GL_HALF_FLOAT_ARB},
-        {GL_RGBA32F_ARB, GL_RGBA, GL_FLOAT},
-        {GL_DEPTH_COMPONENT, GL_DEPTH_COMPONENT, GL_FLOAT},
-        {GL_DEPTH_COMPONENT16, GL_DEPTH_COMPONENT, GL_UNSIGNED_SHORT},
-        {GL_DEPTH_COMPONENT24, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT},
-        {GL_DEPTH_COMPONENT32, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT},
-        // Formats outside the table.
-        {0, GL_RGBA, 0},
-        {GL_RGBA, GL_RGBA, 0},
-        {GL_RGB, GL_RGBA, 0},
-        {GL_RGB5, GL_RGBA, 0},
-        {GL_RGBA4, GL_RGBA, 0},
-        {GL_INTENSITY8, GL_RGBA, 0},
-        {GL_LUMINANCE8_ALPHA8, GL_RGBA, 0},
-    };
+        {GL_ALPHA8, GL_ALPHA, UB}, {GL_ALPHA12, GL_ALPHA, US}, {GL_ALPHA16, GL_ALPHA, US},
+        {GL_ALPHA16F_ARB, GL_ALPHA, HF}, {GL_ALPHA32F_ARB, GL_ALPHA, F}, {GL_ALPHA, GL_ALPHA, 0},
+        {GL_LUMINANCE8, GL_LUMINANCE, UB}, {GL_LUMINANCE12, GL_LUMINANCE, US},
+        {GL_LUMINANCE16, GL_LUMINANCE, US}, {GL_LUMINANCE16F_ARB, GL_LUMINANCE, HF},
+        {GL_LUMINANCE32F_ARB, GL_LUMINANCE, F}, {GL_LUMINANCE, GL_LUMINANCE, 0},
+        {GL_RGB8, GL_RGB, UB}, {GL_RGB12, GL_RGB, US}, {GL_RGB16, GL_RGB, US},
+        {GL_RGB16F_ARB, GL_RGB, HF}, {GL_RGB32F_ARB, GL_RGB, F},
+        {GL_RGBA8, GL_RGBA, UB}, {GL_RGBA12, GL_RGBA, US}, {GL_RGBA16, GL_RGBA, US},
+        {GL_RGBA16F_ARB, GL_RGBA, HF}, {GL_RGBA32F_ARB, GL_RGBA, F},
+        {GL_DEPTH_COMPONENT, GL_DEPTH_COMPONENT, F},
+        {GL_DEPTH_COMPONENT16, GL_DEPTH_COMPONENT, US},
+        {GL_DEPTH_COMPONENT24, GL_DEPTH_COMPONENT, UI},
+        {GL_DEPTH_COMPONENT32, GL_DEPTH_COMPONENT, UI},
+        // Outside the table.
+        {0, GL_RGBA, 0}, {GL_RGB, GL_RGBA, 0}, {GL_LUMINANCE8_ALPHA8, GL_RGBA, 0}};
+    // clang-format on
     for (const Row& r : rows) {
         GLenum format = 0xDEAD, type = 0xDEAD;
         GetColorSpaceFormat(r.internalFormat, format, type);
-        EXPECT_EQ(format, r.format) << "internal format 0x" << std::hex << r.internalFormat;
-        EXPECT_EQ(type, r.type) << "internal format 0x" << std::hex << r.internalFormat;
-        // A host code that is none of the host's own goes through the same table, whatever
-        // its depth and white level.
-        for (int depth : {8, 32, 64, 128}) {
+        EXPECT_EQ(format, r.format) << std::hex << r.internalFormat;
+        EXPECT_EQ(type, r.type) << std::hex << r.internalFormat;
+        // As a host code, whatever the depth and white level.
+        for (int depth : {8, 32, 64, 128})
             for (int white : {1, 255, 65535}) {
-                GLenum f = 0xDEAD, t = 0xDEAD;
-                GetColorSpaceFormat(static_cast<int>(r.internalFormat), depth, white, f, t);
-                EXPECT_EQ(f, r.format) << "code 0x" << std::hex << r.internalFormat;
-                EXPECT_EQ(t, r.type) << "code 0x" << std::hex << r.internalFormat;
+                const FormatType got = OfCode(static_cast<int32_t>(r.internalFormat), depth, white);
+                EXPECT_TRUE(got.format == r.format && got.type == r.type)
+                    << std::hex << r.internalFormat << std::dec << " " << depth << " " << white;
             }
-        }
     }
 }
 
@@ -204,100 +120,53 @@ TEST(ImageFormats, InternalFormatFromFormatAndType) {
     struct Row {
         GLenum format, type, internalFormat;
     };
+    // clang-format off
     const Row rows[] = {
-        // Depth pixels are depth textures whatever the type.
-        {GL_DEPTH_COMPONENT, GL_FLOAT, GL_DEPTH_COMPONENT24},
-        {GL_DEPTH_COMPONENT, GL_UNSIGNED_SHORT, GL_DEPTH_COMPONENT24},
-        {GL_DEPTH_COMPONENT, GL_HALF_FLOAT_ARB, GL_DEPTH_COMPONENT24},
+        // Depth pixels are depth textures whatever the type; otherwise the type decides.
+        {GL_DEPTH_COMPONENT, US, GL_DEPTH_COMPONENT24},
         {GL_DEPTH_COMPONENT, 0, GL_DEPTH_COMPONENT24},
-        // Otherwise the type decides and the format is not looked at.
-        {GL_RGBA, GL_BYTE, GL_RGBA8},
-        {GL_RGBA, GL_UNSIGNED_BYTE, GL_RGBA8},
-        {GL_ALPHA, GL_UNSIGNED_BYTE, GL_RGBA8},
-        {GL_LUMINANCE, GL_UNSIGNED_BYTE, GL_RGBA8},
+        {GL_RGBA, GL_BYTE, GL_RGBA8}, {GL_ALPHA, UB, GL_RGBA8},
         {GL_BGRA, GL_UNSIGNED_INT_8_8_8_8, GL_RGBA8},
         {GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, GL_RGBA8},
-        {GL_RGB, GL_UNSIGNED_BYTE, GL_RGBA8},
-        {GL_RGBA, GL_SHORT, GL_RGBA16},
-        {GL_RGBA, GL_UNSIGNED_SHORT, GL_RGBA16},
-        {GL_ALPHA, GL_UNSIGNED_SHORT, GL_RGBA16},
-        {GL_RGBA, 0, GL_RGB8},
-        {GL_COLOR_INDEX, 0, GL_RGB8},
-        {GL_RGB, GL_UNSIGNED_SHORT_5_6_5, GL_RGB8},
-        {GL_RGB, GL_UNSIGNED_SHORT_5_6_5_REV, GL_RGB8},
-        {GL_RGB, GL_UNSIGNED_SHORT_5_5_5_1, GL_RGB8},
-        {GL_RGB, GL_UNSIGNED_SHORT_1_5_5_5_REV, GL_RGB8},
-        {GL_RGBA, GL_INT, GL_RGB8},
-        {GL_RGBA, GL_BITMAP, GL_RGB8},
-    };
+        {GL_RGBA, GL_SHORT, GL_RGBA16}, {GL_ALPHA, US, GL_RGBA16}, {GL_RGBA, 0, GL_RGB8},
+        {GL_RGB, GL_UNSIGNED_SHORT_5_6_5, GL_RGB8}, {GL_RGBA, GL_INT, GL_RGB8}};
+    // clang-format on
     for (const Row& r : rows)
         EXPECT_EQ(GetInternalFormat(r.format, r.type), r.internalFormat)
-            << "format 0x" << std::hex << r.format << " type 0x" << r.type;
+            << std::hex << r.format << " " << r.type;
 }
 
-// Host frames as plug-ins hand them over: what loading them would use.
+// Host frames as plug-ins hand them over: the image's own code, depth and white level reach the
+// tables, and the white scale follows the type found.
 TEST(ImageFormats, HostFramesMapToFormatTypeInternalFormatAndWhiteScale) {
     struct Frame {
-        const char* what;
-        int32_t colorSpace, bitDepth, whiteLevel;
+        int32_t code, depth, white;
         GLenum format, type;
         GLenum internalFormat; // 0: float or half, decided by the card
         double whiteScale;
     };
+    // clang-format off
     const Frame frames[] = {
-        {"8-bit ARGB", 32, 32, 255, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8, GL_RGBA8, 1.0},
-        {"8-bit ARGB, white 200", 32, 32, 200, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8, GL_RGBA8,
-         200.0 / 255.0},
-        {"16-bit code 32, white 32768", 32, 64, 32768, GL_RGBA, GL_UNSIGNED_SHORT, GL_RGBA16,
-         32768.0 / 65535.0},
-        {"float code 32", 32, 128, 1, GL_RGBA, GL_FLOAT, 0, 1.0},
-        {"RGBA 8-bit", Fourcc("RGBA"), 32, 255, GL_RGBA, GL_UNSIGNED_BYTE, GL_RGBA8, 1.0},
-        {"RGBA 8-bit, white 128", Fourcc("RGBA"), 32, 128, GL_RGBA, GL_UNSIGNED_BYTE, GL_RGBA8,
-         128.0 / 255.0},
-        {"RGBA 16-bit", Fourcc("RGBA"), 64, 65535, GL_RGBA, GL_UNSIGNED_SHORT, GL_RGBA16, 1.0},
-        {"RGBA 16-bit, white 32768", Fourcc("RGBA"), 64, 32768, GL_RGBA, GL_UNSIGNED_SHORT,
-         GL_RGBA16, 32768.0 / 65535.0},
-        {"RGBA half", Fourcc("RGBA"), 64, 1, GL_RGBA, GL_HALF_FLOAT_ARB, 0, 1.0},
-        {"RGBA float", Fourcc("RGBA"), 128, 1, GL_RGBA, GL_FLOAT, 0, 1.0},
-        {"RGBA 32-bit integer, white 1000", Fourcc("RGBA"), 128, 1000, GL_RGBA, GL_UNSIGNED_INT, 0,
-         1000.0 / 4294967296.0},
-        {"RGBA 32-bit integer, full white", Fourcc("RGBA"), 128, -1 /* 0xFFFFFFFF */, GL_RGBA,
-         GL_UNSIGNED_INT, 0, 1.0},
-        {"BGRA 8-bit", Fourcc("BGRA"), 32, 255, GL_BGRA, GL_UNSIGNED_BYTE, GL_RGBA8, 1.0},
-        {"alpha 8-bit", 1, 8, 255, GL_ALPHA, GL_UNSIGNED_BYTE, GL_RGBA8, 1.0},
-        {"alpha 8-bit, white 100", 1, 8, 100, GL_ALPHA, GL_UNSIGNED_BYTE, GL_RGBA8, 100.0 / 255.0},
-        {"alpha 16-bit", 1, 16, 65535, GL_ALPHA, GL_UNSIGNED_SHORT, GL_RGBA16, 1.0},
-        {"alpha float", 1, 32, 1, GL_ALPHA, GL_FLOAT, 0, 1.0},
-        {"luminance 8-bit", GL_LUMINANCE8, 8, 255, GL_LUMINANCE, GL_UNSIGNED_BYTE, GL_RGBA8, 1.0},
-        {"luminance 16-bit", GL_LUMINANCE16, 16, 65535, GL_LUMINANCE, GL_UNSIGNED_SHORT, GL_RGBA16,
-         1.0},
-        {"luminance 16-bit, white 4096", GL_LUMINANCE16, 16, 4096, GL_LUMINANCE, GL_UNSIGNED_SHORT,
-         GL_RGBA16, 4096.0 / 65535.0},
-        {"luminance float", GL_LUMINANCE32F_ARB, 32, 1, GL_LUMINANCE, GL_FLOAT, 0, 1.0},
-        {"RGB 8-bit", 24, 24, 255, GL_RGB, GL_UNSIGNED_BYTE, GL_RGBA8, 1.0},
-        {"white above full scale", Fourcc("RGBA"), 32, 1000, GL_RGBA, GL_UNSIGNED_BYTE, GL_RGBA8,
-         1.0},
-        {"565", Fourcc("B565"), 16, 255, GL_RGB, GL_UNSIGNED_SHORT_5_6_5_REV, GL_RGB8, 1.0},
-        {"indexed", 8, 8, 255, GL_COLOR_INDEX, 0, GL_RGB8, 1.0},
-        {"unknown code", 12345, 32, 255, GL_RGBA, 0, GL_RGB8, 1.0},
-        {"YUV 2vuy", Fourcc("2vuy"), 32, 255, GL_RGBA, GL_UNSIGNED_BYTE, GL_RGBA8, 1.0},
-    };
+        {32, 32, 200, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8, GL_RGBA8, 200.0 / 255.0},
+        {Fourcc("RGBA"), 64, 32768, GL_RGBA, US, GL_RGBA16, 32768.0 / 65535.0},
+        {Fourcc("RGBA"), 64, 1, GL_RGBA, HF, 0, 1.0},
+        {Fourcc("RGBA"), 128, 1000, GL_RGBA, UI, 0, 1000.0 / 4294967296.0},
+        {1, 8, 100, GL_ALPHA, UB, GL_RGBA8, 100.0 / 255.0},
+        {GL_LUMINANCE16, 16, 4096, GL_LUMINANCE, US, GL_RGBA16, 4096.0 / 65535.0},
+        {Fourcc("B565"), 16, 255, GL_RGB, GL_UNSIGNED_SHORT_5_6_5_REV, GL_RGB8, 1.0},
+        {8, 8, 100, GL_COLOR_INDEX, 0, GL_RGB8, 1.0}};
+    // clang-format on
     for (const Frame& f : frames) {
-        TestImage image(4, 3, f.colorSpace, f.bitDepth, f.whiteLevel);
-        GLenum format = 0xDEAD, type = 0xDEAD;
+        TestImage image(4, 3, f.code, f.depth, f.white);
+        GLenum format = 0xDEAD, type = 0xDEAD, format2 = 0xDEAD, type2 = 0xDEAD;
         float scale = -1;
         GetColorSpaceFormat(&image, format, type, scale);
-        EXPECT_EQ(format, f.format) << f.what;
-        EXPECT_EQ(type, f.type) << f.what;
-        EXPECT_NEAR(scale, f.whiteScale, 1e-6 * f.whiteScale) << f.what;
-
-        GLenum format2 = 0xDEAD, type2 = 0xDEAD;
         GetFormatType(&image, format2, type2);
-        EXPECT_EQ(format2, f.format) << f.what;
-        EXPECT_EQ(type2, f.type) << f.what;
-
+        EXPECT_TRUE(format == f.format && type == f.type) << std::hex << f.code;
+        EXPECT_TRUE(format2 == f.format && type2 == f.type) << std::hex << f.code;
+        EXPECT_NEAR(scale, f.whiteScale, 1e-6 * f.whiteScale) << std::hex << f.code;
         if (f.internalFormat) {
-            EXPECT_EQ(GetInternalFormat(&image), f.internalFormat) << f.what;
+            EXPECT_EQ(GetInternalFormat(&image), f.internalFormat);
         }
     }
 }
@@ -305,14 +174,11 @@ TEST(ImageFormats, HostFramesMapToFormatTypeInternalFormatAndWhiteScale) {
 TEST(ImageFormats, InvalidImagesHaveNeutralFormats) {
     TestImage noMemory(4, 4, 32, 32, 200);
     noMemory.SetBaseAddress(nullptr);
-    for (const XIImage* image :
-         {static_cast<const XIImage*>(nullptr), static_cast<const XIImage*>(&noMemory)}) {
+    for (const XIImage* image : std::initializer_list<const XIImage*>{nullptr, &noMemory}) {
         GLenum format = 0xDEAD, type = 0xDEAD;
         float scale = -1;
         GetColorSpaceFormat(image, format, type, scale);
-        EXPECT_EQ(format, static_cast<GLenum>(GL_RGBA));
-        EXPECT_EQ(type, 0u);
-        EXPECT_EQ(scale, 1.0f);
+        EXPECT_TRUE(format == GL_RGBA && type == 0 && scale == 1.0f);
         EXPECT_EQ(GetInternalFormat(image), static_cast<GLenum>(GL_RGBA8));
     }
 }
@@ -323,177 +189,116 @@ TEST(ImageFormats, WhiteScaleByType) {
         int white;
         double scale;
     };
+    // clang-format off
     const Row rows[] = {
-        {GL_UNSIGNED_BYTE, 255, 1.0},
-        {GL_UNSIGNED_BYTE, 254, 254.0 / 255.0},
-        {GL_UNSIGNED_BYTE, 1, 1.0 / 255.0},
-        {GL_UNSIGNED_INT_8_8_8_8, 128, 128.0 / 255.0},
-        {GL_UNSIGNED_INT_8_8_8_8_REV, 64, 64.0 / 255.0},
-        {GL_UNSIGNED_INT_8_8_8_8_REV, 300, 1.0},
-        {GL_UNSIGNED_SHORT, 65535, 1.0},
-        {GL_UNSIGNED_SHORT, 65534, 65534.0 / 65535.0},
-        {GL_UNSIGNED_SHORT, 32768, 32768.0 / 65535.0},
-        {GL_UNSIGNED_SHORT, 255, 255.0 / 65535.0},
-        {GL_UNSIGNED_INT, 65536, 65536.0 / 4294967296.0},
-        {GL_UNSIGNED_INT, 0x7FFFFFFF, 2147483647.0 / 4294967296.0},
-        {GL_UNSIGNED_INT, -1, 1.0},
+        {UB, 255, 1.0}, {UB, 254, 254.0 / 255.0}, {GL_UNSIGNED_INT_8_8_8_8, 128, 128.0 / 255.0},
+        {GL_UNSIGNED_INT_8_8_8_8_REV, 64, 64.0 / 255.0}, {GL_UNSIGNED_INT_8_8_8_8_REV, 300, 1.0},
+        {US, 65535, 1.0}, {US, 65534, 65534.0 / 65535.0}, {US, 255, 255.0 / 65535.0},
+        {UI, 65536, 65536.0 / 4294967296.0}, {UI, 0x7FFFFFFF, 2147483647.0 / 4294967296.0},
+        {UI, -1, 1.0},
         // Types that carry no white level.
-        {GL_FLOAT, 255, 1.0},
-        {GL_HALF_FLOAT_ARB, 7, 1.0},
-        {GL_UNSIGNED_SHORT_5_6_5, 10, 1.0},
-        {0, 10, 1.0},
-    };
+        {F, 255, 1.0}, {HF, 7, 1.0}, {GL_UNSIGNED_SHORT_5_6_5, 10, 1.0}, {0, 10, 1.0}};
+    // clang-format on
     for (const Row& r : rows)
         EXPECT_NEAR(GetWhiteScale(r.type, r.white), r.scale, 1e-6 * r.scale)
-            << "type 0x" << std::hex << r.type << std::dec << " white " << r.white;
+            << std::hex << r.type << std::dec << " " << r.white;
 }
 
 TEST(ImageFormats, TextureSizes) {
-    // Hand-worked sizes: row bits rounded down to 4 bits after adding 3, whole bytes per row,
-    // total rounded up to 64.
+    // Whole bytes a row, the total rounded up to 64 bytes.
     struct Row {
         int width, height;
         GLenum internalFormat;
         int32_t bytes;
     };
+    // clang-format off
     const Row rows[] = {
-        {1, 1, GL_RGBA8, 64},
-        {2048, 1080, GL_RGBA32F_ARB, 35389440},
-        {3, 1, GL_RGB8, 64},         // 9-byte row
-        {3, 8, GL_RGB8, 128},        // 72 bytes
-        {1, 1, GL_ALPHA8, 64},       // 1-byte row
-        {100, 100, GL_RGB16, 60032}, // 600 * 100 = 60000
-        {17, 3, GL_ALPHA12, 128},    // 34 * 3 = 102
-        {1000, 1, GL_DEPTH_COMPONENT24, 3008},
-        {16, 4, GL_RGBA16F_ARB, 512},
-        {16, 4, GL_RGB32F_ARB, 768},
-        {7, 7, GL_LUMINANCE16F_ARB, 128}, // 14 * 7 = 98
-        {0, 100, GL_RGBA8, 0},
-        {100, 0, GL_RGBA8, 0},
+        {1, 1, GL_RGBA8, 64}, {2048, 1080, GL_RGBA32F_ARB, 35389440}, {3, 8, GL_RGB8, 128},
+        {3, 64, GL_RGB8, 576} /* 9-byte rows, unpadded */, {100, 100, GL_RGB16, 60032},
+        {17, 3, GL_ALPHA12, 128}, {0, 100, GL_RGBA8, 0}, {100, 0, GL_RGBA8, 0},
         {640, 480, GL_RGB5, 0}, // not in the table: 0 bits
         // 32-bit arithmetic throughout: 1048576-byte rows times 65536 rows wrap to 0.
-        {65536, 65536, GL_RGBA32F_ARB, 0},
-    };
+        {65536, 65536, GL_RGBA32F_ARB, 0}};
+    // clang-format on
     for (const Row& r : rows)
         EXPECT_EQ(CalculateTextureSize(r.width, r.height, r.internalFormat), r.bytes)
-            << r.width << "x" << r.height << " 0x" << std::hex << r.internalFormat;
+            << r.width << "x" << r.height << " " << std::hex << r.internalFormat;
 
-    // Every internal format by its bits per texel, against the rule computed by division.
-    struct Bits {
+    // Every internal format's texel size: one texel a row, 64 rows, is 8 bytes a bit.
+    struct Bytes {
         GLenum internalFormat;
-        int bits;
+        int32_t bytes;
     };
-    const Bits bits[] = {
-        {GL_ALPHA8, 8},
-        {GL_LUMINANCE8, 8},
-        {GL_ALPHA12, 16},
-        {GL_ALPHA16, 16},
-        {GL_LUMINANCE12, 16},
-        {GL_LUMINANCE16, 16},
-        {GL_DEPTH_COMPONENT16, 16},
-        {GL_ALPHA16F_ARB, 16},
-        {GL_LUMINANCE16F_ARB, 16},
-        {GL_RGB8, 24},
-        {GL_DEPTH_COMPONENT24, 24},
-        {GL_DEPTH_COMPONENT, 32},
-        {GL_ALPHA, 32},
-        {GL_LUMINANCE, 32},
-        {GL_RGBA8, 32},
-        {GL_DEPTH_COMPONENT32, 32},
-        {GL_ALPHA32F_ARB, 32},
-        {GL_LUMINANCE32F_ARB, 32},
-        {GL_RGB12, 48},
-        {GL_RGB16, 48},
-        {GL_RGB16F_ARB, 48},
-        {GL_RGBA12, 64},
-        {GL_RGBA16, 64},
-        {GL_RGBA16F_ARB, 64},
-        {GL_RGB32F_ARB, 96},
-        {GL_RGBA32F_ARB, 128},
-        {GL_RGB, 0},
-        {GL_RGBA, 0},
-        {GL_INTENSITY, 0},
-    };
-    for (const Bits& b : bits) {
-        for (int width : {1, 2, 3, 5, 13, 640, 2048}) {
-            for (int height : {1, 3, 480, 1080}) {
-                const int64_t rowBytes = (int64_t(b.bits) * width + 3) / 4 * 4 / 8;
-                const int64_t expected = (rowBytes * height + 63) / 64 * 64;
-                EXPECT_EQ(CalculateTextureSize(width, height, b.internalFormat), expected)
-                    << width << "x" << height << " 0x" << std::hex << b.internalFormat;
-            }
-        }
-    }
+    // clang-format off
+    const Bytes formats[] = {
+        {GL_ALPHA8, 64}, {GL_LUMINANCE8, 64}, {GL_ALPHA12, 128}, {GL_ALPHA16, 128},
+        {GL_LUMINANCE12, 128}, {GL_LUMINANCE16, 128}, {GL_DEPTH_COMPONENT16, 128},
+        {GL_ALPHA16F_ARB, 128}, {GL_LUMINANCE16F_ARB, 128}, {GL_RGB8, 192},
+        {GL_DEPTH_COMPONENT24, 192}, {GL_DEPTH_COMPONENT, 256}, {GL_ALPHA, 256},
+        {GL_LUMINANCE, 256}, {GL_RGBA8, 256}, {GL_DEPTH_COMPONENT32, 256}, {GL_ALPHA32F_ARB, 256},
+        {GL_LUMINANCE32F_ARB, 256}, {GL_RGB12, 384}, {GL_RGB16, 384}, {GL_RGB16F_ARB, 384},
+        {GL_RGBA12, 512}, {GL_RGBA16, 512}, {GL_RGBA16F_ARB, 512}, {GL_RGB32F_ARB, 768},
+        {GL_RGBA32F_ARB, 1024}, {GL_RGB, 0}, {GL_INTENSITY, 0}};
+    // clang-format on
+    for (const Bytes& b : formats)
+        EXPECT_EQ(CalculateTextureSize(1, 64, b.internalFormat), b.bytes)
+            << std::hex << b.internalFormat;
 
     // The format-and-type form goes through the internal format of the pair.
-    EXPECT_EQ(CalculateTextureSize(2, 2, GL_RGBA, GL_UNSIGNED_BYTE), 64);      // RGBA8
-    EXPECT_EQ(CalculateTextureSize(10, 10, GL_ALPHA, GL_UNSIGNED_SHORT), 832); // RGBA16
-    EXPECT_EQ(CalculateTextureSize(1000, 1, GL_DEPTH_COMPONENT, GL_FLOAT), 3008);
-    EXPECT_EQ(CalculateTextureSize(30, 2, GL_RGB, GL_UNSIGNED_SHORT_5_6_5), 192); // RGB8
+    EXPECT_EQ(CalculateTextureSize(10, 10, GL_ALPHA, US), 832); // RGBA16
+    EXPECT_EQ(CalculateTextureSize(1000, 1, GL_DEPTH_COMPONENT, F), 3008);
 }
 
 TEST(ImageFormats, TextureSizeOnCardRoundsToTheNearestPowerOfTwo) {
     // Side -> power of two: at least 32 up to 32, and 16 only for 16 to 24; ties go down.
-    struct Side {
-        int value, power;
-    };
-    const Side sides[] = {
-        {1, 32},      {8, 32},      {15, 32},     {16, 16},     {20, 16},     {24, 16},
-        {25, 32},     {32, 32},     {33, 32},     {47, 32},     {48, 32},     {49, 64},
-        {96, 64},     {97, 128},    {700, 512},   {767, 512},   {768, 512},   {769, 1024},
-        {1000, 1024}, {1024, 1024}, {1536, 1024}, {1537, 2048}, {1920, 2048}, {100000, 131072},
-    };
-    for (const Side& s : sides) {
-        TestImage image(s.value, 64, 32, 32, 255);
-        EXPECT_EQ(CalculateTextureSizeOnCard(&image, 1, false), int64_t(s.power) * 64 * 16)
-            << "width " << s.value;
-        TestImage tall(64, s.value, 32, 32, 255);
-        EXPECT_EQ(CalculateTextureSizeOnCard(&tall, 1, false), int64_t(s.power) * 64 * 16)
-            << "height " << s.value;
+    // clang-format off
+    const int sides[][2] = {{1, 32}, {15, 32}, {16, 16}, {24, 16}, {25, 32}, {32, 32}, {48, 32},
+                            {49, 64}, {768, 512}, {769, 1024}, {1024, 1024}, {100000, 131072}};
+    // clang-format on
+    for (const auto& s : sides) {
+        TestImage wide(s[0], 64, 32, 32, 255), tall(64, s[0], 32, 32, 255);
+        EXPECT_EQ(CalculateTextureSizeOnCard(&wide, 1, false), int64_t(s[1]) * 64 * 16) << s[0];
+        EXPECT_EQ(CalculateTextureSizeOnCard(&tall, 1, false), int64_t(s[1]) * 64 * 16) << s[0];
     }
-
     TestImage frame(1000, 700, 32, 32, 255);
     EXPECT_EQ(CalculateTextureSizeOnCard(&frame, 1, false), int64_t(1024) * 512 * 16);
     EXPECT_EQ(CalculateTextureSizeOnCard(&frame, 1, true), int64_t(1024) * 1024 * 16);
-    // Divisors of 1 or less leave the size alone.
+    // Divisors of 1 or less leave the size alone; 1000 / 3 = 333 -> 256, 700 / 3 = 233 -> 256.
     EXPECT_EQ(CalculateTextureSizeOnCard(&frame, 0, false), int64_t(1024) * 512 * 16);
     EXPECT_EQ(CalculateTextureSizeOnCard(&frame, -3, false), int64_t(1024) * 512 * 16);
-    // 1000 / 3 = 333 -> 256; 700 / 3 = 233 -> 256.
     EXPECT_EQ(CalculateTextureSizeOnCard(&frame, 3, false), int64_t(256) * 256 * 16);
-    TestImage big(2000, 1400, 32, 32, 255);
-    EXPECT_EQ(CalculateTextureSizeOnCard(&big, 2, false), int64_t(1024) * 512 * 16);
-
     // Sizes past 32 bits.
     TestImage huge(100000, 100000, 32, 32, 255);
     EXPECT_EQ(CalculateTextureSizeOnCard(&huge, 1, true), int64_t(131072) * 131072 * 16);
 }
 
 TEST(ImageFormats, MatchingFormats) {
-    auto make = [] { return TestImage(8, 6, Fourcc("RGBA"), 64, 65535, true, 128); };
-    TestImage a = make();
-    TestImage b = make();
-    EXPECT_TRUE(IsMatchingFormat(&a, &b));
-    EXPECT_TRUE(IsMatchingFormat(&a, &a));
-    EXPECT_FALSE(IsMatchingFormat(&a, nullptr));
-    EXPECT_FALSE(IsMatchingFormat(nullptr, &a));
+    // Width, height, code, depth, white, bottom-up, row bytes: a layout, then one change of each.
+    // clang-format off
+    const int32_t layouts[][7] = {
+        {8, 6, Fourcc("RGBA"), 64, 65535, 1, 128}, {7, 6, Fourcc("RGBA"), 64, 65535, 1, 128},
+        {8, 5, Fourcc("RGBA"), 64, 65535, 1, 128}, {8, 6, 32, 64, 65535, 1, 128},
+        {8, 6, Fourcc("RGBA"), 32, 65535, 1, 128}, {8, 6, Fourcc("RGBA"), 64, 32768, 1, 128},
+        {8, 6, Fourcc("RGBA"), 64, 65535, 0, 128}, {8, 6, Fourcc("RGBA"), 64, 65535, 1, 144}};
+    // clang-format on
+    auto make = [](const int32_t(&l)[7]) {
+        return TestImage(l[0], l[1], l[2], l[3], l[4], l[5] != 0, l[6]);
+    };
+    TestImage a = make(layouts[0]), b = make(layouts[0]);
     // Read-only and native objects are not part of the layout.
     b.SetReadOnly(true);
     int native = 0;
     b.SetNative(&native);
     EXPECT_TRUE(IsMatchingFormat(&a, &b));
-
-    const std::function<void(TestImage&)> changes[] = {
-        [](TestImage& i) { i.SetWidth(7); },        [](TestImage& i) { i.SetHeight(5); },
-        [](TestImage& i) { i.SetRowBytes(144); },   [](TestImage& i) { i.SetColorSpace(32); },
-        [](TestImage& i) { i.SetBitDepth(32); },    [](TestImage& i) { i.SetWhiteLevel(32768); },
-        [](TestImage& i) { i.SetBottomUp(false); }, [](TestImage& i) { i.SetBaseAddress(nullptr); },
-    };
-    int index = 0;
-    for (const auto& change : changes) {
-        TestImage c = make();
-        change(c);
-        EXPECT_FALSE(IsMatchingFormat(&a, &c)) << "change " << index;
-        EXPECT_FALSE(IsMatchingFormat(&c, &a)) << "change " << index;
-        ++index;
+    EXPECT_TRUE(IsMatchingFormat(&a, &a));
+    EXPECT_FALSE(IsMatchingFormat(&a, nullptr));
+    EXPECT_FALSE(IsMatchingFormat(nullptr, &a));
+    b.SetBaseAddress(nullptr);
+    EXPECT_FALSE(IsMatchingFormat(&a, &b));
+    EXPECT_FALSE(IsMatchingFormat(&b, &a));
+    for (size_t i = 1; i < sizeof layouts / sizeof layouts[0]; ++i) {
+        TestImage c = make(layouts[i]);
+        EXPECT_FALSE(IsMatchingFormat(&a, &c)) << "change " << i;
+        EXPECT_FALSE(IsMatchingFormat(&c, &a)) << "change " << i;
     }
 }

@@ -11,24 +11,39 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <string>
 
 using namespace OGL_TESK_AE;
 using tesk_test::TestImage;
 
+namespace {
+
+// The text an assertion throws, as plug-ins read it through the standard base class; "passed"
+// when it throws nothing.
+template <class Assert>
+std::string Thrown(Assert assertImage, const XIImage* image, const char* name) {
+    try {
+        assertImage(image, name);
+    } catch (const std::exception& e) {
+        EXPECT_NE(dynamic_cast<const Error*>(&e), nullptr) << "the library's own error type";
+        return e.what();
+    }
+    return "passed";
+}
+
+} // namespace
+
 TEST(ImageValidity, SizesRowsAndBaseAddress) {
     struct Case {
         const char* what;
         int32_t width, height, bitDepth, rowBytes;
-        bool nullBase;
-        bool valid;
+        bool nullBase, valid;
     };
+    // clang-format off
     const Case cases[] = {
         {"1x1 RGBA8 with its 4 bytes", 1, 1, 32, 4, false, true},
         {"1x1 RGBA8 one byte short", 1, 1, 32, 3, false, false},
         {"null base, otherwise fine", 100, 100, 32, 400, true, false},
-        {"null base, 1x1", 1, 1, 32, 4, true, false},
         {"zero width", 0, 10, 32, 400, false, false},
         {"zero height", 10, 0, 32, 40, false, false},
         {"negative width", -4, 10, 32, 40, false, false},
@@ -39,7 +54,6 @@ TEST(ImageValidity, SizesRowsAndBaseAddress) {
         {"padded rows", 3, 2, 24, 64, false, true},
         // Bits are divided down to whole bytes, rounding toward zero.
         {"1-bit, 7 pixels need 0 bytes", 7, 1, 1, 0, false, true},
-        {"1-bit, 9 pixels need 1 byte", 9, 1, 1, 1, false, true},
         {"1-bit, 9 pixels, 0 bytes", 9, 1, 1, 0, false, false},
         // Row bits wrap at 32 bits: 128 * 0x02800000 = 0x1_4000_0000 leaves 0x40000000 bits,
         // so 0x08000000 row bytes are enough and one fewer is not. Exact arithmetic would ask
@@ -49,8 +63,8 @@ TEST(ImageValidity, SizesRowsAndBaseAddress) {
         // 8 * 0x30000000 wraps to 0x80000000: a negative requirement any row length meets.
         {"row bits wrapping negative", 0x30000000, 1, 8, 1, false, true},
         {"large but exact", 0x00800000, 1, 128, 0x08000000, false, true},
-        {"large, one short", 0x00800000, 1, 128, 0x07FFFFFF, false, false},
-    };
+        {"large, one short", 0x00800000, 1, 128, 0x07FFFFFF, false, false}};
+    // clang-format on
     EXPECT_FALSE(IsValid(nullptr));
     for (const Case& c : cases) {
         TestImage image(c.width, c.height, tesk_test::Fourcc("RGBA"), c.bitDepth, 255, false,
@@ -59,26 +73,6 @@ TEST(ImageValidity, SizesRowsAndBaseAddress) {
         if (c.nullBase) image.SetBaseAddress(nullptr);
         EXPECT_EQ(IsValid(&image), c.valid) << c.what;
     }
-}
-
-TEST(ImageValidity, ReadsGettersInOrderAndStopsAtTheFirstFailure) {
-    using Calls = std::vector<std::string>;
-    TestImage valid(4, 4, tesk_test::Fourcc("RGBA"), 32, 255);
-    EXPECT_TRUE(IsValid(&valid));
-    EXPECT_EQ(valid.Calls(),
-              (Calls{"GetWidth", "GetHeight", "GetBitDepth", "GetRowBytes", "GetBaseAddress"}));
-
-    TestImage noWidth(0, 4);
-    EXPECT_FALSE(IsValid(&noWidth));
-    EXPECT_EQ(noWidth.Calls(), (Calls{"GetWidth"}));
-
-    TestImage noHeight(4, 0);
-    EXPECT_FALSE(IsValid(&noHeight));
-    EXPECT_EQ(noHeight.Calls(), (Calls{"GetWidth", "GetHeight"}));
-
-    TestImage shortRows(4, 4, tesk_test::Fourcc("RGBA"), 32, 255, false, 15);
-    EXPECT_FALSE(IsValid(&shortRows));
-    EXPECT_EQ(shortRows.Calls(), (Calls{"GetWidth", "GetHeight", "GetBitDepth", "GetRowBytes"}));
 }
 
 // An image over a page that faults on any access: checking and describing it must not read a
@@ -103,56 +97,20 @@ TEST(ImageValidity, NeverTouchesThePixels) {
     munmap(guarded, page);
 }
 
-TEST(ImageValidity, AssertValidImageNamesTheImage) {
-    TestImage good(2, 2);
-    EXPECT_NO_THROW(AssertValidImage(&good, "Source"));
-
-    try {
-        AssertValidImage(nullptr, "Source");
-        ADD_FAILURE() << "a null image passed";
-    } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), "Source error.");
-    }
-
-    TestImage broken(2, 2);
-    broken.SetBaseAddress(nullptr);
-    try {
-        AssertValidImage(&broken, "Destination");
-        ADD_FAILURE() << "an image without memory passed";
-    } catch (const std::exception& e) {
-        // Plug-ins catch the standard base class; the text must survive that too.
-        EXPECT_STREQ(e.what(), "Destination error.");
-    }
-
-    // The text is cut to its 256-byte buffer, terminator included.
-    const std::string longName(400, 'n');
-    try {
-        AssertValidImage(nullptr, longName.c_str());
-        ADD_FAILURE() << "a null image passed";
-    } catch (const Error& e) {
-        EXPECT_EQ(std::string(e.what()), std::string(255, 'n'));
-    }
-
-    // Exactly filling the buffer keeps the whole text: 248 + " error." is 255 characters.
-    const std::string fitting(248, 'f');
-    try {
-        AssertValidImage(nullptr, fitting.c_str());
-        ADD_FAILURE() << "a null image passed";
-    } catch (const Error& e) {
-        EXPECT_EQ(std::string(e.what()), fitting + " error.");
-    }
-}
-
-TEST(ImageValidity, AssertOptionalImageAcceptsOnlyAbsentOrValidImages) {
-    TestImage good(2, 2);
-    EXPECT_NO_THROW(AssertOptionalImage(nullptr, "Mask"));
-    EXPECT_NO_THROW(AssertOptionalImage(&good, "Mask"));
-
-    TestImage shortRows(4, 4, tesk_test::Fourcc("RGBA"), 32, 255, false, 8);
-    try {
-        AssertOptionalImage(&shortRows, "Mask");
-        ADD_FAILURE() << "an image with short rows passed";
-    } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), "Mask error.");
-    }
+TEST(ImageValidity, AssertionsNameTheImage) {
+    TestImage good(2, 2), noMemory(2, 2),
+        shortRows(4, 4, tesk_test::Fourcc("RGBA"), 32, 255, false, 8);
+    noMemory.SetBaseAddress(nullptr);
+    EXPECT_EQ(Thrown(AssertValidImage, &good, "Source"), "passed");
+    EXPECT_EQ(Thrown(AssertValidImage, nullptr, "Source"), "Source error.");
+    EXPECT_EQ(Thrown(AssertValidImage, &noMemory, "Destination"), "Destination error.");
+    // The text is cut to its 256-byte buffer, terminator included; 248 + " error." just fits.
+    EXPECT_EQ(Thrown(AssertValidImage, nullptr, std::string(400, 'n').c_str()),
+              std::string(255, 'n'));
+    EXPECT_EQ(Thrown(AssertValidImage, nullptr, std::string(248, 'f').c_str()),
+              std::string(248, 'f') + " error.");
+    // Optional images may be absent, but not invalid.
+    EXPECT_EQ(Thrown(AssertOptionalImage, nullptr, "Mask"), "passed");
+    EXPECT_EQ(Thrown(AssertOptionalImage, &good, "Mask"), "passed");
+    EXPECT_EQ(Thrown(AssertOptionalImage, &shortRows, "Mask"), "Mask error.");
 }
