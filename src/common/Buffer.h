@@ -5,6 +5,7 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
+#include <cstddef>
 #include <cstdint>
 
 namespace OGL_TESK_AE {
@@ -21,6 +22,9 @@ template <> struct RGBAPixelType<float> {
     static constexpr int kBitDepth = 128;
     static constexpr int kWhiteLevel = 1;
 };
+
+static_assert(sizeof(RGBAPixelType<float>) == 16 && offsetof(RGBAPixelType<float>, a) == 12,
+              "four packed floats, alpha last, as hosts lay out float RGBA pixels");
 
 template <> struct LumaPixelType<float> {
     float luma;
