@@ -32,8 +32,11 @@ int64_t Sum() {
     return total;
 }
 
-struct Restore {
-    ~Restore() {
+// Every test starts from zero and leaves no fence and no totals behind.
+class PhaseTimerTest : public ::testing::Test {
+protected:
+    void SetUp() override { PhaseTimes::Reset(); }
+    void TearDown() override {
         PhaseTimes::SetFence(nullptr);
         PhaseTimes::Reset();
     }
@@ -41,9 +44,7 @@ struct Restore {
 
 } // namespace
 
-TEST(PhaseTimer, CountsStopsAndFences) {
-    Restore restore;
-    PhaseTimes::Reset();
+TEST_F(PhaseTimerTest, CountsStopsAndFences) {
     sFences = 0;
     PhaseTimes::SetFence(&CountingFence);
     {
@@ -73,9 +74,7 @@ TEST(PhaseTimer, CountsStopsAndFences) {
     EXPECT_EQ(PhaseTimes::Count(Phase::Count), 0);
 }
 
-TEST(PhaseTimer, InnerPhasesAreNotCountedTwice) {
-    Restore restore;
-    PhaseTimes::Reset();
+TEST_F(PhaseTimerTest, InnerPhasesAreNotCountedTwice) {
     PhaseTimes::SetFence(&SpinningFence);
     const auto begin = std::chrono::steady_clock::now();
     {
@@ -98,9 +97,7 @@ TEST(PhaseTimer, InnerPhasesAreNotCountedTwice) {
     EXPECT_LE(Sum(), wall);
 }
 
-TEST(PhaseTimer, OuterStopDropsTimersLeftRunning) {
-    Restore restore;
-    PhaseTimes::Reset();
+TEST_F(PhaseTimerTest, OuterStopDropsTimersLeftRunning) {
     PhaseTimer inner;
     {
         PhaseTimer outer(Phase::Draw);
@@ -118,9 +115,7 @@ TEST(PhaseTimer, OuterStopDropsTimersLeftRunning) {
     EXPECT_EQ(PhaseTimes::Count(Phase::ReadBack), 1);
 }
 
-TEST(PhaseTimer, TotalsAreProcessWide) {
-    Restore restore;
-    PhaseTimes::Reset();
+TEST_F(PhaseTimerTest, TotalsAreProcessWide) {
     PhaseTimer here(Phase::Draw);
     std::thread other([] { PhaseTimer there(Phase::Upload); });
     other.join();
@@ -129,9 +124,7 @@ TEST(PhaseTimer, TotalsAreProcessWide) {
     EXPECT_EQ(PhaseTimes::Count(Phase::Draw), 1);
 }
 
-TEST(PhaseTimer, DeepNestingBeyondTheStackIsNotTimed) {
-    Restore restore;
-    PhaseTimes::Reset();
+TEST_F(PhaseTimerTest, DeepNestingBeyondTheStackIsNotTimed) {
     std::vector<std::unique_ptr<PhaseTimer>> timers;
     for (int i = 0; i < 20; ++i) timers.emplace_back(new PhaseTimer(Phase::StateSave));
     EXPECT_TRUE(timers[15]->IsRunning());
