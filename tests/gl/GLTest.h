@@ -1,15 +1,27 @@
 #pragma once
 
 // What every GL test file needs: run code on the library's worker thread, where the offscreen
-// context is current, and see its failures in the test that asked.
+// context is current, and see its failures in the test that asked; read state and texels back
+// with plain OpenGL calls; fill images and compare pixels.
+
+#include "TestImage.h"
 
 #include "common/Shared.h"
+#include "gl/context/EntryPoints.h"
+#include "gl/texture/Selection.h"
+#include "gl/texture/TextureBuffer.h"
 
+#include <GL/gl.h>
+#include <GL/glext.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <exception>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace tesk_test {
 
@@ -51,6 +63,98 @@ inline bool RunOnWorker(const std::function<void()>& body) {
         return false;
     }
     return true;
+}
+
+// The first value of an integer state variable.
+inline GLint Integer(GLenum name) {
+    GLint v[16] = {};
+    glGetIntegerv(name, v);
+    return v[0];
+}
+
+inline GLuint CurrentProgram() {
+    return static_cast<GLuint>(Integer(GL_CURRENT_PROGRAM));
+}
+
+// The lower-left width x height texels of a texture buffer, read through its framebuffer,
+// bottom row first. T picks the type (8-bit, half float as bits, or float); format is GL_RGBA
+// or a one-channel format.
+template <class T = uint8_t>
+std::vector<T> ReadTexels(OGL_TESK_AE::TextureBuffer* buffer, int width, int height,
+                          GLenum format = GL_RGBA) {
+    std::vector<T> texels(static_cast<size_t>(width) * height * (format == GL_RGBA ? 4 : 1));
+    if (!buffer) {
+        ADD_FAILURE() << "no texture to read";
+        return texels;
+    }
+    OGL_TESK_AE::Selection<OGL_TESK_AE::TextureBuffer> selection(*buffer);
+    EXPECT_TRUE(selection.IsSelected());
+    const GLenum type = sizeof(T) == 1   ? GL_UNSIGNED_BYTE
+                        : sizeof(T) == 2 ? GLenum(GL_HALF_FLOAT_ARB)
+                                         : GLenum(GL_FLOAT);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, format, type, texels.data());
+    return texels;
+}
+
+// Sets channel c of pixel x of memory row y to value(x, y, c) over the whole image, whose
+// pixels are taken as channels of type T (uint32_t: one channel a pixel of 8-bit RGBA).
+template <class T, class F> void FillChannels(TestImage& image, F value) {
+    const int channels = image.BitDepth() / 8 / static_cast<int>(sizeof(T));
+    for (int y = 0; y < image.Height(); ++y)
+        for (int x = 0; x < image.Width(); ++x)
+            for (int c = 0; c < channels; ++c)
+                reinterpret_cast<T*>(image.Row(y))[x * channels + c] =
+                    static_cast<T>(value(x, y, c));
+}
+
+// width x height pixels of `bytes` bytes each, row by row, pixel (x, y) copied from at(x, y).
+template <class F> std::vector<uint8_t> Gather(int width, int height, int bytes, F at) {
+    std::vector<uint8_t> out(static_cast<size_t>(width) * height * bytes);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            std::memcpy(&out[(static_cast<size_t>(y) * width + x) * bytes], at(x, y), bytes);
+    return out;
+}
+
+// An image's pixel bytes without the row padding, memory rows in order or reversed.
+inline std::vector<uint8_t> Pixels(TestImage& image, bool reversed = false) {
+    const int bytes = image.BitDepth() / 8, last = image.Height() - 1;
+    return Gather(image.Width(), image.Height(), bytes,
+                  [&](int x, int y) { return image.Row(reversed ? last - y : y) + x * bytes; });
+}
+
+// Compares count values as pixels of `channels` values in rows `width` pixels wide. When any
+// differs by more than tolerance it fails, naming how many do and the largest difference, with
+// its pixel and channel. NaN matches only NaN.
+template <class A, class B>
+::testing::AssertionResult PixelsNear(const A& actual, const B& expected, size_t count, int width,
+                                      double tolerance = 0, int channels = 4) {
+    size_t differing = 0, worst = 0;
+    double largest = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const double a = static_cast<double>(actual[i]), e = static_cast<double>(expected[i]);
+        if (a == e || (std::isnan(a) && std::isnan(e))) continue;
+        const double d = std::isnan(a - e) ? INFINITY : std::fabs(a - e);
+        if (d <= tolerance) continue;
+        if (differing++ == 0 || d > largest) largest = d, worst = i;
+    }
+    if (differing == 0) return ::testing::AssertionSuccess();
+    const size_t pixel = worst / channels;
+    return ::testing::AssertionFailure()
+           << differing << " of " << count << " values differ; the largest, " << largest << ", at ("
+           << pixel % width << ", " << pixel / width << ") channel " << worst % channels << ": "
+           << static_cast<double>(actual[worst]) << " for " << static_cast<double>(expected[worst]);
+}
+
+// The same, exactly, over two whole byte vectors (bytes a pixel in `channels`).
+inline ::testing::AssertionResult SameBytes(const std::vector<uint8_t>& actual,
+                                            const std::vector<uint8_t>& expected, int width,
+                                            int channels = 4) {
+    if (actual.size() != expected.size())
+        return ::testing::AssertionFailure()
+               << actual.size() << " bytes for " << expected.size() << " expected";
+    return PixelsNear(actual, expected, actual.size(), width, 0, channels);
 }
 
 } // namespace tesk_test
