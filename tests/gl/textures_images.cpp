@@ -5,47 +5,16 @@
 #include "common/Errors.h"
 #include "gl/geometry/SimplePlane.h"
 #include "gl/texture/ImageTextures.h"
-#include "gl/texture/Selection.h"
-#include "gl/texture/TextureBuffer.h"
 
-#include <GL/gl.h>
-#include <GL/glext.h>
-
-#include <array>
-#include <cstring>
-#include <random>
+#include <algorithm>
 #include <vector>
 
 using namespace OGL_TESK_AE;
-using tesk_test::Fourcc;
-using tesk_test::RunOnWorker;
-using tesk_test::TestImage;
-using tesk_test::TestTarget;
+using namespace tesk_test;
 
 namespace {
 
 const int32_t kRGBA = Fourcc("RGBA");
-
-// The lower-left w x h texels of a texture as 8-bit RGBA, bottom row first.
-std::vector<uint8_t> Texels(const Texture& texture, int w, int h) {
-    std::vector<uint8_t> texels(static_cast<size_t>(w) * h * 4, 0xCD);
-    if (!texture.Buffer()) {
-        ADD_FAILURE() << "no texture";
-        return texels;
-    }
-    Selection<TextureBuffer> selection(*texture.Buffer());
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-    return texels;
-}
-
-// Texel row y of w-wide texels against w pixels of a memory row, from column x0.
-bool SameRow(const std::vector<uint8_t>& texels, int w, int y, TestImage& image, int memoryRow,
-             int x0 = 0, int texelX0 = 0, int count = -1) {
-    const int n = count < 0 ? w : count;
-    return std::memcmp(texels.data() + (static_cast<size_t>(y) * w + texelX0) * 4,
-                       image.Row(memoryRow) + x0 * 4, static_cast<size_t>(n) * 4) == 0;
-}
 
 } // namespace
 
@@ -62,53 +31,51 @@ TEST(SubImageTexture, LoadsItsRegionOnceFromTheRightMemoryRows) {
         EXPECT_EQ(texture.GetHeight(), 10);
         texture.Apply();
         EXPECT_TRUE(texture.IsLoaded());
-        std::vector<uint8_t> texels = Texels(texture, 100, 10);
-        for (int y = 0; y < 10; ++y) EXPECT_TRUE(SameRow(texels, 100, y, image, 99 - y)) << y;
+        const std::vector<uint8_t> loaded = ReadTexels(texture.Buffer(), 100, 10);
+        EXPECT_TRUE(SameBytes(
+            loaded, Gather(100, 10, 4, [&](int x, int y) { return image.Row(99 - y) + x * 4; }),
+            100));
 
         // The same region again keeps what is loaded, even though the image changed.
-        const std::vector<uint8_t> before = texels;
         image.FillRandomBytes(22);
         texture.SetRegion(Region(0, 0, 100, 10));
         EXPECT_TRUE(texture.IsLoaded());
         texture.Apply();
-        EXPECT_TRUE(Texels(texture, 100, 10) == before);
+        EXPECT_TRUE(SameBytes(ReadTexels(texture.Buffer(), 100, 10), loaded, 100));
 
-        // Another region reloads, from the changed pixels.
+        // Another region reloads, from the changed pixels. The texture matrix spans the region;
+        // beyond its right and top edges the last texels repeat, so that filtering at the edge
+        // sees nothing else.
         texture.SetRegion(Region(20, 10, 50, 10));
         EXPECT_FALSE(texture.IsLoaded());
         texture.Apply();
-        texels = Texels(texture, 50, 10);
-        for (int y = 0; y < 10; ++y) EXPECT_TRUE(SameRow(texels, 50, y, image, 89 - y, 20)) << y;
-
-        // The texture matrix spans the region; beyond its right and top edges the last texels
-        // repeat, so that filtering at the edge sees nothing else.
         GLfloat matrix[16] = {};
         glGetFloatv(GL_TEXTURE_MATRIX, matrix);
         EXPECT_EQ(matrix[0], 50.0f);
         EXPECT_EQ(matrix[5], 10.0f);
-        texels = Texels(texture, 51, 11);
-        for (int y = 0; y < 10; ++y)
-            EXPECT_TRUE(SameRow(texels, 51, y, image, 89 - y, 69, 50, 1)) << y;
-        EXPECT_TRUE(SameRow(texels, 51, 10, image, 80, 20, 0, 50));
+        EXPECT_TRUE(SameBytes(ReadTexels(texture.Buffer(), 51, 11),
+                              Gather(51, 11, 4,
+                                     [&](int x, int y) {
+                                         return image.Row(89 - std::min(y, 9)) +
+                                                (20 + std::min(x, 49)) * 4;
+                                     }),
+                              51));
 
         // A mask multiplies the loaded alpha and keeps the colour; its rows are found the same
         // way (the mask is top-down, the image bottom-up here).
         TestImage opaque(8, 4, kRGBA, 32, 255, true);
-        opaque.FillRandomBytes(26);
-        for (int y = 0; y < 4; ++y)
-            for (int x = 0; x < 8; ++x) opaque.Row(y)[x * 4 + 3] = 255;
+        FillChannels<uint8_t>(opaque, [](int x, int y, int c) {
+            return c == 3 ? 255 : (x * 37 + y * 101 + c * 59) % 256;
+        });
         TestImage mask(8, 4, 1, 8, 255, false);
         mask.FillRandomBytes(27);
         SubImageTexture masked(&opaque);
         masked.SetMask(&mask);
         masked.Apply();
-        texels = Texels(masked, 8, 4);
+        std::vector<uint8_t> expected = Pixels(opaque);
         for (int y = 0; y < 4; ++y)
-            for (int x = 0; x < 8; ++x) {
-                const uint8_t* t = texels.data() + (y * 8 + x) * 4;
-                EXPECT_EQ(std::memcmp(t, opaque.Row(y) + x * 4, 3), 0) << x << " " << y;
-                EXPECT_EQ(t[3], mask.Row(3 - y)[x]) << x << " " << y;
-            }
+            for (int x = 0; x < 8; ++x) expected[(y * 8 + x) * 4 + 3] = mask.Row(3 - y)[x];
+        EXPECT_TRUE(SameBytes(ReadTexels(masked.Buffer(), 8, 4), expected, 8));
 
         // No image: an empty region and nothing to load.
         texture.SetImage(nullptr);
@@ -134,12 +101,10 @@ TEST(AlphaTexture, UploadsTheAlphaChannelAndSamplesItUpright) {
         sPlane.Draw(0, 0, 20, 10, 0);
         glDisable(GL_TEXTURE_RECTANGLE_ARB);
         const auto pixels = target.Read();
+        std::vector<uint8_t> expected(20 * 10 * 4, 0);
         for (int y = 0; y < 10; ++y)
-            for (int x = 0; x < 20; ++x) {
-                const auto p = target.At(pixels, x, y);
-                ASSERT_EQ(p[3], alpha.Row(9 - y)[x]) << x << " " << y;
-                ASSERT_EQ(p[0], 0) << x << " " << y;
-            }
+            for (int x = 0; x < 20; ++x) expected[(y * 20 + x) * 4 + 3] = alpha.Row(9 - y)[x];
+        EXPECT_TRUE(PixelsNear(&pixels[0][0], expected, expected.size(), 20));
 
         AlphaTexture empty;
         EXPECT_THROW(empty.Load(), OpenGLError);
@@ -163,19 +128,12 @@ TEST(BorderTexture, SurroundsTheImageWithATransparentRing) {
             EXPECT_EQ(matrix[0], 10.0f);
             EXPECT_EQ(matrix[12], 1.0f);
             EXPECT_EQ(matrix[13], 1.0f);
-            const std::vector<uint8_t> texels = Texels(texture, 12, 12);
-            for (int y = 0; y < 12; ++y)
-                for (int x = 0; x < 12; ++x) {
-                    const uint8_t* t = texels.data() + (y * 12 + x) * 4;
-                    const bool ring = x == 0 || y == 0 || x == 11 || y == 11;
-                    if (ring) {
-                        ASSERT_EQ(std::memcmp(t, "\0\0\0\0", 4), 0) << x << " " << y;
-                    } else {
-                        const int memoryRow = bottomUp ? y - 1 : 10 - y;
-                        ASSERT_EQ(std::memcmp(t, image.Row(memoryRow) + (x - 1) * 4, 4), 0)
-                            << bottomUp << " " << x << " " << y;
-                    }
-                }
+            static const uint8_t clear[4] = {};
+            const auto expected = Gather(12, 12, 4, [&](int x, int y) -> const uint8_t* {
+                if (x == 0 || y == 0 || x == 11 || y == 11) return clear;
+                return image.Row(bottomUp ? y - 1 : 10 - y) + (x - 1) * 4;
+            });
+            EXPECT_TRUE(SameBytes(ReadTexels(texture.Buffer(), 12, 12), expected, 12)) << bottomUp;
         }
         BorderTexture none;
         EXPECT_THROW(none.Load(), OpenGLError);

@@ -8,8 +8,6 @@
 #include "gl/state/Push.h"
 #include "gl/texture/RenderBuffer.h"
 #include "gl/texture/RenderedTexture.h"
-#include "gl/texture/Selection.h"
-#include "gl/texture/TextureBuffer.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -21,30 +19,11 @@
 #include <vector>
 
 using namespace OGL_TESK_AE;
-using tesk_test::Fourcc;
-using tesk_test::RunOnWorker;
-using tesk_test::TestImage;
+using namespace tesk_test;
 
 namespace {
 
 const int32_t kRGBA = Fourcc("RGBA");
-
-void FillRandom(TestImage& image, unsigned seed, bool opaque = false) {
-    std::mt19937 random(seed);
-    for (int y = 0; y < image.GetHeight(); ++y)
-        for (int x = 0; x < image.GetWidth() * 4; ++x)
-            image.Row(y)[x] = opaque && x % 4 == 3 ? 255 : static_cast<uint8_t>(random());
-}
-
-bool SameRow(TestImage& a, int rowA, TestImage& b, int rowB) {
-    return std::memcmp(a.Row(rowA), b.Row(rowB), static_cast<size_t>(a.GetWidth()) * 4) == 0;
-}
-
-GLint Integer(GLenum name) {
-    GLint v[4] = {};
-    glGetIntegerv(name, v);
-    return v[0];
-}
 
 } // namespace
 
@@ -91,15 +70,13 @@ TEST(RenderedTexture, RendersAndReadsBackOnlyItsOwnSize) {
             texture.Read(&corner, Region(600, 440, 100, 100), false);
         }
         EXPECT_EQ(Integer(GL_FRAMEBUFFER_BINDING_EXT), outside);
-        for (int y = 0; y < 480; ++y)
-            for (int x = 0; x < 640; ++x)
-                ASSERT_EQ(image.At<uint32_t>(x, y), 0xFF0000FFu) << x << " " << y;
-        for (int y = 0; y < 480; ++y)
-            for (int x = 0; x < 640; ++x) {
-                const bool inside = x >= 600 && y >= 440;
-                ASSERT_EQ(corner.At<uint32_t>(x, y), inside ? 0xFF0000FFu : 0x11111111u)
-                    << x << " " << y;
-            }
+        TestImage want(640, 480);
+        FillChannels<uint32_t>(want, [](int, int, int) { return 0xFF0000FFu; });
+        EXPECT_TRUE(SameBytes(Pixels(image), Pixels(want), 640));
+        FillChannels<uint32_t>(want, [](int x, int y, int) {
+            return x >= 600 && y >= 440 ? 0xFF0000FFu : 0x11111111u;
+        });
+        EXPECT_TRUE(SameBytes(Pixels(corner), Pixels(want), 640));
 
         // The copy takes the framebuffer object and depth buffer; neither is released twice.
         const GLuint framebuffer = texture.FramebufferName();
@@ -127,7 +104,7 @@ TEST(RenderedTexture, RendersAndReadsBackOnlyItsOwnSize) {
 TEST(RenderedTexture, WritesImagesAndReadsThemBackInEitherRowOrder) {
     RunOnWorker([] {
         TestImage source(64, 32, kRGBA, 32, 255, false);
-        FillRandom(source, 11);
+        source.FillRandomBytes(11);
         RenderedTexture texture;
         texture.Resize(64, 32, GL_RGBA, GL_UNSIGNED_BYTE);
         TestImage topDown(64, 32, kRGBA, 32, 255, false);
@@ -144,18 +121,16 @@ TEST(RenderedTexture, WritesImagesAndReadsThemBackInEitherRowOrder) {
             texture.Read(&bottomUp);
             texture.Read(&flipped, Region(0, 0, 64, 32), true);
         }
-        for (int y = 0; y < 32; ++y) {
-            EXPECT_TRUE(SameRow(topDown, y, source, y)) << y;
-            // Picture row 0 (the bottom) is the last memory row of the top-down source.
-            EXPECT_TRUE(SameRow(bottomUp, y, source, 31 - y)) << y;
-            // A flip on top of the top-down turn-over cancels it.
-            EXPECT_TRUE(SameRow(flipped, y, source, 31 - y)) << y;
-        }
+        EXPECT_TRUE(SameBytes(Pixels(topDown), Pixels(source), 64));
+        // Picture row 0 (the bottom) is the last memory row of the top-down source.
+        EXPECT_TRUE(SameBytes(Pixels(bottomUp), Pixels(source, true), 64));
+        // A flip on top of the top-down turn-over cancels it.
+        EXPECT_TRUE(SameBytes(Pixels(flipped), Pixels(source, true), 64));
 
         // WriteFit puts the image's bottom-left corner in unscaled: memory rows 18 to 49 of a
         // top-down 100 x 50 source, columns 0 to 63.
         TestImage large(100, 50, kRGBA, 32, 255, false);
-        FillRandom(large, 12);
+        large.FillRandomBytes(12);
         TestImage fitted(64, 32, kRGBA, 32, 255, false);
         {
             Selection<RenderedTexture> selection(texture);
@@ -165,7 +140,9 @@ TEST(RenderedTexture, WritesImagesAndReadsThemBackInEitherRowOrder) {
             texture.WriteFit(&large);
             texture.Read(&fitted);
         }
-        for (int y = 0; y < 32; ++y) EXPECT_TRUE(SameRow(fitted, y, large, 18 + y)) << y;
+        EXPECT_TRUE(SameBytes(
+            Pixels(fitted),
+            Gather(64, 32, 4, [&](int x, int y) { return large.Row(18 + y) + x * 4; }), 64));
     });
 }
 
@@ -174,7 +151,9 @@ TEST(RenderedTexture, BlitAndPerspective) {
         // Blit draws one texture into another one to one (in the default state, so an opaque
         // source comes through unchanged).
         TestImage source(40, 30, kRGBA, 32, 255, true);
-        FillRandom(source, 13, true);
+        FillChannels<uint8_t>(source, [](int x, int y, int c) {
+            return c == 3 ? 255 : (x * 37 + y * 101 + c * 59) % 256;
+        });
         RenderedTexture first, second;
         first.Resize(40, 30, GL_RGBA, GL_UNSIGNED_BYTE);
         second.Resize(40, 30, GL_RGBA, GL_UNSIGNED_BYTE);
@@ -193,7 +172,7 @@ TEST(RenderedTexture, BlitAndPerspective) {
             first.Blit();
             second.Read(&copy);
         }
-        for (int y = 0; y < 30; ++y) EXPECT_TRUE(SameRow(copy, y, source, y)) << y;
+        EXPECT_TRUE(SameBytes(Pixels(copy), Pixels(source), 40));
 
         // Perspective turns y over: normalised y in [0, 1] (at depth 2, y in [0, 2]) lands on
         // rows 0 to 14 of the 30.
@@ -249,16 +228,12 @@ TEST(RenderedTexture, ReadsIntoHostChannelLayouts) {
                 glRectf(0, 0, 4, 2);
                 texture.Read(&image);
             }
-            for (int y = 0; y < 2; ++y)
-                for (int x = 0; x < 4; ++x)
-                    for (int channel = 0; channel < 4; ++channel) {
-                        const int value =
-                            c.bitDepth == 32
-                                ? image.Row(y)[x * 4 + channel]
-                                : reinterpret_cast<const uint16_t*>(image.Row(y))[x * 4 + channel];
-                        EXPECT_NEAR(value, c.expected[channel], 1)
-                            << c.name << " " << x << " " << y << " channel " << channel;
-                    }
+            std::vector<int> want(32);
+            for (int i = 0; i < 32; ++i) want[i] = c.expected[i % 4];
+            const uint16_t* wide = reinterpret_cast<const uint16_t*>(image.Bytes());
+            EXPECT_TRUE(c.bitDepth == 32 ? PixelsNear(image.Bytes(), want, 32, 4, 1)
+                                         : PixelsNear(wide, want, 32, 4, 1))
+                << c.name;
         }
     });
 }
@@ -309,7 +284,7 @@ TEST(RenderedTexture, ReadShortcutsGiveTheBytesOfTheDrawingPass) {
                 target.SetReadProcessing(&Conversion::sNoProcess);
                 target.Read(&pass);
                 target.SetReadProcessing(nullptr);
-                EXPECT_EQ(std::memcmp(shortcut.Bytes(), pass.Bytes(), shortcut.ByteCount()), 0)
+                EXPECT_TRUE(SameBytes(Pixels(shortcut), Pixels(pass), w, c.depth / 8))
                     << c.name << (bottomUp ? " bottom-up" : " top-down");
             }
         }
