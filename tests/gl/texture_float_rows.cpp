@@ -1,20 +1,12 @@
 #include "GLTest.h"
 #include "TestImage.h"
 
-#include "gl/texture/Selection.h"
-#include "gl/texture/TextureBuffer.h"
-
-#include <GL/gl.h>
-#include <GL/glext.h>
-
 #include <cmath>
 #include <cstring>
 #include <vector>
 
 using namespace OGL_TESK_AE;
-using tesk_test::Fourcc;
-using tesk_test::RunOnWorker;
-using tesk_test::TestImage;
+using namespace tesk_test;
 
 namespace {
 
@@ -22,21 +14,12 @@ TestImage FloatImage(int width, int height, bool bottomUp, int padBytes = 0) {
     return TestImage(width, height, Fourcc("RGBA"), 128, 1, bottomUp, width * 16 + padBytes);
 }
 
-float& At(TestImage& image, int x, int y, int channel) {
-    return reinterpret_cast<float*>(image.Row(y) + x * 16)[channel];
-}
-
-std::vector<uint16_t> ReadHalves(TextureBuffer& buffer) {
-    std::vector<uint16_t> texels(static_cast<size_t>(buffer.Width()) * buffer.Height() * 4);
-    Selection<TextureBuffer> selection(buffer);
-    EXPECT_TRUE(selection.IsSelected());
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, buffer.Width(), buffer.Height(), GL_RGBA, GL_HALF_FLOAT_ARB, texels.data());
-    return texels;
-}
-
 TextureKey HalfKey(int width, int height) {
     return TextureKey(GL_TEXTURE_RECTANGLE_ARB, width, height, GL_RGBA16F_ARB, true);
+}
+
+float Clamp01(float v) {
+    return std::fmin(std::fmax(v, 0.0f), 1.0f);
 }
 
 } // namespace
@@ -65,12 +48,8 @@ TEST(FloatRows, HalvesMatchTheDriversOwnConversion) {
         driver.LoadImageNative(&image, all, all, false);
         library.Bind();
         ASSERT_TRUE(library.LoadFloatRows(&image, all, all, false));
-        const std::vector<uint16_t> expected = ReadHalves(driver), actual = ReadHalves(library);
-        size_t differ = 0, first = count;
-        for (size_t i = 0; i < count; ++i)
-            if (expected[i] != actual[i] && differ++ == 0) first = i;
-        EXPECT_EQ(differ, 0u) << "first at " << first << ": " << values[first] << " became "
-                              << actual[first] << ", the driver made " << expected[first];
+        EXPECT_TRUE(PixelsNear(ReadTexels<uint16_t>(&library, width, height),
+                               ReadTexels<uint16_t>(&driver, width, height), count, width));
     });
 }
 
@@ -80,57 +59,36 @@ TEST(FloatRows, HalvesMatchTheDriversOwnConversion) {
 TEST(FloatRows, RegionsTurnOverBothWaysAndStayInside) {
     RunOnWorker([] {
         TestImage source = FloatImage(37, 23, false, 48);
-        for (int y = 0; y < 23; ++y)
-            for (int x = 0; x < 37; ++x)
-                for (int c = 0; c < 4; ++c) // multiples of 1/64 from -2 to 3: exact halves
-                    At(source, x, y, c) =
-                        static_cast<float>((x * 7 + y * 13 + c * 5) % 320) / 64 - 2;
-        const Region src(5, 3, 20, 11), dst(2, 4, 20, 11);
+        FillChannels<float>(source, [](int x, int y, int c) { // multiples of 1/64 from -2 to 3
+            return static_cast<float>((x * 7 + y * 13 + c * 5) % 320) / 64 - 2;
+        });
         TextureBuffer texture(HalfKey(32, 24));
         texture.Bind();
-        ASSERT_TRUE(texture.LoadFloatRows(&source, src, dst, true));
+        ASSERT_TRUE(
+            texture.LoadFloatRows(&source, Region(5, 3, 20, 11), Region(2, 4, 20, 11), true));
+        // Texel row 4 + t gets memory row 13 - t from column 5 on; a new texture is clear.
+        const std::vector<float> texels = ReadTexels<float>(&texture, 32, 24);
+        std::vector<float> expected(texels.size(), 0.0f);
+        for (int t = 0; t < 11; ++t)
+            std::memcpy(&expected[((4 + t) * 32 + 2) * 4], source.Row(13 - t) + 5 * 16, 20 * 16);
+        EXPECT_TRUE(PixelsNear(texels, expected, texels.size(), 32));
 
-        std::vector<float> texels(32 * 24 * 4);
-        {
-            Selection<TextureBuffer> selection(texture);
-            glPixelStorei(GL_PACK_ALIGNMENT, 1);
-            glReadPixels(0, 0, 32, 24, GL_RGBA, GL_FLOAT, texels.data());
-        }
-        for (int ty = 0; ty < 24; ++ty)
-            for (int tx = 0; tx < 32; ++tx)
-                for (int c = 0; c < 4; ++c) {
-                    const float texel = texels[(ty * 32 + tx) * 4 + c];
-                    const int i = tx - dst.XOrigin(), t = ty - dst.YOrigin();
-                    if (i < 0 || i >= 20 || t < 0 || t >= 11) {
-                        ASSERT_EQ(texel, 0.0f) << tx << "," << ty; // a new texture is clear
-                        continue;
-                    }
-                    ASSERT_EQ(texel, At(source, src.XOrigin() + i, src.YOrigin() + 10 - t, c))
-                        << tx << "," << ty << "," << c;
-                }
-
+        // Back into memory row 16 - t from column 1 on, clamped; nothing else changes.
         TestImage out = FloatImage(30, 20, false, 32);
         std::memset(out.Bytes(), 0x5a, out.ByteCount());
-        const std::vector<uint8_t> before(out.Bytes(), out.Bytes() + out.ByteCount());
-        const Region imageRegion(1, 6, 20, 11);
+        std::vector<uint8_t> want(out.Bytes(), out.Bytes() + out.ByteCount());
         {
             Selection<TextureBuffer> selection(texture);
-            ASSERT_TRUE(texture.ReadFloatRows(&out, imageRegion, dst, true, true));
+            ASSERT_TRUE(texture.ReadFloatRows(&out, Region(1, 6, 20, 11), Region(2, 4, 20, 11),
+                                              true, true));
         }
-        for (int y = 0; y < 20; ++y)
-            for (int b = 0; b < 30 * 16 + 32; ++b) {
-                const int x = b / 16, c = (b % 16) / 4;
-                const int i = x - imageRegion.XOrigin(), f = 10 - (y - imageRegion.YOrigin());
-                const bool inside = b < 30 * 16 && i >= 0 && i < 20 && f >= 0 && f <= 10;
-                if (!inside) {
-                    ASSERT_EQ(out.Row(y)[b], before[y * (30 * 16 + 32) + b]) << x << "," << y;
-                    continue;
-                }
-                if (b % 4) continue;
-                const float texel = texels[((dst.YOrigin() + f) * 32 + dst.XOrigin() + i) * 4 + c];
-                ASSERT_EQ(At(out, x, y, c), std::fmin(std::fmax(texel, 0.0f), 1.0f))
-                    << x << "," << y << "," << c;
+        for (int t = 0; t < 11; ++t)
+            for (int i = 0; i < 20 * 4; ++i) {
+                const float v = Clamp01(texels[((4 + t) * 32 + 2) * 4 + i]);
+                std::memcpy(&want[(16 - t) * (30 * 16 + 32) + 16 + i * 4], &v, 4);
             }
+        EXPECT_TRUE(SameBytes(std::vector<uint8_t>(out.Bytes(), out.Bytes() + out.ByteCount()),
+                              want, 32, 16));
     });
 }
 
@@ -164,7 +122,7 @@ TEST(FloatRows, LuminanceAndAlphaMatchTheDriversReads) {
         for (size_t i = 0; i < values.size(); ++i) {
             state = state * 1664525u + 1013904223u;
             values[i] = static_cast<float>(state >> 20) / 1365.0f - 1.0f; // -1 to 2
-            clamped[i] = std::fmin(std::fmax(values[i], 0.0f), 1.0f);
+            clamped[i] = Clamp01(values[i]);
         }
         TextureBuffer texture(HalfKey(width, height)), clampedTexture(HalfKey(width, height));
         for (auto* pair : {&texture, &clampedTexture}) {
@@ -174,26 +132,20 @@ TEST(FloatRows, LuminanceAndAlphaMatchTheDriversReads) {
                             pair == &texture ? values.data() : clamped.data());
         }
         const Region all(0, 0, width, height);
-        for (GLenum format : {GL_LUMINANCE, GL_ALPHA}) {
-            const int32_t colorSpace =
-                format == GL_LUMINANCE ? GL_LUMINANCE32F_ARB : GL_ALPHA32F_ARB;
+        for (GLenum format : {GL_LUMINANCE, GL_ALPHA})
             for (bool clamp : {false, true}) {
-                std::vector<float> expected(width * height);
-                {
-                    Selection<TextureBuffer> selection(clamp ? clampedTexture : texture);
-                    glPixelStorei(GL_PACK_ALIGNMENT, 4);
-                    glReadPixels(0, 0, width, height, format, GL_FLOAT, expected.data());
-                }
-                TestImage out(width, height, colorSpace, 32, 1, true);
+                const std::vector<float> expected =
+                    ReadTexels<float>(clamp ? &clampedTexture : &texture, width, height, format);
+                TestImage out(width, height,
+                              format == GL_LUMINANCE ? GL_LUMINANCE32F_ARB : GL_ALPHA32F_ARB, 32, 1,
+                              true);
                 {
                     Selection<TextureBuffer> selection(texture);
                     ASSERT_TRUE(texture.ReadFloatRows(&out, all, all, false, clamp));
                 }
-                for (int y = 0; y < height; ++y)
-                    for (int x = 0; x < width; ++x)
-                        ASSERT_EQ(out.At<float>(x, y), expected[y * width + x])
-                            << format << " clamp " << clamp << " at " << x << "," << y;
+                EXPECT_TRUE(PixelsNear(reinterpret_cast<const float*>(out.Bytes()), expected,
+                                       expected.size(), width, 0, 1))
+                    << format << " clamp " << clamp;
             }
-        }
     });
 }
