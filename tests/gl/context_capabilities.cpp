@@ -91,9 +91,7 @@ TEST(Capabilities, ShortTexturesAreKept) {
         glBindTexture(GL_TEXTURE_2D, 0);
         // llvmpipe and current cards store 16-bit normalised RGBA as it is.
         EXPECT_TRUE(IsShortSupported());
-        GLint bound = -1;
-        glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-        EXPECT_EQ(bound, 0);
+        EXPECT_EQ(tesk_test::Integer(GL_TEXTURE_BINDING_2D), 0);
         EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
         EXPECT_TRUE(IsShortSupported());
     });

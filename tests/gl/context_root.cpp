@@ -59,8 +59,7 @@ TEST(RootContext, ComesUpOnTheWorkerAsACompatibilityContext) {
         ASSERT_EQ(std::sscanf(GLString(GL_VERSION), "%d.%d", &major, &minor), 2);
         ASSERT_GE(major * 100 + minor, 201);
         if (major * 100 + minor >= 302) {
-            GLint profile = 0;
-            glGetIntegerv(GL_CONTEXT_PROFILE_MASK, &profile);
+            const GLint profile = tesk_test::Integer(GL_CONTEXT_PROFILE_MASK);
             EXPECT_TRUE(profile & GL_CONTEXT_COMPATIBILITY_PROFILE_BIT);
             EXPECT_FALSE(profile & GL_CONTEXT_CORE_PROFILE_BIT);
         }
@@ -70,14 +69,9 @@ TEST(RootContext, ComesUpOnTheWorkerAsACompatibilityContext) {
         glGetIntegerv(GL_VIEWPORT, viewport);
         EXPECT_EQ(viewport[2], 16);
         EXPECT_EQ(viewport[3], 16);
-        const GLenum channels[] = {GL_RED_BITS, GL_GREEN_BITS, GL_BLUE_BITS, GL_ALPHA_BITS};
-        for (GLenum channel : channels) {
-            GLint bits = 0;
-            glGetIntegerv(channel, &bits);
-            EXPECT_EQ(bits, 8) << "channel 0x" << std::hex << channel;
-        }
-        GLint depth = 0;
-        glGetIntegerv(GL_DEPTH_BITS, &depth);
+        for (GLenum channel : {GL_RED_BITS, GL_GREEN_BITS, GL_BLUE_BITS, GL_ALPHA_BITS})
+            EXPECT_EQ(tesk_test::Integer(channel), 8) << "channel 0x" << std::hex << channel;
+        const GLint depth = tesk_test::Integer(GL_DEPTH_BITS);
         EXPECT_TRUE(depth == 24 || depth == 32) << depth;
         EXPECT_EQ(TESK_GL(glCheckFramebufferStatusEXT)(GL_FRAMEBUFFER_EXT),
                   static_cast<GLenum>(GL_FRAMEBUFFER_COMPLETE_EXT));

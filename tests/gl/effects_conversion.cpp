@@ -16,10 +16,12 @@
 #include <vector>
 
 using namespace OGL_TESK_AE;
+using tesk_test::CurrentProgram;
 using tesk_test::FloatTarget;
 using tesk_test::FloatTexture;
 using tesk_test::Luma;
 using tesk_test::Pixel;
+using tesk_test::PixelsNear;
 using tesk_test::Premultiplied;
 using tesk_test::RunOnWorker;
 
@@ -152,11 +154,8 @@ struct Scene {
 };
 
 void ExpectPixels(const std::vector<Pixel>& actual, const std::vector<Pixel>& expected) {
-    for (size_t i = 0; i < expected.size(); ++i)
-        for (int c = 0; c < 4; ++c)
-            EXPECT_NEAR(actual[i][c], expected[i][c], 2e-4f)
-                << "pixel " << i << " channel " << c << " from (" << kPixels[i][0] << ", "
-                << kPixels[i][1] << ", " << kPixels[i][2] << ", " << kPixels[i][3] << ")";
+    EXPECT_TRUE(
+        PixelsNear(actual[0].data(), expected[0].data(), 4 * expected.size(), kWidth, 2e-4f));
 }
 
 bool Attached(GLuint program, GLSL::Shader& shader) {
@@ -165,13 +164,6 @@ bool Attached(GLuint program, GLSL::Shader& shader) {
     TESK_GL(glGetAttachedShaders)(program, 16, &count, names);
     return std::find(names, names + count, static_cast<GLuint>(static_cast<int>(shader))) !=
            names + count;
-}
-
-// Local until the shared GL test header offers one.
-GLuint CurrentProgram() {
-    GLint name = 0;
-    glGetIntegerv(GL_CURRENT_PROGRAM, &name);
-    return static_cast<GLuint>(name);
 }
 
 // The plainest texture: a float rectangle of the given size, filled by the test.

@@ -184,9 +184,7 @@ TEST(QuadDrawing, PlaneCoversItsQuadAndRestoresTheMatrices) {
         glMatrixMode(GL_TEXTURE);
         DrawPlane(p3f(2, 2, 0), p3f(10, 2, 0), p3f(10, 6, 0), p3f(2, 6, 0), 5, 4);
         TESK_GL(glUseProgram)(0);
-        GLint mode = 0;
-        glGetIntegerv(GL_MATRIX_MODE, &mode);
-        EXPECT_EQ(mode, GL_TEXTURE);
+        EXPECT_EQ(tesk_test::Integer(GL_MATRIX_MODE), GL_TEXTURE);
         glMatrixMode(GL_MODELVIEW);
         GLfloat modelView[16];
         glGetFloatv(GL_MODELVIEW_MATRIX, modelView);

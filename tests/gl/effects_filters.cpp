@@ -20,6 +20,7 @@ using tesk_test::FloatTexture;
 using tesk_test::Luma;
 using tesk_test::Picture;
 using tesk_test::Pixel;
+using tesk_test::PixelsNear;
 using tesk_test::RunOnWorker;
 
 namespace {
@@ -60,10 +61,9 @@ std::vector<Pixel> Draw(const FloatTarget& target, int width, int height) {
     return target.Read();
 }
 
-void ExpectNear(const Pixel& actual, const Pixel& expected, const char* what, int x, int y) {
-    for (int c = 0; c < 4; ++c)
-        EXPECT_NEAR(actual[c], expected[c], 1e-5f)
-            << what << " at " << x << "," << y << " channel " << c;
+void ExpectNear(const std::vector<Pixel>& actual, const std::vector<Pixel>& expected, int width) {
+    EXPECT_TRUE(
+        PixelsNear(actual[0].data(), expected[0].data(), 4 * expected.size(), width, 1e-5f));
 }
 
 } // namespace
@@ -82,12 +82,10 @@ TEST(EffectPrograms, ThresholdKeepsBrightTexelsAndClearsTheRest) {
         EffectProgram::sThreshold.Apply();
         EffectProgram::sThreshold.SetUniform("threshold_source", TextureUnit(0));
         EffectProgram::sThreshold.SetUniform("threshold_luma", threshold);
-        const auto pixels = Draw(target, width, 1);
-        for (int x = 0; x < width; ++x) {
-            const Pixel expected =
-                ThresholdLuma(source[x]) < threshold ? Pixel{0, 0, 0, 0} : source[x];
-            ExpectNear(pixels[x], expected, "threshold", x, 0);
-        }
+        std::vector<Pixel> expected;
+        for (const Pixel& s : source)
+            expected.push_back(ThresholdLuma(s) < threshold ? Pixel{0, 0, 0, 0} : s);
+        ExpectNear(Draw(target, width, 1), expected, width);
     });
 }
 
@@ -107,20 +105,19 @@ TEST(EffectPrograms, GlowAddsTheBlurredCopyScaledByItsAlpha) {
         EffectProgram::sGlow.SetUniform("glow_blurred", TextureUnit(1));
         EffectProgram::sGlow.SetUniform("glow_intensity", intensity);
         TextureUnit::Activate(GL_TEXTURE0);
-        const auto pixels = Draw(target, 4, 2);
+        std::vector<Pixel> expected;
         bool clamped = false;
-        for (int y = 0; y < 2; ++y)
-            for (int x = 0; x < 4; ++x) {
-                const Pixel& o = source.At(x, y);
-                const Pixel& b = blurred.At(x, y);
-                const float k = b[3] * intensity;
-                const Pixel raw = {b[0] * k + o[0], b[1] * k + o[1], b[2] * k + o[2], k + o[3]};
-                clamped = clamped || raw[0] > 1 || raw[3] > 1;
-                ExpectNear(pixels[y * 4 + x],
-                           {Clamp01(raw[0]), Clamp01(raw[1]), Clamp01(raw[2]), Clamp01(raw[3])},
-                           "glow", x, y);
-            }
+        for (size_t i = 0; i < source.pixels.size(); ++i) {
+            const Pixel& o = source.pixels[i];
+            const Pixel& b = blurred.pixels[i];
+            const float k = b[3] * intensity;
+            const Pixel raw = {b[0] * k + o[0], b[1] * k + o[1], b[2] * k + o[2], k + o[3]};
+            clamped = clamped || raw[0] > 1 || raw[3] > 1;
+            expected.push_back(
+                {Clamp01(raw[0]), Clamp01(raw[1]), Clamp01(raw[2]), Clamp01(raw[3])});
+        }
         EXPECT_TRUE(clamped) << "the data should exercise the clamp";
+        ExpectNear(Draw(target, 4, 2), expected, 4);
     });
 }
 
@@ -168,10 +165,10 @@ TEST(EffectPrograms, OneDimensionalBlursMatchTheirWeights) {
                 blur.SetUniform("blur_source", TextureUnit(0));
                 blur.SetUniform("blur_size", p2f(image.width, image.height));
                 blur.SetUniform("blur_radius", radius);
-                const auto pixels = Draw(target, image.width, image.height);
+                std::vector<Pixel> wanted;
                 for (int y = 0; y < image.height; ++y)
-                    for (int x = 0; x < image.width; ++x)
-                        ExpectNear(pixels[y * image.width + x], expected(x, y), "blur", x, y);
+                    for (int x = 0; x < image.width; ++x) wanted.push_back(expected(x, y));
+                ExpectNear(Draw(target, image.width, image.height), wanted, image.width);
             }
     });
 }
@@ -198,15 +195,11 @@ void main()
         EffectProgram measure(&measures);
         measure.Apply();
         measure.SetUniform("source", TextureUnit(0));
-        auto pixels = Draw(target, size, size);
-        for (int y = 0; y < size; ++y)
-            for (int x = 0; x < size; ++x) {
-                const Pixel& t = image.At(x, y);
-                const float saturation =
-                    std::max({t[0], t[1], t[2]}) - std::min({t[0], t[1], t[2]});
-                ExpectNear(pixels[y * size + x], {Luma(t), saturation, 0, 1}, "luma/saturation", x,
-                           y);
-            }
+        std::vector<Pixel> expected;
+        for (const Pixel& t : image.pixels) // luma and saturation
+            expected.push_back(
+                {Luma(t), std::max({t[0], t[1], t[2]}) - std::min({t[0], t[1], t[2]}), 0, 1});
+        ExpectNear(Draw(target, size, size), expected, size);
 
         GLSL::Shader blurring(GL_FRAGMENT_SHADER, R"(#version 110
 #extension GL_ARB_texture_rectangle : enable
@@ -226,7 +219,7 @@ void main() { gl_FragColor = blur(source, gl_TexCoord[0].st, threshold, radius);
             blur.SetUniform("source", TextureUnit(0));
             blur.SetUniform("threshold", threshold);
             blur.SetUniform("radius", radius);
-            pixels = Draw(target, size, size);
+            expected.clear();
             for (int y = 0; y < size; ++y)
                 for (int x = 0; x < size; ++x) {
                     // Weights fall with the product of the squared offsets; dark texels count in
@@ -242,10 +235,10 @@ void main() { gl_FragColor = blur(source, gl_TexCoord[0].st, threshold, radius);
                             if (ThresholdLuma(t) >= threshold) total = Add(total, t, w);
                             sum += w;
                         }
-                    ExpectNear(pixels[y * size + x],
-                               {total[0] / sum, total[1] / sum, total[2] / sum, total[3] / sum},
-                               "blur", x, y);
+                    expected.push_back(
+                        {total[0] / sum, total[1] / sum, total[2] / sum, total[3] / sum});
                 }
+            ExpectNear(Draw(target, size, size), expected, size);
         }
     });
 }

@@ -17,21 +17,18 @@
 #include <vector>
 
 using namespace OGL_TESK_AE;
+using tesk_test::CurrentProgram;
 using tesk_test::FloatTarget;
 using tesk_test::FloatTexture;
+using tesk_test::Integer;
 using tesk_test::Pixel;
+using tesk_test::PixelsNear;
 using tesk_test::RunOnWorker;
 
 namespace {
 
 bool StartsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
-}
-
-GLuint CurrentProgram() {
-    GLint name = 0;
-    glGetIntegerv(GL_CURRENT_PROGRAM, &name);
-    return static_cast<GLuint>(name);
 }
 
 // A uniform of the current program as glGetUniformfv reads it (integers and booleans too).
@@ -215,9 +212,7 @@ TEST(EffectProgram, SettersConvertToTheUniformsType) {
             EXPECT_EQ(Floats(setting.name, setting.expected.size()), setting.expected)
                 << setting.name;
         }
-        GLint active = 0;
-        glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
-        EXPECT_EQ(active, GL_TEXTURE2);
+        EXPECT_EQ(Integer(GL_ACTIVE_TEXTURE), GL_TEXTURE2);
 
         // Values that do not fit the uniform's type change nothing.
         SetRaw("f3", 7.0f);
@@ -227,8 +222,7 @@ TEST(EffectProgram, SettersConvertToTheUniformsType) {
         program.SetUniform("f3", m2);
         program.SetUniform("f3", TextureUnit(1)); // still selects unit 1
         EXPECT_EQ(Floats("f3", 1), std::vector<float>({7.0f}));
-        glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
-        EXPECT_EQ(active, GL_TEXTURE1);
+        EXPECT_EQ(Integer(GL_ACTIVE_TEXTURE), GL_TEXTURE1);
         program.SetUniform("v2c", Color(0.5f, 0.5f, 0.5f, 0.5f));
         EXPECT_EQ(Floats("v2c", 2), std::vector<float>({0.0f, 0.0f}));
         TextureUnit::Activate(GL_TEXTURE0);
@@ -279,16 +273,15 @@ void main() { gl_FragColor = vec4(gl_TexCoord[2].st, gl_TexCoord[1].s, gl_TexCoo
             program.Apply();
             EffectProgram::DrawRegion(Region(0, 0, size, size), c.last);
             TESK_GL(glUseProgram)(0);
-            const auto pixels = target.Read();
+            std::vector<Pixel> expected;
             for (int y = 0; y < size; ++y)
                 for (int x = 0; x < size; ++x) {
                     const float s = (x + 0.5f) / size, t = (y + 0.5f) / size;
-                    const Pixel& p = pixels[y * size + x];
-                    EXPECT_NEAR(p[0], c.unit2 ? s : 0.25f, 1e-5f) << x << "," << y;
-                    EXPECT_NEAR(p[1], c.unit2 ? t : 0.75f, 1e-5f) << x << "," << y;
-                    EXPECT_NEAR(p[2], c.unit1 ? s : 0.5f, 1e-5f) << x << "," << y;
-                    EXPECT_NEAR(p[3], c.unit0 ? t : 0.375f, 1e-5f) << x << "," << y;
+                    expected.push_back({c.unit2 ? s : 0.25f, c.unit2 ? t : 0.75f,
+                                        c.unit1 ? s : 0.5f, c.unit0 ? t : 0.375f});
                 }
+            EXPECT_TRUE(PixelsNear(target.Read()[0].data(), expected[0].data(), 4 * expected.size(),
+                                   size, 1e-5f));
         }
         GLfloat normal[4] = {};
         glGetFloatv(GL_CURRENT_NORMAL, normal);

@@ -81,9 +81,7 @@ TEST(Geometry, GridFillsTheViewportAndResizes) {
         EXPECT_EQ(grid.Columns(), 5);
         glClear(GL_COLOR_BUFFER_BIT);
         grid.DrawTexture();
-        GLint mode = 0;
-        glGetIntegerv(GL_MATRIX_MODE, &mode);
-        EXPECT_EQ(mode, GL_PROJECTION);
+        EXPECT_EQ(tesk_test::Integer(GL_MATRIX_MODE), GL_PROJECTION);
         GLfloat modelView[16];
         glGetFloatv(GL_MODELVIEW_MATRIX, modelView);
         EXPECT_EQ(modelView[0], 1.0f);

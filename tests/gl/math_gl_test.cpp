@@ -89,9 +89,7 @@ TEST(MathOnTheContext, MatricesMultiplyAndScopesRestore) {
         EXPECT_EQ(mode.mode, GLenum(GL_PROJECTION));
         glMatrixMode(GL_TEXTURE);
         mode.Apply();
-        GLint current = 0;
-        glGetIntegerv(GL_MATRIX_MODE, &current);
-        EXPECT_EQ(current, GL_PROJECTION);
+        EXPECT_EQ(tesk_test::Integer(GL_MATRIX_MODE), GL_PROJECTION);
 
         {
             // Inside, the model-view is a bare translation to where (1, 1, 1) landed.
@@ -105,8 +103,7 @@ TEST(MathOnTheContext, MatricesMultiplyAndScopesRestore) {
         }
         ModelView(actual);
         EXPECT_DOUBLE_EQ(actual[12], 11);
-        glGetIntegerv(GL_MATRIX_MODE, &current);
-        EXPECT_EQ(current, GL_PROJECTION);
+        EXPECT_EQ(tesk_test::Integer(GL_MATRIX_MODE), GL_PROJECTION);
         glMatrixMode(GL_MODELVIEW);
 
         glLoadIdentity();

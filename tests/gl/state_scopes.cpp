@@ -172,8 +172,7 @@ std::vector<Row> Rows() {
              // only once it has been bound.
              GLuint other = 0;
              glGenTextures(1, &other);
-             GLint previous = 0;
-             glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
+             const GLint previous = tesk_test::Integer(GL_TEXTURE_BINDING_2D);
              glBindTexture(GL_TEXTURE_2D, other);
              glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(previous));
              TextureBinding binding;

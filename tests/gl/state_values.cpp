@@ -26,15 +26,9 @@
 namespace {
 
 using namespace OGL_TESK_AE;
+using tesk_test::Integer;
 using tesk_test::RunOnWorker;
 using tesk_test::TestTarget;
-
-// Local until the shared GL test header offers one.
-GLint Integer(GLenum name) {
-    GLint value = 0;
-    glGetIntegerv(name, &value);
-    return value;
-}
 
 TEST(Attributes, PopOnlyWhatWasPushedAndHoldOneLevel) {
     RunOnWorker([] {
