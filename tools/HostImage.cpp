@@ -89,16 +89,16 @@ bool IsEightBit(Layout layout) {
     return Describe(layout).bitDepth == 32;
 }
 
-HostImage::HostImage(Layout layout, int width, int height)
-    : fLayout(layout), fWidth(width), fHeight(height),
+HostImage::HostImage(Layout layout, int width, int height, Rows rows)
+    : fLayout(layout), fRows(rows), fWidth(width), fHeight(height),
       fRowBytes(RowBytesFor(width, Describe(layout).bitDepth)) {
     if (height < 1) throw std::invalid_argument("image height must be at least 1");
     const int64_t bytes = static_cast<int64_t>(fRowBytes) * height;
     fMemory.resize(static_cast<size_t>(bytes / sizeof(Block)));
 }
 
-HostImage::HostImage(Layout layout, const OIIO::ImageBuf& rgba)
-    : HostImage(layout, rgba.spec().width, rgba.spec().height) {
+HostImage::HostImage(Layout layout, const OIIO::ImageBuf& rgba, Rows rows)
+    : HostImage(layout, rgba.spec().width, rgba.spec().height, rows) {
     Store(rgba);
 }
 
@@ -120,7 +120,8 @@ int32_t HostImage::GetWhiteLevel() const {
 
 const uint8_t* HostImage::PixelAddress(int x, int y) const {
     const auto* base = reinterpret_cast<const uint8_t*>(fMemory.data());
-    return base + static_cast<size_t>(y) * fRowBytes + static_cast<size_t>(x) * GetBitDepth() / 8;
+    const int row = fRows == Rows::BottomUp ? fHeight - 1 - y : y;
+    return base + static_cast<size_t>(row) * fRowBytes + static_cast<size_t>(x) * GetBitDepth() / 8;
 }
 
 void HostImage::StorePixel(int x, int y, const float rgba[4]) {

@@ -31,14 +31,20 @@ std::string LayoutNames();
 // Whether the channels are 8 bits wide (files written from them need no more).
 bool IsEightBit(Layout layout);
 
-// A host frame: rows top-down, each starting on a 16-byte boundary, as a host would allocate
-// them. The memory is owned here; the library only reads the getters and the pixels.
+// The order of a frame's rows in memory. Hosts keep theirs top-down; the library reads and
+// writes float and half frames that run bottom-up (OpenGL's order) without a conversion pass,
+// and only that pass clamps them to [0, 1].
+enum class Rows { TopDown, BottomUp };
+
+// A host frame: each row starting on a 16-byte boundary, as a host would allocate them. The
+// memory is owned here; the library only reads the getters and the pixels. Coordinates count
+// rows from the top of the picture whatever the order in memory.
 class HostImage final : public XIImage {
 public:
     // Transparent black.
-    HostImage(Layout layout, int width, int height);
+    HostImage(Layout layout, int width, int height, Rows rows = Rows::TopDown);
     // The pixels of a float RGBA buffer in this layout.
-    HostImage(Layout layout, const OIIO::ImageBuf& rgba);
+    HostImage(Layout layout, const OIIO::ImageBuf& rgba, Rows rows = Rows::TopDown);
 
     Layout GetLayout() const { return fLayout; }
     void SetReadOnly(bool readOnly) { fReadOnly = readOnly; }
@@ -62,7 +68,7 @@ public:
     int32_t GetColorSpace() const override;
     int32_t GetBitDepth() const override;
     int32_t GetWhiteLevel() const override;
-    bool IsBottomUp() const override { return false; }
+    bool IsBottomUp() const override { return fRows == Rows::BottomUp; }
     void* GetNative() const override { return nullptr; }
 
 private:
@@ -71,6 +77,7 @@ private:
     };
 
     Layout fLayout;
+    Rows fRows;
     int32_t fWidth;
     int32_t fHeight;
     int32_t fRowBytes;

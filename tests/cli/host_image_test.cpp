@@ -105,18 +105,26 @@ TEST(HostImage, StoresChannelsInTheLayoutsMemoryOrder) {
     EXPECT_EQ(nan.PixelAddress(0, 0)[0], 0);
 }
 
-TEST(HostImage, KeepsRowsTopDown) {
+TEST(HostImage, KeepsRowsInTheOrderAsked) {
     OIIO::ImageBuf image(OIIO::ImageSpec(2, 3, 4, OIIO::TypeFloat));
     for (int y = 0; y < 3; ++y) {
         const float rgba[4] = {0.1f * y, 0.0f, 0.0f, 1.0f};
         image.setpixel(1, y, rgba, 4);
     }
-    HostImage host(Layout::Float, image);
-    const auto* base = static_cast<const uint8_t*>(host.GetBaseAddress());
-    for (int y = 0; y < 3; ++y) {
-        float red;
-        std::memcpy(&red, base + y * host.GetRowBytes() + 16, 4);
-        EXPECT_EQ(red, 0.1f * y) << "memory row " << y;
+    for (Rows rows : {Rows::TopDown, Rows::BottomUp}) {
+        const bool bottomUp = rows == Rows::BottomUp;
+        SCOPED_TRACE(bottomUp ? "bottom-up" : "top-down");
+        HostImage host(Layout::Float, image, rows);
+        EXPECT_EQ(host.IsBottomUp(), bottomUp);
+        const auto* base = static_cast<const uint8_t*>(host.GetBaseAddress());
+        for (int y = 0; y < 3; ++y) {
+            float red;
+            std::memcpy(&red, base + y * host.GetRowBytes() + 16, 4);
+            EXPECT_EQ(red, 0.1f * (bottomUp ? 2 - y : y)) << "memory row " << y;
+        }
+        float rgba[4];
+        host.LoadPixel(1, 0, rgba);
+        EXPECT_EQ(rgba[0], 0.0f);
     }
 }
 
