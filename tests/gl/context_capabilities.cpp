@@ -1,4 +1,5 @@
 #include "GLTest.h"
+#include "Scoped.h"
 
 #include "common/StaticList.h"
 #include "common/Thread.h"
@@ -7,7 +8,6 @@
 
 #include <GL/gl.h>
 
-#include <cstdlib>
 #include <sstream>
 #include <string>
 
@@ -71,18 +71,18 @@ TEST(Capabilities, CachedQueriesAnswerFromTheirCacheOnceAsked) {
 
     // With no worker and no context to be had, the answers must come from the caches.
     ASSERT_EQ(TESK_AE::StaticList::UseCount(), 1);
-    TESK_AE::StaticList::Decrement();
-    ASSERT_EQ(sThread, nullptr);
-    setenv("TESK_AE_FAIL_CONTEXT", "1", 1);
-    EXPECT_EQ(IsFloatSupported(), expected[0]);
-    EXPECT_EQ(IsHalfFloatSupported(), expected[1]);
-    EXPECT_EQ(IsFrameBufferSupported(), expected[2]);
-    EXPECT_EQ(sThread, nullptr) << "a cached answer must not start the worker";
-    // An uncached query does go to the worker, which now fails.
-    EXPECT_FALSE(IsExtensionSupported("GL_EXT_framebuffer_object"));
-    EXPECT_STREQ(Shared::ErrorMessage(), "OpenGL context failure.");
-    unsetenv("TESK_AE_FAIL_CONTEXT");
-    TESK_AE::StaticList::Increment();
+    {
+        const tesk_test::UseLent lent;
+        ASSERT_EQ(sThread, nullptr);
+        const tesk_test::ScopedEnv failing("TESK_AE_FAIL_CONTEXT", "1");
+        EXPECT_EQ(IsFloatSupported(), expected[0]);
+        EXPECT_EQ(IsHalfFloatSupported(), expected[1]);
+        EXPECT_EQ(IsFrameBufferSupported(), expected[2]);
+        EXPECT_EQ(sThread, nullptr) << "a cached answer must not start the worker";
+        // An uncached query does go to the worker, which now fails.
+        EXPECT_FALSE(IsExtensionSupported("GL_EXT_framebuffer_object"));
+        EXPECT_STREQ(Shared::ErrorMessage(), "OpenGL context failure.");
+    }
     EXPECT_TRUE(IsExtensionSupported("GL_EXT_framebuffer_object"));
 }
 

@@ -1,4 +1,5 @@
 #include "GLTest.h"
+#include "Scoped.h"
 
 #include "common/StaticList.h"
 #include "common/Thread.h"
@@ -7,7 +8,6 @@
 #include "platform/EglContext.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 namespace OGL_TESK_AE {
@@ -22,6 +22,7 @@ namespace {
 
 using namespace OGL_TESK_AE;
 using tesk_test::RunOnWorker;
+using tesk_test::ScopedEnv;
 
 const char* GLString(GLenum name) {
     const char* text = reinterpret_cast<const char*>(glGetString(name));
@@ -36,16 +37,9 @@ void Touch(bool* flag) {
 // it again; the next call starts a fresh worker that makes a fresh context.
 void ReleaseLibrary() {
     ASSERT_EQ(TESK_AE::StaticList::UseCount(), 1);
-    TESK_AE::StaticList::Decrement();
+    tesk_test::UseLent lent;
     EXPECT_EQ(sThread, nullptr);
-    TESK_AE::StaticList::Increment();
 }
-
-class FailingContext {
-public:
-    explicit FailingContext(const char* value) { setenv("TESK_AE_FAIL_CONTEXT", value, 1); }
-    ~FailingContext() { unsetenv("TESK_AE_FAIL_CONTEXT"); }
-};
 
 TEST(RootContext, ComesUpOnTheWorkerAsACompatibilityContext) {
     EXPECT_FALSE(RootContext::HasContext()) << "the test thread must not own the context";
@@ -108,7 +102,7 @@ TEST(RootContext, InitializeAndSelectKeepTheOneContext) {
 TEST(RootContext, FailureIsReportedAndTheNextCallTriesAgain) {
     ReleaseLibrary();
     {
-        FailingContext failing("1");
+        ScopedEnv failing("TESK_AE_FAIL_CONTEXT", "1");
         bool ran = false;
         EXPECT_TRUE(Dispatch(&Touch, &ran)) << "the call must be handed to the worker";
         EXPECT_FALSE(ran);
@@ -128,7 +122,7 @@ TEST(RootContext, FailureIsReportedAndTheNextCallTriesAgain) {
     // "0" and "" mean the variable is off.
     for (const char* off : {"0", ""}) {
         ReleaseLibrary();
-        FailingContext notFailing(off);
+        ScopedEnv notFailing("TESK_AE_FAIL_CONTEXT", off);
         ran = false;
         Dispatch(&Touch, &ran);
         EXPECT_TRUE(ran) << "TESK_AE_FAIL_CONTEXT=\"" << off << "\"";

@@ -1,17 +1,17 @@
 #include "GLTest.h"
+#include "Scoped.h"
 
 #include "gl/context/HardwareInfo.h"
 
 #include <GL/gl.h>
 
-#include <cstdlib>
 #include <string>
 
 using namespace OGL_TESK_AE;
 
 TEST(HardwareInfo, AnswersComeFromTheWorkersContext) {
     // No registry file: the memory size is the driver's own answer where it has one.
-    setenv("TESK_AE_REGISTRY", "/nonexistent/tesk-ae/registry.reg", 1);
+    const tesk_test::ScopedEnv registry("TESK_AE_REGISTRY", "/nonexistent/tesk-ae/registry.reg");
     std::string card, version, vendor;
     GLint maxSize = 0;
     ASSERT_TRUE(tesk_test::RunOnWorker([&] {
@@ -43,5 +43,4 @@ TEST(HardwareInfo, AnswersComeFromTheWorkersContext) {
         << report;
     EXPECT_NE(report.find("Texture Dimension: " + size + " x " + size + "\n"), std::string::npos);
     EXPECT_EQ(HardwareInfoString(), report); // kept from the first call
-    unsetenv("TESK_AE_REGISTRY");
 }
