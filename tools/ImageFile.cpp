@@ -1,16 +1,24 @@
 #include "tools/ImageFile.h"
 
+#include "tools/Arguments.h"
 #include "tools/Failure.h"
 
+#include <OpenImageIO/imagebufalgo.h>
 #include <OpenImageIO/imageio.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
+#include <system_error>
 #include <vector>
 
 namespace cli {
@@ -29,20 +37,182 @@ std::string Reason(const std::string& text, const char* fallback) {
     return line.empty() ? fallback : line;
 }
 
-// Removes a half-written file unless the write got as far as renaming it.
+// The system's words for an errno value, as the rest of a sentence: "no such file or directory".
+std::string SystemReason(int error) {
+    std::string text = std::generic_category().message(error);
+    if (!text.empty())
+        text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+    return text;
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        while (!line.empty() && line.back() == ' ') line.pop_back();
+        if (!line.empty()) lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+// Messages from a decoder and from what it printed, as one line: the same message reported
+// twice (libpng prints what OpenImageIO then reports, with a prefix of its own) counts once,
+// and a long run of them (one per strip of a damaged TIFF) is cut short with a count.
+std::string Summary(const std::string& reported, const std::string& printed) {
+    struct Message {
+        std::string line, core;
+    };
+    std::vector<Message> kept;
+    for (const std::string& line : SplitLines(reported + "\n" + printed)) {
+        const size_t colon = line.find(": ");
+        const std::string core = colon == std::string::npos ? line : line.substr(colon + 2);
+        bool repeated = false;
+        for (Message& other : kept) {
+            if (other.line.find(core) != std::string::npos) {
+                repeated = true;
+            } else if (core.find(other.core) != std::string::npos) {
+                // The fuller of the two says more.
+                other = {line, core};
+                repeated = true;
+            }
+            if (repeated) break;
+        }
+        if (!repeated) kept.push_back({line, core});
+    }
+    constexpr size_t kShown = 3;
+    std::string summary;
+    for (size_t i = 0; i < kept.size() && i < kShown; ++i)
+        summary += (i ? "; " : "") + kept[i].line;
+    if (kept.size() > kShown) summary += "; and " + std::to_string(kept.size() - kShown) + " more";
+    return summary;
+}
+
+// Decoders (libpng, libtiff, ...) may write to stderr themselves, in lines of their own. While
+// a file is read, stderr goes to a scratch file instead, so that the program can say what they
+// wrote on the one line it reports.
+class CaughtStderr {
+public:
+    CaughtStderr() {
+        std::fflush(stderr);
+        fScratch = std::tmpfile();
+        if (fScratch) fSaved = ::dup(STDERR_FILENO);
+        if (fSaved >= 0 && ::dup2(::fileno(fScratch), STDERR_FILENO) < 0) {
+            ::close(fSaved);
+            fSaved = -1;
+        }
+    }
+    CaughtStderr(const CaughtStderr&) = delete;
+    CaughtStderr& operator=(const CaughtStderr&) = delete;
+    ~CaughtStderr() { Release(); }
+
+    // Puts stderr back and returns what was written to it meanwhile.
+    std::string Release() {
+        std::string text;
+        if (fSaved >= 0) {
+            std::fflush(stderr);
+            ::dup2(fSaved, STDERR_FILENO);
+            ::close(fSaved);
+            fSaved = -1;
+            std::rewind(fScratch);
+            char chunk[512];
+            size_t n;
+            while ((n = std::fread(chunk, 1, sizeof chunk, fScratch)) > 0 && text.size() < 4096)
+                text.append(chunk, n);
+        }
+        if (fScratch) std::fclose(fScratch);
+        fScratch = nullptr;
+        return text;
+    }
+
+private:
+    std::FILE* fScratch = nullptr;
+    int fSaved = -1;
+};
+
+// The half-written file of the write in progress, for the signal handlers: they may only read
+// plain memory.
+char sPending[4096];
+volatile std::sig_atomic_t sHasPending = 0;
+
+extern "C" void RemovePendingAndStop(int signal) {
+    if (sHasPending) ::unlink(sPending);
+    // Ended as the signal would have ended it, so that the caller sees why.
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+// Handlers for the signals that stop the program from a terminal or from a job system; a
+// signal the program was started ignoring stays ignored.
+void CatchStopSignals() {
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    for (int signal : {SIGINT, SIGTERM}) {
+        struct sigaction current {};
+        if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) continue;
+        struct sigaction handler {};
+        handler.sa_handler = RemovePendingAndStop;
+        sigemptyset(&handler.sa_mask);
+        ::sigaction(signal, &handler, nullptr);
+    }
+}
+
+// Removes a half-written file unless the write got as far as renaming it, also when the
+// program is stopped by a signal meanwhile.
 class Temporary {
 public:
-    explicit Temporary(std::string path) : fPath(std::move(path)) {}
+    explicit Temporary(std::string path) : fPath(std::move(path)) {
+        CatchStopSignals();
+        if (fPath.size() < sizeof sPending) {
+            sHasPending = 0;
+            std::memcpy(sPending, fPath.c_str(), fPath.size() + 1);
+            sHasPending = 1;
+        }
+    }
     ~Temporary() {
+        sHasPending = 0;
         if (!fKept) std::remove(fPath.c_str());
     }
+    Temporary(const Temporary&) = delete;
+    Temporary& operator=(const Temporary&) = delete;
     const std::string& Path() const { return fPath; }
-    void Keep() { fKept = true; }
+    void Keep() {
+        sHasPending = 0;
+        fKept = true;
+    }
 
 private:
     std::string fPath;
     bool fKept = false;
 };
+
+bool IsOpaque(const OIIO::ImageBuf& rgba) {
+    for (OIIO::ImageBuf::ConstIterator<float> p(rgba); !p.done(); ++p)
+        if (p[3] != 1.0f) return false;
+    return true;
+}
+
+bool IsGrey(const OIIO::ImageBuf& rgba) {
+    for (OIIO::ImageBuf::ConstIterator<float> p(rgba); !p.done(); ++p)
+        if (p[0] != p[1] || p[1] != p[2]) return false;
+    return true;
+}
+
+// The channels written of an RGBA buffer, as indices into it: the storage's, widened to what
+// the pixels need.
+std::vector<int> ChannelsToWrite(const OIIO::ImageBuf& rgba, int stored, bool alphaAllowed,
+                                 bool greyAlphaAllowed) {
+    bool colour = stored >= 3 || !IsGrey(rgba);
+    const bool alpha = alphaAllowed && (stored == 2 || stored >= 4 || !IsOpaque(rgba));
+    if (alpha && !colour && !greyAlphaAllowed) colour = true;
+    std::vector<int> channels = colour ? std::vector<int>{0, 1, 2} : std::vector<int>{0};
+    if (alpha) channels.push_back(3);
+    return channels;
+}
 
 } // namespace
 
@@ -59,24 +229,38 @@ std::string OneLine(const std::string& text) {
     return line;
 }
 
-OIIO::ImageBuf ReadImage(const std::string& path) {
-    if (std::filesystem::is_directory(path))
-        throw Failure("cannot read '" + path + "': it is a folder");
+OIIO::ImageBuf ReadImage(const std::string& path, Storage* storage) {
+    const std::string failed = "cannot read '" + path + "': ";
+    if (std::filesystem::is_directory(path)) throw Failure(failed + "it is a folder");
+    // OpenImageIO says only that it could not open the file; the system says why.
+    const int probe = ::open(path.c_str(), O_RDONLY);
+    if (probe < 0) throw Failure(failed + SystemReason(errno));
+    ::close(probe);
+
+    CaughtStderr caught;
     OIIO::ImageSpec config;
     config.attribute("oiio:UnassociatedAlpha", 1);
     auto input = OIIO::ImageInput::open(path, &config);
-    if (!input)
-        throw Failure("cannot read '" + path +
-                      "': " + Reason(OIIO::geterror(), "not an image file OpenImageIO knows"));
+    if (!input) {
+        const std::string reported = OIIO::geterror();
+        throw Failure(failed + Reason(Summary(reported, caught.Release()),
+                                      "not an image file OpenImageIO knows"));
+    }
     const OIIO::ImageSpec header = input->spec();
     const int width = header.width, height = header.height, channels = header.nchannels;
-    if (width < 1 || height < 1 || channels < 1)
-        throw Failure("cannot read '" + path + "': the image is empty");
+    if (width < 1 || height < 1 || channels < 1) throw Failure(failed + "the image is empty");
+    if (width > kMaxDimension || height > kMaxDimension)
+        throw Failure(failed + "it is " + std::to_string(width) + " x " + std::to_string(height) +
+                      ", larger than the " + std::to_string(kMaxDimension) +
+                      " pixels a side the program takes");
     std::vector<float> pixels(static_cast<size_t>(width) * height * channels);
-    if (!input->read_image(0, 0, 0, channels, OIIO::TypeFloat, pixels.data()))
-        throw Failure("cannot read '" + path +
-                      "': " + Reason(input->geterror(), "the pixels could not be decoded"));
+    const bool read = input->read_image(0, 0, 0, channels, OIIO::TypeFloat, pixels.data());
+    const std::string reported = input->geterror();
     input->close();
+    const std::string messages = Summary(reported, caught.Release());
+    if (!read) throw Failure(failed + Reason(messages, "the pixels could not be decoded"));
+    if (!messages.empty())
+        std::fprintf(stderr, "tesk-ae: warning: '%s': %s\n", path.c_str(), messages.c_str());
 
     int alpha = header.alpha_channel;
     if (alpha < 0 && channels == 2) alpha = 1;
@@ -95,6 +279,17 @@ OIIO::ImageBuf ReadImage(const std::string& path) {
         }
         rgba.set_pixels(OIIO::ROI(0, width, y, y + 1, 0, 1, 0, 4), OIIO::TypeFloat, row.data());
     }
+    if (storage) {
+        storage->channels = (grey ? 1 : 3) + (alpha >= 0 ? 1 : 0);
+        storage->type = header.format;
+        const int bits = header.get_int_attribute("oiio:BitsPerSample", 0);
+        storage->bits = bits > 0 && bits < static_cast<int>(header.format.size()) * 8 ? bits : 0;
+        storage->windows = true;
+        storage->x = header.x;
+        storage->y = header.y;
+        storage->display = OIIO::ROI(header.full_x, header.full_x + header.full_width,
+                                     header.full_y, header.full_y + header.full_height);
+    }
     return rgba;
 }
 
@@ -105,26 +300,61 @@ OIIO::TypeDesc FileTypeFor(const std::string& path, Layout layout) {
     return IsEightBit(layout) ? OIIO::TypeUInt8 : OIIO::TypeUInt16;
 }
 
-void WriteImage(const std::string& path, const OIIO::ImageBuf& image, Layout layout) {
-    const OIIO::ImageSpec& source = image.spec();
-    const int width = source.width, height = source.height;
+void CheckOutput(const std::string& path) {
+    const std::string failed = "cannot write '" + path + "': ";
     const std::filesystem::path folder = std::filesystem::path(path).parent_path();
     if (!folder.empty() && !std::filesystem::is_directory(folder))
-        throw Failure("cannot write '" + path + "': there is no folder '" + folder.string() + "'");
+        throw Failure(failed + "there is no folder '" + folder.string() + "'");
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) return;
+    if (S_ISDIR(status.st_mode)) throw Failure(failed + "it is a folder");
+    // Renaming over a file needs no right to the file itself; a file nobody may write to is
+    // one its owner meant to keep (the superuser's access() would say yes to it).
+    if ((status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.c_str(), W_OK) != 0)
+        throw Failure(failed + "the file there is read-only");
+}
+
+void WriteImage(const std::string& path, const OIIO::ImageBuf& image, Layout layout,
+                const Storage& storage) {
+    const OIIO::ImageSpec& source = image.spec();
+    const int width = source.width, height = source.height;
+    CheckOutput(path);
     auto output = OIIO::ImageOutput::create(path);
     if (!output)
         throw Failure("cannot write '" + path +
                       "': " + Reason(OIIO::geterror(), "no image format for this file name"));
-    // Formats without alpha (JPEG) get the colour channels only.
-    int channels = source.nchannels;
-    if (channels == 4 && !output->supports("alpha")) channels = 3;
+    // DPX has no grey-and-alpha pictures (OpenImageIO stops the program on one).
+    const std::string ext = Extension(path);
+    const std::vector<int> channels =
+        source.nchannels == 1 ? std::vector<int>{0}
+                              : ChannelsToWrite(image, storage.channels, output->supports("alpha"),
+                                                ext != ".dpx" && ext != ".cin");
+    const int count = static_cast<int>(channels.size());
 
-    OIIO::ImageSpec header(width, height, channels, FileTypeFor(path, layout));
-    if (channels == 4) header.alpha_channel = 3;
+    OIIO::TypeDesc type = storage.type;
+    if (type == OIIO::TypeUnknown) type = FileTypeFor(path, layout);
+    OIIO::ImageSpec header(width, height, count, type);
+    if (count == 1) header.channelnames = {"Y"};
+    if (count == 2) header.channelnames = {"Y", "A"};
+    if (count >= 2 && channels.back() == 3) header.alpha_channel = count - 1;
+    if (storage.bits > 0) header.attribute("oiio:BitsPerSample", storage.bits);
+    if (storage.windows) {
+        header.x = storage.x;
+        header.y = storage.y;
+        if (storage.display.defined()) {
+            header.full_x = storage.display.xbegin;
+            header.full_y = storage.display.ybegin;
+            header.full_width = storage.display.width();
+            header.full_height = storage.display.height();
+        }
+    }
     header.attribute("oiio:UnassociatedAlpha", 1);
-    std::vector<float> pixels(static_cast<size_t>(width) * height * channels);
-    image.get_pixels(
-        OIIO::ROI(source.x, source.x + width, source.y, source.y + height, 0, 1, 0, channels),
+    OIIO::ImageBuf picked;
+    if (!OIIO::ImageBufAlgo::channels(picked, image, count, channels))
+        throw Failure("cannot write '" + path + "': " + Reason(picked.geterror(), "out of memory"));
+    std::vector<float> pixels(static_cast<size_t>(width) * height * count);
+    picked.get_pixels(
+        OIIO::ROI(source.x, source.x + width, source.y, source.y + height, 0, 1, 0, count),
         OIIO::TypeFloat, pixels.data());
 
     // Written beside the target under a name of its own, then renamed over it: a failure on
