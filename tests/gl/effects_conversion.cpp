@@ -176,41 +176,28 @@ public:
 
 } // namespace
 
-TEST(Conversion, EveryProcessingFragmentGivesItsTabledResult) {
+// Every main with every processing step at scales below and above one, null standing for the
+// defaults (no swizzle, no processing); premultiplying tells scaling before processing from
+// scaling after it.
+TEST(Conversion, EveryMainAndProcessingStepGivesItsTabledResult) {
     RunOnWorker([] {
         const Scene scene;
+        std::vector<ProcessingCase> processing = ProcessingCases();
+        processing.push_back({"null processing", nullptr, processing[0].reference});
+        std::vector<MainCase> mains = MainCases();
+        mains.push_back({"null conversion", nullptr, mains.back().reference});
         Conversion conversion;
-        for (const ProcessingCase& row : ProcessingCases()) {
-            SCOPED_TRACE(row.name);
-            conversion.SetProcessing(row.shader);
-            // Without a swizzle the main clamps the texel, processes it and clamps the result.
-            std::vector<Pixel> expected;
-            for (const Pixel& t : kPixels)
-                expected.push_back(Clamp(row.reference(Clamp(t, 0, 1)), 0, 1));
-            ExpectPixels(scene.Convert(conversion), expected);
-        }
-    });
-}
-
-TEST(Conversion, SwizzleMainsScaleAndClampOnTheirSideOfProcessing) {
-    RunOnWorker([] {
-        const Scene scene;
-        const std::vector<ProcessingCase> processing = ProcessingCases();
-        // Premultiplying tells scaling before processing from scaling after it.
-        const ProcessingCase& premultiply = processing[1];
-        const ProcessingCase& none = processing[0];
-        Conversion conversion;
-        for (const MainCase& row : MainCases())
-            for (const ProcessingCase* step : {&premultiply, &none})
+        for (const MainCase& main : mains)
+            for (const ProcessingCase& step : processing)
                 for (float scale : {0.5f, 2.0f}) {
-                    SCOPED_TRACE(std::string(row.name) + " with " + step->name + " at scale " +
+                    SCOPED_TRACE(std::string(main.name) + " with " + step.name + " at scale " +
                                  std::to_string(scale));
-                    conversion.SetConversion(row.shader);
-                    conversion.SetProcessing(step == &none ? nullptr : step->shader);
+                    conversion.SetConversion(main.shader);
+                    conversion.SetProcessing(step.shader);
                     conversion.SetScale(scale);
                     std::vector<Pixel> expected;
                     for (const Pixel& t : kPixels)
-                        expected.push_back(row.reference(t, step->reference, scale));
+                        expected.push_back(main.reference(t, step.reference, scale));
                     ExpectPixels(scene.Convert(conversion), expected);
                 }
     });
