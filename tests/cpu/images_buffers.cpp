@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <initializer_list>
 #include <vector>
@@ -46,14 +47,18 @@ int BlockBytesOf(int width, int height, unsigned internalFormat) {
     return Cache().InUseBytes() - before;
 }
 
+// Width, height, colour space, bit depth, white level and row bytes, to compare in one go.
+using Shape = std::array<int32_t, 6>;
+Shape ShapeOf(const XIImage& i) {
+    return {i.GetWidth(),    i.GetHeight(),     i.GetColorSpace(),
+            i.GetBitDepth(), i.GetWhiteLevel(), i.GetRowBytes()};
+}
+
 } // namespace
 
 TEST(CpuBuffers, DefaultsAndFixedAnswers) {
     OpaqueBuffer buffer;
-    EXPECT_EQ(buffer.GetColorSpace(), GL_RGBA16F_ARB);
-    EXPECT_EQ(buffer.GetBitDepth(), 16);
-    EXPECT_EQ(buffer.GetWhiteLevel(), 1);
-    EXPECT_TRUE(buffer.GetWidth() == 0 && buffer.GetHeight() == 0 && buffer.GetRowBytes() == 0);
+    EXPECT_EQ(ShapeOf(buffer), (Shape{0, 0, GL_RGBA16F_ARB, 16, 1, 0}));
     EXPECT_EQ(buffer.GetBaseAddress(), nullptr);
     EXPECT_FALSE(buffer.IsReadOnly());
     EXPECT_TRUE(buffer.IsBottomUp());
@@ -118,11 +123,8 @@ TEST(CpuBuffers, ResizeByInternalFormat) {
         OpaqueBuffer buffer;
         EXPECT_EQ(buffer.Resize(c.width, c.height, c.internalFormat), c.result)
             << std::hex << c.internalFormat;
-        EXPECT_EQ(buffer.GetColorSpace(), static_cast<int32_t>(c.internalFormat));
-        EXPECT_TRUE(buffer.GetWidth() == c.width && buffer.GetHeight() == c.height);
-        EXPECT_EQ(buffer.GetBitDepth(), c.bitDepth) << std::hex << c.internalFormat;
-        EXPECT_EQ(buffer.GetWhiteLevel(), c.whiteLevel) << std::hex << c.internalFormat;
-        EXPECT_EQ(buffer.GetRowBytes(), c.rowBytes) << std::hex << c.internalFormat;
+        EXPECT_EQ(ShapeOf(buffer), (Shape{c.width, c.height, int32_t(c.internalFormat), c.bitDepth,
+                                          c.whiteLevel, c.rowBytes}));
         EXPECT_EQ(buffer.GetBaseAddress() != nullptr, c.result);
         EXPECT_EQ(IsValid(&buffer), c.result);
     }
@@ -142,15 +144,10 @@ TEST(CpuBuffers, SizesTheCacheCannotGiveLeaveNoMemory) {
 TEST(CpuBuffers, ResizeWithExplicitLayout) {
     OpaqueBuffer buffer;
     EXPECT_TRUE(buffer.Resize(10, 4, Fourcc("RGBA"), 64, 32768.9f));
-    EXPECT_EQ(buffer.GetColorSpace(), Fourcc("RGBA"));
-    EXPECT_EQ(buffer.GetBitDepth(), 64);
-    EXPECT_EQ(buffer.GetWhiteLevel(), 32768); // truncated
-    EXPECT_EQ(buffer.GetRowBytes(), 80);
+    EXPECT_EQ(ShapeOf(buffer), (Shape{10, 4, Fourcc("RGBA"), 64, 32768, 80})); // white truncated
     EXPECT_TRUE(IsValid(&buffer));
-
     EXPECT_TRUE(buffer.Resize(3, 3, 32, 32, 255.0f));
-    EXPECT_EQ(buffer.GetRowBytes(), 16);
-    EXPECT_EQ(buffer.GetWhiteLevel(), 255);
+    EXPECT_EQ(ShapeOf(buffer), (Shape{3, 3, 32, 32, 255, 16}));
     EXPECT_TRUE(buffer.Resize(3, 3, 32, 32, -0.9f));
     EXPECT_EQ(buffer.GetWhiteLevel(), 0);
     EXPECT_TRUE(buffer.Resize(3, 3, 32, 32, 1e20f));
@@ -159,11 +156,11 @@ TEST(CpuBuffers, ResizeWithExplicitLayout) {
 
 TEST(CpuBuffers, ResizeLikeAnotherImage) {
     // Integer layouts only: float layouts depend on the card. Code, depth, white of the like
-    // image; internal format, depth and white of the buffer.
+    // image; internal format, depth, white and row bytes of the buffer.
     // clang-format off
-    const int32_t cases[][6] = {
-        {Fourcc("RGBA"), 64, 32768, GL_RGBA16, 64, 65535}, {32, 32, 255, GL_RGBA8, 32, 255},
-        {1, 8, 255, GL_RGBA8, 32, 255}, {Fourcc("B565"), 16, 255, GL_RGB8, 24, 255}};
+    const int32_t cases[][7] = {
+        {Fourcc("RGBA"), 64, 32768, GL_RGBA16, 64, 65535, 800}, {32, 32, 255, GL_RGBA8, 32, 255, 400},
+        {1, 8, 255, GL_RGBA8, 32, 255, 400}, {Fourcc("B565"), 16, 255, GL_RGB8, 24, 255, 304}};
     // clang-format on
     for (const auto& c : cases) {
         for (bool invalid : {false, true}) {
@@ -171,10 +168,9 @@ TEST(CpuBuffers, ResizeLikeAnotherImage) {
             if (invalid) like.SetBaseAddress(nullptr); // its layout is not trusted: RGB8
             OpaqueBuffer buffer;
             EXPECT_TRUE(buffer.Resize(&like)) << std::hex << c[0];
-            EXPECT_TRUE(buffer.GetWidth() == 100 && buffer.GetHeight() == 50);
-            EXPECT_EQ(buffer.GetColorSpace(), invalid ? GL_RGB8 : c[3]) << std::hex << c[0];
-            EXPECT_EQ(buffer.GetBitDepth(), invalid ? 24 : c[4]) << std::hex << c[0];
-            EXPECT_EQ(buffer.GetWhiteLevel(), invalid ? 255 : c[5]) << std::hex << c[0];
+            const Shape expected = invalid ? Shape{100, 50, GL_RGB8, 24, 255, 304}
+                                           : Shape{100, 50, c[3], c[4], c[5], c[6]};
+            EXPECT_EQ(ShapeOf(buffer), expected);
             EXPECT_TRUE(IsValid(&buffer));
         }
     }
@@ -240,8 +236,7 @@ TEST(CpuBuffers, CopiesShareTheBlockAndReturnItOnce) {
         {
             OpaqueBuffer copy(original);
             EXPECT_EQ(copy.GetBaseAddress(), original.GetBaseAddress());
-            EXPECT_EQ(copy.GetRowBytes(), 64);
-            EXPECT_EQ(copy.GetColorSpace(), GL_RGBA8);
+            EXPECT_EQ(ShapeOf(copy), (Shape{16, 16, GL_RGBA8, 32, 255, 64}));
             EXPECT_EQ(Cache().InUseBytes(), inUse + kMiB);
         }
         // The copy is gone; the original still holds its block.
@@ -254,7 +249,7 @@ TEST(CpuBuffers, CopiesShareTheBlockAndReturnItOnce) {
         assigned = original; // gives its own block back
         EXPECT_EQ(Cache().InUseBytes(), inUse + kMiB);
         EXPECT_EQ(assigned.GetBaseAddress(), original.GetBaseAddress());
-        EXPECT_EQ(assigned.GetBitDepth(), 32);
+        EXPECT_EQ(ShapeOf(assigned), ShapeOf(original));
 
         assigned = assigned;
         assigned = original; // the same block again
@@ -308,14 +303,10 @@ TEST(CpuBuffers, IdleBlocksAreFreedAfterEveryMarshalledCall) {
 
 TEST(CpuBuffers, TypedBuffers) {
     Buffer<RGBAPixelType<float>> rgba;
-    EXPECT_EQ(rgba.GetColorSpace(), Fourcc("RGBA"));
-    EXPECT_EQ(rgba.GetBitDepth(), 128);
-    EXPECT_EQ(rgba.GetWhiteLevel(), 1);
-    EXPECT_EQ(rgba.GetWidth(), 0);
+    EXPECT_EQ(ShapeOf(rgba), (Shape{0, 0, Fourcc("RGBA"), 128, 1, 0}));
     EXPECT_EQ(rgba.GetBaseAddress(), nullptr);
-
     ASSERT_TRUE(rgba.Resize(4, 3));
-    EXPECT_EQ(rgba.GetRowBytes(), 64);
+    EXPECT_EQ(ShapeOf(rgba), (Shape{4, 3, Fourcc("RGBA"), 128, 1, 64}));
     EXPECT_TRUE(IsValid(&rgba));
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 4; ++x) rgba.Row(y)[x] = {float(x), float(y), 0.5f, 1.0f};
@@ -327,24 +318,21 @@ TEST(CpuBuffers, TypedBuffers) {
     // Only the size of a like image is taken.
     TestImage like(10, 7, 32, 32, 255);
     ASSERT_TRUE(rgba.Resize(&like));
-    EXPECT_TRUE(rgba.GetWidth() == 10 && rgba.GetHeight() == 7);
-    EXPECT_EQ(rgba.GetColorSpace(), Fourcc("RGBA"));
-    EXPECT_EQ(rgba.GetBitDepth(), 128);
-    EXPECT_EQ(rgba.GetRowBytes(), 160);
+    EXPECT_EQ(ShapeOf(rgba), (Shape{10, 7, Fourcc("RGBA"), 128, 1, 160}));
     EXPECT_FALSE(rgba.Resize(nullptr));
     EXPECT_EQ(rgba.GetWidth(), 0);
     EXPECT_EQ(rgba.GetBaseAddress(), nullptr);
 
-    // Luma and alpha planes: single float channels the format tables know as such.
+    // Luma and alpha planes: single float channels the format tables know as such, with rows
+    // of 20 bytes of pixels on 16-byte boundaries.
     Buffer<LumaPixelType<float>> luma;
     Buffer<AlphaPixelType<float>> alpha;
     ASSERT_TRUE(luma.Resize(5, 2));
     ASSERT_TRUE(alpha.Resize(5, 2));
-    for (const OpaqueBuffer* plane : std::initializer_list<const OpaqueBuffer*>{&luma, &alpha}) {
-        EXPECT_TRUE(plane->GetBitDepth() == 32 && plane->GetWhiteLevel() == 1);
-        EXPECT_EQ(plane->GetRowBytes(), 32); // 20 bytes of pixels, rows on 16-byte boundaries
+    EXPECT_EQ(ShapeOf(luma), (Shape{5, 2, GL_LUMINANCE32F_ARB, 32, 1, 32}));
+    EXPECT_EQ(ShapeOf(alpha), (Shape{5, 2, GL_ALPHA32F_ARB, 32, 1, 32}));
+    for (const OpaqueBuffer* plane : std::initializer_list<const OpaqueBuffer*>{&luma, &alpha})
         EXPECT_EQ(reinterpret_cast<uintptr_t>(plane->GetBaseAddress()) % 16, 0u);
-    }
     GLenum format = 0, type = 0;
     GetFormatType(&luma, format, type);
     EXPECT_TRUE(format == GL_LUMINANCE && type == GL_FLOAT);

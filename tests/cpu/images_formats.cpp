@@ -77,40 +77,45 @@ TEST(ImageFormats, HostColorSpaceCodes) {
     }
 }
 
-TEST(ImageFormats, InternalFormatsAsColorSpaces) {
+// Each internal format: its pixels' format and type, also as a host code whatever the depth and
+// white level, and its texel size (one texel a row, 64 rows: 8 bytes a bit).
+TEST(ImageFormats, InternalFormats) {
     struct Row {
         GLenum internalFormat, format, type;
+        int32_t bytes;
     };
     // clang-format off
     const Row rows[] = {
-        {GL_ALPHA8, GL_ALPHA, UB}, {GL_ALPHA12, GL_ALPHA, US}, {GL_ALPHA16, GL_ALPHA, US},
-        {GL_ALPHA16F_ARB, GL_ALPHA, HF}, {GL_ALPHA32F_ARB, GL_ALPHA, F}, {GL_ALPHA, GL_ALPHA, 0},
-        {GL_LUMINANCE8, GL_LUMINANCE, UB}, {GL_LUMINANCE12, GL_LUMINANCE, US},
-        {GL_LUMINANCE16, GL_LUMINANCE, US}, {GL_LUMINANCE16F_ARB, GL_LUMINANCE, HF},
-        {GL_LUMINANCE32F_ARB, GL_LUMINANCE, F}, {GL_LUMINANCE, GL_LUMINANCE, 0},
-        {GL_RGB8, GL_RGB, UB}, {GL_RGB12, GL_RGB, US}, {GL_RGB16, GL_RGB, US},
-        {GL_RGB16F_ARB, GL_RGB, HF}, {GL_RGB32F_ARB, GL_RGB, F},
-        {GL_RGBA8, GL_RGBA, UB}, {GL_RGBA12, GL_RGBA, US}, {GL_RGBA16, GL_RGBA, US},
-        {GL_RGBA16F_ARB, GL_RGBA, HF}, {GL_RGBA32F_ARB, GL_RGBA, F},
-        {GL_DEPTH_COMPONENT, GL_DEPTH_COMPONENT, F},
-        {GL_DEPTH_COMPONENT16, GL_DEPTH_COMPONENT, US},
-        {GL_DEPTH_COMPONENT24, GL_DEPTH_COMPONENT, UI},
-        {GL_DEPTH_COMPONENT32, GL_DEPTH_COMPONENT, UI},
+        {GL_ALPHA8, GL_ALPHA, UB, 64}, {GL_ALPHA12, GL_ALPHA, US, 128},
+        {GL_ALPHA16, GL_ALPHA, US, 128}, {GL_ALPHA16F_ARB, GL_ALPHA, HF, 128},
+        {GL_ALPHA32F_ARB, GL_ALPHA, F, 256}, {GL_ALPHA, GL_ALPHA, 0, 256},
+        {GL_LUMINANCE8, GL_LUMINANCE, UB, 64}, {GL_LUMINANCE12, GL_LUMINANCE, US, 128},
+        {GL_LUMINANCE16, GL_LUMINANCE, US, 128}, {GL_LUMINANCE16F_ARB, GL_LUMINANCE, HF, 128},
+        {GL_LUMINANCE32F_ARB, GL_LUMINANCE, F, 256}, {GL_LUMINANCE, GL_LUMINANCE, 0, 256},
+        {GL_RGB8, GL_RGB, UB, 192}, {GL_RGB12, GL_RGB, US, 384}, {GL_RGB16, GL_RGB, US, 384},
+        {GL_RGB16F_ARB, GL_RGB, HF, 384}, {GL_RGB32F_ARB, GL_RGB, F, 768},
+        {GL_RGBA8, GL_RGBA, UB, 256}, {GL_RGBA12, GL_RGBA, US, 512}, {GL_RGBA16, GL_RGBA, US, 512},
+        {GL_RGBA16F_ARB, GL_RGBA, HF, 512}, {GL_RGBA32F_ARB, GL_RGBA, F, 1024},
+        {GL_DEPTH_COMPONENT, GL_DEPTH_COMPONENT, F, 256},
+        {GL_DEPTH_COMPONENT16, GL_DEPTH_COMPONENT, US, 128},
+        {GL_DEPTH_COMPONENT24, GL_DEPTH_COMPONENT, UI, 192},
+        {GL_DEPTH_COMPONENT32, GL_DEPTH_COMPONENT, UI, 256},
         // Outside the table.
-        {0, GL_RGBA, 0}, {GL_RGB, GL_RGBA, 0}, {GL_LUMINANCE8_ALPHA8, GL_RGBA, 0}};
+        {0, GL_RGBA, 0, 0}, {GL_RGB, GL_RGBA, 0, 0}, {GL_LUMINANCE8_ALPHA8, GL_RGBA, 0, 0}};
     // clang-format on
     for (const Row& r : rows) {
         GLenum format = 0xDEAD, type = 0xDEAD;
         GetColorSpaceFormat(r.internalFormat, format, type);
         EXPECT_EQ(format, r.format) << std::hex << r.internalFormat;
         EXPECT_EQ(type, r.type) << std::hex << r.internalFormat;
-        // As a host code, whatever the depth and white level.
         for (int depth : {8, 32, 64, 128})
             for (int white : {1, 255, 65535}) {
                 const FormatType got = OfCode(static_cast<int32_t>(r.internalFormat), depth, white);
                 EXPECT_TRUE(got.format == r.format && got.type == r.type)
                     << std::hex << r.internalFormat << std::dec << " " << depth << " " << white;
             }
+        EXPECT_EQ(CalculateTextureSize(1, 64, r.internalFormat), r.bytes)
+            << std::hex << r.internalFormat;
     }
 }
 
@@ -223,26 +228,6 @@ TEST(ImageFormats, TextureSizes) {
     for (const Row& r : rows)
         EXPECT_EQ(CalculateTextureSize(r.width, r.height, r.internalFormat), r.bytes)
             << r.width << "x" << r.height << " " << std::hex << r.internalFormat;
-
-    // Every internal format's texel size: one texel a row, 64 rows, is 8 bytes a bit.
-    struct Bytes {
-        GLenum internalFormat;
-        int32_t bytes;
-    };
-    // clang-format off
-    const Bytes formats[] = {
-        {GL_ALPHA8, 64}, {GL_LUMINANCE8, 64}, {GL_ALPHA12, 128}, {GL_ALPHA16, 128},
-        {GL_LUMINANCE12, 128}, {GL_LUMINANCE16, 128}, {GL_DEPTH_COMPONENT16, 128},
-        {GL_ALPHA16F_ARB, 128}, {GL_LUMINANCE16F_ARB, 128}, {GL_RGB8, 192},
-        {GL_DEPTH_COMPONENT24, 192}, {GL_DEPTH_COMPONENT, 256}, {GL_ALPHA, 256},
-        {GL_LUMINANCE, 256}, {GL_RGBA8, 256}, {GL_DEPTH_COMPONENT32, 256}, {GL_ALPHA32F_ARB, 256},
-        {GL_LUMINANCE32F_ARB, 256}, {GL_RGB12, 384}, {GL_RGB16, 384}, {GL_RGB16F_ARB, 384},
-        {GL_RGBA12, 512}, {GL_RGBA16, 512}, {GL_RGBA16F_ARB, 512}, {GL_RGB32F_ARB, 768},
-        {GL_RGBA32F_ARB, 1024}, {GL_RGB, 0}, {GL_INTENSITY, 0}};
-    // clang-format on
-    for (const Bytes& b : formats)
-        EXPECT_EQ(CalculateTextureSize(1, 64, b.internalFormat), b.bytes)
-            << std::hex << b.internalFormat;
 
     // The format-and-type form goes through the internal format of the pair.
     EXPECT_EQ(CalculateTextureSize(10, 10, GL_ALPHA, US), 832); // RGBA16
