@@ -8,6 +8,7 @@
 
 #include <GL/gl.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -29,161 +30,92 @@ public:
         return text;
     }
 
-    static bool HasColorMatrix() {
-        const char* ext = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
-        return ext && std::string(ext).find("GL_ARB_imaging") != std::string::npos;
-    }
-
 private:
-    void Add(const std::string& label, double value) {
-        fLabels.push_back(label);
-        fValues.push_back(value);
-    }
+    struct Value {
+        GLenum name;
+        int count;
+    };
 
-    void Enabled(const char* label, GLenum cap) { Add(label, glIsEnabled(cap)); }
-
-    void Integers(const std::string& label, GLenum name, int count) {
-        GLint v[16] = {};
-        glGetIntegerv(name, v);
-        for (int i = 0; i < count; ++i) Add(label + "[" + std::to_string(i) + "]", v[i]);
-    }
-
-    void Floats(const std::string& label, GLenum name, int count) {
+    // count values read by get into a zeroed array, labelled with the name's number.
+    template <class Get> void Add(const std::string& label, const Value& value, Get get) {
         GLfloat v[16] = {};
-        glGetFloatv(name, v);
-        for (int i = 0; i < count; ++i) Add(label + "[" + std::to_string(i) + "]", v[i]);
-    }
-
-    void Light(int n) {
-        const GLenum light = GL_LIGHT0 + n;
-        const std::string p = "light" + std::to_string(n) + ".";
-        Enabled((p + "on").c_str(), light);
-        const struct {
-            const char* name;
-            GLenum pname;
-            int count;
-        } params[] = {
-            {"ambient", GL_AMBIENT, 4},           {"diffuse", GL_DIFFUSE, 4},
-            {"specular", GL_SPECULAR, 4},         {"position", GL_POSITION, 4},
-            {"direction", GL_SPOT_DIRECTION, 3},  {"exponent", GL_SPOT_EXPONENT, 1},
-            {"cutoff", GL_SPOT_CUTOFF, 1},        {"constant", GL_CONSTANT_ATTENUATION, 1},
-            {"linear", GL_LINEAR_ATTENUATION, 1}, {"quadratic", GL_QUADRATIC_ATTENUATION, 1}};
-        for (const auto& param : params) {
-            GLfloat v[4] = {};
-            glGetLightfv(light, param.pname, v);
-            for (int i = 0; i < param.count; ++i)
-                Add(p + param.name + "[" + std::to_string(i) + "]", v[i]);
+        get(value.name, v);
+        for (int i = 0; i < value.count; ++i) {
+            fLabels.push_back(label + std::to_string(value.name) + "[" + std::to_string(i) + "]");
+            fValues.push_back(v[i]);
         }
     }
-
-    void Material(GLenum face, const char* faceName) {
-        const struct {
-            const char* name;
-            GLenum pname;
-            int count;
-        } params[] = {{"ambient", GL_AMBIENT, 4},     {"diffuse", GL_DIFFUSE, 4},
-                      {"specular", GL_SPECULAR, 4},   {"emission", GL_EMISSION, 4},
-                      {"shininess", GL_SHININESS, 1}, {"indexes", GL_COLOR_INDEXES, 3}};
-        for (const auto& param : params) {
-            GLfloat v[4] = {};
-            glGetMaterialfv(face, param.pname, v);
-            for (int i = 0; i < param.count; ++i)
-                Add(std::string("material.") + faceName + "." + param.name + "[" +
-                        std::to_string(i) + "]",
-                    v[i]);
-        }
+    void Enabled(const std::string& label, GLenum cap) {
+        Add(label + "enabled", {cap, 1}, [](GLenum c, GLfloat* v) { v[0] = glIsEnabled(c); });
     }
 
-    void Unit(int index) {
-        const std::string p = "unit" + std::to_string(index) + ".";
-        Floats(p + "matrix", GL_TEXTURE_MATRIX, 16);
-        const struct {
-            const char* name;
-            GLenum cap;
-            GLenum binding;
-        } targets[] = {{"1D", GL_TEXTURE_1D, GL_TEXTURE_BINDING_1D},
-                       {"2D", GL_TEXTURE_2D, GL_TEXTURE_BINDING_2D},
-                       {"3D", GL_TEXTURE_3D, GL_TEXTURE_BINDING_3D},
-                       {"rect", GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_BINDING_RECTANGLE_ARB},
-                       {"cube", GL_TEXTURE_CUBE_MAP, GL_TEXTURE_BINDING_CUBE_MAP}};
+    void Unit(const std::string& p) {
+        const GLenum targets[][2] = {{GL_TEXTURE_1D, GL_TEXTURE_BINDING_1D},
+                                     {GL_TEXTURE_2D, GL_TEXTURE_BINDING_2D},
+                                     {GL_TEXTURE_3D, GL_TEXTURE_BINDING_3D},
+                                     {GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_BINDING_RECTANGLE_ARB},
+                                     {GL_TEXTURE_CUBE_MAP, GL_TEXTURE_BINDING_CUBE_MAP}};
         for (const auto& target : targets) {
-            Enabled((p + target.name).c_str(), target.cap);
-            Integers(p + target.name + ".binding", target.binding, 1);
+            Enabled(p, target[0]);
+            Add(p, {target[1], 1}, glGetFloatv);
         }
-        Enabled((p + "genS").c_str(), GL_TEXTURE_GEN_S);
-        Enabled((p + "genT").c_str(), GL_TEXTURE_GEN_T);
-        Enabled((p + "genR").c_str(), GL_TEXTURE_GEN_R);
-        Enabled((p + "genQ").c_str(), GL_TEXTURE_GEN_Q);
-        GLint mode = 0;
-        glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &mode);
-        Add(p + "envMode", mode);
-        GLfloat color[4] = {};
-        glGetTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, color);
-        for (int i = 0; i < 4; ++i) Add(p + "envColor[" + std::to_string(i) + "]", color[i]);
-        const GLenum filtered[] = {GL_TEXTURE_2D, GL_TEXTURE_RECTANGLE_ARB};
-        for (GLenum target : filtered) {
-            GLint mag = 0, min = 0;
-            glGetTexParameteriv(target, GL_TEXTURE_MAG_FILTER, &mag);
-            glGetTexParameteriv(target, GL_TEXTURE_MIN_FILTER, &min);
-            Add(p + "mag" + std::to_string(target), mag);
-            Add(p + "min" + std::to_string(target), min);
-        }
+        Add(p, {GL_TEXTURE_MATRIX, 16}, glGetFloatv);
+        for (GLenum gen : {GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T, GL_TEXTURE_GEN_R, GL_TEXTURE_GEN_Q})
+            Enabled(p, gen);
+        const auto env = [](GLenum name, GLfloat* v) { glGetTexEnvfv(GL_TEXTURE_ENV, name, v); };
+        Add(p + "env", {GL_TEXTURE_ENV_MODE, 1}, env);
+        Add(p + "env", {GL_TEXTURE_ENV_COLOR, 4}, env);
+        for (GLenum target : {GL_TEXTURE_2D, GL_TEXTURE_RECTANGLE_ARB})
+            for (GLenum filter : {GL_TEXTURE_MAG_FILTER, GL_TEXTURE_MIN_FILTER})
+                Add(p + std::to_string(target) + ".", {filter, 1},
+                    [target](GLenum name, GLfloat* v) { glGetTexParameterfv(target, name, v); });
     }
 
     void Take() {
-        const GLenum caps[] = {GL_BLEND,        GL_ALPHA_TEST,     GL_DEPTH_TEST,
-                               GL_CULL_FACE,    GL_LIGHTING,       GL_LINE_STIPPLE,
-                               GL_DITHER,       GL_NORMALIZE,      GL_SCISSOR_TEST,
-                               GL_STENCIL_TEST, GL_COLOR_MATERIAL, GL_VERTEX_ARRAY,
-                               GL_NORMAL_ARRAY, GL_COLOR_ARRAY,    GL_TEXTURE_COORD_ARRAY};
-        for (GLenum cap : caps) Enabled(("enabled" + std::to_string(cap)).c_str(), cap);
-        const GLenum integers[] = {GL_BLEND_SRC_RGB,
-                                   GL_BLEND_DST_RGB,
-                                   GL_BLEND_SRC_ALPHA,
-                                   GL_BLEND_DST_ALPHA,
-                                   GL_BLEND_EQUATION_RGB,
-                                   GL_BLEND_EQUATION_ALPHA,
-                                   GL_ALPHA_TEST_FUNC,
-                                   GL_DEPTH_FUNC,
-                                   GL_CULL_FACE_MODE,
-                                   GL_FRONT_FACE,
-                                   GL_MATRIX_MODE,
-                                   GL_ACTIVE_TEXTURE,
-                                   GL_CLIENT_ACTIVE_TEXTURE,
-                                   GL_UNPACK_ALIGNMENT,
-                                   GL_UNPACK_ROW_LENGTH,
-                                   GL_UNPACK_IMAGE_HEIGHT,
-                                   GL_UNPACK_SKIP_PIXELS,
-                                   GL_UNPACK_SKIP_ROWS,
-                                   GL_PACK_ALIGNMENT,
-                                   GL_PACK_ROW_LENGTH,
-                                   GL_PACK_IMAGE_HEIGHT,
-                                   GL_PACK_SKIP_PIXELS,
-                                   GL_PACK_SKIP_ROWS,
-                                   GL_LIGHT_MODEL_COLOR_CONTROL,
-                                   GL_LIGHT_MODEL_LOCAL_VIEWER,
-                                   GL_LIGHT_MODEL_TWO_SIDE,
-                                   GL_FRAMEBUFFER_BINDING_EXT,
-                                   GL_CURRENT_PROGRAM,
-                                   GL_ATTRIB_STACK_DEPTH,
-                                   GL_CLIENT_ATTRIB_STACK_DEPTH};
-        for (GLenum name : integers) Integers("integer" + std::to_string(name), name, 1);
-        Integers("colorMask", GL_COLOR_WRITEMASK, 4);
-        const GLenum scalars[] = {GL_ALPHA_TEST_REF, GL_DEPTH_CLEAR_VALUE, GL_LINE_WIDTH,
-                                  GL_RED_SCALE,      GL_RED_BIAS,          GL_GREEN_SCALE,
-                                  GL_GREEN_BIAS,     GL_BLUE_SCALE,        GL_BLUE_BIAS,
-                                  GL_ALPHA_SCALE,    GL_ALPHA_BIAS};
-        for (GLenum name : scalars) Floats("float" + std::to_string(name), name, 1);
-        Floats("blendColor", GL_BLEND_COLOR, 4);
-        Floats("clearColor", GL_COLOR_CLEAR_VALUE, 4);
-        Floats("currentColor", GL_CURRENT_COLOR, 4);
-        Floats("lightModelAmbient", GL_LIGHT_MODEL_AMBIENT, 4);
-        Floats("modelview", GL_MODELVIEW_MATRIX, 16);
-        Floats("projection", GL_PROJECTION_MATRIX, 16);
-        if (HasColorMatrix()) Floats("colorMatrix", GL_COLOR_MATRIX, 16);
-        for (int n = 0; n < 8; ++n) Light(n);
-        Material(GL_FRONT, "front");
-        Material(GL_BACK, "back");
+        for (GLenum cap :
+             {GL_BLEND, GL_ALPHA_TEST, GL_DEPTH_TEST, GL_CULL_FACE, GL_LIGHTING, GL_LINE_STIPPLE,
+              GL_DITHER, GL_NORMALIZE, GL_SCISSOR_TEST, GL_STENCIL_TEST, GL_COLOR_MATERIAL,
+              GL_VERTEX_ARRAY, GL_NORMAL_ARRAY, GL_COLOR_ARRAY, GL_TEXTURE_COORD_ARRAY})
+            Enabled("", cap);
+        const auto scalars = [this](std::initializer_list<GLenum> names) {
+            for (GLenum name : names) Add("", {name, 1}, glGetFloatv);
+        };
+        scalars({GL_BLEND_SRC_RGB, GL_BLEND_DST_RGB, GL_BLEND_SRC_ALPHA, GL_BLEND_DST_ALPHA,
+                 GL_BLEND_EQUATION_RGB, GL_BLEND_EQUATION_ALPHA, GL_ALPHA_TEST_FUNC, GL_DEPTH_FUNC,
+                 GL_CULL_FACE_MODE, GL_FRONT_FACE, GL_MATRIX_MODE, GL_ACTIVE_TEXTURE,
+                 GL_CLIENT_ACTIVE_TEXTURE});
+        scalars({GL_UNPACK_ALIGNMENT, GL_UNPACK_ROW_LENGTH, GL_UNPACK_IMAGE_HEIGHT,
+                 GL_UNPACK_SKIP_PIXELS, GL_UNPACK_SKIP_ROWS, GL_PACK_ALIGNMENT, GL_PACK_ROW_LENGTH,
+                 GL_PACK_IMAGE_HEIGHT, GL_PACK_SKIP_PIXELS, GL_PACK_SKIP_ROWS,
+                 GL_LIGHT_MODEL_COLOR_CONTROL, GL_LIGHT_MODEL_LOCAL_VIEWER,
+                 GL_LIGHT_MODEL_TWO_SIDE});
+        scalars({GL_FRAMEBUFFER_BINDING_EXT, GL_CURRENT_PROGRAM, GL_ATTRIB_STACK_DEPTH,
+                 GL_CLIENT_ATTRIB_STACK_DEPTH, GL_ALPHA_TEST_REF, GL_DEPTH_CLEAR_VALUE,
+                 GL_LINE_WIDTH, GL_RED_SCALE, GL_RED_BIAS, GL_GREEN_SCALE, GL_GREEN_BIAS,
+                 GL_BLUE_SCALE, GL_BLUE_BIAS, GL_ALPHA_SCALE, GL_ALPHA_BIAS});
+        const Value vectors[] = {{GL_COLOR_WRITEMASK, 4},     {GL_BLEND_COLOR, 4},
+                                 {GL_COLOR_CLEAR_VALUE, 4},   {GL_CURRENT_COLOR, 4},
+                                 {GL_LIGHT_MODEL_AMBIENT, 4}, {GL_MODELVIEW_MATRIX, 16},
+                                 {GL_PROJECTION_MATRIX, 16}};
+        for (const Value& value : vectors) Add("", value, glGetFloatv);
+        const char* ext = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+        if (ext && std::string(ext).find("GL_ARB_imaging") != std::string::npos)
+            Add("", {GL_COLOR_MATRIX, 16}, glGetFloatv);
+
+        // Lights and materials: up to four values each, those a name has not left at zero.
+        for (GLenum n = GL_LIGHT0; n < GL_LIGHT0 + 8; ++n) {
+            const std::string p = "light" + std::to_string(n - GL_LIGHT0) + ".";
+            Enabled(p, n);
+            for (GLenum name : {GL_AMBIENT, GL_DIFFUSE, GL_SPECULAR, GL_POSITION, GL_SPOT_DIRECTION,
+                                GL_SPOT_EXPONENT, GL_SPOT_CUTOFF, GL_CONSTANT_ATTENUATION,
+                                GL_LINEAR_ATTENUATION, GL_QUADRATIC_ATTENUATION})
+                Add(p, {name, 4}, [n](GLenum pname, GLfloat* v) { glGetLightfv(n, pname, v); });
+        }
+        for (GLenum face : {GL_FRONT, GL_BACK})
+            for (GLenum name :
+                 {GL_AMBIENT, GL_DIFFUSE, GL_SPECULAR, GL_EMISSION, GL_SHININESS, GL_COLOR_INDEXES})
+                Add("material" + std::to_string(face) + ".", {name, 4},
+                    [face](GLenum pname, GLfloat* v) { glGetMaterialfv(face, pname, v); });
 
         // Every unit, read by switching to it; the switch is undone before the snapshot ends.
         GLint active = 0, units = 0;
@@ -191,7 +123,7 @@ private:
         glGetIntegerv(GL_MAX_TEXTURE_UNITS, &units);
         for (int i = 0; i < units; ++i) {
             TESK_GL(glActiveTexture)(GL_TEXTURE0 + i);
-            Unit(i);
+            Unit("unit" + std::to_string(i) + ".");
         }
         TESK_GL(glActiveTexture)(static_cast<GLenum>(active));
     }
