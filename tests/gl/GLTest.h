@@ -15,6 +15,7 @@
 #include <GL/glext.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -76,6 +77,16 @@ inline GLuint CurrentProgram() {
     return static_cast<GLuint>(Integer(GL_CURRENT_PROGRAM));
 }
 
+// A quad at depth z, drawn with plain OpenGL.
+inline void Quad(float x0, float y0, float x1, float y1, float z) {
+    glBegin(GL_QUADS);
+    glVertex3f(x0, y0, z);
+    glVertex3f(x1, y0, z);
+    glVertex3f(x1, y1, z);
+    glVertex3f(x0, y1, z);
+    glEnd();
+}
+
 // The lower-left width x height texels of a texture buffer, read through its framebuffer,
 // bottom row first. T picks the type (8-bit, half float as bits, or float); format is GL_RGBA
 // or a one-channel format.
@@ -95,6 +106,13 @@ std::vector<T> ReadTexels(OGL_TESK_AE::TextureBuffer* buffer, int width, int hei
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, width, height, format, type, texels.data());
     return texels;
+}
+
+// One texel as 8-bit RGBA.
+inline std::array<uint8_t, 4> Texel(OGL_TESK_AE::TextureBuffer* buffer, int x, int y) {
+    const std::vector<uint8_t> texels = ReadTexels(buffer, x + 1, y + 1);
+    const uint8_t* t = &texels[(static_cast<size_t>(y) * (x + 1) + x) * 4];
+    return {t[0], t[1], t[2], t[3]};
 }
 
 // Sets channel c of pixel x of memory row y to value(x, y, c) over the whole image, whose

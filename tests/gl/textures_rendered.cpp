@@ -25,6 +25,16 @@ namespace {
 
 const int32_t kRGBA = Fourcc("RGBA");
 
+// Selects the texture, clears it and runs draw with blending off and the colour white.
+template <class F> void Render(RenderedTexture& texture, F draw) {
+    Selection<RenderedTexture> selection(texture);
+    ASSERT_TRUE(selection.IsSelected());
+    texture.Clear();
+    PushBlendFunc replace(BlendFunc::Replace);
+    PushColor white(Color::White);
+    draw();
+}
+
 } // namespace
 
 TEST(RenderedTexture, RendersAndReadsBackOnlyItsOwnSize) {
@@ -101,98 +111,63 @@ TEST(RenderedTexture, RendersAndReadsBackOnlyItsOwnSize) {
     });
 }
 
-TEST(RenderedTexture, WritesImagesAndReadsThemBackInEitherRowOrder) {
+TEST(RenderedTexture, WritesBlitsAndReadsBackInEitherRowOrder) {
     RunOnWorker([] {
-        TestImage source(64, 32, kRGBA, 32, 255, false);
+        TestImage source(64, 32, kRGBA, 32, 255, false), opaque(64, 32, kRGBA, 32, 255, true);
         source.FillRandomBytes(11);
-        RenderedTexture texture;
+        FillChannels<uint8_t>(opaque, [](int x, int y, int c) {
+            return c == 3 ? 255 : (x * 37 + y * 101 + c * 59) % 256;
+        });
+        RenderedTexture texture, second;
         texture.Resize(64, 32, GL_RGBA, GL_UNSIGNED_BYTE);
-        TestImage topDown(64, 32, kRGBA, 32, 255, false);
-        TestImage bottomUp(64, 32, kRGBA, 32, 255, true);
-        TestImage flipped(64, 32, kRGBA, 32, 255, false);
-        {
-            Selection<RenderedTexture> selection(texture);
-            ASSERT_TRUE(selection.IsSelected());
-            texture.Clear();
-            PushBlendFunc replace(BlendFunc::Replace);
-            PushColor white(Color::White);
+        second.Resize(64, 32, GL_RGBA, GL_UNSIGNED_BYTE);
+        TestImage topDown(64, 32, kRGBA, 32, 255, false), bottomUp(64, 32, kRGBA, 32, 255, true),
+            flipped(64, 32, kRGBA, 32, 255, false), copy(64, 32, kRGBA, 32, 255, true);
+        Render(texture, [&] {
             texture.Write(&source);
             texture.Read(&topDown);
             texture.Read(&bottomUp);
             texture.Read(&flipped, Region(0, 0, 64, 32), true);
-        }
+        });
         EXPECT_TRUE(SameBytes(Pixels(topDown), Pixels(source), 64));
         // Picture row 0 (the bottom) is the last memory row of the top-down source.
         EXPECT_TRUE(SameBytes(Pixels(bottomUp), Pixels(source, true), 64));
         // A flip on top of the top-down turn-over cancels it.
         EXPECT_TRUE(SameBytes(Pixels(flipped), Pixels(source, true), 64));
 
+        // Blit draws one texture into another one to one, in the default state (so an opaque
+        // source comes through unchanged).
+        Render(texture, [&] { texture.Write(&opaque); });
+        Render(second, [&] {
+            texture.Blit();
+            second.Read(&copy);
+        });
+        EXPECT_TRUE(SameBytes(Pixels(copy), Pixels(opaque), 64));
+
         // WriteFit puts the image's bottom-left corner in unscaled: memory rows 18 to 49 of a
         // top-down 100 x 50 source, columns 0 to 63.
-        TestImage large(100, 50, kRGBA, 32, 255, false);
+        TestImage large(100, 50, kRGBA, 32, 255, false), fitted(64, 32, kRGBA, 32, 255, false);
         large.FillRandomBytes(12);
-        TestImage fitted(64, 32, kRGBA, 32, 255, false);
-        {
-            Selection<RenderedTexture> selection(texture);
-            texture.Clear();
-            PushBlendFunc replace(BlendFunc::Replace);
-            PushColor white(Color::White);
+        Render(texture, [&] {
             texture.WriteFit(&large);
             texture.Read(&fitted);
-        }
+        });
         EXPECT_TRUE(SameBytes(
             Pixels(fitted),
             Gather(64, 32, 4, [&](int x, int y) { return large.Row(18 + y) + x * 4; }), 64));
-    });
-}
-
-TEST(RenderedTexture, BlitAndPerspective) {
-    RunOnWorker([] {
-        // Blit draws one texture into another one to one (in the default state, so an opaque
-        // source comes through unchanged).
-        TestImage source(40, 30, kRGBA, 32, 255, true);
-        FillChannels<uint8_t>(source, [](int x, int y, int c) {
-            return c == 3 ? 255 : (x * 37 + y * 101 + c * 59) % 256;
-        });
-        RenderedTexture first, second;
-        first.Resize(40, 30, GL_RGBA, GL_UNSIGNED_BYTE);
-        second.Resize(40, 30, GL_RGBA, GL_UNSIGNED_BYTE);
-        {
-            Selection<RenderedTexture> selection(first);
-            first.Clear();
-            PushBlendFunc replace(BlendFunc::Replace);
-            PushColor white(Color::White);
-            first.Write(&source);
-        }
-        TestImage copy(40, 30, kRGBA, 32, 255, true);
-        {
-            Selection<RenderedTexture> selection(second);
-            second.Clear();
-            PushColor white(Color::White);
-            first.Blit();
-            second.Read(&copy);
-        }
-        EXPECT_TRUE(SameBytes(Pixels(copy), Pixels(source), 40));
 
         // Perspective turns y over: normalised y in [0, 1] (at depth 2, y in [0, 2]) lands on
-        // rows 0 to 14 of the 30.
-        TestImage view(40, 30, kRGBA, 32, 255, true);
-        {
-            Selection<RenderedTexture> selection(second);
-            second.Clear();
+        // the lower 16 of the 32 rows.
+        TestImage view(64, 32, kRGBA, 32, 255, true);
+        Render(second, [&] {
             second.Perspective(-1, 1, -1, 1, 1, 10);
             glColor4f(0, 1, 0, 1);
-            glBegin(GL_QUADS);
-            glVertex3f(-2, 0, -2);
-            glVertex3f(2, 0, -2);
-            glVertex3f(2, 2, -2);
-            glVertex3f(-2, 2, -2);
-            glEnd();
+            Quad(-2, 0, 2, 2, -2);
             second.Read(&view);
-        }
-        for (int y = 0; y < 30; ++y)
-            for (int x : {0, 39})
-                EXPECT_EQ(view.Row(y)[x * 4 + 1], y < 15 ? 255 : 0) << x << " " << y;
+        });
+        for (int y = 0; y < 32; ++y)
+            for (int x : {0, 63})
+                EXPECT_EQ(view.Row(y)[x * 4 + 1], y < 16 ? 255 : 0) << x << " " << y;
     });
 }
 
@@ -220,14 +195,11 @@ TEST(RenderedTexture, ReadsIntoHostChannelLayouts) {
         };
         for (const auto& c : cases) {
             TestImage image(4, 2, c.colorSpace, c.bitDepth, c.whiteLevel, c.bottomUp);
-            {
-                Selection<RenderedTexture> selection(texture);
-                texture.Clear();
-                PushBlendFunc replace(BlendFunc::Replace);
+            Render(texture, [&] {
                 glColor4f(1.0f, 0.25f, 0.0f, 0.5f);
                 glRectf(0, 0, 4, 2);
                 texture.Read(&image);
-            }
+            });
             std::vector<int> want(32);
             for (int i = 0; i < 32; ++i) want[i] = c.expected[i % 4];
             const uint16_t* wide = reinterpret_cast<const uint16_t*>(image.Bytes());

@@ -22,13 +22,6 @@ void Flat(TestImage& image, uint32_t colour) {
     FillChannels<uint32_t>(image, [colour](int, int, int) { return colour; });
 }
 
-// One texel of a texture as 8-bit RGBA.
-std::array<uint8_t, 4> Texel(TextureBuffer* buffer, int x, int y) {
-    const std::vector<uint8_t> texels = ReadTexels(buffer, x + 1, y + 1);
-    const uint8_t* t = &texels[(static_cast<size_t>(y) * (x + 1) + x) * 4];
-    return {t[0], t[1], t[2], t[3]};
-}
-
 } // namespace
 
 TEST(TiledImageTexture, ResamplesOntoAPowerOfTwoTexture2D) {
