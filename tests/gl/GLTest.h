@@ -66,11 +66,29 @@ inline bool RunOnWorker(const std::function<void()>& body) {
     return true;
 }
 
-// The first value of an integer state variable.
+// Up to 16 values of a state variable (the rest zero).
+inline std::array<GLint, 16> Integers(GLenum name) {
+    std::array<GLint, 16> v{};
+    glGetIntegerv(name, v.data());
+    return v;
+}
+inline std::array<GLfloat, 16> Floats(GLenum name) {
+    std::array<GLfloat, 16> v{};
+    glGetFloatv(name, v.data());
+    return v;
+}
 inline GLint Integer(GLenum name) {
-    GLint v[16] = {};
-    glGetIntegerv(name, v);
-    return v[0];
+    return Integers(name)[0];
+}
+
+// A parameter of the texture bound to target, or of one of its levels.
+inline GLint TexParameter(GLenum target, GLenum name, int level = -1) {
+    GLint v = 0;
+    if (level < 0)
+        glGetTexParameteriv(target, name, &v);
+    else
+        glGetTexLevelParameteriv(target, level, name, &v);
+    return v;
 }
 
 inline GLuint CurrentProgram() {

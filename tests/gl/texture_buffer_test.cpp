@@ -27,26 +27,18 @@ TEST(TextureBuffer, SelectSetsAPixelProjectionAndReportsTheRealFormat) {
             Selection<TextureBuffer> selection(buffer);
             ASSERT_TRUE(selection.IsSelected());
             EXPECT_EQ(Integer(GL_FRAMEBUFFER_BINDING_EXT), GLint(buffer.FramebufferName()));
-            GLint viewport[4], scissor[4];
-            glGetIntegerv(GL_VIEWPORT, viewport);
-            glGetIntegerv(GL_SCISSOR_BOX, scissor);
-            for (GLint* box : {viewport, scissor}) {
-                EXPECT_EQ(box[0], 0);
-                EXPECT_EQ(box[2], 40);
-                EXPECT_EQ(box[3], 24);
+            for (GLenum box : {GL_VIEWPORT, GL_SCISSOR_BOX}) {
+                const std::array<GLint, 16> b = Integers(box);
+                EXPECT_TRUE(b[0] == 0 && b[1] == 0 && b[2] == 40 && b[3] == 24) << box;
             }
-            GLdouble projection[16];
-            glGetDoublev(GL_PROJECTION_MATRIX, projection);
+            const std::array<GLfloat, 16> projection = Floats(GL_PROJECTION_MATRIX);
             EXPECT_NEAR(projection[0], 2.0 / 40, 1e-7); // x: 0..40 -> -1..1 (single precision)
             EXPECT_NEAR(projection[5], 2.0 / 24, 1e-7);
-            EXPECT_DOUBLE_EQ(projection[12], -1.0);
+            EXPECT_EQ(projection[12], -1.0f);
             EXPECT_EQ(GetCurrentInternalFormat(), GLenum(GL_RGBA32F_ARB));
-            // A new texture starts transparent.
-            float pixel[4] = {1, 1, 1, 1};
-            glReadPixels(39, 23, 1, 1, GL_RGBA, GL_FLOAT, pixel);
-            EXPECT_EQ(pixel[3], 0.0f);
         }
         EXPECT_EQ(Integer(GL_FRAMEBUFFER_BINDING_EXT), before);
+        EXPECT_EQ(ReadTexels<float>(&buffer, 40, 24).back(), 0.0f); // a new texture is clear
 
         TextureBuffer empty(TextureKey(GL_TEXTURE_RECTANGLE_ARB, 0, 16, GL_RGBA8, true));
         EXPECT_FALSE(empty.Select());
@@ -112,22 +104,16 @@ TEST(TextureBuffer, RgbaLoadsKeepMemoryOrderAndMipmapsBuildEveryLevel) {
         std::memcpy(argb.Row(0), bytes, 8);
         TextureBuffer buffer(TextureKey(GL_TEXTURE_RECTANGLE_ARB, 2, 1, GL_RGBA8, true));
         buffer.LoadImageAsRgba(&argb, Region(0, 0, 2, 1), Region(0, 0, 2, 1));
-        uint8_t texels[8] = {};
-        buffer.Bind();
-        glGetTexImage(GL_TEXTURE_RECTANGLE_ARB, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels);
-        EXPECT_EQ(std::memcmp(texels, bytes, 8), 0);
+        EXPECT_TRUE(
+            SameBytes(ReadTexels(&buffer, 2, 1), std::vector<uint8_t>(bytes, bytes + 8), 2));
 
         TestImage square(16, 16, Fourcc("RGBA"), 32, 255, true);
         square.FillRandomBytes(1);
         TextureBuffer mipmapped(TextureKey(GL_TEXTURE_2D, 16, 16, GL_RGBA8, true));
         mipmapped.Bind();
         mipmapped.LoadImageNative(&square, Region(0, 0, 16, 16), Region(5, 5, 1, 1), true);
-        GLint width = 0;
-        glGetTexLevelParameteriv(GL_TEXTURE_2D, 4, GL_TEXTURE_WIDTH, &width);
-        EXPECT_EQ(width, 1); // all five levels down to 1 x 1
-        uint8_t level0[16 * 16 * 4];
-        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, level0);
-        EXPECT_EQ(std::memcmp(level0, square.Row(0), sizeof level0), 0); // dst was ignored
+        EXPECT_EQ(TexParameter(GL_TEXTURE_2D, GL_TEXTURE_WIDTH, 4), 1); // five levels to 1 x 1
+        EXPECT_TRUE(SameBytes(ReadTexels(&mipmapped, 16, 16), Pixels(square), 16)); // dst ignored
     });
 }
 

@@ -49,10 +49,8 @@ TEST(SubImageTexture, LoadsItsRegionOnceFromTheRightMemoryRows) {
         texture.SetRegion(Region(20, 10, 50, 10));
         EXPECT_FALSE(texture.IsLoaded());
         texture.Apply();
-        GLfloat matrix[16] = {};
-        glGetFloatv(GL_TEXTURE_MATRIX, matrix);
-        EXPECT_EQ(matrix[0], 50.0f);
-        EXPECT_EQ(matrix[5], 10.0f);
+        EXPECT_EQ(Floats(GL_TEXTURE_MATRIX)[0], 50.0f);
+        EXPECT_EQ(Floats(GL_TEXTURE_MATRIX)[5], 10.0f);
         EXPECT_TRUE(SameBytes(ReadTexels(texture.Buffer(), 51, 11),
                               Gather(51, 11, 4,
                                      [&](int x, int y) {
@@ -123,8 +121,7 @@ TEST(BorderTexture, SurroundsTheImageWithATransparentRing) {
             EXPECT_EQ(texture.GetWidth(), 12);
             EXPECT_EQ(texture.GetHeight(), 12);
             texture.Apply();
-            GLfloat matrix[16] = {};
-            glGetFloatv(GL_TEXTURE_MATRIX, matrix);
+            const std::array<GLfloat, 16> matrix = Floats(GL_TEXTURE_MATRIX);
             EXPECT_EQ(matrix[0], 10.0f);
             EXPECT_EQ(matrix[12], 1.0f);
             EXPECT_EQ(matrix[13], 1.0f);

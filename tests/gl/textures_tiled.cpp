@@ -40,20 +40,12 @@ TEST(TiledImageTexture, ResamplesOntoAPowerOfTwoTexture2D) {
         texture.Apply();
         ASSERT_NE(texture.Buffer(), nullptr);
         EXPECT_EQ(Integer(GL_TEXTURE_BINDING_2D), GLint(texture.Buffer()->Name()));
-        GLint width = 0, height = 0, level1 = 0, wrap = 0, minFilter = 0;
-        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
-        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
-        glGetTexLevelParameteriv(GL_TEXTURE_2D, 1, GL_TEXTURE_WIDTH, &level1);
-        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrap);
-        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
-        EXPECT_EQ(width, 1024);
-        EXPECT_EQ(height, 512);
-        EXPECT_EQ(level1, 512); // mipmaps were built
-        EXPECT_EQ(wrap, GL_REPEAT);
-        EXPECT_EQ(minFilter, GL_LINEAR_MIPMAP_LINEAR);
-        GLfloat matrix[16] = {};
-        glGetFloatv(GL_TEXTURE_MATRIX, matrix);
-        EXPECT_EQ(matrix[0], 1.0f); // normalised coordinates
+        EXPECT_EQ(TexParameter(GL_TEXTURE_2D, GL_TEXTURE_WIDTH, 0), 1024);
+        EXPECT_EQ(TexParameter(GL_TEXTURE_2D, GL_TEXTURE_HEIGHT, 0), 512);
+        EXPECT_EQ(TexParameter(GL_TEXTURE_2D, GL_TEXTURE_WIDTH, 1), 512); // mipmaps were built
+        EXPECT_EQ(TexParameter(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S), GL_REPEAT);
+        EXPECT_EQ(TexParameter(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
+        EXPECT_EQ(Floats(GL_TEXTURE_MATRIX)[0], 1.0f); // normalised coordinates
         // A flat image stays flat when resampled over the whole texture.
         const std::array<uint8_t, 4> flat = {0x99, 0x66, 0x33, 0xFF};
         for (int point : {0, 1, 2})
@@ -168,13 +160,12 @@ TEST(NoiseTexture, PlacementFollowsTheSeedAndTheVolumeIsShared) {
         EXPECT_EQ(*std::max_element(texels.begin(), texels.end()), 255);
         // The placement is the texture matrix: translated by the offset, then turned (a
         // rotation keeps the lengths of the columns).
-        GLfloat m[16] = {};
-        glGetFloatv(GL_TEXTURE_MATRIX, m);
+        const std::array<GLfloat, 16> m = Floats(GL_TEXTURE_MATRIX);
         EXPECT_FLOAT_EQ(m[12], one.Offset().x);
         EXPECT_FLOAT_EQ(m[13], one.Offset().y);
         EXPECT_FLOAT_EQ(m[14], one.Offset().z);
         for (int column = 0; column < 3; ++column) {
-            const float* c = m + column * 4;
+            const float* c = &m[column * 4];
             EXPECT_NEAR(c[0] * c[0] + c[1] * c[1] + c[2] * c[2], 1.0f, 1e-5f);
         }
         EXPECT_EQ(Integer(GL_MATRIX_MODE), GL_MODELVIEW);
