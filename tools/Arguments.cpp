@@ -13,11 +13,13 @@ namespace {
 struct OptionName {
     OptionBit bit;
     const char* name;
+    bool flag;
 };
 
 const OptionName kOptionNames[] = {
-    {kLayoutOption, "--layout"}, {kColorOption, "--color"}, {kFramesOption, "--frames"},
-    {kOutOption, "--out"},       {kSizeOption, "--size"},
+    {kLayoutOption, "--layout", false}, {kColorOption, "--color", false},
+    {kFramesOption, "--frames", false}, {kOutOption, "--out", false},
+    {kSizeOption, "--size", false},     {kTopDownOption, "--top-down", true},
 };
 
 bool AllDigits(const std::string& text) {
@@ -127,7 +129,8 @@ Options ParseCommandLine(const std::vector<std::string>& arguments) {
         for (const OptionName& known : kOptionNames)
             if (name == known.name) option = &known;
         if (!option) throw UsageError("unknown option '" + name + "'");
-        if (!hasValue) {
+        if (option->flag && hasValue) throw UsageError(name + " takes no value");
+        if (!hasValue && !option->flag) {
             if (i + 1 >= arguments.size()) throw UsageError(name + " needs a value");
             value = arguments[++i];
         }
@@ -151,6 +154,9 @@ Options ParseCommandLine(const std::vector<std::string>& arguments) {
         case kOutOption:
             if (value.empty()) throw UsageError("--out needs a folder name");
             options.out = value;
+            break;
+        case kTopDownOption:
+            options.rows = Rows::TopDown;
             break;
         }
     }

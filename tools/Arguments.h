@@ -40,16 +40,18 @@ enum OptionBit : unsigned {
     kFramesOption = 1u << 2,
     kOutOption = 1u << 3,
     kSizeOption = 1u << 4,
+    kTopDownOption = 1u << 5,
 };
 
 // One command line: the command word, the operands in order and the options (each at most
-// once, as "--name value" or "--name=value"; "--" ends the options).
+// once, as "--name value" or "--name=value", flags as "--name"; "--" ends the options).
 struct Options {
     std::string command;
     std::vector<std::string> operands;
     bool help = false;
     unsigned given = 0;
     Layout layout = Layout::Float;
+    Rows rows = Rows::BottomUp;
     std::optional<Rgba> color;
     std::optional<FrameRange> frames;
     std::optional<Size> size;

@@ -15,7 +15,8 @@ namespace cli {
 
 namespace {
 
-constexpr unsigned kSequenceOptions = kLayoutOption | kFramesOption;
+// What every command on files takes.
+constexpr unsigned kFileOptions = kLayoutOption | kTopDownOption | kFramesOption;
 
 enum class Kind { Operation, Info, Demo };
 
@@ -37,7 +38,7 @@ const std::vector<Command>& Commands() {
          Kind::Operation,
          Operation::Premultiply,
          {"IN", "OUT"},
-         kSequenceOptions,
+         kFileOptions,
          false,
          "colour multiplied by alpha",
          "Writes (r*a, g*a, b*a, a) for every pixel (r, g, b, a) of IN: straight colour made\n"
@@ -46,7 +47,7 @@ const std::vector<Command>& Commands() {
          Kind::Operation,
          Operation::Copy,
          {"IN", "OUT"},
-         kSequenceOptions,
+         kFileOptions,
          false,
          "the image as it is",
          "Writes IN unchanged. In one layout the library copies the bytes without the card."},
@@ -54,7 +55,7 @@ const std::vector<Command>& Commands() {
          Kind::Operation,
          Operation::Resize,
          {"SIZE", "IN", "OUT"},
-         kSequenceOptions,
+         kFileOptions,
          false,
          "the image stretched to WxH",
          "Writes IN stretched (or squeezed) to exactly SIZE (WxH, e.g. 640x480); the aspect\n"
@@ -63,7 +64,7 @@ const std::vector<Command>& Commands() {
          Kind::Operation,
          Operation::Fit,
          {"SIZE", "IN", "OUT"},
-         kSequenceOptions,
+         kFileOptions,
          false,
          "the image scaled to fit WxH, aspect kept, centred",
          "Writes a SIZE image (WxH) holding IN scaled by min(W/w, H/h) so that it fits, with\n"
@@ -72,7 +73,7 @@ const std::vector<Command>& Commands() {
          Kind::Operation,
          Operation::Center,
          {"SIZE", "IN", "OUT"},
-         kSequenceOptions,
+         kFileOptions,
          false,
          "the image in the middle of a WxH frame",
          "Writes a SIZE image (WxH) with IN placed at its centre, moved by\n"
@@ -81,7 +82,7 @@ const std::vector<Command>& Commands() {
          Kind::Operation,
          Operation::Clear,
          {"SIZE|IN", "OUT"},
-         kSequenceOptions | kColorOption,
+         kFileOptions | kColorOption,
          true,
          "an image of one colour",
          "Writes an image filled with the --color given. Its size is SIZE (WxH) or that of the\n"
@@ -90,7 +91,7 @@ const std::vector<Command>& Commands() {
          Kind::Operation,
          Operation::CopyAlpha,
          {"ALPHA", "DEST", "OUT"},
-         kSequenceOptions,
+         kFileOptions,
          false,
          "one image's colour with another's alpha",
          "Writes DEST with its red, green and blue kept and its alpha replaced by the alpha of\n"
@@ -99,7 +100,7 @@ const std::vector<Command>& Commands() {
          Kind::Operation,
          Operation::Mask,
          {"MASK", "IMAGE", "OUT"},
-         kSequenceOptions | kColorOption,
+         kFileOptions | kColorOption,
          true,
          "a colour laid over the image where the mask is opaque",
          "With t = colour alpha * MASK alpha at each pixel, writes\n"
@@ -109,7 +110,7 @@ const std::vector<Command>& Commands() {
          Kind::Operation,
          Operation::InverseMask,
          {"MASK", "IMAGE", "OUT"},
-         kSequenceOptions | kColorOption,
+         kFileOptions | kColorOption,
          true,
          "a colour laid over the image where the mask is transparent",
          "As mask, with t = colour alpha * (1 - MASK alpha): the colour covers the image where\n"
@@ -118,7 +119,7 @@ const std::vector<Command>& Commands() {
          Kind::Operation,
          Operation::Alpha,
          {"IN", "OUT"},
-         kSequenceOptions | kSizeOption,
+         kFileOptions | kSizeOption,
          false,
          "the alpha channel as a grey image",
          "Writes the alpha of IN as a one-channel image, scaled to --size WxH when given\n"
@@ -127,7 +128,7 @@ const std::vector<Command>& Commands() {
          Kind::Operation,
          Operation::Luma,
          {"IN", "OUT"},
-         kSequenceOptions | kSizeOption,
+         kFileOptions | kSizeOption,
          false,
          "premultiplied luma as a grey image",
          "Writes a * (0.30 r + 0.59 g + 0.11 b) of IN as a one-channel image, scaled to\n"
@@ -146,7 +147,7 @@ const std::vector<Command>& Commands() {
          Kind::Demo,
          Operation::Copy,
          {},
-         kOutOption | kLayoutOption,
+         kOutOption | kLayoutOption | kTopDownOption,
          false,
          "every operation on built-in images, with a contact sheet",
          "Makes test images (gradients, a checker, a soft disc with alpha, noise), runs every\n"
@@ -166,6 +167,7 @@ const Command* Find(const std::string& name) {
 std::string UsageLine(const Command& command) {
     std::string line = std::string("tesk-ae ") + command.name;
     if (command.options & kLayoutOption) line += " [--layout L]";
+    if (command.options & kTopDownOption) line += " [--top-down]";
     if (command.options & kFramesOption) line += " [--frames A-B]";
     if (command.options & kSizeOption) line += " [--size WxH]";
     if (command.options & kOutOption) line += " [--out DIR]";
@@ -179,9 +181,15 @@ void PrintHelp(const Command& command) {
     if (command.options == 0) return;
     std::printf("\noptions:\n");
     if (command.options & kLayoutOption)
-        std::printf("  --layout L     host pixel layout the images are handed over in: %s\n"
-                    "                 (default float; rows top-down as hosts keep them)\n",
+        std::printf("  --layout L     host pixel layout the images are handed over in, one of\n"
+                    "                 %s (default float);\n"
+                    "                 the integer layouts hold 0..1 only\n",
                     LayoutNames().c_str());
+    if (command.options & kTopDownOption)
+        std::printf("  --top-down     rows top-down, as hosts keep them: float and half frames\n"
+                    "                 then go through the library's conversion, which clamps\n"
+                    "                 them to 0..1 in every command but copy (default: rows\n"
+                    "                 bottom-up, which keeps values outside 0..1)\n");
     if (command.options & kFramesOption)
         std::printf("  --frames A-B   run for frames A to B; file names hold #### for the\n"
                     "                 frame number, e.g. shot.####.exr\n");
@@ -261,7 +269,8 @@ int RunOperation(const Command& command, const Options& options) {
         if (options.color) request.color = *options.color;
         // The clear operand that named a file only gave the size.
         if (command.operation == Operation::Clear) request.images.clear();
-        const OIIO::ImageBuf result = Apply(command.operation, request, options.layout);
+        const OIIO::ImageBuf result =
+            Apply(command.operation, request, options.layout, options.rows);
         WriteImage(FrameName(output, frame), result, options.layout);
     }
     return kSuccess;
@@ -274,7 +283,11 @@ void PrintOverview(std::FILE* stream) {
                          "Runs the TESK_Common_AE image operations on image files.\n\ncommands:\n");
     for (const Command& command : Commands())
         std::fprintf(stream, "  %-13s %s\n", command.name, command.summary);
-    std::fprintf(stream, "\nlayouts (--layout): %s\n", LayoutNames().c_str());
+    std::fprintf(stream,
+                 "\nlayouts (--layout): %s\n"
+                 "Float and half keep values outside 0..1 unless --top-down hands frames over\n"
+                 "as hosts keep them; the integer layouts hold 0..1 only.\n",
+                 LayoutNames().c_str());
 }
 
 int RunCommand(const Options& options) {
@@ -302,7 +315,8 @@ int RunCommand(const Options& options) {
         return RunInfo();
     case Kind::Demo:
         if (!options.operands.empty()) throw UsageError("'demo' takes no operands");
-        return RunDemo(options.out.empty() ? "tesk-ae-demo" : options.out, options.layout);
+        return RunDemo(options.out.empty() ? "tesk-ae-demo" : options.out, options.layout,
+                       options.rows);
     case Kind::Operation:
         break;
     }

@@ -41,7 +41,7 @@ std::string Upper(std::string text) {
 
 } // namespace
 
-int RunDemo(const std::string& folder, Layout layout) {
+int RunDemo(const std::string& folder, Layout layout, Rows order) {
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error || !std::filesystem::is_directory(folder))
@@ -50,7 +50,8 @@ int RunDemo(const std::string& folder, Layout layout) {
     const std::filesystem::path out(folder);
 
     std::printf("%s\n", HardwareReport().c_str());
-    std::printf("Layout: %s (%s)\n\n", Describe(layout).name, Describe(layout).description);
+    std::printf("Layout: %s (%s), rows %s\n\n", Describe(layout).name, Describe(layout).description,
+                order == Rows::TopDown ? "top-down" : "bottom-up");
 
     std::list<Input> inputs;
     inputs.push_back({"gradient", Gradient(kSide, kSide)});
@@ -102,7 +103,7 @@ int RunDemo(const std::string& folder, Layout layout) {
         request.images.push_back(&small);
         double milliseconds = 0.0;
         try {
-            Apply(Operation::Premultiply, request, layout, &milliseconds);
+            Apply(Operation::Premultiply, request, layout, order, &milliseconds);
             std::printf("%-13s %9.2f ms  (first call: one-time set-up included)\n", "warm-up",
                         milliseconds);
         } catch (const Failure& failure) {
@@ -124,7 +125,7 @@ int RunDemo(const std::string& folder, Layout layout) {
         const std::string file = (out / (std::string(step.name) + ".png")).string();
         double milliseconds = 0.0;
         try {
-            results.push_back(Apply(step.operation, request, layout, &milliseconds));
+            results.push_back(Apply(step.operation, request, layout, order, &milliseconds));
             WriteImage(file, results.back(), layout);
             std::printf("%-13s %9.2f ms  %s\n", step.name, milliseconds, file.c_str());
             char title[160];

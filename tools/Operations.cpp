@@ -69,40 +69,46 @@ std::string HardwareReport() {
     return HardwareInfoString();
 }
 
-OIIO::ImageBuf Apply(Operation operation, const OperationInput& input, Layout layout,
+OIIO::ImageBuf Apply(Operation operation, const OperationInput& input, Layout layout, Rows rows,
                      double* milliseconds) {
     std::unique_ptr<HostImage> first, second, destination;
+    auto host = [&](const OIIO::ImageBuf& image) {
+        return std::make_unique<HostImage>(layout, image, rows);
+    };
+    auto blank = [&](int width, int height) {
+        return std::make_unique<HostImage>(layout, width, height, rows);
+    };
     const bool plane = operation == Operation::Alpha || operation == Operation::Luma;
     switch (operation) {
     case Operation::Clear:
-        destination = std::make_unique<HostImage>(layout, input.size.width, input.size.height);
+        destination = blank(input.size.width, input.size.height);
         break;
     case Operation::Premultiply:
     case Operation::Copy:
-        first = std::make_unique<HostImage>(layout, Image(input, 0));
-        destination = std::make_unique<HostImage>(layout, first->GetWidth(), first->GetHeight());
+        first = host(Image(input, 0));
+        destination = blank(first->GetWidth(), first->GetHeight());
         break;
     case Operation::Resize:
     case Operation::Fit:
     case Operation::Center:
-        first = std::make_unique<HostImage>(layout, Image(input, 0));
-        destination = std::make_unique<HostImage>(layout, input.size.width, input.size.height);
+        first = host(Image(input, 0));
+        destination = blank(input.size.width, input.size.height);
         break;
     case Operation::CopyAlpha:
-        first = std::make_unique<HostImage>(layout, Image(input, 0));
-        destination = std::make_unique<HostImage>(layout, Image(input, 1));
+        first = host(Image(input, 0));
+        destination = host(Image(input, 1));
         break;
     case Operation::Mask:
     case Operation::InverseMask: {
-        first = std::make_unique<HostImage>(layout, Image(input, 0));
-        second = std::make_unique<HostImage>(layout, Image(input, 1));
+        first = host(Image(input, 0));
+        second = host(Image(input, 1));
         const Size size = SizeOf(Image(input, 1));
-        destination = std::make_unique<HostImage>(layout, size.width, size.height);
+        destination = blank(size.width, size.height);
         break;
     }
     case Operation::Alpha:
     case Operation::Luma:
-        first = std::make_unique<HostImage>(layout, Image(input, 0));
+        first = host(Image(input, 0));
         break;
     }
     if (first) first->SetReadOnly(true);

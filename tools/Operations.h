@@ -48,11 +48,11 @@ bool RunOnWorker(const std::function<void()>& job, std::string& error);
 // context it is asked for on the calling thread.
 std::string HardwareReport();
 
-// Wraps the images in host images of the layout, runs the operation on the worker and returns
-// the destination as float RGBA (one channel for Alpha and Luma). Throws Failure with the
-// worker's error text when the operation failed. milliseconds, when given, receives the time
-// of the call on the worker, conversions excluded.
-OIIO::ImageBuf Apply(Operation operation, const OperationInput& input, Layout layout,
+// Wraps the images in host images of the layout and row order, runs the operation on the worker
+// and returns the destination as float RGBA (one channel for Alpha and Luma). Throws Failure
+// with the worker's error text when the operation failed. milliseconds, when given, receives
+// the time of the call on the worker, conversions excluded.
+OIIO::ImageBuf Apply(Operation operation, const OperationInput& input, Layout layout, Rows rows,
                      double* milliseconds = nullptr);
 
 } // namespace cli

@@ -55,6 +55,11 @@ TEST(Arguments, ReadsCommandOperandsAndOptions) {
     EXPECT_EQ(options.given, unsigned(kLayoutOption | kFramesOption | kColorOption));
     EXPECT_FALSE(options.help);
 
+    EXPECT_EQ(options.rows, Rows::BottomUp);
+    options = ParseCommandLine({"copy", "--top-down", "a", "b"});
+    EXPECT_EQ(options.rows, Rows::TopDown);
+    EXPECT_EQ(options.operands, (std::vector<std::string>{"a", "b"}));
+
     options = ParseCommandLine({"copy", "-h"});
     EXPECT_TRUE(options.help);
     options = ParseCommandLine({"copy", "--", "-in.exr", "--out"});
@@ -69,6 +74,7 @@ TEST(Arguments, ReadsCommandOperandsAndOptions) {
         {"copy", "--layout", "rgb"}, {"copy", "--layout=float", "--layout=half"},
         {"clear", "--color", "red"}, {"demo", "--out="},
         {"alpha", "--size", "2x"},   {"copy", "--frames", "9-1"},
+        {"copy", "--top-down=yes"},
     };
     for (const auto& arguments : bad) {
         SCOPED_TRACE(arguments.back());

@@ -281,6 +281,36 @@ TEST(Program, CopiesAlphaMasksAndExtractsPlanes) {
         [](int, int, float* p) { p[0] = 0.5f; }, 1);
 }
 
+// Float and half frames keep values outside [0, 1] through every operation. Handed over
+// top-down, as hosts keep them, they go through the library's conversion, which clamps.
+TEST(Program, KeepsValuesOutsideZeroToOne) {
+    ScratchFolder folder;
+    WriteImage(folder.Path("hdr.exr"), Solid(4, 3, 3.5f, -0.25f, 2.0f, 1.0f), Layout::Float);
+    struct Case {
+        const char* arguments;
+        int width, height;
+    };
+    const Case cases[] = {
+        {"premultiply", 4, 3}, {"resize 8x6", 8, 6},         {"fit 8x6", 8, 6},
+        {"center 4x3", 4, 3},  {"copy-alpha hdr.exr", 4, 3}, {"mask --color 0,0,0,0 hdr.exr", 4, 3},
+    };
+    for (const char* layout : {"float", "half"}) {
+        for (const Case& c : cases) {
+            const std::string arguments =
+                std::string(c.arguments) + " --layout " + layout + " hdr.exr out.exr";
+            SCOPED_TRACE(arguments);
+            const Outcome outcome = RunProgram(folder, arguments);
+            ASSERT_EQ(outcome.status, 0) << outcome.err;
+            ExpectPixels(folder.Path("out.exr"), c.width, c.height, 2e-3f, [](int, int, float* p) {
+                p[0] = 3.5f, p[1] = -0.25f, p[2] = 2.0f, p[3] = 1.0f;
+            });
+        }
+    }
+    ASSERT_EQ(RunProgram(folder, "premultiply --top-down hdr.exr out.exr").status, 0);
+    ExpectPixels(folder.Path("out.exr"), 4, 3, 2e-3f,
+                 [](int, int, float* p) { p[0] = 1.0f, p[1] = 0.0f, p[2] = 1.0f, p[3] = 1.0f; });
+}
+
 TEST(Program, RunsFrameSequences) {
     ScratchFolder folder;
     for (int frame = 1; frame <= 3; ++frame)
