@@ -20,6 +20,7 @@ const OptionName kOptionNames[] = {
     {kLayoutOption, "--layout", false}, {kColorOption, "--color", false},
     {kFramesOption, "--frames", false}, {kOutOption, "--out", false},
     {kSizeOption, "--size", false},     {kTopDownOption, "--top-down", true},
+    {kDepthOption, "--depth", false},
 };
 
 bool AllDigits(const std::string& text) {
@@ -98,6 +99,21 @@ FrameRange ParseFrames(const std::string& text) {
     return {static_cast<int>(first), static_cast<int>(last)};
 }
 
+Depth ParseDepth(const std::string& text) {
+    struct Named {
+        const char* name;
+        Depth depth;
+    };
+    const Named depths[] = {
+        {"8", {OIIO::TypeUInt8, 0}},    {"10", {OIIO::TypeUInt16, 10}},
+        {"12", {OIIO::TypeUInt16, 12}}, {"16", {OIIO::TypeUInt16, 0}},
+        {"half", {OIIO::TypeHalf, 0}},  {"float", {OIIO::TypeFloat, 0}},
+    };
+    for (const Named& named : depths)
+        if (text == named.name) return named.depth;
+    throw UsageError("bad depth '" + text + "': expected 8, 10, 12, 16, half or float");
+}
+
 Options ParseCommandLine(const std::vector<std::string>& arguments) {
     Options options;
     bool operandsOnly = false;
@@ -157,6 +173,9 @@ Options ParseCommandLine(const std::vector<std::string>& arguments) {
             break;
         case kTopDownOption:
             options.rows = Rows::TopDown;
+            break;
+        case kDepthOption:
+            options.depth = ParseDepth(value);
             break;
         }
     }

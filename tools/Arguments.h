@@ -21,6 +21,12 @@ struct FrameRange {
     int last = 0;
 };
 
+// The channel type of written files, and the bits of it in use where that is fewer.
+struct Depth {
+    OIIO::TypeDesc type;
+    int bits = 0;
+};
+
 // The largest width or height the program accepts.
 constexpr int kMaxDimension = 32768;
 
@@ -32,6 +38,8 @@ bool LooksLikeSize(const std::string& text);
 Rgba ParseColor(const std::string& text);
 // "A-B" or "A", with 0 <= A <= B. Throws UsageError.
 FrameRange ParseFrames(const std::string& text);
+// "8", "10", "12", "16" (bits of integer channels), "half" or "float". Throws UsageError.
+Depth ParseDepth(const std::string& text);
 
 // The options a command may accept, as bits.
 enum OptionBit : unsigned {
@@ -41,6 +49,7 @@ enum OptionBit : unsigned {
     kOutOption = 1u << 3,
     kSizeOption = 1u << 4,
     kTopDownOption = 1u << 5,
+    kDepthOption = 1u << 6,
 };
 
 // One command line: the command word, the operands in order and the options (each at most
@@ -55,6 +64,7 @@ struct Options {
     std::optional<Rgba> color;
     std::optional<FrameRange> frames;
     std::optional<Size> size;
+    std::optional<Depth> depth;
     std::string out;
 };
 

@@ -16,7 +16,7 @@ namespace cli {
 namespace {
 
 // What every command on files takes.
-constexpr unsigned kFileOptions = kLayoutOption | kTopDownOption | kFramesOption;
+constexpr unsigned kFileOptions = kLayoutOption | kTopDownOption | kFramesOption | kDepthOption;
 
 enum class Kind { Operation, Info, Demo };
 
@@ -50,7 +50,8 @@ const std::vector<Command>& Commands() {
          kFileOptions,
          false,
          "the image as it is",
-         "Writes IN unchanged. In one layout the library copies the bytes without the card."},
+         "Writes IN unchanged: the same pixels, channels, channel type and windows. Both\n"
+         "frames are in one layout, so the library copies the bytes without the card."},
         {"resize",
          Kind::Operation,
          Operation::Resize,
@@ -86,7 +87,7 @@ const std::vector<Command>& Commands() {
          true,
          "an image of one colour",
          "Writes an image filled with the --color given. Its size is SIZE (WxH) or that of the\n"
-         "image IN."},
+         "image IN; given SIZE, OUT is RGBA in a channel type that suits the layout."},
         {"copy-alpha",
          Kind::Operation,
          Operation::CopyAlpha,
@@ -169,11 +170,20 @@ std::string UsageLine(const Command& command) {
     if (command.options & kLayoutOption) line += " [--layout L]";
     if (command.options & kTopDownOption) line += " [--top-down]";
     if (command.options & kFramesOption) line += " [--frames A-B]";
+    if (command.options & kDepthOption) line += " [--depth D]";
     if (command.options & kSizeOption) line += " [--size WxH]";
     if (command.options & kOutOption) line += " [--out DIR]";
     if (command.needsColor) line += " --color r,g,b[,a]";
     for (const char* operand : command.operands) line += std::string(" ") + operand;
     return line;
+}
+
+// The operand whose windows, channels and depth the output keeps.
+std::string KeptOperand(const Command& command) {
+    const std::string operand = command.operands.size() >= 2
+                                    ? command.operands[command.operands.size() - 2]
+                                    : std::string();
+    return operand == "SIZE" || operand == "SIZE|IN" ? std::string("IN") : operand;
 }
 
 void PrintHelp(const Command& command) {
@@ -193,14 +203,23 @@ void PrintHelp(const Command& command) {
     if (command.options & kFramesOption)
         std::printf("  --frames A-B   run for frames A to B; file names hold #### for the\n"
                     "                 frame number, e.g. shot.####.exr\n");
+    if (command.options & kDepthOption)
+        std::printf("  --depth D      channel type of OUT: 8, 10, 12 or 16 bits, half or float\n"
+                    "                 (default: that of %s)\n",
+                    KeptOperand(command).c_str());
     if (command.needsColor)
         std::printf("  --color C      r,g,b or r,g,b,a in 0..1, e.g. 1,0,0,1\n");
     if (command.options & kSizeOption) std::printf("  --size WxH     size of the written image\n");
     if (command.options & kOutOption)
         std::printf("  --out DIR      folder for the results (made when missing)\n");
     if (command.kind == Kind::Operation)
-        std::printf("\nFiles: anything OpenImageIO reads and writes (EXR, PNG, TIFF, JPEG, DPX, "
-                    "...).\nAn existing OUT is replaced only when the operation succeeded.\n");
+        std::printf(
+            "\nFiles: anything OpenImageIO reads and writes (EXR, PNG, TIFF, JPEG, DPX, ...).\n"
+            "OUT keeps the channels (grey, grey and alpha, RGB or RGBA), channel type and\n"
+            "bit depth of %s, and its data and display windows where OUT has its\n"
+            "size; it gains alpha or colour channels only where the result needs them.\n"
+            "An existing OUT is replaced only when the operation succeeded.\n",
+            KeptOperand(command).c_str());
 }
 
 int RunInfo() {
@@ -254,14 +273,22 @@ int RunOperation(const Command& command, const Options& options) {
     }
     const std::string& output = options.operands.back();
     const std::vector<int> frames = PlanFrames(inputs, output, options.frames);
+    // The input the output stands for: its windows, channels and depth are kept.
+    const size_t kept = command.operation == Operation::CopyAlpha ||
+                                command.operation == Operation::Mask ||
+                                command.operation == Operation::InverseMask
+                            ? 1
+                            : 0;
 
     Progress progress(stderr, command.name, frames[0] < 0 ? 0 : frames.size());
     for (size_t index = 0; index < frames.size(); ++index) {
         const int frame = frames[index];
         if (frame >= 0) progress.Frame(frame, index);
+        const std::string target = FrameName(output, frame);
         std::vector<OIIO::ImageBuf> images;
-        for (const std::string& input : inputs)
-            images.push_back(ReadImage(FrameName(input, frame)));
+        std::vector<Storage> storages(inputs.size());
+        for (size_t i = 0; i < inputs.size(); ++i)
+            images.push_back(ReadImage(FrameName(inputs[i], frame), &storages[i]));
         OperationInput request;
         for (const OIIO::ImageBuf& image : images) request.images.push_back(&image);
         request.size = size;
@@ -271,7 +298,19 @@ int RunOperation(const Command& command, const Options& options) {
         if (command.operation == Operation::Clear) request.images.clear();
         const OIIO::ImageBuf result =
             Apply(command.operation, request, options.layout, options.rows);
-        WriteImage(FrameName(output, frame), result, options.layout);
+        Storage storage;
+        if (kept < storages.size()) {
+            storage = storages[kept];
+            // Windows belong to a picture of the input's size.
+            const OIIO::ImageSpec& in = images[kept].spec();
+            storage.windows = storage.windows && in.width == result.spec().width &&
+                              in.height == result.spec().height;
+        }
+        if (options.depth) {
+            storage.type = options.depth->type;
+            storage.bits = options.depth->bits;
+        }
+        WriteImage(target, result, options.layout, storage);
     }
     return kSuccess;
 }

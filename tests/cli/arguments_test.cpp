@@ -56,8 +56,12 @@ TEST(Arguments, ReadsCommandOperandsAndOptions) {
     EXPECT_FALSE(options.help);
 
     EXPECT_EQ(options.rows, Rows::BottomUp);
-    options = ParseCommandLine({"copy", "--top-down", "a", "b"});
+    EXPECT_FALSE(options.depth);
+    options = ParseCommandLine({"copy", "--top-down", "--depth=10", "a", "b"});
     EXPECT_EQ(options.rows, Rows::TopDown);
+    ASSERT_TRUE(options.depth);
+    EXPECT_EQ(options.depth->type, OIIO::TypeUInt16);
+    EXPECT_EQ(options.depth->bits, 10);
     EXPECT_EQ(options.operands, (std::vector<std::string>{"a", "b"}));
 
     options = ParseCommandLine({"copy", "-h"});
@@ -74,7 +78,7 @@ TEST(Arguments, ReadsCommandOperandsAndOptions) {
         {"copy", "--layout", "rgb"}, {"copy", "--layout=float", "--layout=half"},
         {"clear", "--color", "red"}, {"demo", "--out="},
         {"alpha", "--size", "2x"},   {"copy", "--frames", "9-1"},
-        {"copy", "--top-down=yes"},
+        {"copy", "--top-down=yes"},  {"copy", "--depth", "32"},
     };
     for (const auto& arguments : bad) {
         SCOPED_TRACE(arguments.back());

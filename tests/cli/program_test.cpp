@@ -311,6 +311,123 @@ TEST(Program, KeepsValuesOutsideZeroToOne) {
                  [](int, int, float* p) { p[0] = 1.0f, p[1] = 0.0f, p[2] = 1.0f, p[3] = 1.0f; });
 }
 
+// How a file keeps its picture, for writing inputs and checking outputs.
+struct Kept {
+    int channels;
+    OIIO::TypeDesc type;
+    int bits;
+    int x, y;
+    OIIO::ROI display;
+};
+
+// Writes a picture of varied values (k / 255, so that every type holds them exactly) stored as
+// kept says.
+void WriteStored(const std::string& path, int width, int height, const Kept& kept) {
+    OIIO::ImageSpec header(width, height, kept.channels, kept.type);
+    header.x = kept.x, header.y = kept.y;
+    header.full_x = kept.display.xbegin, header.full_y = kept.display.ybegin;
+    header.full_width = kept.display.width(), header.full_height = kept.display.height();
+    if (kept.bits) header.attribute("oiio:BitsPerSample", kept.bits);
+    if (kept.channels == 2 || kept.channels == 4) header.alpha_channel = kept.channels - 1;
+    header.attribute("oiio:UnassociatedAlpha", 1);
+    std::vector<float> pixels(static_cast<size_t>(width) * height * kept.channels);
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<float>(i * 37 % 256) / 255;
+    auto output = OIIO::ImageOutput::create(path);
+    ASSERT_TRUE(output && output->open(path, header));
+    ASSERT_TRUE(output->write_image(OIIO::TypeFloat, pixels.data()));
+    ASSERT_TRUE(output->close());
+}
+
+void ExpectStored(const std::string& path, int width, int height, const Kept& kept) {
+    auto input = OIIO::ImageInput::open(path);
+    ASSERT_TRUE(input) << path;
+    const OIIO::ImageSpec& header = input->spec();
+    EXPECT_EQ(header.width, width);
+    EXPECT_EQ(header.height, height);
+    EXPECT_EQ(header.nchannels, kept.channels);
+    EXPECT_EQ(header.format, kept.type);
+    const int typeBits = static_cast<int>(kept.type.size()) * 8;
+    EXPECT_EQ(header.get_int_attribute("oiio:BitsPerSample", typeBits),
+              kept.bits ? kept.bits : typeBits);
+    EXPECT_EQ(OIIO::ROI(header.x, header.x + width, header.y, header.y + height),
+              OIIO::ROI(kept.x, kept.x + width, kept.y, kept.y + height));
+    EXPECT_EQ(OIIO::ROI(header.full_x, header.full_x + header.full_width, header.full_y,
+                        header.full_y + header.full_height),
+              kept.display);
+}
+
+TEST(Program, CopyKeepsChannelsDepthAndWindows) {
+    ScratchFolder folder;
+    const OIIO::ROI frame(0, 6, 0, 4);
+    struct Case {
+        const char* name;
+        Kept kept;
+    };
+    const Case cases[] = {
+        {"grey.png", {1, OIIO::TypeUInt8, 0, 0, 0, frame}},
+        {"colour.png", {3, OIIO::TypeUInt8, 0, 0, 0, frame}},
+        {"grey-alpha.png", {2, OIIO::TypeUInt16, 0, 0, 0, frame}},
+        {"ten.dpx", {3, OIIO::TypeUInt16, 10, 0, 0, frame}},
+        {"float.tif", {3, OIIO::TypeFloat, 0, 0, 0, frame}},
+        {"window.exr", {4, OIIO::TypeHalf, 0, 2, 1, OIIO::ROI(0, 10, 0, 8)}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteStored(folder.Path(c.name), 6, 4, c.kept);
+        const std::string out = std::string("copy-") + c.name;
+        const Outcome outcome = RunProgram(folder, std::string("copy ") + c.name + " " + out);
+        ASSERT_EQ(outcome.status, 0) << outcome.err;
+        ExpectStored(folder.Path(out), 6, 4, c.kept);
+        const OIIO::ImageBuf in = ReadImage(folder.Path(c.name));
+        ExpectPixels(
+            folder.Path(out), 6, 4, 0.0f,
+            [&](int x, int y, float* p) {
+                const int order[4][4] = {{0}, {0, 3}, {0, 1, 2}, {0, 1, 2, 3}};
+                for (int k = 0; k < c.kept.channels; ++k)
+                    p[k] = At(in, x, y, order[c.kept.channels - 1][k]);
+            },
+            c.kept.channels);
+    }
+}
+
+// Every output keeps what it can of the input it stands for, and gains channels only where
+// its pixels need them.
+TEST(Program, OutputsKeepTheirInputsStorage) {
+    ScratchFolder folder;
+    const OIIO::ROI frame(0, 6, 0, 4), display(0, 10, 0, 8);
+    WriteStored(folder.Path("grey.png"), 6, 4, {1, OIIO::TypeUInt8, 0, 0, 0, frame});
+    WriteStored(folder.Path("colour.png"), 6, 4, {3, OIIO::TypeUInt8, 0, 0, 0, frame});
+    WriteStored(folder.Path("window.exr"), 6, 4, {4, OIIO::TypeHalf, 0, 2, 1, display});
+    struct Case {
+        const char* arguments;
+        int width, height;
+        Kept kept;
+    };
+    const Case cases[] = {
+        {"premultiply colour.png out.png", 6, 4, {3, OIIO::TypeUInt8, 0, 0, 0, frame}},
+        {"copy-alpha window.exr colour.png out.png", 6, 4, {4, OIIO::TypeUInt8, 0, 0, 0, frame}},
+        {"mask --color 1,0,0 colour.png grey.png out.png",
+         6,
+         4,
+         {3, OIIO::TypeUInt8, 0, 0, 0, frame}},
+        {"clear --color 0.5,0.5,0.5 grey.png out.png", 6, 4, {1, OIIO::TypeUInt8, 0, 0, 0, frame}},
+        {"alpha window.exr out.exr", 6, 4, {1, OIIO::TypeHalf, 0, 2, 1, display}},
+        {"resize 3x2 window.exr out.exr",
+         3,
+         2,
+         {4, OIIO::TypeHalf, 0, 0, 0, OIIO::ROI(0, 3, 0, 2)}},
+        {"copy --depth 12 window.exr out.tif", 6, 4, {4, OIIO::TypeUInt16, 12, 2, 1, display}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const Outcome outcome = RunProgram(folder, c.arguments);
+        ASSERT_EQ(outcome.status, 0) << outcome.err;
+        const std::string arguments = c.arguments;
+        ExpectStored(folder.Path(arguments.substr(arguments.rfind(' ') + 1)), c.width, c.height,
+                     c.kept);
+    }
+}
+
 TEST(Program, RunsFrameSequences) {
     ScratchFolder folder;
     for (int frame = 1; frame <= 3; ++frame)
@@ -364,6 +481,7 @@ TEST(Program, RejectsBadRequestsOnOneLineWithoutWriting) {
         {"premultiply in.exr out.exr extra.exr", 2, "'premultiply' takes 2 operands"},
         {"clear 4x4 out.exr", 2, "'clear' needs --color"},
         {"clear --color 1,0 4x4 out.exr", 2, "bad colour '1,0'"},
+        {"copy --depth 9 in.exr out.exr", 2, "bad depth '9'"},
         {"copy --color 1,0,0 in.exr out.exr", 2, "'copy' does not take --color"},
         {"premultiply --frames 1-2 in.exr out.exr", 2, "--frames needs file names with ####"},
         {"premultiply --frames 2-1 in.##.exr out.##.exr", 2, "bad frame range '2-1'"},
