@@ -234,7 +234,8 @@ int RunInfo() {
             shorts = OGL_TESK_AE::IsShortSupported();
         },
         error);
-    if (!ran) throw Failure(OneLine(error));
+    if (!ran)
+        throw Failure(OneLine(error).empty() ? "the capability queries failed" : OneLine(error));
     auto answer = [](bool yes) { return yes ? "yes" : "no"; };
     std::printf("\nFloat textures:      %s\n", answer(floats));
     std::printf("Half-float textures: %s\n", answer(halves));
@@ -291,13 +292,18 @@ int RunOperation(const Command& command, const Options& options) {
             images.push_back(ReadImage(FrameName(inputs[i], frame), &storages[i]));
         OperationInput request;
         for (const OIIO::ImageBuf& image : images) request.images.push_back(&image);
+        for (const std::string& input : inputs) request.names.push_back(FrameName(input, frame));
         request.size = size;
         if (sizeFromInput) request.size = {images[0].spec().width, images[0].spec().height};
         if (options.color) request.color = *options.color;
         // The clear operand that named a file only gave the size.
         if (command.operation == Operation::Clear) request.images.clear();
-        const OIIO::ImageBuf result =
-            Apply(command.operation, request, options.layout, options.rows);
+        OIIO::ImageBuf result;
+        try {
+            result = Apply(command.operation, request, options.layout, options.rows);
+        } catch (const Failure& failure) {
+            throw Failure(std::string(command.name) + " failed: " + failure.what());
+        }
         Storage storage;
         if (kept < storages.size()) {
             storage = storages[kept];

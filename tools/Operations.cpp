@@ -8,6 +8,8 @@
 #include "gl/context/HardwareInfo.h"
 #include "ops/BasicOps.h"
 
+#include <GL/gl.h>
+
 #include <chrono>
 #include <memory>
 
@@ -52,6 +54,35 @@ OIIO::ImageBuf FromPlane(const Buffer<PixelType>& plane, const char* what) {
         image.set_pixels(OIIO::ROI(0, width, y, y + 1, 0, 1, 0, 1), OIIO::TypeFloat,
                          plane.Row(height - 1 - y));
     return image;
+}
+
+// The largest side of the rectangle textures the library loads sources into; 0 when the worker
+// cannot say.
+int LargestTexture() {
+    GLint largest = 0;
+    std::string ignored;
+    RunOnWorker([&]() { glGetIntegerv(GL_MAX_RECTANGLE_TEXTURE_SIZE, &largest); }, ignored);
+    return largest;
+}
+
+// Why an operation failed that the library left without a text. The one such failure a user
+// meets is an OpenGL error raised for a texture the card cannot make: a source larger than the
+// card's limit, of which one tile of the output needs more than the limit (the library loads
+// each tile's share of a source on its own, so large sources work with large enough outputs).
+std::string Unexplained(const OperationInput& input, const std::vector<const HostImage*>& sources) {
+    const int largest = LargestTexture();
+    for (size_t i = 0; i < sources.size() && largest > 0; ++i) {
+        const HostImage* image = sources[i];
+        if (!image || (image->GetWidth() <= largest && image->GetHeight() <= largest)) continue;
+        const std::string name =
+            i < input.names.size() ? "'" + input.names[i] + "'" : "input " + std::to_string(i + 1);
+        const std::string side = std::to_string(largest);
+        return name + " is " + std::to_string(image->GetWidth()) + " x " +
+               std::to_string(image->GetHeight()) + ", more than the card's largest texture (" +
+               side + " x " + side +
+               "), and one tile of an output this size needs more of it than that";
+    }
+    return "the library stopped with an OpenGL error and gave no reason";
 }
 
 } // namespace
@@ -170,7 +201,14 @@ OIIO::ImageBuf Apply(Operation operation, const OperationInput& input, Layout la
     const auto end = std::chrono::steady_clock::now();
     if (milliseconds)
         *milliseconds = std::chrono::duration<double, std::milli>(end - start).count();
-    if (!ran) throw Failure(OneLine(error));
+    if (!ran) {
+        const std::string reason = OneLine(error);
+        if (!reason.empty()) throw Failure(reason);
+        std::vector<const HostImage*> sources = {first.get(), second.get()};
+        // Copy-alpha draws its destination's own pixels as a second source.
+        if (operation == Operation::CopyAlpha) sources[1] = destination.get();
+        throw Failure(Unexplained(input, sources));
+    }
     return plane ? std::move(result) : destination->Load();
 }
 

@@ -34,6 +34,8 @@ enum class Operation {
 // size is the destination's for Resize, Fit, Center, Clear, and the buffer's for Alpha, Luma.
 struct OperationInput {
     std::vector<const OIIO::ImageBuf*> images;
+    // What to call each image in messages (its file name); "input N" where missing.
+    std::vector<std::string> names;
     Size size;
     Rgba color{0.0f, 0.0f, 0.0f, 0.0f};
 };
@@ -50,8 +52,9 @@ std::string HardwareReport();
 
 // Wraps the images in host images of the layout and row order, runs the operation on the worker
 // and returns the destination as float RGBA (one channel for Alpha and Luma). Throws Failure
-// with the worker's error text when the operation failed. milliseconds, when given, receives
-// the time of the call on the worker, conversions excluded.
+// with the worker's error text when the operation failed, or, where the library gave none, with
+// what went wrong as far as the program can tell. milliseconds, when given, receives the time of
+// the call on the worker, conversions excluded.
 OIIO::ImageBuf Apply(Operation operation, const OperationInput& input, Layout layout, Rows rows,
                      double* milliseconds = nullptr);
 

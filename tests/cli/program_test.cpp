@@ -1,5 +1,6 @@
 // The built tesk-ae program, run on small generated files; results are checked against the
 // operations' formulas computed here on the CPU.
+#include "tools/Arguments.h"
 #include "tools/ImageFile.h"
 
 #include "ScratchFolder.h"
@@ -425,6 +426,50 @@ TEST(Program, OutputsKeepTheirInputsStorage) {
         const std::string arguments = c.arguments;
         ExpectStored(folder.Path(arguments.substr(arguments.rfind(' ') + 1)), c.width, c.height,
                      c.kept);
+    }
+}
+
+// A source larger than the card's largest texture works where no tile of the output needs
+// more of it than that (the library loads each tile's share on its own), and fails with the
+// reason where one does.
+TEST(Program, TakesSourcesLargerThanTheLargestTexture) {
+    ScratchFolder folder;
+    int largest = 0;
+    const std::string report = RunProgram(folder, "info").out;
+    const size_t at = report.find("Texture Dimension: ");
+    ASSERT_NE(at, std::string::npos) << report;
+    ASSERT_EQ(std::sscanf(report.c_str() + at, "Texture Dimension: %d", &largest), 1);
+    if (largest >= kMaxDimension)
+        GTEST_SKIP() << "no input may be larger than this card's textures";
+    const int wide = largest + 1;
+    WriteImage(folder.Path("wide.exr"), Solid(wide, 8, 0.25f, 0.5f, 0.75f, 1.0f), Layout::Float);
+    // Output tiles are 2048 pixels wide: an output half the source's width or more needs at
+    // most half of it per tile.
+    const int width = wide / 2;
+    const std::string half = std::to_string(width);
+    auto colour = [](int, int, float* p) { p[0] = 0.25f, p[1] = 0.5f, p[2] = 0.75f, p[3] = 1.0f; };
+    ASSERT_EQ(RunProgram(folder, "resize " + half + "x8 wide.exr out.exr").status, 0);
+    ExpectPixels(folder.Path("out.exr"), width, 8, 2e-3f, colour);
+    ASSERT_EQ(RunProgram(folder, "alpha --size " + half + "x2 wide.exr out.exr").status, 0);
+    ExpectPixels(
+        folder.Path("out.exr"), width, 2, 0.0f, [](int, int, float* p) { p[0] = 1.0f; }, 1);
+    // Fitted, the source is just under 4 rows high: only the middle is sure to be covered.
+    ASSERT_EQ(RunProgram(folder, "fit " + half + "x4 wide.exr out.exr").status, 0);
+    EXPECT_NEAR(At(ReadImage(folder.Path("out.exr")), width / 2, 2, 2), 0.75f, 2e-3f);
+
+    // One tile of a 100-pixel-wide output would need the whole source.
+    for (const char* arguments :
+         {"resize 100x8 wide.exr small.exr", "alpha --size 100x8 wide.exr small.exr"}) {
+        SCOPED_TRACE(arguments);
+        const Outcome outcome = RunProgram(folder, arguments);
+        ExpectOneLineError(outcome, 1);
+        EXPECT_NE(outcome.err.find("'wide.exr' is " + std::to_string(wide) + " x 8"),
+                  std::string::npos)
+            << outcome.err;
+        EXPECT_NE(outcome.err.find("largest texture (" + std::to_string(largest) + " x "),
+                  std::string::npos)
+            << outcome.err;
+        EXPECT_FALSE(Exists(folder.Path("small.exr")));
     }
 }
 
