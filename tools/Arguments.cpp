@@ -79,6 +79,9 @@ Rgba ParseColor(const std::string& text) {
     if (!good)
         throw UsageError("bad colour '" + text +
                          "': expected r,g,b or r,g,b,a with numbers, e.g. 1,0,0,1");
+    for (float value : color)
+        if (value < 0.0f || value > 1.0f)
+            throw UsageError("bad colour '" + text + "': each part must be from 0 to 1");
     return color;
 }
 

@@ -34,7 +34,8 @@ constexpr int kMaxDimension = 32768;
 Size ParseSize(const std::string& text);
 // Whether text has the shape of a size ("640x480"), valid or not.
 bool LooksLikeSize(const std::string& text);
-// "r,g,b,a" or "r,g,b" (alpha 1): finite numbers. Throws UsageError.
+// "r,g,b,a" or "r,g,b" (alpha 1): numbers from 0 to 1, which is all a colour can hold in the
+// library's clears and blends (OpenGL would clamp anything else). Throws UsageError.
 Rgba ParseColor(const std::string& text);
 // "A-B" or "A", with 0 <= A <= B. Throws UsageError.
 FrameRange ParseFrames(const std::string& text);

@@ -77,8 +77,11 @@ const std::vector<Command>& Commands() {
          kFileOptions,
          false,
          "the image in the middle of a WxH frame",
-         "Writes a SIZE image (WxH) with IN placed at its centre, moved by\n"
-         "((W - w) / 2, (H - h) / 2) and not scaled."},
+         "Writes a SIZE image (WxH) with IN at its centre, not scaled: IN's bottom-left corner\n"
+         "is moved by ((W - w) / 2, (H - h) / 2) pixels, rounded toward zero. When a\n"
+         "difference is odd, the spare column goes to the right and the spare row to the top;\n"
+         "an IN larger than SIZE is cropped likewise, one more column on the right and row at\n"
+         "the top. The rest of the frame is transparent."},
         {"clear",
          Kind::Operation,
          Operation::Clear,
@@ -96,7 +99,9 @@ const std::vector<Command>& Commands() {
          false,
          "one image's colour with another's alpha",
          "Writes DEST with its red, green and blue kept and its alpha replaced by the alpha of\n"
-         "ALPHA at the same pixel."},
+         "ALPHA at the same pixel. The output has DEST's size. Images of different sizes are\n"
+         "aligned at their bottom-left corners: where ALPHA does not reach, DEST keeps its own\n"
+         "alpha."},
         {"mask",
          Kind::Operation,
          Operation::Mask,
@@ -106,7 +111,9 @@ const std::vector<Command>& Commands() {
          "a colour laid over the image where the mask is opaque",
          "With t = colour alpha * MASK alpha at each pixel, writes\n"
          "  rgb = IMAGE rgb * (1 - t) + colour rgb * t,  alpha = IMAGE alpha * (1 - t) + t.\n"
-         "The output has IMAGE's size."},
+         "The output has IMAGE's size. Images of different sizes are aligned at their\n"
+         "bottom-left corners: where MASK does not reach, t is the colour's alpha, as under an\n"
+         "opaque MASK."},
         {"inverse-mask",
          Kind::Operation,
          Operation::InverseMask,
@@ -115,7 +122,9 @@ const std::vector<Command>& Commands() {
          true,
          "a colour laid over the image where the mask is transparent",
          "As mask, with t = colour alpha * (1 - MASK alpha): the colour covers the image where\n"
-         "the mask is transparent."},
+         "the mask is transparent. The output has IMAGE's size. Images of different sizes are\n"
+         "aligned at their bottom-left corners: where MASK does not reach, t is the colour's\n"
+         "alpha, as under a transparent MASK."},
         {"alpha",
          Kind::Operation,
          Operation::Alpha,
@@ -133,7 +142,8 @@ const std::vector<Command>& Commands() {
          false,
          "premultiplied luma as a grey image",
          "Writes a * (0.30 r + 0.59 g + 0.11 b) of IN as a one-channel image, scaled to\n"
-         "--size WxH when given (default: the size of IN)."},
+         "--size WxH when given (default: the size of IN). The library clamps each of the\n"
+         "three products to 0..1 as it reads the result back, whatever the layout."},
         {"info",
          Kind::Info,
          Operation::Copy,
@@ -208,7 +218,7 @@ void PrintHelp(const Command& command) {
                     "                 (default: that of %s)\n",
                     KeptOperand(command).c_str());
     if (command.needsColor)
-        std::printf("  --color C      r,g,b or r,g,b,a in 0..1, e.g. 1,0,0,1\n");
+        std::printf("  --color C      r,g,b or r,g,b,a, each from 0 to 1, e.g. 1,0,0,1\n");
     if (command.options & kSizeOption) std::printf("  --size WxH     size of the written image\n");
     if (command.options & kOutOption)
         std::printf("  --out DIR      folder for the results (made when missing)\n");
@@ -218,7 +228,8 @@ void PrintHelp(const Command& command) {
             "OUT keeps the channels (grey, grey and alpha, RGB or RGBA), channel type and\n"
             "bit depth of %s, and its data and display windows where OUT has its\n"
             "size; it gains alpha or colour channels only where the result needs them.\n"
-            "An existing OUT is replaced only when the operation succeeded.\n",
+            "An existing OUT is replaced only when the operation succeeded, and never\n"
+            "when it is read-only.\n",
             KeptOperand(command).c_str());
 }
 
@@ -286,6 +297,8 @@ int RunOperation(const Command& command, const Options& options) {
         const int frame = frames[index];
         if (frame >= 0) progress.Frame(frame, index);
         const std::string target = FrameName(output, frame);
+        // Before any work: an output that cannot be written stops the run here.
+        CheckOutput(target);
         std::vector<OIIO::ImageBuf> images;
         std::vector<Storage> storages(inputs.size());
         for (size_t i = 0; i < inputs.size(); ++i)
@@ -333,6 +346,10 @@ void PrintOverview(std::FILE* stream) {
                  "Float and half keep values outside 0..1 unless --top-down hands frames over\n"
                  "as hosts keep them; the integer layouts hold 0..1 only.\n",
                  LayoutNames().c_str());
+}
+
+bool IsCommand(const std::string& name) {
+    return Find(name) != nullptr;
 }
 
 int RunCommand(const Options& options) {

@@ -3,6 +3,7 @@
 #include "tools/Arguments.h"
 
 #include <cstdio>
+#include <string>
 
 namespace cli {
 
@@ -10,6 +11,9 @@ namespace cli {
 constexpr int kSuccess = 0;
 constexpr int kFailed = 1;
 constexpr int kBadUsage = 2;
+
+// Whether name is one of the program's commands.
+bool IsCommand(const std::string& name);
 
 // Runs one parsed command line (help included). Throws UsageError and Failure.
 int RunCommand(const Options& options);

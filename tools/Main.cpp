@@ -30,9 +30,9 @@ int main(int argc, char** argv) {
         LibraryUse use;
         return cli::RunCommand(options);
     } catch (const cli::UsageError& error) {
-        const std::string help = command.empty() || command == "help"
-                                     ? "tesk-ae --help"
-                                     : "tesk-ae " + command + " --help";
+        // Only a command the program has can explain itself.
+        const std::string help =
+            cli::IsCommand(command) ? "tesk-ae " + command + " --help" : "tesk-ae --help";
         std::fprintf(stderr, "tesk-ae: %s (see '%s')\n", cli::OneLine(error.what()).c_str(),
                      help.c_str());
         return cli::kBadUsage;

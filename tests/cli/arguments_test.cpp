@@ -23,9 +23,10 @@ TEST(Arguments, ParsesSizesColoursAndFrameRanges) {
     EXPECT_FALSE(LooksLikeSize("x5"));
 
     EXPECT_EQ(ParseColor("1,0,0.5,0.25"), (Rgba{1.0f, 0.0f, 0.5f, 0.25f}));
-    EXPECT_EQ(ParseColor("0.2,-1,3"), (Rgba{0.2f, -1.0f, 3.0f, 1.0f}));
+    EXPECT_EQ(ParseColor("0.2,0,1"), (Rgba{0.2f, 0.0f, 1.0f, 1.0f}));
+    // Colours are what a clear or a blend can hold: nothing outside 0..1.
     for (const char* bad : {"", "1", "1,0", "1,0,0,1,1", "1,,0", "a,b,c", "1,0,0,", "nan,0,0",
-                            "inf,0,0", "1e40,0,0", "1,0,0 "}) {
+                            "inf,0,0", "1e40,0,0", "1,0,0 ", "0.2,-1,1", "1.5,0,0", "0,0,0,2"}) {
         SCOPED_TRACE(bad);
         EXPECT_THROW(ParseColor(bad), UsageError);
     }

@@ -7,9 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -506,14 +511,34 @@ TEST(Program, RejectsBadRequestsOnOneLineWithoutWriting) {
     ScratchFolder folder;
     WriteImage(folder.Path("in.exr"), Varied(4, 3), Layout::Float);
     { std::ofstream(folder.Path("notes.exr")) << "not an image\n"; }
+    // A header that claims more than any output may have, with too few pixels behind it.
+    { std::ofstream(folder.Path("huge.ppm")) << "P6\n40000 2\n255\n" << std::string(64, 'x'); }
+    // Cut short, the picture makes libpng print a line of its own as it fails.
+    {
+        const std::string whole = folder.Path("whole.png");
+        WriteImage(whole,
+                   MakeImage(64, 64,
+                             [](int x, int y, float* p) {
+                                 for (int c = 0; c < 4; ++c)
+                                     p[c] = ((x * 7 + y * 13 + c * 5) * 37 % 101) / 100.0f;
+                             }),
+                   Layout::Rgba16);
+        const std::string bytes = Contents(whole);
+        std::ofstream(folder.Path("cut.png"), std::ios::binary)
+            << bytes.substr(0, bytes.size() / 2);
+        std::filesystem::remove(whole);
+    }
+    const std::vector<std::string> inputs = {"cut.png", "huge.ppm", "in.exr", "notes.exr"};
     struct Case {
         const char* arguments;
         int status;
         const char* says;
     };
     const Case cases[] = {
-        {"premultiply missing.exr out.exr", 1, "cannot read 'missing.exr'"},
+        {"premultiply missing.exr out.exr", 1, "cannot read 'missing.exr': no such file"},
         {"premultiply notes.exr out.exr", 1, "cannot read 'notes.exr'"},
+        {"copy huge.ppm out.exr", 1, "'huge.ppm': it is 40000 x 2, larger than the 32768 pixels"},
+        {"copy cut.png out.exr", 1, "cannot read 'cut.png': PNG read error: IDAT:"},
         {"premultiply in.exr out.unknownformat", 1, "cannot write 'out.unknownformat'"},
         {"resize 0x5 in.exr out.exr", 2, "bad size '0x5'"},
         {"resize 10 in.exr out.exr", 2, "bad size '10'"},
@@ -521,11 +546,14 @@ TEST(Program, RejectsBadRequestsOnOneLineWithoutWriting) {
         {"center 99999x2 in.exr out.exr", 2, "bad size '99999x2'"},
         {"premultiply --layout rgb32 in.exr out.exr", 2, "unknown layout 'rgb32'"},
         {"premultiply --layout", 2, "--layout needs a value"},
-        {"frobnicate in.exr out.exr", 2, "unknown command 'frobnicate'"},
+        {"frobnicate in.exr out.exr", 2, "unknown command 'frobnicate' (see 'tesk-ae --help')"},
         {"premultiply in.exr", 2, "'premultiply' takes 2 operands"},
         {"premultiply in.exr out.exr extra.exr", 2, "'premultiply' takes 2 operands"},
         {"clear 4x4 out.exr", 2, "'clear' needs --color"},
         {"clear --color 1,0 4x4 out.exr", 2, "bad colour '1,0'"},
+        {"clear --color 1.5,0,0 4x4 out.exr", 2,
+         "bad colour '1.5,0,0': each part must be from 0 to 1"},
+        {"mask --color 0,-0.25,0 in.exr in.exr out.exr", 2, "bad colour '0,-0.25,0'"},
         {"copy --depth 9 in.exr out.exr", 2, "bad depth '9'"},
         {"copy --color 1,0,0 in.exr out.exr", 2, "'copy' does not take --color"},
         {"premultiply --frames 1-2 in.exr out.exr", 2, "--frames needs file names with ####"},
@@ -540,7 +568,7 @@ TEST(Program, RejectsBadRequestsOnOneLineWithoutWriting) {
         const Outcome outcome = RunProgram(folder, c.arguments);
         ExpectOneLineError(outcome, c.status);
         EXPECT_NE(outcome.err.find(c.says), std::string::npos) << outcome.err;
-        EXPECT_EQ(folder.Names(), (std::vector<std::string>{"in.exr", "notes.exr"}));
+        EXPECT_EQ(folder.Names(), inputs);
     }
 }
 
@@ -558,9 +586,133 @@ TEST(Program, KeepsTheOldOutputWhenTheOperationFails) {
         EXPECT_EQ(Contents(folder.Path("out.exr")), before);
         EXPECT_EQ(folder.Names(), (std::vector<std::string>{"in.exr", "out.exr"}));
     }
+    // Renaming over a read-only file would work; it is refused all the same, as oiiotool does.
+    namespace fs = std::filesystem;
+    fs::permissions(folder.Path("out.exr"),
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    const Outcome readOnly = RunProgram(folder, "premultiply in.exr out.exr");
+    ExpectOneLineError(readOnly, 1);
+    EXPECT_NE(readOnly.err.find("cannot write 'out.exr': the file there is read-only"),
+              std::string::npos)
+        << readOnly.err;
+    EXPECT_EQ(Contents(folder.Path("out.exr")), before);
+    fs::permissions(folder.Path("out.exr"), fs::perms::owner_write, fs::perm_options::add);
     // The same call without the failure does replace it.
     ASSERT_EQ(RunProgram(folder, "premultiply in.exr out.exr").status, 0);
     EXPECT_NE(Contents(folder.Path("out.exr")), before);
+}
+
+// Stopped while it writes, the program leaves no half-written file behind. The write is held
+// mid-way by a pipe put where its temporary file goes (beside the output, named after the
+// process), which nobody drains once the first bytes have arrived.
+class StoppedWhileWriting : public ::testing::TestWithParam<int> {};
+
+TEST_P(StoppedWhileWriting, RemovesTheTemporaryFile) {
+    ScratchFolder folder;
+    // Noise does not compress: the PNG is far larger than what a pipe holds.
+    WriteImage(folder.Path("noise.exr"),
+               MakeImage(256, 256,
+                         [](int x, int y, float* p) {
+                             uint32_t n = static_cast<uint32_t>(x * 7919 + y * 104729);
+                             for (int c = 0; c < 4; ++c) {
+                                 n = n * 1664525u + 1013904223u;
+                                 p[c] = static_cast<float>(n >> 8) / 16777216.0f;
+                             }
+                         }),
+               Layout::Float);
+    // Nothing is allocated in the child: other threads may hold the allocator's lock.
+    const std::string where = folder.Path("");
+    int release[2];
+    ASSERT_EQ(::pipe(release), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Held until the parent has made the pipe; started with the signals' usual effect even
+        // where the test itself runs with them ignored.
+        char go;
+        ::close(release[1]);
+        if (::read(release[0], &go, 1) != 1) ::_exit(127);
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+        if (::chdir(where.c_str()) != 0) ::_exit(127);
+        ::execl(TESK_AE_PROGRAM, TESK_AE_PROGRAM, "copy", "noise.exr", "out.png",
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(release[0]);
+    const std::string temporary = folder.Path("out.png.tesk-ae-" + std::to_string(child) + ".tmp");
+    ASSERT_EQ(::mkfifo(temporary.c_str(), 0600), 0);
+    const int reader = ::open(temporary.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    ASSERT_EQ(::write(release[1], "g", 1), 1);
+    ::close(release[1]);
+    // Bytes in the pipe: the program is inside its write, and stays there.
+    pollfd ready{reader, POLLIN, 0};
+    int status = 0;
+    bool exited = false;
+    while (::poll(&ready, 1, 100) == 0)
+        if (::waitpid(child, &status, WNOHANG) == child) {
+            exited = true;
+            break;
+        }
+    ASSERT_FALSE(exited) << "the program ended before it wrote";
+    ASSERT_EQ(::kill(child, GetParam()), 0);
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ::close(reader);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == GetParam()) << status;
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"noise.exr"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Program, StoppedWhileWriting, ::testing::Values(SIGINT, SIGTERM));
+
+// Images of different sizes meet at their bottom-left corners, as the help says; centring
+// rounds toward zero.
+TEST(Program, AlignsImagesOfDifferentSizesAsTheHelpSays) {
+    ScratchFolder folder;
+    WriteImage(folder.Path("image.exr"), Solid(4, 3, 0.5f, 0.5f, 0.5f, 1.0f), Layout::Float);
+    WriteImage(folder.Path("small.exr"), Solid(2, 2, 1.0f, 1.0f, 1.0f, 0.0f), Layout::Float);
+    const OIIO::ImageBuf varied = Varied(5, 4);
+    WriteImage(folder.Path("varied.exr"), varied, Layout::Float);
+    // The 2 x 2 image covers the bottom two rows of the first two columns of the 4 x 3 one.
+    auto underSmall = [](int x, int y) { return x < 2 && y >= 1; };
+    const PixelRule grey = [](int, int, float* p) { p[0] = p[1] = p[2] = 0.5f, p[3] = 1.0f; };
+    const PixelRule red = [](int, int, float* p) { p[0] = 1.0f, p[1] = p[2] = 0.0f, p[3] = 1.0f; };
+    struct Case {
+        const char* arguments;
+        int width, height;
+        PixelRule expected;
+    };
+    const Case cases[] = {
+        {"mask --color 1,0,0 small.exr image.exr", 4, 3,
+         [&](int x, int y, float* p) { (underSmall(x, y) ? grey : red)(x, y, p); }},
+        {"inverse-mask --color 1,0,0 small.exr image.exr", 4, 3, red},
+        {"copy-alpha small.exr image.exr", 4, 3,
+         [&](int x, int y, float* p) {
+             grey(x, y, p);
+             p[3] = underSmall(x, y) ? 0.0f : 1.0f;
+         }},
+        // 5 x 4 in a 7 x 7 frame: one column left, two rows below.
+        {"center 7x7 varied.exr", 7, 7,
+         [&](int x, int y, float* p) {
+             const bool inside = x >= 1 && x < 6 && y >= 2 && y < 6;
+             for (int c = 0; c < 4; ++c) p[c] = inside ? At(varied, x - 1, y - 2, c) : 0.0f;
+         }},
+        // Cropped to 2 x 1: one column off the left, two rows off the top.
+        {"center 2x1 varied.exr", 2, 1,
+         [&](int x, int, float* p) {
+             for (int c = 0; c < 4; ++c) p[c] = At(varied, x + 1, 2, c);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        ASSERT_EQ(RunProgram(folder, std::string(c.arguments) + " out.exr").status, 0);
+        ExpectPixels(folder.Path("out.exr"), c.width, c.height, 2e-3f, c.expected);
+    }
+    for (const char* command : {"center", "mask", "inverse-mask", "copy-alpha"}) {
+        const Outcome help = RunProgram(folder, std::string(command) + " --help");
+        EXPECT_NE(help.out.find("bottom-left corner"), std::string::npos) << help.out;
+    }
 }
 
 TEST(Program, HelpsWithEveryCommand) {
@@ -619,6 +771,7 @@ TEST(Program, DemoShowsEveryOperationOnAContactSheet) {
     ScratchFolder folder;
     const Outcome outcome = RunProgram(folder, "demo --out results");
     ASSERT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_EQ(outcome.err, "");
     EXPECT_EQ(outcome.out.rfind("Graphics Card:     ", 0), 0u);
     const std::string results = folder.Path("results") + "/";
     for (const char* name : {"premultiply", "copy", "resize", "fit", "center", "clear",
