@@ -183,6 +183,17 @@ template <class A, class B>
            << static_cast<double>(actual[worst]) << " for " << static_cast<double>(expected[worst]);
 }
 
+// The same over two runs of RGBA pixels.
+template <class T>
+::testing::AssertionResult PixelsNear(const std::vector<std::array<T, 4>>& actual,
+                                      const std::vector<std::array<T, 4>>& expected, int width,
+                                      double tolerance = 0) {
+    if (actual.size() != expected.size())
+        return ::testing::AssertionFailure()
+               << actual.size() << " pixels for " << expected.size() << " expected";
+    return PixelsNear(&actual[0][0], &expected[0][0], actual.size() * 4, width, tolerance);
+}
+
 // The same, exactly, over two whole byte vectors (bytes a pixel in `channels`).
 inline ::testing::AssertionResult SameBytes(const std::vector<uint8_t>& actual,
                                             const std::vector<uint8_t>& expected, int width,

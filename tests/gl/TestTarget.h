@@ -51,20 +51,15 @@ public:
         glLoadIdentity();
     }
 
-    // The whole target as 8-bit RGBA, bottom row first.
-    std::vector<std::array<unsigned char, 4>> Read() const {
-        std::vector<std::array<unsigned char, 4>> pixels(static_cast<size_t>(fWidth) * fHeight);
+    // The whole target as 8-bit or float RGBA, bottom row first.
+    template <class T = unsigned char> std::vector<std::array<T, 4>> Read() const {
+        std::vector<std::array<T, 4>> pixels(static_cast<size_t>(fWidth) * fHeight);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, fWidth, fHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        glReadPixels(0, 0, fWidth, fHeight, GL_RGBA, sizeof(T) == 1 ? GL_UNSIGNED_BYTE : GL_FLOAT,
+                     pixels.data());
         return pixels;
     }
-    // The whole target as float RGBA, bottom row first.
-    std::vector<std::array<float, 4>> ReadFloat() const {
-        std::vector<std::array<float, 4>> pixels(static_cast<size_t>(fWidth) * fHeight);
-        glPixelStorei(GL_PACK_ALIGNMENT, 4);
-        glReadPixels(0, 0, fWidth, fHeight, GL_RGBA, GL_FLOAT, pixels.data());
-        return pixels;
-    }
+    std::vector<std::array<float, 4>> ReadFloat() const { return Read<float>(); }
     std::array<unsigned char, 4> At(const std::vector<std::array<unsigned char, 4>>& pixels, int x,
                                     int y) const {
         return pixels[static_cast<size_t>(y) * fWidth + x];
