@@ -2,7 +2,8 @@
 
 // What every GL test file needs: run code on the library's worker thread, where the offscreen
 // context is current, and see its failures in the test that asked; read state and texels back
-// with plain OpenGL calls; fill images and compare pixels.
+// with plain OpenGL calls; fill images and compare pixels. It brings the OpenGL headers, test
+// images, texture buffers and the standard headers below with it.
 
 #include "TestImage.h"
 

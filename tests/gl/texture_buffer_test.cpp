@@ -1,5 +1,4 @@
 #include "GLTest.h"
-#include "TestImage.h"
 
 #include "common/Errors.h"
 #include "gl/context/Capabilities.h"
@@ -7,10 +6,6 @@
 #include "gl/texture/Texture.h"
 #include "gl/texture/TextureFormat.h"
 
-#include <GL/gl.h>
-#include <GL/glext.h>
-
-#include <cstring>
 #include <memory>
 
 using namespace OGL_TESK_AE;

@@ -1,9 +1,4 @@
 #include "GLTest.h"
-#include "TestImage.h"
-
-#include <cmath>
-#include <cstring>
-#include <vector>
 
 using namespace OGL_TESK_AE;
 using namespace tesk_test;

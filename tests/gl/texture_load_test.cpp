@@ -6,10 +6,7 @@
 #include "gl/effects/GLSL.h"
 #include "gl/texture/Texture.h"
 
-#include <cstring>
 #include <random>
-#include <string>
-#include <vector>
 
 using namespace OGL_TESK_AE;
 using namespace tesk_test;

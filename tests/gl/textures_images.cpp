@@ -1,5 +1,4 @@
 #include "GLTest.h"
-#include "TestImage.h"
 #include "TestTarget.h"
 
 #include "common/Errors.h"
@@ -7,7 +6,6 @@
 #include "gl/texture/ImageTextures.h"
 
 #include <algorithm>
-#include <vector>
 
 using namespace OGL_TESK_AE;
 using namespace tesk_test;

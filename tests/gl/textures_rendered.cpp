@@ -1,7 +1,5 @@
 #include "GLTest.h"
-#include "TestImage.h"
 
-#include "gl/context/EntryPoints.h"
 #include "gl/effects/Conversion.h"
 #include "gl/state/Blend.h"
 #include "gl/state/Clear.h"
@@ -9,14 +7,9 @@
 #include "gl/texture/RenderBuffer.h"
 #include "gl/texture/RenderedTexture.h"
 
-#include <GL/gl.h>
-#include <GL/glext.h>
-
 #include <algorithm>
-#include <cstring>
 #include <memory>
 #include <random>
-#include <vector>
 
 using namespace OGL_TESK_AE;
 using namespace tesk_test;

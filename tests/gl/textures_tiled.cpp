@@ -1,15 +1,11 @@
 #include "GLTest.h"
-#include "TestImage.h"
 
 #include "common/Errors.h"
 #include "gl/texture/NoiseTexture.h"
 #include "gl/texture/TiledTexture.h"
 
 #include <algorithm>
-#include <array>
-#include <cstring>
 #include <memory>
-#include <vector>
 
 using namespace OGL_TESK_AE;
 using namespace tesk_test;

@@ -1,6 +1,5 @@
 #include "GLTest.h"
 #include "StateSnapshot.h"
-#include "TestImage.h"
 
 #include "gl/state/Blend.h"
 #include "gl/state/Clear.h"
@@ -9,17 +8,10 @@
 #include "gl/texture/RenderedTexture.h"
 #include "gl/texture/TiledBuffer.h"
 
-#include <GL/gl.h>
-#include <GL/glext.h>
-
 #include <algorithm>
-#include <cstdint>
-#include <cstring>
-#include <functional>
 #include <memory>
 #include <random>
 #include <stdexcept>
-#include <vector>
 
 using namespace OGL_TESK_AE;
 using namespace tesk_test;
@@ -77,16 +69,19 @@ TEST(TiledBuffer, TilesCoverTheImageRowByRowWithoutOverlap) {
 }
 
 // Copies tile by tile with Write, the way image operations do: 8-bit RGBA in both row orders,
-// at sizes of one pixel, two pixel rows wider than any texture, and several tiles in both
-// directions; and float RGBA with small tiles, so that cut tiles meet in both directions.
+// at one pixel and two pixel rows wider than any texture; float RGBA with small tiles, so that
+// cut tiles meet in both directions. (Large 8-bit images over four full-size tiles are
+// BasicOpsTiles.EightBitCopiesAreExactInEveryRowOrder.)
 TEST(TiledBuffer, TiledCopiesAreExact) {
     RunOnWorker([] {
         struct Case {
             int width, height, bitDepth, tileWidth, tileHeight;
             bool bottomUp;
-        } cases[] = {{1, 1, 32, 0, 0, false},       {20000, 2, 32, 0, 0, false},
-                     {20000, 2, 32, 0, 0, true},    {5000, 3000, 32, 0, 0, false},
-                     {150, 70, 128, 64, 32, false}, {150, 70, 128, 64, 32, true}};
+        } cases[] = {{1, 1, 32, 0, 0, false},
+                     {20000, 2, 32, 0, 0, false},
+                     {20000, 2, 32, 0, 0, true},
+                     {150, 70, 128, 64, 32, false},
+                     {150, 70, 128, 64, 32, true}};
         for (const Case& c : cases) {
             const int white = c.bitDepth == 32 ? 255 : 1;
             TestImage source(c.width, c.height, kRGBA, c.bitDepth, white, c.bottomUp);
