@@ -1,26 +1,20 @@
 // With no OpenGL context to be had, every operation that needs the worker returns normally,
-// leaves its destination as it was and reports "OpenGL context failure."; the failed attempts
-// leave no thread, open file or resource behind; and the first call after the failure is
-// lifted works, without the library being released in between.
+// leaves its destination as it was and reports "OpenGL context failure."; those done in memory on
+// the calling thread still work; the failed attempts leave no thread, open file or resource
+// behind; and the first call after the failure is lifted works, without the library being
+// released in between.
 
-#include "GLTest.h"
-#include "HostLayouts.h"
-#include "OpsReference.h"
+#include "Operations.h"
+#include "Scoped.h"
 
-#include "common/Buffer.h"
 #include "common/Shared.h"
 #include "common/StaticList.h"
-#include "gl/texture/ImageTextures.h"
 #include "gl/texture/Resource.h"
-#include "ops/BasicOps.h"
 
 #include <dirent.h>
 
-#include <algorithm>
-#include <cstdlib>
-#include <cstring>
+#include <deque>
 #include <functional>
-#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -49,22 +43,6 @@ int CountResources() {
     return count;
 }
 
-// The run's use of the library is given back, so that the worker stops and the next call has
-// to make a context; the environment asks for that to fail. Both are undone however the test
-// ends.
-class ContextRefused {
-public:
-    ContextRefused() {
-        TESK_AE::StaticList::Decrement();
-        setenv("TESK_AE_FAIL_CONTEXT", "1", 1);
-    }
-    ~ContextRefused() {
-        Lift();
-        TESK_AE::StaticList::Increment();
-    }
-    void Lift() { unsetenv("TESK_AE_FAIL_CONTEXT"); }
-};
-
 // Runs call on a thread of its own, which has no error text of its own yet, after releasing the
 // worker object the previous attempt left: an operation that never reaches the worker would
 // then read "Unknown", not the failure of an earlier call. Returns the text the thread read.
@@ -80,115 +58,80 @@ std::string OnFreshThread(const std::function<void()>& call) {
     return text;
 }
 
-struct Snapshot {
-    explicit Snapshot(TestImage& image)
-        : image(image), bytes(image.Bytes(), image.Bytes() + image.ByteCount()) {}
-    bool Unchanged() const { return std::equal(bytes.begin(), bytes.end(), image.Bytes()); }
-    TestImage& image;
-    std::vector<uint8_t> bytes;
-};
-
 } // namespace
 
 TEST(HarnessContextFailure, EveryOperationReportsItAndTheNextCallWorks) {
     const Layout& rgba8 = HostLayouts().front();
-    const Layout& floatLayout = HostLayouts().back();
-    TestImage source = MakeImage(rgba8, 9, 5);
-    const Picture s = FillPicture(rgba8, source, 51);
-    TestImage mask = MakeImage(rgba8, 9, 5);
-    FillRandom(rgba8, mask, 52);
-
-    Picture expected(9, 5);
-    for (size_t i = 0; i < expected.pixels.size(); ++i)
-        expected.pixels[i] = Premultiplied(s.pixels[i]);
+    const Layout& floats = HostLayouts().back();
+    const Operation& premultiply = OperationNamed("Premultiply");
+    const RGBA colour{0.3f, 0.6f, 0.9f, 0.5f};
+    Held source(Kind::Image, rgba8, 9, 5, false, 51), none(Kind::None, rgba8, 0, 0, false, 0);
 
     // The setting is read when a context is made: a worker that has one goes on using it.
-    TestImage running = MakeImage(rgba8, 9, 5);
-    Premultiply(&source, &running);
+    Held first(Kind::Image, rgba8, 9, 5, false, 52), second(Kind::Image, rgba8, 9, 5, false, 53);
+    EXPECT_TRUE(RunAndCompare(premultiply, source, none, first, colour));
     ASSERT_TRUE(CurrentWorker() && CurrentWorker()->IsRunning());
-    std::memset(running.Bytes(), 0, running.ByteCount());
-    setenv("TESK_AE_FAIL_CONTEXT", "1", 1);
-    Premultiply(&source, &running);
-    unsetenv("TESK_AE_FAIL_CONTEXT");
+    {
+        ScopedEnv refused("TESK_AE_FAIL_CONTEXT", "1");
+        EXPECT_TRUE(RunAndCompare(premultiply, source, none, second, colour));
+    }
     EXPECT_STREQ(Shared::ErrorMessage(), "Unknown error.");
-    EXPECT_EQ(FirstDifference(rgba8, running, expected, Tolerance(rgba8)), "");
 
     // Made on the worker; the release of the library below finalizes it (it keeps only its key).
-    std::unique_ptr<SubImageTexture> texture;
-    ASSERT_TRUE(RunOnWorker([&] { texture.reset(new SubImageTexture(&source)); }));
-    std::unique_ptr<Buffer<AlphaPixelType<float>>> alpha;
-    std::unique_ptr<Buffer<LumaPixelType<float>>> luma, lumaSource;
-
+    TextureOf texture(source.Get());
     {
-        ContextRefused refused;
+        // The run's use given back, so that the worker stops and the next call has to make a
+        // context, which the environment asks to fail.
+        UseLent lent;
+        ScopedEnv refused("TESK_AE_FAIL_CONTEXT", "1");
         ASSERT_EQ(CurrentWorker(), nullptr);
         const int threads = CountEntries("/proc/self/task");
         const int files = CountEntries("/proc/self/fd");
-
-        // Float buffers made here: the release finalized every resource, and no worker runs
-        // now that could race with this thread for the memory cache.
-        alpha.reset(new Buffer<AlphaPixelType<float>>());
-        luma.reset(new Buffer<LumaPixelType<float>>());
-        lumaSource.reset(new Buffer<LumaPixelType<float>>());
-        ASSERT_TRUE(alpha->Resize(9, 5) && luma->Resize(9, 5) && lumaSource->Resize(9, 5));
-        for (int y = 0; y < 5; ++y)
-            for (int x = 0; x < 9; ++x) {
-                alpha->Row(y)[x].alpha = 0.25f;
-                luma->Row(y)[x].luma = 0.25f;
-                lumaSource->Row(y)[x].luma = 0.5f;
-            }
-        const int resources = CountResources();
-
-        struct Case {
-            const char* name;
-            std::function<void(XIImage*)> call;
-        };
-        const Color colour(0.3f, 0.6f, 0.9f, 0.5f);
-        const std::vector<Case> cases = {
-            {"Premultiply", [&](XIImage* d) { Premultiply(&source, d); }},
-            {"Copy", [&](XIImage* d) { Copy(&source, d); }},
-            {"Center", [&](XIImage* d) { Center(&source, d); }},
-            {"CopyAlpha", [&](XIImage* d) { CopyAlpha(&source, d); }},
-            {"Resize", [&](XIImage* d) { Resize(&source, d); }},
-            {"FitInto", [&](XIImage* d) { FitInto(&source, d); }},
-            {"RenderMask", [&](XIImage* d) { RenderMask(&mask, &source, d, colour); }},
-            {"RenderInvMask", [&](XIImage* d) { RenderInvMask(&mask, &source, d, colour); }},
-            {"Clear", [&](XIImage* d) { Clear(d, colour); }},
-            {"CopyTexture", [&](XIImage* d) { CopyTexture(*texture, d); }},
-        };
-        for (const Case& c : cases) {
-            // A float destination: no byte copy on the calling thread.
-            TestImage destination = MakeImage(floatLayout, 9, 5);
-            FillRandom(floatLayout, destination, 53);
-            const Snapshot before(destination);
-            EXPECT_EQ(OnFreshThread([&] { c.call(&destination); }), kFailure) << c.name;
-            EXPECT_TRUE(before.Unchanged()) << c.name;
+        // Operands made here, where no worker runs that could race with this thread for the
+        // memory cache: inputs in 8-bit RGBA, a float destination unless the row wants one alike
+        // (none else has a byte copy on this thread).
+        std::deque<Held> held;
+        for (const Operation& op : Operations()) {
+            held.emplace_back(op.kinds[0], rgba8, 9, 5, false, 54);
+            held.emplace_back(op.kinds[1], rgba8, 9, 5, false, 55);
+            held.emplace_back(op.kinds[2], op.Has(kAlike) ? rgba8 : floats, 9, 5, false, 56);
         }
-        // The float-buffer operations that go through the worker.
-        EXPECT_EQ(OnFreshThread([&] { GetAlpha(&source, alpha.get()); }), kFailure);
-        EXPECT_EQ(OnFreshThread([&] { GetLuma(&source, luma.get()); }), kFailure);
-        EXPECT_EQ(OnFreshThread([&] { Invert(lumaSource.get(), luma.get()); }), kFailure);
-        EXPECT_EQ(alpha->Row(4)[8].alpha, 0.25f);
-        EXPECT_EQ(luma->Row(4)[8].luma, 0.25f);
+        held.emplace_back(Kind::Luma, floats, 9, 5, false, 57); // for a query
+        const int resources = CountResources();
+        for (size_t i = 0; i < Operations().size(); ++i) {
+            const Operation& op = Operations()[i];
+            Held &a = held[3 * i], &b = held[3 * i + 1], &d = held[3 * i + 2];
+            const Picture before = d.Read();
+            const std::string text = OnFreshThread([&] {
+                op.call(Operands{
+                    {a.Get(), b.Get()}, d.Get(), Color(&colour[0]), texture.texture.get()});
+            });
+            if (op.Has(kOnCaller)) {
+                EXPECT_EQ(text, "Unknown") << op.name; // it never reached the worker
+                const Picture expected = op.Reference(a.held, b.held, before, colour);
+                EXPECT_TRUE(
+                    PixelsNear(d.Read().pixels, expected.pixels, 9, ToleranceFor(op, a, b, d)))
+                    << op.name;
+            } else {
+                EXPECT_EQ(text, kFailure) << op.name;
+                EXPECT_TRUE(PixelsNear(d.Read().pixels, before.pixels, 9)) << op.name << " written";
+            }
+        }
 
         // Several callers at once all hear of the failure, each in its own text.
         std::vector<std::string> texts(4);
         std::vector<std::thread> callers;
         for (size_t t = 0; t < texts.size(); ++t)
             callers.emplace_back([&, t] {
-                TestImage destination = MakeImage(floatLayout, 3, 2);
-                Premultiply(&source, &destination);
+                TestImage destination = MakeImage(floats, 3, 2);
+                Premultiply(source.Get(), &destination);
                 texts[t] = Shared::ErrorMessage();
             });
         for (auto& caller : callers) caller.join();
         for (const std::string& text : texts) EXPECT_EQ(text, kFailure);
 
-        // The calls that need no worker go on working.
-        TestImage copy = MakeImage(rgba8, 9, 5);
-        Copy(&source, &copy);
-        EXPECT_EQ(FirstDifference(rgba8, copy, s, 0.0f), "");
-        EXPECT_TRUE(HasAlpha(lumaSource.get()));
-        EXPECT_FALSE(HasAlpha(static_cast<const Buffer<LumaPixelType<float>>*>(nullptr)));
+        // The buffer queries need no worker.
+        EXPECT_TRUE(HasAlpha(static_cast<const LumaBuffer*>(held.back().Get())));
 
         // Every failed attempt ended its thread and closed what it opened.
         EXPECT_FALSE(CurrentWorker() && CurrentWorker()->IsRunning());
@@ -197,18 +140,12 @@ TEST(HarnessContextFailure, EveryOperationReportsItAndTheNextCallWorks) {
         EXPECT_EQ(CountResources(), resources);
 
         // Lifted: the very next call makes a context and works.
-        refused.Lift();
-        TestImage premultiplied = MakeImage(rgba8, 9, 5);
-        Premultiply(&source, &premultiplied);
+        refused.Set(nullptr);
+        Held lifted(Kind::Image, rgba8, 9, 5, false, 58);
+        EXPECT_TRUE(RunAndCompare(premultiply, source, none, lifted, colour));
         EXPECT_STREQ(Shared::ErrorMessage(), "Unknown error.");
-        EXPECT_EQ(FirstDifference(rgba8, premultiplied, expected, Tolerance(rgba8)), "");
         ASSERT_NE(CurrentWorker(), nullptr);
         EXPECT_TRUE(CurrentWorker()->IsRunning());
+        EXPECT_TRUE(RunOnWorker([&] { held.clear(); }));
     }
-    EXPECT_TRUE(RunOnWorker([&] {
-        texture.reset();
-        alpha.reset();
-        luma.reset();
-        lumaSource.reset();
-    }));
 }
