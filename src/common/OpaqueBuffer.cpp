@@ -32,12 +32,14 @@ OpaqueBuffer::OpaqueBuffer(const OpaqueBuffer& other)
     : Resource(other), XIImage(other), fColorSpace(other.fColorSpace), fBitDepth(other.fBitDepth),
       fWhiteLevel(other.fWhiteLevel), fWidth(other.fWidth), fHeight(other.fHeight),
       fRowBytes(other.fRowBytes), fBaseAddress(other.fBaseAddress), fBlock(other.fBlock) {
+    ListLock lock;
     if (fBlock) fBlock->Hold();
 }
 
 OpaqueBuffer& OpaqueBuffer::operator=(const OpaqueBuffer& other) {
     if (this == &other) return *this;
     // Hold the other's block before letting go of ours: they may be the same block.
+    ListLock lock;
     if (other.fBlock) other.fBlock->Hold();
     Release();
     fColorSpace = other.fColorSpace;
@@ -56,6 +58,8 @@ OpaqueBuffer::~OpaqueBuffer() {
 }
 
 void OpaqueBuffer::Release() {
+    // Copies on other threads may hold the same block.
+    ListLock lock;
     if (fBlock && fBlock->Release()) MemoryBuffer::Recycle(fBlock);
     fBlock = nullptr;
     fBaseAddress = nullptr;
@@ -162,6 +166,7 @@ bool OpaqueBuffer::Allocate() {
     if (bytes <= 0 || fWidth <= 0 || fHeight <= 0) return false;
     // Block sizes are counted in 32 bits; a block that large is one the cache cannot give.
     if (bytes > INT_MAX) return true;
+    ListLock lock;
     try {
         fBlock = MemoryBuffer::Make(MemoryKey(static_cast<int>(bytes)));
     } catch (const std::bad_alloc&) {

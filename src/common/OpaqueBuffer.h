@@ -14,7 +14,8 @@ class MemoryBuffer;
 // from the memory cache, or memory of the caller's that it wraps without owning.
 //
 // Copies share the block of their original; the last of them to let go gives it back to the
-// cache. Used on the worker thread or by a caller that owns it exclusively.
+// cache. Any thread may make, resize and destroy one; its pixels belong to whoever owns it, and
+// the worker uses them only during a call that was handed the buffer.
 class TESK_API OpaqueBuffer : public Resource, public XIImage {
 public:
     OpaqueBuffer();

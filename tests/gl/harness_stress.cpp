@@ -140,19 +140,31 @@ float Tolerance(const Layout& a, const Layout& b) {
     return std::max(Tolerance(a), Tolerance(b));
 }
 
-// Float buffers are the library's own resources: they are made and destroyed on the worker,
-// where the resource list and the memory cache live; the test thread only reads their pixels.
-template <class Pixel> std::unique_ptr<Buffer<Pixel>> MakeBuffer(int width, int height) {
-    std::unique_ptr<Buffer<Pixel>> buffer;
-    RunOnWorker([&] {
-        buffer.reset(new Buffer<Pixel>());
+// Float buffers are the library's own resources, on the resource list with blocks from the
+// memory cache. Plug-ins make, resize and destroy them on their own threads, while the worker
+// makes and deletes resources for the other threads' calls, or have the worker do it.
+template <class Pixel>
+std::unique_ptr<Buffer<Pixel>> MakeBuffer(Dice& dice, int width, int height) {
+    std::unique_ptr<Buffer<Pixel>> buffer(dice.Coin() ? new Buffer<Pixel>() : nullptr);
+    const int firstWidth = dice.Side(), firstHeight = dice.Side();
+    const auto make = [&] {
+        if (!buffer) buffer.reset(new Buffer<Pixel>());
+        // The first size's block goes back to the cache and is taken again.
+        buffer->Resize(firstWidth, firstHeight);
         buffer->Resize(width, height);
-    });
+    };
+    if (dice.Coin())
+        make();
+    else
+        RunOnWorker(make);
     return buffer;
 }
 
-template <class Pixel> void DestroyBuffer(std::unique_ptr<Buffer<Pixel>>& buffer) {
-    RunOnWorker([&] { buffer.reset(); });
+template <class Pixel> void DestroyBuffer(Dice& dice, std::unique_ptr<Buffer<Pixel>>& buffer) {
+    if (dice.Coin())
+        buffer.reset();
+    else
+        RunOnWorker([&] { buffer.reset(); });
 }
 
 // Runs one operation of the given kind and returns what went wrong, or nothing.
@@ -261,7 +273,7 @@ std::string RunOne(Kind kind, Dice& dice) {
         const float tolerance = 2 * Tolerance(source.layout);
         std::ostringstream failure;
         if (kind == kGetAlpha) {
-            auto alpha = MakeBuffer<AlphaPixelType<float>>(w, h);
+            auto alpha = MakeBuffer<AlphaPixelType<float>>(dice, w, h);
             GetAlpha(&source.image, alpha.get());
             for (int y = 0; y < h && failure.tellp() == 0; ++y)
                 for (int x = 0; x < w; ++x)
@@ -270,9 +282,9 @@ std::string RunOne(Kind kind, Dice& dice) {
                         failure << source.layout.name << " alpha at (" << x << ", " << y << ")";
                         break;
                     }
-            DestroyBuffer(alpha);
+            DestroyBuffer(dice, alpha);
         } else {
-            auto luma = MakeBuffer<LumaPixelType<float>>(w, h);
+            auto luma = MakeBuffer<LumaPixelType<float>>(dice, w, h);
             GetLuma(&source.image, luma.get());
             for (int y = 0; y < h && failure.tellp() == 0; ++y)
                 for (int x = 0; x < w; ++x) {
@@ -282,14 +294,14 @@ std::string RunOne(Kind kind, Dice& dice) {
                         break;
                     }
                 }
-            DestroyBuffer(luma);
+            DestroyBuffer(dice, luma);
         }
         return failure.str();
     }
     case kInvert: {
         const int dw = dice.Side(), dh = dice.Side();
-        auto source = MakeBuffer<LumaPixelType<float>>(w, h);
-        auto destination = MakeBuffer<LumaPixelType<float>>(dw, dh);
+        auto source = MakeBuffer<LumaPixelType<float>>(dice, w, h);
+        auto destination = MakeBuffer<LumaPixelType<float>>(dice, dw, dh);
         std::vector<float> values(static_cast<size_t>(w) * h);
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x)
@@ -307,8 +319,8 @@ std::string RunOne(Kind kind, Dice& dice) {
                     break;
                 }
             }
-        DestroyBuffer(source);
-        DestroyBuffer(destination);
+        DestroyBuffer(dice, source);
+        DestroyBuffer(dice, destination);
         return failure.str();
     }
     default:

@@ -40,7 +40,8 @@ public:
     void* Data() const { return fData; }
 
     // Images that share a block (copies of one OpaqueBuffer) count themselves here; the last
-    // one to let go gives the block back to the cache.
+    // one to let go gives the block back to the cache. Copies may live on different threads,
+    // so the count is changed only under Resource::ListLock.
     void Hold() { ++fHolders; }
     bool Release() { return --fHolders <= 0; }
 

@@ -1,10 +1,33 @@
 #include "gl/texture/Resource.h"
 
+#include "platform/Mutex.h"
+
 #include <new>
 
 namespace OGL_TESK_AE {
 
+namespace {
+
+// Made on first use, as static resources of other files may be constructed before this file's
+// statics, and never destroyed, as static resources are destroyed at exit in no set order.
+TESK_AE::platform::Mutex& ListMutex() {
+    static TESK_AE::platform::Mutex* mutex = new TESK_AE::platform::Mutex();
+    return *mutex;
+}
+
+} // namespace
+
 Resource* Resource::sHead = nullptr;
+
+Resource::ListLock::ListLock() {
+    // The platform's waits all have a time-out; this one must not give up.
+    while (ListMutex().Wait(0xFFFFFFFF) != TESK_AE::platform::WaitResult::Signalled) {
+    }
+}
+
+Resource::ListLock::~ListLock() {
+    ListMutex().Release();
+}
 
 Resource::Resource() {
     Link();
@@ -23,6 +46,7 @@ Resource::~Resource() {
 }
 
 void Resource::Link() {
+    ListLock lock;
     fPrevious = nullptr;
     fNext = sHead;
     if (sHead) sHead->fPrevious = this;
@@ -30,6 +54,7 @@ void Resource::Link() {
 }
 
 void Resource::Unlink() {
+    ListLock lock;
     if (fPrevious) fPrevious->fNext = fNext;
     if (fNext) fNext->fPrevious = fPrevious;
     if (sHead == this) sHead = fNext;
@@ -38,6 +63,7 @@ void Resource::Unlink() {
 }
 
 void Resource::FinalizeAll() {
+    ListLock lock;
     // Every resource stays on the list: static programs and caches outlive a context and make
     // new OpenGL objects in the next one, and the next sweep must find them again. Finalize may
     // delete other resources (a cache deletes its idle buffers); deletion unlinks them and fixes

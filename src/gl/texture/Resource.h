@@ -8,7 +8,12 @@ namespace OGL_TESK_AE {
 
 // Everything that owns an OpenGL object or a large memory block. Every live resource sits on one
 // list, newest first, so that all OpenGL objects can be released in one sweep on the worker
-// before the context goes away. The list is used on the worker thread only and is not locked.
+// before the context goes away.
+//
+// CPU images are made and dropped on the plug-ins' own threads while the worker makes and
+// deletes textures, so the list (and the caches, which make and delete resources) is guarded by
+// one lock that any thread may take. The lock is recursive: a sweep holds it while each Finalize
+// deletes other resources, which take it again.
 class TESK_API Resource {
 public:
     // Releases what is held and leaves the object alive and empty, ready to be used again.
@@ -22,9 +27,20 @@ public:
     static void FinalizeAll();
     static void DumpAll();
 
-    // The newest live resource and the one made before this one; for walking the list.
+    // The newest live resource and the one made before this one; for walking the list while no
+    // other thread makes or drops resources.
     static Resource* LiveHead() { return sHead; }
     Resource* LiveNext() const { return fNext; }
+
+    // Holds the lock of the list and the caches for its lifetime, on any thread; it may be
+    // taken again by the thread that holds it.
+    class TESK_API ListLock {
+    public:
+        ListLock();
+        ~ListLock();
+        ListLock(const ListLock&) = delete;
+        ListLock& operator=(const ListLock&) = delete;
+    };
 
     static void* operator new(std::size_t size);
     static void* operator new[](std::size_t size);

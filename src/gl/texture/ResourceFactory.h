@@ -23,7 +23,8 @@ constexpr int kTextureBudget = 268435456; // textures (TextureKey.h)
 //                                         whether an idle buffer with that key may serve
 //                                         this request
 //
-// Used on the worker thread only; nothing is locked.
+// Every operation holds the resource list's lock: blocks for CPU images are taken and given
+// back on the plug-ins' threads, and the cache makes and deletes resources, which are listed.
 template <class Key, class Buffer, int Budget> class ResourceFactory : public Resource {
 public:
     ResourceFactory() = default;
@@ -33,6 +34,7 @@ public:
 
     // An idle buffer the key accepts (most recently released first), else a new one.
     Buffer* Make(const Key& key) {
+        ListLock lock;
         if (Buffer* buffer = Search(key)) return buffer;
         Buffer* buffer = new Buffer(key);
         const int size = buffer->Size();
@@ -44,6 +46,7 @@ public:
 
     // Takes an idle buffer the key accepts off the list; null when there is none.
     Buffer* Search(const Key& key) {
+        ListLock lock;
         Open();
         for (auto it = fIdle->begin(); it != fIdle->end(); ++it) {
             Buffer* buffer = *it;
@@ -61,6 +64,7 @@ public:
     // finalized.
     void Recycle(Buffer* buffer) {
         if (!buffer) return;
+        ListLock lock;
         const int size = buffer->Size();
         if (fFinalized) {
             fInUseBytes -= size;
@@ -85,6 +89,7 @@ public:
     // Deletes the idle buffers and closes the cache: until the next Make, recycled buffers are
     // deleted instead of kept.
     void Finalize() override {
+        ListLock lock;
         FinalizePool();
         fFinalized = true;
     }
@@ -92,6 +97,7 @@ public:
 
     // Deletes the idle buffers, oldest first, and leaves the cache open or closed as it was.
     void FinalizePool() {
+        ListLock lock;
         if (!fIdle) return;
         while (!fIdle->empty()) {
             Buffer* oldest = fIdle->back();
@@ -104,18 +110,26 @@ public:
         fIdle = nullptr;
     }
 
-    int InUseBytes() const { return fInUseBytes; }
-    int PeakBytes() const { return fPeakBytes; }
-    int TotalBytes() const { return fTotalBytes; }
-    int IdleBytes() const { return fIdleBytes; }
-    int IdleCount() const { return fIdle ? static_cast<int>(fIdle->size()) : 0; }
-    bool IsFinalized() const { return fFinalized; }
+    int InUseBytes() const { return Read(fInUseBytes); }
+    int PeakBytes() const { return Read(fPeakBytes); }
+    int TotalBytes() const { return Read(fTotalBytes); }
+    int IdleBytes() const { return Read(fIdleBytes); }
+    int IdleCount() const {
+        ListLock lock;
+        return fIdle ? static_cast<int>(fIdle->size()) : 0;
+    }
+    bool IsFinalized() const { return Read(fFinalized); }
     static constexpr int BudgetBytes() { return Budget; }
 
 private:
     void Open() {
         if (!fIdle) fIdle = new std::list<Buffer*>();
         fFinalized = false;
+    }
+
+    template <class T> static T Read(const T& field) {
+        ListLock lock;
+        return field;
     }
 
     std::list<Buffer*>* fIdle = nullptr;
