@@ -174,6 +174,7 @@ bool OpaqueBuffer::Allocate() {
     }
     fBlock->Hold();
     fBaseAddress = fBlock->Data();
+    Relist();
     return true;
 }
 

@@ -14,7 +14,8 @@ using namespace OGL_TESK_AE;
 
 namespace {
 
-// Records the order of Finalize calls; may throw, or delete another probe, when finalized.
+// Records the order of Finalize calls; may throw, delete another probe, or make another one
+// acquire something again, when finalized.
 class Probe : public Resource {
 public:
     explicit Probe(std::string name, std::vector<std::string>* log = nullptr)
@@ -26,15 +27,18 @@ public:
             delete fVictim;
             fVictim = nullptr;
         }
+        if (fRevived) fRevived->Relist();
         if (fThrows) throw std::runtime_error("finalize failed");
     }
     void Dump() const override {}
+    using Resource::Relist;
 
     std::string fName;
     std::vector<std::string>* fLog;
     int fFinalized = 0;
     bool fThrows = false;
     Probe* fVictim = nullptr;
+    Probe* fRevived = nullptr;
 };
 
 std::vector<const Resource*> Live() {
@@ -125,18 +129,22 @@ void SweepNewestFirst() {
     d.fVictim = b;
     Resource::FinalizeAll();
     EXPECT_EQ(log, (std::vector<std::string>{"d", "c", "a"}));
-    // The objects stay alive and listed, so the sweep after a restart finds them again.
-    EXPECT_EQ(d.fFinalized, 1);
-    EXPECT_EQ(Count(&a), 1);
-    EXPECT_EQ(Count(c), 1);
-    delete c; // deletion still takes a resource off the list
-    EXPECT_EQ(Newest(2), (std::vector<const Resource*>{&d, &a}));
+    // The objects stay alive but are off the list: a second sweep finalizes nothing.
+    EXPECT_EQ(Resource::LiveHead(), nullptr);
+    Resource::FinalizeAll();
+    EXPECT_EQ(log.size(), 3u);
+    delete c; // its neighbours were taken off too; nothing is touched
+    // What is made or acquires something again, after a sweep or during one (a makes d, taken
+    // off before it, acquire), is found by the next sweep, once.
     Probe e("e", &log);
-    EXPECT_EQ(Resource::LiveHead(), &e);
+    a.Relist();
+    a.Relist();
+    a.fRevived = &d;
+    EXPECT_EQ(Newest(3), (std::vector<const Resource*>{&a, &e}));
     log.clear();
     Resource::FinalizeAll();
-    EXPECT_EQ(log, (std::vector<std::string>{"e", "d", "a"}));
-    EXPECT_EQ(a.fFinalized, 2);
+    EXPECT_EQ(log, (std::vector<std::string>{"a", "e"}));
+    EXPECT_EQ(Newest(2), (std::vector<const Resource*>{&d}));
     ExitWithVerdict();
 }
 
@@ -150,8 +158,7 @@ void SweepDeletingVisited() {
     a.fVictim = b;
     Resource::FinalizeAll();
     EXPECT_EQ(log, (std::vector<std::string>{"c", "b", "a"}));
-    EXPECT_EQ(Count(&a), 1);
-    EXPECT_EQ(Count(&c), 1);
+    EXPECT_EQ(Resource::LiveHead(), nullptr);
     ExitWithVerdict();
 }
 
@@ -164,8 +171,9 @@ void SweepWithThrowingFinalize() {
     Resource::FinalizeAll(); // returns normally
     EXPECT_EQ(log, (std::vector<std::string>{"c", "b"}));
     EXPECT_EQ(a.fFinalized, 0);
-    // The list is intact: a later sweep can still reach everything.
-    EXPECT_EQ(Newest(3), (std::vector<const Resource*>{&c, &b, &a}));
+    // The rest is taken off unfinalized, with links that lead nowhere.
+    EXPECT_EQ(Resource::LiveHead(), nullptr);
+    EXPECT_EQ(a.LiveNext(), nullptr);
     ExitWithVerdict();
 }
 

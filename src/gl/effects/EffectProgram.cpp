@@ -190,6 +190,9 @@ void EffectProgram::AppendShader(GLSL::Shader* shader) const {
 
 void EffectProgram::Apply() const {
     if (fDirty) {
+        // Rebuilt here after a sweep: listed again, so that the next sweep resets what this
+        // keeps about the program (its uniforms, that its shaders are attached) as it deletes it.
+        Relist();
         // A rebuild after AddShader finds the earlier shaders still attached; attaching one
         // twice is an OpenGL error, so only the missing ones are attached.
         std::vector<GLuint> attached;

@@ -72,6 +72,7 @@ void Shader::Initialize() const {
     auto source = TESK_GL(glShaderSource);
     auto compile = TESK_GL(glCompileShader);
     fLog.clear();
+    Relist();
     fName = create(fType);
     const GLchar* text = fSource.c_str();
     const GLint length = static_cast<GLint>(fSource.size());
@@ -128,6 +129,7 @@ Program::~Program() {
 
 void Program::Initialize() const {
     if (fName != 0) return;
+    Relist();
     fName = TESK_GL(glCreateProgram)();
     fNeedsLink = true;
 }

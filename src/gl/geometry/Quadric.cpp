@@ -29,6 +29,7 @@ void Quadric::Finalize() {
 
 bool Quadric::Initialize() const {
     if (!fQuadric) {
+        Relist();
         fQuadric = gluNewQuadric();
         if (!fQuadric) return false;
         gluQuadricTexture(fQuadric, fTexture);

@@ -83,7 +83,10 @@ void NoiseTexture::Apply() const {
 
 void NoiseTexture::Load() const {
     const std::vector<unsigned char>& volume = SharedVolume();
-    if (sTexture == 0 || !glIsTexture(sTexture)) glGenTextures(1, &sTexture);
+    if (sTexture == 0 || !glIsTexture(sTexture)) {
+        Relist();
+        glGenTextures(1, &sTexture);
+    }
     glBindTexture(GL_TEXTURE_3D, sTexture);
     {
         // The volume is tightly packed; whatever unpack state the caller left must not apply.

@@ -40,6 +40,7 @@ void RenderBuffer::Finalize() {
 void RenderBuffer::Initialize() const {
     if (fRenderbuffer) return;
     PhaseTimer timer(Phase::Allocation);
+    Relist();
     TESK_GL(glGenRenderbuffersEXT)(1, &fRenderbuffer);
     if (!fRenderbuffer) throw OpenGLError();
     TESK_GL(glBindRenderbufferEXT)(GL_RENDERBUFFER_EXT, fRenderbuffer);

@@ -62,16 +62,33 @@ void Resource::Unlink() {
     fNext = nullptr;
 }
 
+void Resource::Relist() const {
+    ListLock lock;
+    // Unlinking clears both links, so only the head is listed without a previous resource.
+    if (fPrevious || sHead == this) return;
+    const_cast<Resource*>(this)->Link();
+}
+
 void Resource::FinalizeAll() {
     ListLock lock;
-    // Every resource stays on the list: static programs and caches outlive a context and make
-    // new OpenGL objects in the next one, and the next sweep must find them again. Finalize may
-    // delete other resources (a cache deletes its idle buffers); deletion unlinks them and fixes
-    // the neighbours' links, so the next pointer is read only after the call. A resource made
-    // during the sweep goes to the head and is not visited. A failing Finalize ends the sweep.
+    // Finalize may delete other resources (a cache deletes its idle buffers): deleting one still
+    // ahead fixes the links of its neighbours, and deleting one already taken off touches nothing
+    // since its links are cleared, so the next pointer is read only after the call. A resource
+    // made or relisted during the sweep goes in front of the one being finalized and stays.
+    Resource* r = sHead;
     try {
-        for (Resource* r = sHead; r; r = r->fNext) r->Finalize();
+        while (r) {
+            r->Finalize();
+            Resource* next = r->fNext;
+            r->Unlink();
+            r = next;
+        }
     } catch (...) {
+        while (r) {
+            Resource* next = r->fNext;
+            r->Unlink();
+            r = next;
+        }
     }
 }
 

@@ -21,9 +21,10 @@ public:
     virtual ~Resource();
     virtual void Dump() const = 0;
 
-    // Finalizes every live resource, newest first; they stay listed, so a later sweep (after
-    // the next context) releases what they make again. A Finalize that throws ends the sweep;
-    // the exception goes no further.
+    // Finalizes every live resource, newest first, and takes each off the list: the list is
+    // empty afterwards, the objects stay alive, and one that makes a new OpenGL object or takes
+    // a new block puts itself back (Relist). A Finalize that throws ends the sweep, the rest are
+    // taken off unfinalized, and the exception goes no further.
     static void FinalizeAll();
     static void DumpAll();
 
@@ -58,6 +59,11 @@ protected:
     // over the original's links, so destroying either leaves the list intact.
     Resource(const Resource& other);
     Resource& operator=(const Resource& other);
+
+    // Back on the list after a sweep took it off. Called where a resource makes an OpenGL
+    // object or takes a block, so that the next sweep finds it: static programs and caches live
+    // on across contexts, and an unlisted one would keep its names into the context after next.
+    void Relist() const;
 
 private:
     void Link();

@@ -122,9 +122,12 @@ public:
     static constexpr int BudgetBytes() { return Budget; }
 
 private:
+    // A sweep takes the cache off the list; reopened, it will keep buffers again, which the next
+    // sweep must delete.
     void Open() {
         if (!fIdle) fIdle = new std::list<Buffer*>();
         fFinalized = false;
+        Relist();
     }
 
     template <class T> static T Read(const T& field) {

@@ -100,7 +100,9 @@ void Texture::SetType(GLenum target, int width, int height, GLenum format, GLenu
 }
 
 void Texture::CreateTexture() const {
-    if (!buffer) buffer = TextureBuffer::Make(key);
+    if (buffer) return;
+    buffer = TextureBuffer::Make(key);
+    Relist();
 }
 
 void Texture::BindTexture() const {

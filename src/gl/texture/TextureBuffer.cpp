@@ -112,6 +112,7 @@ void TextureBuffer::Finalize() {
 void TextureBuffer::Initialize() const {
     if (fTexture) return;
     PhaseTimer timer(Phase::Allocation);
+    Relist();
     glGenTextures(1, &fTexture);
     if (!fTexture) throw OpenGLError();
     const GLenum target = fKey.Target();
@@ -168,7 +169,10 @@ bool TextureBuffer::Select() {
     if (fKey.Width() == 0 || fKey.Height() == 0) return false;
     Bind();
     if (!IsFrameBufferSupported()) throw OffscreenUnsupported();
-    if (!fFramebuffer) TESK_GL(glGenFramebuffersEXT)(1, &fFramebuffer);
+    if (!fFramebuffer) {
+        Relist();
+        TESK_GL(glGenFramebuffersEXT)(1, &fFramebuffer);
+    }
     if (!fFramebuffer) return false;
     TESK_GL(glBindFramebufferEXT)(GL_FRAMEBUFFER_EXT, fFramebuffer);
     Attach();
