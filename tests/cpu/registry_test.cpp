@@ -37,8 +37,8 @@ TEST(Registry, ReadsValuesOfEveryKind) {
                       "\"HardwareInformation.MemorySize\"=dword:10000000\r\n"
                       "\"OpenGLDriverName\"=\"C:\\\\Windows\\\\nvoglv64.dll\"\r\n"
                       "\"Quoted\"=\"say \\\"hi\\\"\"\r\n"
-                      "\"Binary\"=hex:00,00,00,\\\r\n"
-                      "  04\r\n"
+                      "\"Binary\"=hex:12,34,56,\\\r\n"
+                      "  78\r\n"
                       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarnwell\\Shaders]\r\n"
                       "\"MasterDirectory\"=\"/opt/shaders\"\r\n"
                       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarnwell\\Shaders\\Sub One]\r\n"
@@ -51,7 +51,7 @@ TEST(Registry, ReadsValuesOfEveryKind) {
                                     "{4d36e968-e325-11ce-bfc1-08002be10318}/0000",
                                     "hardwareinformation.memorysize", dword));
     ASSERT_TRUE(Registry::ReadDword(kClassKey, "Binary", dword));
-    EXPECT_EQ(dword, 0x04000000u); // little-endian bytes, continued over two lines
+    EXPECT_EQ(dword, 0x78563412u); // little-endian bytes, continued over two lines
     std::string text;
     ASSERT_TRUE(Registry::ReadString(kClassKey, "OpenGLDriverName", text));
     EXPECT_EQ(text, "C:\\Windows\\nvoglv64.dll");
