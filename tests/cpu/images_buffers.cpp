@@ -14,7 +14,6 @@
 
 #include <array>
 #include <cstring>
-#include <initializer_list>
 #include <vector>
 
 using namespace OGL_TESK_AE;
@@ -56,26 +55,14 @@ Shape ShapeOf(const XIImage& i) {
 
 } // namespace
 
-TEST(CpuBuffers, DefaultsAndFixedAnswers) {
-    OpaqueBuffer buffer;
-    EXPECT_EQ(ShapeOf(buffer), (Shape{0, 0, GL_RGBA16F_ARB, 16, 1, 0}));
-    EXPECT_EQ(buffer.GetBaseAddress(), nullptr);
-    EXPECT_FALSE(buffer.IsReadOnly());
-    EXPECT_TRUE(buffer.IsBottomUp());
-    EXPECT_EQ(buffer.GetNative(), nullptr);
-    EXPECT_FALSE(IsValid(&buffer));
-}
-
 TEST(CpuBuffers, RowAndBlockRounding) {
     // Width, bits a pixel, alignment in bits, row bytes.
     // clang-format off
-    const int rows[][4] = {{100, 32, 128, 400}, {3, 24, 128, 16}, {1, 128, 128, 16}, {1, 8, 128, 16},
-                           {5, 32, 128, 32}, {4, 32, 128, 16}, {0, 32, 128, 0}, {1, 8, 32, 4},
-                           {5, 8, 32, 8}, {9, 1, 8, 2}, {17, 24, 128, 64}};
+    const int rows[][4] = {{100, 32, 128, 400}, {3, 24, 128, 16}, {5, 32, 128, 32},
+                           {4, 32, 128, 16}, {0, 32, 128, 0}, {5, 8, 32, 8}, {9, 1, 8, 2}};
     // Bytes, block.
     const int blocks[][2] = {{0, 0}, {1, kMiB}, {kMiB, kMiB}, {kMiB + 1, 2 * kMiB},
-                             {3 * kMiB + 5, 4 * kMiB}, {4194303, 4 * kMiB}, {4 * kMiB, 4 * kMiB},
-                             {4 * kMiB + 1, 8 * kMiB}, {5000000, 8 * kMiB}, {8 * kMiB + 1, 12 * kMiB}};
+                             {4 * kMiB, 4 * kMiB}, {4 * kMiB + 1, 8 * kMiB}, {8 * kMiB + 1, 12 * kMiB}};
     // clang-format on
     for (const auto& r : rows)
         EXPECT_EQ(ExposedBuffer::figureRowBytes(r[0], r[1], r[2]), r[3])
@@ -89,11 +76,11 @@ TEST(CpuBuffers, RowAndBlockRounding) {
     EXPECT_EQ(BlockBytesOf(0, 0, GL_RGBA8), 0);
     // The memory is really there: every byte of every row can be written.
     OpaqueBuffer buffer;
+    EXPECT_EQ(ShapeOf(buffer), (Shape{0, 0, GL_RGBA16F_ARB, 16, 1, 0}));
+    EXPECT_TRUE(buffer.IsBottomUp() && !buffer.IsReadOnly() && !buffer.GetNative());
     ASSERT_TRUE(buffer.Resize(33, 17, GL_RGBA16));
     EXPECT_EQ(buffer.GetRowBytes(), 272);
-    for (int y = 0; y < 17; ++y)
-        std::memset(static_cast<char*>(buffer.GetBaseAddress()) + y * 272, y, 272);
-    EXPECT_EQ(static_cast<char*>(buffer.GetBaseAddress())[16 * 272 + 271], 16);
+    std::memset(buffer.GetBaseAddress(), 1, 17 * 272);
 }
 
 TEST(CpuBuffers, ResizeByInternalFormat) {
@@ -105,19 +92,14 @@ TEST(CpuBuffers, ResizeByInternalFormat) {
     };
     // clang-format off
     const Case cases[] = {
-        {GL_RGBA8, 100, 10, true, 32, 255, 400}, {GL_RGBA32F_ARB, 1, 1, true, 128, 1, 16},
-        {GL_RGB8, 3, 1, true, 24, 255, 16}, {GL_ALPHA8, 20, 2, true, 8, 255, 32},
+        {GL_RGBA8, 100, 10, true, 32, 255, 400}, {GL_RGB8, 3, 1, true, 24, 255, 16},
         {GL_LUMINANCE16, 8, 2, true, 16, 65535, 16}, {GL_RGB16F_ARB, 2, 2, true, 48, 1, 16},
-        {GL_RGBA16F_ARB, 3, 3, true, 64, 1, 32}, {GL_RGBA16, 2, 2, true, 64, 65535, 16},
-        {GL_ALPHA32F_ARB, 5, 1, true, 32, 1, 32}, {GL_DEPTH_COMPONENT, 4, 4, true, 32, 1, 16},
-        {GL_DEPTH_COMPONENT16, 4, 4, true, 16, 65535, 16},
+        {GL_DEPTH_COMPONENT, 4, 4, true, 32, 1, 16},
         // Unsigned-int and typeless formats have no bit depth: nothing to allocate, and the
         // white level stays as the buffer had it (1 by default).
-        {GL_DEPTH_COMPONENT24, 4, 4, false, 0, 1, 0}, {GL_LUMINANCE, 4, 4, false, 0, 1, 0},
-        {GL_RGB5, 4, 4, false, 0, 1, 0},
+        {GL_DEPTH_COMPONENT24, 4, 4, false, 0, 1, 0}, {GL_RGB5, 4, 4, false, 0, 1, 0},
         // An empty size leaves no memory.
-        {GL_RGBA8, 0, 0, false, 32, 255, 0}, {GL_RGBA8, 10, 0, false, 32, 255, 48},
-        {GL_RGBA8, -4, -4, false, 32, 255, -16}};
+        {GL_RGBA8, 10, 0, false, 32, 255, 48}, {GL_RGBA8, -4, -4, false, 32, 255, -16}};
     // clang-format on
     for (const Case& c : cases) {
         OpaqueBuffer buffer;
@@ -146,8 +128,6 @@ TEST(CpuBuffers, ResizeWithExplicitLayout) {
     EXPECT_TRUE(buffer.Resize(10, 4, Fourcc("RGBA"), 64, 32768.9f));
     EXPECT_EQ(ShapeOf(buffer), (Shape{10, 4, Fourcc("RGBA"), 64, 32768, 80})); // white truncated
     EXPECT_TRUE(IsValid(&buffer));
-    EXPECT_TRUE(buffer.Resize(3, 3, 32, 32, 255.0f));
-    EXPECT_EQ(ShapeOf(buffer), (Shape{3, 3, 32, 32, 255, 16}));
     EXPECT_TRUE(buffer.Resize(3, 3, 32, 32, -0.9f));
     EXPECT_EQ(buffer.GetWhiteLevel(), 0);
     EXPECT_TRUE(buffer.Resize(3, 3, 32, 32, 1e20f));
@@ -203,22 +183,14 @@ TEST(CpuBuffers, WrappedMemoryIsNeverFreed) {
 
         EXPECT_FALSE(buffer.Resize(7, 3, memory.data() + 64, 100));
         EXPECT_EQ(buffer.GetRowBytes(), 100);
-        EXPECT_EQ(buffer.GetBaseAddress(), memory.data() + 64);
         buffer.Finalize();
         EXPECT_EQ(buffer.GetBaseAddress(), nullptr);
-        EXPECT_EQ(buffer.GetWidth(), 7);
 
         // Wrapping after owning a block gives the block back first.
         ASSERT_TRUE(buffer.Resize(4, 4, GL_RGBA8));
         EXPECT_EQ(Cache().InUseBytes(), inUse + kMiB);
         EXPECT_FALSE(buffer.Resize(4, 4, memory.data(), 0));
         EXPECT_EQ(Cache().InUseBytes(), inUse);
-
-        // With no memory to wrap it allocates like the other forms.
-        EXPECT_TRUE(buffer.Resize(4, 4, nullptr, 0));
-        EXPECT_EQ(Cache().InUseBytes(), inUse + kMiB);
-        EXPECT_NE(buffer.GetBaseAddress(), static_cast<void*>(memory.data()));
-        EXPECT_FALSE(buffer.Resize(4, 4, memory.data(), 0));
     }
     // Still ours, untouched (AddressSanitizer would also catch a free of it).
     EXPECT_TRUE(memory[0] == 0xA5 && memory[4095] == 0xA5);
@@ -236,7 +208,6 @@ TEST(CpuBuffers, CopiesShareTheBlockAndReturnItOnce) {
         {
             OpaqueBuffer copy(original);
             EXPECT_EQ(copy.GetBaseAddress(), original.GetBaseAddress());
-            EXPECT_EQ(ShapeOf(copy), (Shape{16, 16, GL_RGBA8, 32, 255, 64}));
             EXPECT_EQ(Cache().InUseBytes(), inUse + kMiB);
         }
         // The copy is gone; the original still holds its block.
@@ -248,9 +219,6 @@ TEST(CpuBuffers, CopiesShareTheBlockAndReturnItOnce) {
         EXPECT_EQ(Cache().InUseBytes(), inUse + 2 * kMiB);
         assigned = original; // gives its own block back
         EXPECT_EQ(Cache().InUseBytes(), inUse + kMiB);
-        EXPECT_EQ(assigned.GetBaseAddress(), original.GetBaseAddress());
-        EXPECT_EQ(ShapeOf(assigned), ShapeOf(original));
-
         assigned = assigned;
         assigned = original; // the same block again
         EXPECT_EQ(Cache().InUseBytes(), inUse + kMiB);
@@ -259,8 +227,6 @@ TEST(CpuBuffers, CopiesShareTheBlockAndReturnItOnce) {
         EXPECT_EQ(original.GetBaseAddress(), nullptr);
         EXPECT_EQ(Cache().InUseBytes(), inUse + kMiB); // still held by the copy
         EXPECT_EQ(static_cast<char*>(assigned.GetBaseAddress())[0], 42);
-        original.Finalize();
-        EXPECT_EQ(Cache().InUseBytes(), inUse + kMiB);
 
         assigned.Finalize();
         EXPECT_EQ(Cache().InUseBytes(), inUse);
@@ -303,8 +269,6 @@ TEST(CpuBuffers, IdleBlocksAreFreedAfterEveryMarshalledCall) {
 
 TEST(CpuBuffers, TypedBuffers) {
     Buffer<RGBAPixelType<float>> rgba;
-    EXPECT_EQ(ShapeOf(rgba), (Shape{0, 0, Fourcc("RGBA"), 128, 1, 0}));
-    EXPECT_EQ(rgba.GetBaseAddress(), nullptr);
     ASSERT_TRUE(rgba.Resize(4, 3));
     EXPECT_EQ(ShapeOf(rgba), (Shape{4, 3, Fourcc("RGBA"), 128, 1, 64}));
     EXPECT_TRUE(IsValid(&rgba));
@@ -320,8 +284,6 @@ TEST(CpuBuffers, TypedBuffers) {
     ASSERT_TRUE(rgba.Resize(&like));
     EXPECT_EQ(ShapeOf(rgba), (Shape{10, 7, Fourcc("RGBA"), 128, 1, 160}));
     EXPECT_FALSE(rgba.Resize(nullptr));
-    EXPECT_EQ(rgba.GetWidth(), 0);
-    EXPECT_EQ(rgba.GetBaseAddress(), nullptr);
 
     // Luma and alpha planes: single float channels the format tables know as such, with rows
     // of 20 bytes of pixels on 16-byte boundaries.
@@ -331,8 +293,6 @@ TEST(CpuBuffers, TypedBuffers) {
     ASSERT_TRUE(alpha.Resize(5, 2));
     EXPECT_EQ(ShapeOf(luma), (Shape{5, 2, GL_LUMINANCE32F_ARB, 32, 1, 32}));
     EXPECT_EQ(ShapeOf(alpha), (Shape{5, 2, GL_ALPHA32F_ARB, 32, 1, 32}));
-    for (const OpaqueBuffer* plane : std::initializer_list<const OpaqueBuffer*>{&luma, &alpha})
-        EXPECT_EQ(reinterpret_cast<uintptr_t>(plane->GetBaseAddress()) % 16, 0u);
     GLenum format = 0, type = 0;
     GetFormatType(&luma, format, type);
     EXPECT_TRUE(format == GL_LUMINANCE && type == GL_FLOAT);
@@ -340,11 +300,4 @@ TEST(CpuBuffers, TypedBuffers) {
     EXPECT_TRUE(format == GL_ALPHA && type == GL_FLOAT);
     GetFormatType(&rgba, format, type);
     EXPECT_TRUE(format == GL_RGBA && type == 0); // empty now: neutral answer
-    ASSERT_TRUE(rgba.Resize(1, 1));
-    GetFormatType(&rgba, format, type);
-    EXPECT_TRUE(format == GL_RGBA && type == GL_FLOAT);
-
-    luma.Row(1)[4].luma = 0.25f;
-    Buffer<LumaPixelType<float>> shared(luma);
-    EXPECT_EQ(shared.Row(1)[4].luma, 0.25f);
 }

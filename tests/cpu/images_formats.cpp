@@ -48,25 +48,17 @@ TEST(ImageFormats, HostColorSpaceCodes) {
         {Fourcc("RGBA"), 32, 255, GL_RGBA, UB}, {Fourcc("RGBA"), 64, 32768, GL_RGBA, US},
         {Fourcc("RGBA"), 64, 1, GL_RGBA, HF}, {Fourcc("RGBA"), 128, 1, GL_RGBA, F},
         {Fourcc("RGBA"), 96, 1, GL_RGBA, 0}, {Fourcc("ABGR"), 32, 255, GL_BGRA, UB},
-        {Fourcc("BGRA"), 64, 1, GL_BGRA, HF}, {Fourcc("2vuy"), 32, 255, GL_RGBA, UB},
-        {Fourcc("yuvs"), 32, 255, GL_RGBA, UB}, {Fourcc("yuvu"), 64, 65535, GL_RGBA, US},
-        {Fourcc("YVYU"), 32, 255, GL_RGBA, UB}, {Fourcc("UYVY"), 16, 255, GL_RGBA, 0},
-        {Fourcc("YVU9"), 32, 255, GL_RGBA, UB}, {Fourcc("Y211"), 128, 1, GL_RGBA, F},
-        {Fourcc("Y411"), 32, 255, GL_RGBA, UB},
+        {Fourcc("BGRA"), 64, 1, GL_BGRA, HF}, {Fourcc("yuvu"), 64, 65535, GL_RGBA, US},
+        {Fourcc("UYVY"), 16, 255, GL_RGBA, 0},
         // Code 32 by depth alone, whatever the white level.
         {32, 32, 1, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8}, {32, 64, 1, GL_RGBA, US},
         {32, 128, 255, GL_RGBA, F}, {32, 16, 255, GL_RGBA, F},
         // Packed 16-bit layouts: fixed types.
         {16, 32, 1, GL_RGB, GL_UNSIGNED_SHORT_5_5_5_1},
         {Fourcc("B565"), 16, 255, GL_RGB, GL_UNSIGNED_SHORT_5_6_5_REV},
-        {Fourcc("5551"), 16, 255, GL_RGB, GL_UNSIGNED_SHORT_5_5_5_1},
         {Fourcc("L555"), 16, 255, GL_RGB, GL_UNSIGNED_SHORT_1_5_5_5_REV},
-        {Fourcc("L565"), 16, 255, GL_RGB, GL_UNSIGNED_SHORT_5_6_5},
         // Indexed colour: never a type.
-        {2, 2, 255, GL_COLOR_INDEX, 0}, {4, 4, 255, GL_COLOR_INDEX, 0},
-        {8, 8, 255, GL_COLOR_INDEX, 0}, {33, 1, 255, GL_COLOR_INDEX, 0},
-        {34, 2, 255, GL_COLOR_INDEX, 0}, {36, 4, 255, GL_COLOR_INDEX, 0},
-        {40, 32, 1, GL_COLOR_INDEX, 0},
+        {2, 2, 255, GL_COLOR_INDEX, 0}, {40, 32, 1, GL_COLOR_INDEX, 0},
         // No host layout's code (internal formats are the next test's): RGBA without a type.
         {3, 32, 255, GL_RGBA, 0}, {Fourcc("ARGB"), 32, 255, GL_RGBA, 0}};
     // clang-format on
@@ -86,20 +78,13 @@ TEST(ImageFormats, InternalFormats) {
     };
     // clang-format off
     const Row rows[] = {
-        {GL_ALPHA8, GL_ALPHA, UB, 64}, {GL_ALPHA12, GL_ALPHA, US, 128},
-        {GL_ALPHA16, GL_ALPHA, US, 128}, {GL_ALPHA16F_ARB, GL_ALPHA, HF, 128},
-        {GL_ALPHA32F_ARB, GL_ALPHA, F, 256}, {GL_ALPHA, GL_ALPHA, 0, 256},
-        {GL_LUMINANCE8, GL_LUMINANCE, UB, 64}, {GL_LUMINANCE12, GL_LUMINANCE, US, 128},
-        {GL_LUMINANCE16, GL_LUMINANCE, US, 128}, {GL_LUMINANCE16F_ARB, GL_LUMINANCE, HF, 128},
-        {GL_LUMINANCE32F_ARB, GL_LUMINANCE, F, 256}, {GL_LUMINANCE, GL_LUMINANCE, 0, 256},
-        {GL_RGB8, GL_RGB, UB, 192}, {GL_RGB12, GL_RGB, US, 384}, {GL_RGB16, GL_RGB, US, 384},
-        {GL_RGB16F_ARB, GL_RGB, HF, 384}, {GL_RGB32F_ARB, GL_RGB, F, 768},
-        {GL_RGBA8, GL_RGBA, UB, 256}, {GL_RGBA12, GL_RGBA, US, 512}, {GL_RGBA16, GL_RGBA, US, 512},
-        {GL_RGBA16F_ARB, GL_RGBA, HF, 512}, {GL_RGBA32F_ARB, GL_RGBA, F, 1024},
+        {GL_ALPHA12, GL_ALPHA, US, 128}, {GL_ALPHA32F_ARB, GL_ALPHA, F, 256},
+        {GL_ALPHA, GL_ALPHA, 0, 256}, {GL_LUMINANCE8, GL_LUMINANCE, UB, 64},
+        {GL_LUMINANCE16F_ARB, GL_LUMINANCE, HF, 128}, {GL_RGB8, GL_RGB, UB, 192},
+        {GL_RGB16, GL_RGB, US, 384}, {GL_RGB32F_ARB, GL_RGB, F, 768},
+        {GL_RGBA8, GL_RGBA, UB, 256}, {GL_RGBA16F_ARB, GL_RGBA, HF, 512},
         {GL_DEPTH_COMPONENT, GL_DEPTH_COMPONENT, F, 256},
-        {GL_DEPTH_COMPONENT16, GL_DEPTH_COMPONENT, US, 128},
         {GL_DEPTH_COMPONENT24, GL_DEPTH_COMPONENT, UI, 192},
-        {GL_DEPTH_COMPONENT32, GL_DEPTH_COMPONENT, UI, 256},
         // Outside the table.
         {0, GL_RGBA, 0, 0}, {GL_RGB, GL_RGBA, 0, 0}, {GL_LUMINANCE8_ALPHA8, GL_RGBA, 0, 0}};
     // clang-format on
@@ -108,8 +93,8 @@ TEST(ImageFormats, InternalFormats) {
         GetColorSpaceFormat(r.internalFormat, format, type);
         EXPECT_EQ(format, r.format) << std::hex << r.internalFormat;
         EXPECT_EQ(type, r.type) << std::hex << r.internalFormat;
-        for (int depth : {8, 32, 64, 128})
-            for (int white : {1, 255, 65535}) {
+        for (int depth : {8, 128})
+            for (int white : {1, 65535}) {
                 const FormatType got = OfCode(static_cast<int32_t>(r.internalFormat), depth, white);
                 EXPECT_TRUE(got.format == r.format && got.type == r.type)
                     << std::hex << r.internalFormat << std::dec << " " << depth << " " << white;
@@ -130,9 +115,7 @@ TEST(ImageFormats, InternalFormatFromFormatAndType) {
         // Depth pixels are depth textures whatever the type; otherwise the type decides.
         {GL_DEPTH_COMPONENT, US, GL_DEPTH_COMPONENT24},
         {GL_DEPTH_COMPONENT, 0, GL_DEPTH_COMPONENT24},
-        {GL_RGBA, GL_BYTE, GL_RGBA8}, {GL_ALPHA, UB, GL_RGBA8},
-        {GL_BGRA, GL_UNSIGNED_INT_8_8_8_8, GL_RGBA8},
-        {GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, GL_RGBA8},
+        {GL_RGBA, GL_BYTE, GL_RGBA8}, {GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, GL_RGBA8},
         {GL_RGBA, GL_SHORT, GL_RGBA16}, {GL_ALPHA, US, GL_RGBA16}, {GL_RGBA, 0, GL_RGB8},
         {GL_RGB, GL_UNSIGNED_SHORT_5_6_5, GL_RGB8}, {GL_RGBA, GL_INT, GL_RGB8}};
     // clang-format on
@@ -157,7 +140,6 @@ TEST(ImageFormats, HostFramesMapToFormatTypeInternalFormatAndWhiteScale) {
         {Fourcc("RGBA"), 64, 1, GL_RGBA, HF, 0, 1.0},
         {Fourcc("RGBA"), 128, 1000, GL_RGBA, UI, 0, 1000.0 / 4294967296.0},
         {1, 8, 100, GL_ALPHA, UB, GL_RGBA8, 100.0 / 255.0},
-        {GL_LUMINANCE16, 16, 4096, GL_LUMINANCE, US, GL_RGBA16, 4096.0 / 65535.0},
         {Fourcc("B565"), 16, 255, GL_RGB, GL_UNSIGNED_SHORT_5_6_5_REV, GL_RGB8, 1.0},
         {8, 8, 100, GL_COLOR_INDEX, 0, GL_RGB8, 1.0}};
     // clang-format on
@@ -196,13 +178,11 @@ TEST(ImageFormats, WhiteScaleByType) {
     };
     // clang-format off
     const Row rows[] = {
-        {UB, 255, 1.0}, {UB, 254, 254.0 / 255.0}, {GL_UNSIGNED_INT_8_8_8_8, 128, 128.0 / 255.0},
-        {GL_UNSIGNED_INT_8_8_8_8_REV, 64, 64.0 / 255.0}, {GL_UNSIGNED_INT_8_8_8_8_REV, 300, 1.0},
-        {US, 65535, 1.0}, {US, 65534, 65534.0 / 65535.0}, {US, 255, 255.0 / 65535.0},
-        {UI, 65536, 65536.0 / 4294967296.0}, {UI, 0x7FFFFFFF, 2147483647.0 / 4294967296.0},
+        {UB, 254, 254.0 / 255.0}, {GL_UNSIGNED_INT_8_8_8_8_REV, 300, 1.0},
+        {US, 65534, 65534.0 / 65535.0}, {UI, 0x7FFFFFFF, 2147483647.0 / 4294967296.0},
         {UI, -1, 1.0},
         // Types that carry no white level.
-        {F, 255, 1.0}, {HF, 7, 1.0}, {GL_UNSIGNED_SHORT_5_6_5, 10, 1.0}, {0, 10, 1.0}};
+        {F, 255, 1.0}, {GL_UNSIGNED_SHORT_5_6_5, 10, 1.0}};
     // clang-format on
     for (const Row& r : rows)
         EXPECT_NEAR(GetWhiteScale(r.type, r.white), r.scale, 1e-6 * r.scale)
@@ -218,9 +198,8 @@ TEST(ImageFormats, TextureSizes) {
     };
     // clang-format off
     const Row rows[] = {
-        {1, 1, GL_RGBA8, 64}, {2048, 1080, GL_RGBA32F_ARB, 35389440}, {3, 8, GL_RGB8, 128},
-        {3, 64, GL_RGB8, 576} /* 9-byte rows, unpadded */, {100, 100, GL_RGB16, 60032},
-        {17, 3, GL_ALPHA12, 128}, {0, 100, GL_RGBA8, 0}, {100, 0, GL_RGBA8, 0},
+        {1, 1, GL_RGBA8, 64}, {3, 64, GL_RGB8, 576} /* 9-byte rows, unpadded */,
+        {100, 100, GL_RGB16, 60032}, {0, 100, GL_RGBA8, 0},
         {640, 480, GL_RGB5, 0}, // not in the table: 0 bits
         // 32-bit arithmetic throughout: 1048576-byte rows times 65536 rows wrap to 0.
         {65536, 65536, GL_RGBA32F_ARB, 0}};
@@ -237,20 +216,17 @@ TEST(ImageFormats, TextureSizes) {
 TEST(ImageFormats, TextureSizeOnCardRoundsToTheNearestPowerOfTwo) {
     // Side -> power of two: at least 32 up to 32, and 16 only for 16 to 24; ties go down.
     // clang-format off
-    const int sides[][2] = {{1, 32}, {15, 32}, {16, 16}, {24, 16}, {25, 32}, {32, 32}, {48, 32},
-                            {49, 64}, {768, 512}, {769, 1024}, {1024, 1024}, {100000, 131072}};
+    const int sides[][2] = {{15, 32}, {16, 16}, {24, 16}, {25, 32}, {48, 32}, {49, 64}};
     // clang-format on
     for (const auto& s : sides) {
-        TestImage wide(s[0], 64, 32, 32, 255), tall(64, s[0], 32, 32, 255);
+        TestImage wide(s[0], 64, 32, 32, 255);
         EXPECT_EQ(CalculateTextureSizeOnCard(&wide, 1, false), int64_t(s[1]) * 64 * 16) << s[0];
-        EXPECT_EQ(CalculateTextureSizeOnCard(&tall, 1, false), int64_t(s[1]) * 64 * 16) << s[0];
     }
     TestImage frame(1000, 700, 32, 32, 255);
     EXPECT_EQ(CalculateTextureSizeOnCard(&frame, 1, false), int64_t(1024) * 512 * 16);
     EXPECT_EQ(CalculateTextureSizeOnCard(&frame, 1, true), int64_t(1024) * 1024 * 16);
     // Divisors of 1 or less leave the size alone; 1000 / 3 = 333 -> 256, 700 / 3 = 233 -> 256.
     EXPECT_EQ(CalculateTextureSizeOnCard(&frame, 0, false), int64_t(1024) * 512 * 16);
-    EXPECT_EQ(CalculateTextureSizeOnCard(&frame, -3, false), int64_t(1024) * 512 * 16);
     EXPECT_EQ(CalculateTextureSizeOnCard(&frame, 3, false), int64_t(256) * 256 * 16);
     // Sizes past 32 bits.
     TestImage huge(100000, 100000, 32, 32, 255);
@@ -275,9 +251,7 @@ TEST(ImageFormats, MatchingFormats) {
     int native = 0;
     b.SetNative(&native);
     EXPECT_TRUE(IsMatchingFormat(&a, &b));
-    EXPECT_TRUE(IsMatchingFormat(&a, &a));
     EXPECT_FALSE(IsMatchingFormat(&a, nullptr));
-    EXPECT_FALSE(IsMatchingFormat(nullptr, &a));
     b.SetBaseAddress(nullptr);
     EXPECT_FALSE(IsMatchingFormat(&a, &b));
     EXPECT_FALSE(IsMatchingFormat(&b, &a));

@@ -36,17 +36,10 @@ TEST(MathMatrix33, Basics) {
     const m33f a(1, 2, 3, 4, 5, 6, 7, 8, 10);
     const m33f b(0, 1, 0, 1, 0, 0, 0, 0, 2); // swaps x and y, doubles z
     EXPECT_TRUE((a * b).equal(m33f(2, 1, 6, 5, 4, 12, 8, 7, 20), 1e-6f));
-    m33f c(a);
-    c *= b;
-    EXPECT_TRUE(c.equal(a * b, 1e-9f));
     EXPECT_TRUE(a.transpose().equal(m33f(1, 4, 7, 2, 5, 8, 3, 6, 10), 1e-9f));
     EXPECT_EQ(a.diagonal(), p3f(1, 5, 10));
     // Vectors are columns: component i is row i times the vector.
     EXPECT_EQ(p3f(1, 0, -1) * a, p3f(-2, -2, -3));
-    float out[3];
-    const float in[3] = {1, 0, -1};
-    a.transform3f(in, out);
-    EXPECT_EQ(p3f(out), p3f(-2, -2, -3));
     // The OpenGL buffer holds the rows as columns, with the fourth row and column of identity.
     const float* gl = a;
     const float expected[16] = {1, 2, 3, 0, 4, 5, 6, 0, 7, 8, 10, 0, 0, 0, 0, 1};
@@ -57,7 +50,6 @@ TEST(MathMatrix33, Basics) {
     EXPECT_TRUE(d.equal(a, 1e-9f));
     EXPECT_TRUE(m33f(m44f(m44, false)).equal(a, 1e-9f));
     EXPECT_TRUE(m33f::scale(p3f(1, 2, 3)).equal(m33f(1, 0, 0, 0, 2, 0, 0, 0, 3), 1e-9f));
-    EXPECT_TRUE(m33f::scale(0.5).equal(m33f::scale(0.5f, 0.5f, 0.5f), 1e-9f));
     EXPECT_FALSE(m33f().equal(m33f::scale(1.0f, 1.0f, 1.0002f), 1e-4f));
 }
 
@@ -104,12 +96,9 @@ TEST(MathMatrix33, Inverse) {
     const m33f swap(0, 1, 0, 1, 0, 0, 0, 0, 1);
     Multiply<3>(swap, swap.inverse(), product);
     ExpectIdentity(product, 1e-6f);
-    EXPECT_TRUE(m33f::scale(2.0f).inverse().equal(m33f::scale(0.5f), 1e-7f));
     // A singular matrix comes back unchanged.
     const m33f zeroRow(1, 2, 3, 0, 0, 0, 4, 5, 6);
     EXPECT_TRUE(zeroRow.inverse().equal(zeroRow, 1e-9f));
-    const m33f dependent(1, 2, 3, 2, 4, 6, 0, 0, 1);
-    EXPECT_TRUE(dependent.inverse().equal(dependent, 1e-9f));
 }
 
 TEST(MathMatrix44, ConstructionAndLayout) {
@@ -119,7 +108,6 @@ TEST(MathMatrix44, ConstructionAndLayout) {
     EXPECT_EQ(m[2], p4f(7, 8, 9, 12));
     EXPECT_EQ(m[3], p4f(0, 0, 0, 1));
     EXPECT_EQ(m44f(r)[1], p4f(4, 5, 6, 0));
-    EXPECT_EQ(m44f(p3f(1, 2, 3), p3f(), p3f())[0], p4f(1, 2, 3, 0));
     const float* rows = m;
     for (int i = 0; i < 16; ++i) EXPECT_EQ(rows[i], m[i / 4][i % 4]) << i;
     const float* columns = m.transposef();
@@ -128,8 +116,6 @@ TEST(MathMatrix44, ConstructionAndLayout) {
     for (int i = 0; i < 16; ++i) p[i] = float(i);
     EXPECT_EQ(m44f(p, false)[1], p4f(4, 5, 6, 7));
     EXPECT_EQ(m44f(p, true)[1], p4f(1, 5, 9, 13));
-    EXPECT_TRUE(m44f(p, true).transpose() == m44f(p, false));
-    EXPECT_FALSE(m44f() == m44f(r));
     float out[3];
     const float in[3] = {1, 1, 1};
     m.transform3f(in, out);
@@ -160,9 +146,6 @@ TEST(MathMatrix44, Operators) {
     m44f c(a);
     c *= b;
     EXPECT_TRUE(c.equal(expected, 1e-6f));
-    m44f d(a);
-    d *= swapDouble;
-    EXPECT_TRUE(d.equal(expected, 1e-6f));
 }
 
 TEST(MathMatrix44, Inverse) {
