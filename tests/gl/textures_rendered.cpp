@@ -30,45 +30,30 @@ template <class F> void Render(RenderedTexture& texture, F draw) {
 
 } // namespace
 
+// Drawing and reading stay inside the texture's own size, though the cache hands out its shared
+// size; a copy takes the framebuffer object and depth buffer, and neither is released twice.
 TEST(RenderedTexture, RendersAndReadsBackOnlyItsOwnSize) {
     RunOnWorker([] {
         RenderedTexture texture;
         EXPECT_EQ(texture.Width(), 2048);
         texture.Resize(640, 480, GL_RGBA, GL_UNSIGNED_BYTE);
-        EXPECT_EQ(texture.Width(), 640);
-        EXPECT_EQ(texture.GetWidth(), 640);
         EXPECT_EQ(texture.GetHeight(), 480);
-        EXPECT_EQ(texture.Buffer(), nullptr);
         const int depthInUse = RenderBuffer::Factory().InUseBytes();
         const GLint outside = Integer(GL_FRAMEBUFFER_BINDING_EXT);
-        TestImage image(640, 480, kRGBA, 32, 255, false);
-        TestImage corner(640, 480, kRGBA, 32, 255, true);
+        TestImage image(640, 480, kRGBA, 32, 255, false), corner(640, 480, kRGBA, 32, 255, true);
         std::memset(corner.Bytes(), 0x11, corner.ByteCount());
-        {
-            Selection<RenderedTexture> selection(texture);
-            ASSERT_TRUE(selection.IsSelected());
-            ASSERT_NE(texture.Buffer(), nullptr);
-            // The cache hands out its shared size, and the depth buffer matches it.
-            EXPECT_GE(texture.Buffer()->Width(), 2048);
+        Render(texture, [&] {
             EXPECT_GE(texture.Buffer()->Height(), 1080);
             ASSERT_NE(texture.DepthBuffer(), nullptr);
             EXPECT_EQ(texture.DepthBuffer()->Width(), texture.Buffer()->Width());
             EXPECT_EQ(Integer(GL_FRAMEBUFFER_BINDING_EXT), GLint(texture.FramebufferName()));
-            GLint viewport[4] = {};
-            glGetIntegerv(GL_VIEWPORT, viewport);
-            EXPECT_EQ(viewport[2], 640);
-            EXPECT_EQ(viewport[3], 480);
-
-            texture.Clear();
             glColor4f(1, 0, 0, 1);
             glRectf(-100, -100, 3000, 3000); // far beyond the texture's own size
             EXPECT_EQ(Texel(texture.Buffer(), 700, 10), (std::array<uint8_t, 4>{}));
-
             texture.Read(&image);
-            // A region reaching past the image is cut to it: 40 x 40 texels from the target's
-            // corner land at (600, 440) of the bottom-up image, nothing else changes.
+            // Cut to the image: 40 x 40 texels land at (600, 440), nothing else changes.
             texture.Read(&corner, Region(600, 440, 100, 100), false);
-        }
+        });
         EXPECT_EQ(Integer(GL_FRAMEBUFFER_BINDING_EXT), outside);
         TestImage want(640, 480);
         FillChannels<uint32_t>(want, [](int, int, int) { return 0xFF0000FFu; });
@@ -78,41 +63,39 @@ TEST(RenderedTexture, RendersAndReadsBackOnlyItsOwnSize) {
         });
         EXPECT_TRUE(SameBytes(Pixels(corner), Pixels(want), 640));
 
-        // The copy takes the framebuffer object and depth buffer; neither is released twice.
         const GLuint framebuffer = texture.FramebufferName();
         {
             RenderedTexture taker(texture);
             EXPECT_EQ(taker.FramebufferName(), framebuffer);
             EXPECT_NE(taker.DepthBuffer(), nullptr);
-            EXPECT_EQ(taker.Width(), 2048);
             EXPECT_EQ(texture.FramebufferName(), 0u);
             EXPECT_EQ(texture.DepthBuffer(), nullptr);
             EXPECT_NE(texture.Buffer(), nullptr); // the colour stays with the original
         }
         EXPECT_FALSE(TESK_GL(glIsFramebufferEXT)(framebuffer));
         EXPECT_EQ(RenderBuffer::Factory().InUseBytes(), depthInUse);
-
-        // Resizing drops the texture; an empty size cannot be selected.
-        texture.Resize(0, 10, GL_RGBA, GL_FLOAT);
-        EXPECT_EQ(texture.Buffer(), nullptr);
+        texture.Resize(0, 10, GL_RGBA, GL_FLOAT); // drops the texture; an empty size
+        EXPECT_EQ(texture.Buffer(), nullptr);     // cannot be selected
         EXPECT_FALSE(texture.Select());
-        EXPECT_EQ(texture.FramebufferName(), 0u);
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     });
 }
 
 TEST(RenderedTexture, WritesBlitsAndReadsBackInEitherRowOrder) {
     RunOnWorker([] {
-        TestImage source(64, 32, kRGBA, 32, 255, false), opaque(64, 32, kRGBA, 32, 255, true);
+        TestImage source(64, 32, kRGBA, 32, 255, false), opaque(64, 32, kRGBA, 32, 255, true),
+            topDown(64, 32, kRGBA, 32, 255, false), bottomUp(64, 32, kRGBA, 32, 255, true),
+            flipped(64, 32, kRGBA, 32, 255, false), copy(64, 32, kRGBA, 32, 255, true),
+            large(100, 50, kRGBA, 32, 255, false), fitted(64, 32, kRGBA, 32, 255, false),
+            view(64, 32, kRGBA, 32, 255, true);
         source.FillRandomBytes(11);
+        large.FillRandomBytes(12);
         FillChannels<uint8_t>(opaque, [](int x, int y, int c) {
             return c == 3 ? 255 : (x * 37 + y * 101 + c * 59) % 256;
         });
         RenderedTexture texture, second;
         texture.Resize(64, 32, GL_RGBA, GL_UNSIGNED_BYTE);
         second.Resize(64, 32, GL_RGBA, GL_UNSIGNED_BYTE);
-        TestImage topDown(64, 32, kRGBA, 32, 255, false), bottomUp(64, 32, kRGBA, 32, 255, true),
-            flipped(64, 32, kRGBA, 32, 255, false), copy(64, 32, kRGBA, 32, 255, true);
         Render(texture, [&] {
             texture.Write(&source);
             texture.Read(&topDown);
@@ -120,35 +103,24 @@ TEST(RenderedTexture, WritesBlitsAndReadsBackInEitherRowOrder) {
             texture.Read(&flipped, Region(0, 0, 64, 32), true);
         });
         EXPECT_TRUE(SameBytes(Pixels(topDown), Pixels(source), 64));
-        // Picture row 0 (the bottom) is the last memory row of the top-down source.
+        // Picture row 0 (the bottom) is the last memory row of the top-down source; a flip on
+        // top of the top-down turn-over cancels it.
         EXPECT_TRUE(SameBytes(Pixels(bottomUp), Pixels(source, true), 64));
-        // A flip on top of the top-down turn-over cancels it.
         EXPECT_TRUE(SameBytes(Pixels(flipped), Pixels(source, true), 64));
 
-        // Blit draws one texture into another one to one, in the default state (so an opaque
-        // source comes through unchanged).
+        // Blit draws one texture into another one to one, in the default state.
         Render(texture, [&] { texture.Write(&opaque); });
-        Render(second, [&] {
-            texture.Blit();
-            second.Read(&copy);
-        });
+        Render(second, [&] { texture.Blit(), second.Read(&copy); });
         EXPECT_TRUE(SameBytes(Pixels(copy), Pixels(opaque), 64));
 
-        // WriteFit puts the image's bottom-left corner in unscaled: memory rows 18 to 49 of a
-        // top-down 100 x 50 source, columns 0 to 63.
-        TestImage large(100, 50, kRGBA, 32, 255, false), fitted(64, 32, kRGBA, 32, 255, false);
-        large.FillRandomBytes(12);
-        Render(texture, [&] {
-            texture.WriteFit(&large);
-            texture.Read(&fitted);
-        });
+        // WriteFit puts the bottom-left corner in unscaled: memory rows 18 to 49 of the top-down
+        // 100 x 50 source, columns 0 to 63.
+        Render(texture, [&] { texture.WriteFit(&large), texture.Read(&fitted); });
         EXPECT_TRUE(SameBytes(
             Pixels(fitted),
             Gather(64, 32, 4, [&](int x, int y) { return large.Row(18 + y) + x * 4; }), 64));
 
-        // Perspective turns y over: normalised y in [0, 1] (at depth 2, y in [0, 2]) lands on
-        // the lower 16 of the 32 rows.
-        TestImage view(64, 32, kRGBA, 32, 255, true);
+        // Perspective turns y over: normalised y in [0, 1] lands on the lower 16 of 32 rows.
         Render(second, [&] {
             second.Perspective(-1, 1, -1, 1, 1, 10);
             glColor4f(0, 1, 0, 1);
@@ -156,38 +128,32 @@ TEST(RenderedTexture, WritesBlitsAndReadsBackInEitherRowOrder) {
             second.Read(&view);
         });
         for (int y = 0; y < 32; ++y)
-            for (int x : {0, 63})
-                EXPECT_EQ(view.Row(y)[x * 4 + 1], y < 16 ? 255 : 0) << x << " " << y;
+            for (int x : {0, 63}) EXPECT_EQ(view.Row(y)[x * 4 + 1], y < 16 ? 255 : 0) << x << y;
     });
 }
 
 TEST(RenderedTexture, ReadsIntoHostChannelLayouts) {
     RunOnWorker([] {
-        // One colour, read into top-down images of several layouts: through the native
-        // transfer where OpenGL can reorder the channels itself, through the conversion pass
-        // (swizzle, white level) where it cannot. Half-float targets hold 1, 0.5 and 0.25
-        // exactly; a channel value exactly halfway between two integers may round either way.
+        // One colour, read into images of several layouts: through the native transfer where
+        // OpenGL can reorder the channels itself, through the conversion pass (swizzle, white
+        // level) where it cannot. A channel value halfway between two integers may round either
+        // way; at white 32768 every channel is scaled by 32768 / 65535.
         RenderedTexture texture;
         texture.Resize(4, 2, GL_RGBA, GL_UNSIGNED_BYTE);
         const struct {
-            const char* name;
             int32_t colorSpace, bitDepth, whiteLevel;
             bool bottomUp;
             int expected[4]; // channels in memory order
-        } cases[] = {
-            {"ARGB 8", 32, 32, 255, false, {128, 255, 64, 0}},
-            {"BGRA 8", Fourcc("BGRA"), 32, 255, false, {0, 64, 255, 128}},
-            {"RGBA 8", kRGBA, 32, 255, false, {255, 64, 0, 128}},
-            {"ARGB 16", 32, 64, 65535, false, {32768, 65535, 16384, 0}},
-            {"RGBA 16", kRGBA, 64, 65535, true, {65535, 16384, 0, 32768}},
-            // White at 32768: every channel is scaled by 32768 / 65535.
-            {"RGBA 16 white 32768", kRGBA, 64, 32768, false, {32768, 8192, 0, 16384}},
-        };
+        } cases[] = {{32, 32, 255, false, {128, 255, 64, 0}},
+                     {Fourcc("BGRA"), 32, 255, false, {0, 64, 255, 128}},
+                     {kRGBA, 32, 255, false, {255, 64, 0, 128}},
+                     {32, 64, 65535, false, {32768, 65535, 16384, 0}},
+                     {kRGBA, 64, 65535, true, {65535, 16384, 0, 32768}},
+                     {kRGBA, 64, 32768, false, {32768, 8192, 0, 16384}}};
         for (const auto& c : cases) {
             TestImage image(4, 2, c.colorSpace, c.bitDepth, c.whiteLevel, c.bottomUp);
             Render(texture, [&] {
-                glColor4f(1.0f, 0.25f, 0.0f, 0.5f);
-                glRectf(0, 0, 4, 2);
+                glColor4f(1.0f, 0.25f, 0.0f, 0.5f), glRectf(0, 0, 4, 2);
                 texture.Read(&image);
             });
             std::vector<int> want(32);
@@ -195,7 +161,7 @@ TEST(RenderedTexture, ReadsIntoHostChannelLayouts) {
             const uint16_t* wide = reinterpret_cast<const uint16_t*>(image.Bytes());
             EXPECT_TRUE(c.bitDepth == 32 ? PixelsNear(image.Bytes(), want, 32, 4, 1)
                                          : PixelsNear(wide, want, 32, 4, 1))
-                << c.name;
+                << c.colorSpace << " " << c.bitDepth << " " << c.whiteLevel;
         }
     });
 }
@@ -203,29 +169,26 @@ TEST(RenderedTexture, ReadsIntoHostChannelLayouts) {
 // Reading back takes shortcuts around the drawing pass where the pass would only turn rows
 // over, clamp, or sum to luminance; a processing step that changes nothing forces the pass.
 // Every layout the shortcuts serve, in either row order, must get the same bytes both ways,
-// from texels of every value (infinities and NaN only for the 8-bit layouts).
+// from texels of every half-float pattern (infinities and NaN only for the 8-bit layouts).
 TEST(RenderedTexture, ReadShortcutsGiveTheBytesOfTheDrawingPass) {
     RunOnWorker([] {
-        const int w = 256, h = 64; // 65536 channel values: every half-float pattern once
+        const int w = 256, h = 64; // 65536 channel values
         RenderedTexture target;
         target.Resize(w, h, GL_RGBA, GL_HALF_FLOAT_ARB);
         Selection<RenderedTexture> selection(target);
-        ASSERT_TRUE(selection.IsSelected());
         ASSERT_EQ(target.Buffer()->Key().InternalFormat(), GLenum(GL_RGBA16F_ARB));
-        struct Case {
-            const char* name;
-            int32_t code, depth, white;
-            bool nan;
-        } cases[] = {
-            {"rgba8", Fourcc("RGBA"), 32, 255, true},    {"argb8", 32, 32, 255, true},
-            {"bgra8", Fourcc("BGRA"), 32, 255, true},    {"float", Fourcc("RGBA"), 128, 1, false},
-            {"luma", GL_LUMINANCE32F_ARB, 32, 1, false}, {"alpha", GL_ALPHA32F_ARB, 32, 1, false}};
+        const int32_t cases[][3] = {{kRGBA, 32, 255},
+                                    {32, 32, 255},
+                                    {Fourcc("BGRA"), 32, 255},
+                                    {kRGBA, 128, 1},
+                                    {GL_LUMINANCE32F_ARB, 32, 1},
+                                    {GL_ALPHA32F_ARB, 32, 1}};
         std::mt19937 random(11);
-        for (const Case& c : cases) {
+        for (const auto& c : cases) {
             std::vector<uint16_t> halves(static_cast<size_t>(w) * h * 4);
             for (size_t i = 0; i < halves.size(); ++i) {
                 halves[i] = static_cast<uint16_t>(i);
-                if (!c.nan && (halves[i] & 0x7c00) == 0x7c00) halves[i] &= 0xbfff;
+                if (c[2] == 1 && (halves[i] & 0x7c00) == 0x7c00) halves[i] &= 0xbfff;
             }
             std::shuffle(halves.begin(), halves.end(), random);
             {
@@ -235,19 +198,18 @@ TEST(RenderedTexture, ReadShortcutsGiveTheBytesOfTheDrawingPass) {
                 glTexSubImage2D(GL_TEXTURE_RECTANGLE_ARB, 0, 0, 0, w, h, GL_RGBA, GL_HALF_FLOAT_ARB,
                                 halves.data());
             }
-            for (bool bottomUp : {false, true}) {
-                // Float RGBA rows in OpenGL's order are read directly, unclamped: that read
-                // stands in for no pass.
-                if (bottomUp && c.depth == 128) continue;
-                TestImage shortcut(w, h, c.code, c.depth, c.white, bottomUp);
-                TestImage pass(w, h, c.code, c.depth, c.white, bottomUp);
+            // Float RGBA rows in OpenGL's order are read directly, unclamped: that read stands
+            // in for no pass.
+            for (bool bottomUp : {false, c[1] != 128}) {
+                TestImage shortcut(w, h, c[0], c[1], c[2], bottomUp),
+                    pass(w, h, c[0], c[1], c[2], bottomUp);
                 target.SetReadProcessing(nullptr);
                 target.Read(&shortcut);
                 target.SetReadProcessing(&Conversion::sNoProcess);
                 target.Read(&pass);
                 target.SetReadProcessing(nullptr);
-                EXPECT_TRUE(SameBytes(Pixels(shortcut), Pixels(pass), w, c.depth / 8))
-                    << c.name << (bottomUp ? " bottom-up" : " top-down");
+                EXPECT_TRUE(SameBytes(Pixels(shortcut), Pixels(pass), w, c[1] / 8))
+                    << c[0] << " " << c[1] << (bottomUp ? " bottom-up" : " top-down");
             }
         }
     });
