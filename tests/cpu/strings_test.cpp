@@ -8,110 +8,95 @@
 using OGL_TESK_AE::String;
 
 namespace {
-std::string S(const String& s) {
+
+std::string Text(const String& s) {
     return static_cast<const char*>(s);
 }
+std::string Text(int n) {
+    return std::to_string(n);
+}
+std::string Text(bool b) {
+    return b ? "true" : "false";
+}
+String Copy(const String& s) {
+    return String(s);
+}
+String Emptied(String s) {
+    s.Empty();
+    return s;
+}
+String Fixed(String s) {
+    s.FixPath();
+    return s;
+}
+// What a cutting call returns, then what it leaves: "removed|rest".
+std::string Cut(String s, String (String::*cut)()) {
+    const String removed = (s.*cut)();
+    return Text(removed) + "|" + Text(s);
+}
+
+struct Row {
+    const char* call;
+    std::string (*run)();
+    const char* expected;
+};
+Row MakeRow(const char* call, std::string (*run)(), const char* expected) {
+    return {call, run, expected};
+}
+#define ROW(expr, expected)                                                                        \
+    MakeRow(                                                                                       \
+        #expr, [] { return Text(expr); }, expected)
+
 } // namespace
 
-TEST(String, FormatsLikePrintf) {
-    EXPECT_EQ(S(String("%s-%03d-%.2f", "a", 7, 1.5)), "a-007-1.50");
-    EXPECT_EQ(S(String("100%%")), "100%");
-    EXPECT_EQ(S(String(static_cast<const char*>(nullptr))), "");
-    String s("keep");
-    s.Format(static_cast<const char*>(nullptr));
-    EXPECT_EQ(S(s), "keep");
-    EXPECT_EQ(S(s.Format("%d", 42)), "42");
-    // The scratch buffer holds 4,095 characters and the terminating zero.
-    EXPECT_EQ(String("%5000s", "x").GetLength(), 4095);
-}
-
-TEST(String, CopyStopsAtFirstZeroByte) {
-    const String withZero(std::string("ab\0cd", 5));
-    EXPECT_EQ(withZero.GetLength(), 5);
-    const String copy(withZero);
-    EXPECT_EQ(copy.GetLength(), 2);
-}
-
-TEST(String, SearchAndCase) {
-    String s("Hello World");
-    EXPECT_EQ(s.Find('o', 0), 4);
-    EXPECT_EQ(s.Find('o', 5), 7);
-    EXPECT_EQ(s.Find('z', 0), -1);
-    EXPECT_EQ(s.FindFirst('l'), 2);
-    EXPECT_EQ(s.ReverseFind('l'), 9);
-    EXPECT_EQ(s.ReverseFind('z'), -1);
-    EXPECT_TRUE(s.Contains("lo W"));
-    EXPECT_FALSE(s.Contains(nullptr));
-    EXPECT_FALSE(String().Contains(""));
-    EXPECT_TRUE(String("World").IsContainedIn("Hello World"));
-    EXPECT_TRUE(String("50%%").IsContainedIn("at 50%% now")); // the text is formatted first
-    EXPECT_FALSE(String("50%%%%").IsContainedIn("at 50%% now"));
-    EXPECT_FALSE(String().IsContainedIn("x"));
-    EXPECT_EQ(S(String("MiXeD").MakeLower()), "mixed");
-    EXPECT_EQ(S(String("MiXeD").MakeUpper()), "MIXED");
-    EXPECT_TRUE(String("abc").EndsWith("bc"));
-    EXPECT_FALSE(String("abc").EndsWith(""));
-    EXPECT_FALSE(String("abc").EndsWith("xabc"));
-    EXPECT_FALSE(String("abc").EndsWith(nullptr));
-}
-
-TEST(String, SubstringsAndReplacement) {
-    const String abc("abc");
-    EXPECT_EQ(S(abc.Left(0)), "");
-    EXPECT_EQ(S(abc.Left(-3)), "");
-    EXPECT_EQ(S(abc.Left(2)), "ab");
-    EXPECT_EQ(S(abc.Left(10)), "abc");
-    EXPECT_EQ(S(abc.Mid(1, 1)), "b");
-    EXPECT_EQ(S(abc.Mid(3, 5)), "");
-    EXPECT_THROW(abc.Mid(4, 1), std::out_of_range);
-    EXPECT_EQ(S(String("hello").Replace("lo", "L")), "helL");
-    EXPECT_EQ(S(String("hellolo").Replace("lo", "L")), "helLL");
-    // Replacement restarts from the front, so runs collapse completely.
-    EXPECT_EQ(S(String("a\\\\\\\\b").Replace("\\\\", "\\")), "a\\b");
-    EXPECT_EQ(S(String("a-b_c").Replace("-_", ' ')), "a b c");
-    EXPECT_EQ(S(String("hello").Replace("lo", 'L')), "heLLL");
-    String e("x");
-    e.Empty();
-    EXPECT_EQ(e.GetLength(), 0);
-}
-
-TEST(String, Paths) {
-    String p("a//b\\\\c");
-    p.FixPath();
-    EXPECT_EQ(S(p), "a/b\\c");
-    EXPECT_EQ(S(String("a\\b/c").Path()), "a\\b/");
-    EXPECT_EQ(S(String("a\\b/c").FileName()), "c");
-    EXPECT_EQ(S(String("plain").Path()), "");
-    EXPECT_EQ(S(String("plain").FileName()), "plain");
-    EXPECT_EQ(S(String("dir/file.TXT").Extension()), "txt");
-    EXPECT_EQ(S(String("README").Extension()), "readme");
-    String readme("README");
-    EXPECT_EQ(S(readme.RemoveExtension()), "");
-    String x("x.tga"), y("x.tga");
-    EXPECT_EQ(S(x.ReplaceFileExtension("png")), "x.png");
-    EXPECT_EQ(S(y.ReplaceFileExtension(".png")), "x.png");
-
-    String first("shaders/sub/x.fx");
-    EXPECT_EQ(S(first.RemoveFirstSubDir()), "shaders");
-    EXPECT_EQ(S(first), "sub/x.fx");
-    // With both kinds present, the later of the two first separators splits the path.
-    String mixed("shaders\\sub/x.fx");
-    EXPECT_EQ(S(mixed.RemoveFirstSubDir()), "shaders\\sub");
-    EXPECT_EQ(S(mixed), "x.fx");
-    String none("file");
-    EXPECT_EQ(S(none.RemoveFirstSubDir()), "");
-    EXPECT_EQ(S(none), "file");
-
-    String last("a/b/c/f.txt");
-    EXPECT_EQ(S(last.RemoveLastSubDir()), "c");
-    EXPECT_EQ(S(last), "a/b/f.txt");
-    String lastBack("a\\b\\c\\f.txt");
-    EXPECT_EQ(S(lastBack.RemoveLastSubDir()), "c");
-    EXPECT_EQ(S(lastBack), "a\\b\\f.txt");
-    String shortPath("c/f");
-    EXPECT_EQ(S(shortPath.RemoveLastSubDir()), "c");
-    EXPECT_EQ(S(shortPath), "f");
-    String flat("f.txt");
-    EXPECT_EQ(S(flat.RemoveLastSubDir()), "");
-    EXPECT_EQ(S(flat), "f.txt");
+TEST(String, CallsGiveTheirTexts) {
+    const Row rows[] = {
+        ROW(String("%s-%03d-%.2f", "a", 7, 1.5), "a-007-1.50"), ROW(String("100%%"), "100%"),
+        ROW(String(static_cast<const char*>(nullptr)), ""),
+        ROW(String("keep").Format(static_cast<const char*>(nullptr)), "keep"),
+        ROW(String("keep").Format("%d", 42), "42"),
+        // The scratch buffer holds 4,095 characters and the terminating zero.
+        ROW(String("%5000s", "x").GetLength(), "4095"),
+        // A copy stops at the first zero byte.
+        ROW(String(std::string("ab\0cd", 5)).GetLength(), "5"),
+        ROW(Copy(String(std::string("ab\0cd", 5))).GetLength(), "2"),
+        ROW(String("Hello World").Find('o', 0), "4"), ROW(String("Hello World").Find('o', 5), "7"),
+        ROW(String("Hello World").Find('z', 0), "-1"),
+        ROW(String("Hello World").FindFirst('l'), "2"),
+        ROW(String("Hello World").ReverseFind('l'), "9"),
+        ROW(String("Hello World").ReverseFind('z'), "-1"),
+        ROW(String("Hello World").Contains("lo W"), "true"),
+        ROW(String("Hello World").Contains(nullptr), "false"), ROW(String().Contains(""), "false"),
+        ROW(String("World").IsContainedIn("Hello World"), "true"),
+        // The text is formatted first.
+        ROW(String("50%%").IsContainedIn("at 50%% now"), "true"),
+        ROW(String("50%%%%").IsContainedIn("at 50%% now"), "false"),
+        ROW(String().IsContainedIn("x"), "false"), ROW(String("MiXeD").MakeLower(), "mixed"),
+        ROW(String("MiXeD").MakeUpper(), "MIXED"), ROW(String("abc").EndsWith("bc"), "true"),
+        ROW(String("abc").EndsWith(""), "false"), ROW(String("abc").EndsWith("xabc"), "false"),
+        ROW(String("abc").EndsWith(nullptr), "false"), ROW(String("abc").Left(0), ""),
+        ROW(String("abc").Left(-3), ""), ROW(String("abc").Left(2), "ab"),
+        ROW(String("abc").Left(10), "abc"), ROW(String("abc").Mid(1, 1), "b"),
+        ROW(String("abc").Mid(3, 5), ""), ROW(String("hello").Replace("lo", "L"), "helL"),
+        ROW(String("hellolo").Replace("lo", "L"), "helLL"),
+        // Replacement restarts from the front, so runs collapse completely.
+        ROW(String("a\\\\\\\\b").Replace("\\\\", "\\"), "a\\b"),
+        ROW(String("a-b_c").Replace("-_", ' '), "a b c"),
+        ROW(String("hello").Replace("lo", 'L'), "heLLL"), ROW(Emptied("x").GetLength(), "0"),
+        ROW(Fixed("a//b\\\\c"), "a/b\\c"), ROW(String("a\\b/c").Path(), "a\\b/"),
+        ROW(String("a\\b/c").FileName(), "c"), ROW(String("plain").Path(), ""),
+        ROW(String("plain").FileName(), "plain"), ROW(String("dir/file.TXT").Extension(), "txt"),
+        ROW(String("README").Extension(), "readme"), ROW(String("README").RemoveExtension(), ""),
+        ROW(String("x.tga").ReplaceFileExtension("png"), "x.png"),
+        ROW(String("x.tga").ReplaceFileExtension(".png"), "x.png"),
+        ROW(Cut("shaders/sub/x.fx", &String::RemoveFirstSubDir), "shaders|sub/x.fx"),
+        // With both kinds present, the later of the two first separators splits the path.
+        ROW(Cut("shaders\\sub/x.fx", &String::RemoveFirstSubDir), "shaders\\sub|x.fx"),
+        ROW(Cut("file", &String::RemoveFirstSubDir), "|file"),
+        ROW(Cut("a/b/c/f.txt", &String::RemoveLastSubDir), "c|a/b/f.txt"),
+        ROW(Cut("a\\b\\c\\f.txt", &String::RemoveLastSubDir), "c|a\\b\\f.txt"),
+        ROW(Cut("c/f", &String::RemoveLastSubDir), "c|f"),
+        ROW(Cut("f.txt", &String::RemoveLastSubDir), "|f.txt")};
+    for (const Row& row : rows) EXPECT_EQ(row.run(), row.expected) << row.call;
+    EXPECT_THROW(String("abc").Mid(4, 1), std::out_of_range);
 }
