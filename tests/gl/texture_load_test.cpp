@@ -34,7 +34,6 @@ std::vector<Layout> LoadLayoutList() {
     layouts.push_back({"rgba8_white200", Fourcc("RGBA"), 32, 200, Channel::U8, {0, 1, 2, 3}});
     layouts.push_back({"ten_bit", Fourcc("RGBA"), 64, 1023, Channel::U16, {0, 1, 2, 3}});
     layouts.push_back({"argb16", 32, 64, 65535, Channel::U16, {1, 2, 3, 0}});
-    layouts.push_back({"bgra16_white32768", Fourcc("BGRA"), 64, 32768, Channel::U16, {2, 1, 0, 3}});
     layouts.push_back({"argb_float", 32, 128, 1, Channel::Float, {1, 2, 3, 0}});
     return layouts;
 }
