@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <deque>
 #include <map>
 #include <random>
@@ -20,19 +21,15 @@ namespace {
 
 // A request for a buffer of some kind (tag) and at least some size; bytes < 0 fails to create.
 struct TestKey {
-    int bytes;
-    int tag;
-    bool IsAcceptable(const TestKey& candidate) const {
-        return tag == candidate.tag && candidate.bytes >= bytes;
-    }
+    int bytes, tag;
+    bool IsAcceptable(const TestKey& c) const { return tag == c.tag && c.bytes >= bytes; }
 };
 
 class TestBuffer : public Resource {
 public:
     explicit TestBuffer(const TestKey& key) : fKey(key), fId(sNextId) {
         if (key.bytes < 0) throw std::runtime_error("cannot create");
-        ++sNextId;
-        ++sLive;
+        ++sNextId, ++sLive;
     }
     ~TestBuffer() override { --sLive; }
     void Finalize() override {}
@@ -40,76 +37,70 @@ public:
     int Size() const { return fKey.bytes; }
     const TestKey& GetKey() const { return fKey; }
     int Id() const { return fId; }
-
-    static int sNextId;
-    static int sLive;
+    static inline int sNextId = 0, sLive = 0;
 
 private:
     TestKey fKey;
     int fId;
 };
-int TestBuffer::sNextId = 0;
-int TestBuffer::sLive = 0;
 
-constexpr int kTestBudget = 1000;
+constexpr int kTestBudget = 1000, kMiB = 1048576;
 using TestFactory = ResourceFactory<TestKey, TestBuffer, kTestBudget>;
 
-constexpr int kMiB = 1048576;
+TextureKey Texture(int width, int height, bool exact, GLenum format = GL_RGBA32F_ARB,
+                   GLenum target = GL_TEXTURE_RECTANGLE_ARB) {
+    return TextureKey(target, width, height, format, exact);
+}
+RenderKey Render(int width, int height, GLenum format = GL_RGBA, GLenum type = GL_FLOAT) {
+    return RenderKey(width, height, format, type);
+}
 
 } // namespace
 
 TEST(ResourceKeys, Acceptance) {
-    // Memory blocks: anything at least as large.
-    EXPECT_TRUE(MemoryKey(100).IsAcceptable(MemoryKey(100)));
-    EXPECT_TRUE(MemoryKey(100).IsAcceptable(MemoryKey(5000)));
-    EXPECT_FALSE(MemoryKey(100).IsAcceptable(MemoryKey(99)));
+    // Textures: the same target and format; the same size when exact, else at least as large;
+    // the size the buffer filled in does not matter. Render buffers: all four fields.
+    TextureKey idle = Texture(2048, 1080, false);
+    idle.SetSize(12345);
+    RenderKey filled = Render(640, 480);
+    filled.SetInternalFormat(GL_RGBA32F_ARB);
+    filled.SetSize(4915200);
+    const struct {
+        const char* what;
+        bool accepted, expected;
+    } rows[] = {
+        {"memory, same size", MemoryKey(100).IsAcceptable(MemoryKey(100)), true},
+        {"memory, larger", MemoryKey(100).IsAcceptable(MemoryKey(5000)), true},
+        {"memory, smaller", MemoryKey(100).IsAcceptable(MemoryKey(99)), false},
+        {"texture, smaller request", Texture(640, 480, false).IsAcceptable(idle), true},
+        {"texture, same size", Texture(2048, 1080, false).IsAcceptable(idle), true},
+        {"texture, wider request", Texture(2049, 480, false).IsAcceptable(idle), false},
+        {"texture, taller request", Texture(640, 1081, false).IsAcceptable(idle), false},
+        {"texture, exact smaller", Texture(640, 480, true).IsAcceptable(idle), false},
+        {"texture, exact same", Texture(2048, 1080, true).IsAcceptable(idle), true},
+        {"texture, exact height differs", Texture(2048, 1000, true).IsAcceptable(idle), false},
+        {"texture, format", Texture(640, 480, false, GL_RGBA16F_ARB).IsAcceptable(idle), false},
+        {"texture, target",
+         Texture(640, 480, false, GL_RGBA32F_ARB, GL_TEXTURE_2D).IsAcceptable(idle), false},
+        {"render, same", Render(640, 480).IsAcceptable(Render(640, 480)), true},
+        {"render, filled in", Render(640, 480).IsAcceptable(filled), true},
+        {"render, width", Render(640, 480).IsAcceptable(Render(641, 480)), false},
+        {"render, height", Render(640, 480).IsAcceptable(Render(640, 481)), false},
+        {"render, format", Render(640, 480).IsAcceptable(Render(640, 480, GL_BGRA)), false},
+        {"render, type", Render(640, 480).IsAcceptable(Render(640, 480, GL_RGBA, GL_UNSIGNED_BYTE)),
+         false},
+    };
+    for (const auto& row : rows) EXPECT_EQ(row.accepted, row.expected) << row.what;
 
     const TextureKey defaults;
     EXPECT_EQ(defaults.Target(), static_cast<GLenum>(GL_TEXTURE_RECTANGLE_ARB));
     EXPECT_TRUE(defaults.Width() == 0 && defaults.Height() == 0 && defaults.Size() == 0);
     EXPECT_EQ(defaults.InternalFormat(), static_cast<GLenum>(GL_RGBA32F_ARB));
     EXPECT_FALSE(defaults.IsExact());
-
-    // Textures: the same target and format; the same size when exact, else at least as large.
-    // The size the buffer filled in does not matter.
-    const GLenum rect = GL_TEXTURE_RECTANGLE_ARB, f32 = GL_RGBA32F_ARB;
-    TextureKey idle(rect, 2048, 1080, f32, false);
-    idle.SetSize(12345);
-    struct TextureCase {
-        TextureKey request;
-        bool accepted;
-    };
-    // clang-format off
-    const TextureCase textures[] = {
-        {TextureKey(rect, 640, 480, f32, false), true}, {TextureKey(rect, 2048, 1080, f32, false), true},
-        {TextureKey(rect, 2049, 480, f32, false), false}, {TextureKey(rect, 640, 1081, f32, false), false},
-        {TextureKey(rect, 640, 480, f32, true), false}, {TextureKey(rect, 2048, 1080, f32, true), true},
-        {TextureKey(rect, 2048, 1000, f32, true), false},
-        {TextureKey(rect, 640, 480, GL_RGBA16F_ARB, false), false},
-        {TextureKey(GL_TEXTURE_2D, 640, 480, f32, false), false}};
-    // clang-format on
-    for (const TextureCase& t : textures)
-        EXPECT_EQ(t.request.IsAcceptable(idle), t.accepted)
-            << t.request.Width() << "x" << t.request.Height() << " exact " << t.request.IsExact()
-            << std::hex << " format " << t.request.InternalFormat() << " target "
-            << t.request.Target();
-    TextureKey grown(rect, 640, 1200, f32, false);
+    TextureKey grown = Texture(640, 1200, false);
     grown.SetMinimumSize(2048, 1080);
     EXPECT_TRUE(grown.Width() == 2048 && grown.Height() == 1200);
-
-    // Render buffers: all four of width, height, format and type.
-    const RenderKey render(640, 480, GL_RGBA, GL_FLOAT);
-    EXPECT_EQ(render.InternalFormat(), 0u);
-    EXPECT_EQ(render.Size(), 0);
-    EXPECT_TRUE(render.IsAcceptable(RenderKey(640, 480, GL_RGBA, GL_FLOAT)));
-    EXPECT_FALSE(render.IsAcceptable(RenderKey(641, 480, GL_RGBA, GL_FLOAT)));
-    EXPECT_FALSE(render.IsAcceptable(RenderKey(640, 481, GL_RGBA, GL_FLOAT)));
-    EXPECT_FALSE(render.IsAcceptable(RenderKey(640, 480, GL_BGRA, GL_FLOAT)));
-    EXPECT_FALSE(render.IsAcceptable(RenderKey(640, 480, GL_RGBA, GL_UNSIGNED_BYTE)));
-    RenderKey filled(640, 480, GL_RGBA, GL_FLOAT);
-    filled.SetInternalFormat(GL_RGBA32F_ARB);
-    filled.SetSize(4915200);
-    EXPECT_TRUE(render.IsAcceptable(filled));
+    EXPECT_TRUE(Render(640, 480).InternalFormat() == 0u && Render(640, 480).Size() == 0);
 }
 
 TEST(ResourceFactory, ExactlyTheBudgetStaysIdle) {
@@ -128,7 +119,7 @@ TEST(ResourceFactory, ExactlyTheBudgetStaysIdle) {
 }
 
 // What the random runs below never do: finalize a cache that has no list yet, search without
-// making, recycle null, fail to create.
+// making, recycle null, fail to create; and the memory blocks and the real caches' budgets.
 TEST(ResourceFactory, EdgesOutsideTheModel) {
     TestFactory factory;
     factory.Finalize();
@@ -140,59 +131,55 @@ TEST(ResourceFactory, EdgesOutsideTheModel) {
     EXPECT_EQ(factory.InUseBytes(), 100);
     factory.Recycle(a);
     EXPECT_THROW(factory.Make({-1, 1}), std::runtime_error);
-    EXPECT_EQ(factory.InUseBytes(), 0);
-    EXPECT_EQ(factory.TotalBytes(), 100);
-    EXPECT_EQ(factory.PeakBytes(), 100);
-    EXPECT_EQ(factory.IdleBytes(), 100);
+    const std::array<int, 4> books = {factory.InUseBytes(), factory.TotalBytes(),
+                                      factory.PeakBytes(), factory.IdleBytes()};
+    EXPECT_EQ(books, (std::array<int, 4>{0, 100, 100, 100})) << "in use, total, peak, idle";
     EXPECT_EQ(factory.Make({100, 0}), a);
     factory.Recycle(a);
-}
 
-TEST(ResourceFactory, MemoryBlocksAndBudgets) {
     ResourceFactory<MemoryKey, MemoryBuffer, 4 * kMiB> blocks;
     MemoryBuffer* block = blocks.Make(MemoryKey(kMiB));
     ASSERT_NE(block->Data(), nullptr);
-    EXPECT_EQ(block->Size(), kMiB);
     static_cast<char*>(block->Data())[kMiB - 1] = 1;
     block->Finalize(); // frees the memory; the size stays for the cache's books
     EXPECT_EQ(block->Data(), nullptr);
     EXPECT_EQ(block->Size(), kMiB);
     blocks.Recycle(block);
     EXPECT_EQ(blocks.IdleBytes(), kMiB);
-
     EXPECT_EQ(MemoryBuffer::Factory().BudgetBytes(), 128 * kMiB);
     EXPECT_EQ(RenderFactory::BudgetBytes(), 16 * kMiB);
     EXPECT_EQ(TextureFactory::BudgetBytes(), 256 * kMiB);
 }
 
-// The rules, stated once more as plainly as possible, against the cache over random runs.
 namespace {
 
-class ModelCache {
-public:
+// The rules, stated once more as plainly as possible, to hold the cache to over random runs.
+struct ModelCache {
     struct Entry {
         int id, bytes, tag;
     };
+    std::deque<Entry> idle; // most recently released first
+    std::map<int, Entry> inUse;
+    int inUseBytes = 0, idleBytes = 0, totalBytes = 0, peakBytes = 0;
+    bool open = true;
 
     // The id Make should hand out: the most recently released acceptable idle buffer, else a
     // new one with the id next.
     int Make(int bytes, int tag, int next) {
         open = true;
-        for (size_t i = 0; i < idle.size(); ++i) {
-            if (idle[i].tag == tag && idle[i].bytes >= bytes) {
-                const Entry e = idle[i];
-                idle.erase(idle.begin() + i);
-                idleBytes -= e.bytes;
-                inUse[e.id] = e;
-                inUseBytes += e.bytes;
-                return e.id;
-            }
+        auto found = std::find_if(idle.begin(), idle.end(),
+                                  [&](const Entry& e) { return e.tag == tag && e.bytes >= bytes; });
+        const Entry e = found != idle.end() ? *found : Entry{next, bytes, tag};
+        if (found != idle.end()) {
+            idle.erase(found);
+            idleBytes -= e.bytes;
+        } else {
+            totalBytes += bytes;
+            peakBytes = std::max(peakBytes, totalBytes);
         }
-        inUse[next] = {next, bytes, tag};
-        inUseBytes += bytes;
-        totalBytes += bytes;
-        peakBytes = std::max(peakBytes, totalBytes);
-        return next;
+        inUse[e.id] = e;
+        inUseBytes += e.bytes;
+        return e.id;
     }
     void Recycle(int id) {
         const Entry e = inUse.at(id);
@@ -215,15 +202,6 @@ public:
         idle.clear();
         idleBytes = 0;
     }
-    void Finalize() {
-        Pool();
-        open = false;
-    }
-
-    std::deque<Entry> idle;
-    std::map<int, Entry> inUse;
-    int inUseBytes = 0, idleBytes = 0, totalBytes = 0, peakBytes = 0;
-    bool open = true;
 };
 
 } // namespace
@@ -240,32 +218,37 @@ TEST(ResourceFactory, AgreesWithAModelOverRandomRuns) {
                 const unsigned op = random() % 100;
                 if (op < 50 || held.empty()) {
                     const int sizes[] = {1, 50, 100, 150, 300, 499, 500, 700, 1000, 1200};
-                    const int bytes = sizes[random() % 10];
-                    const int tag = int(random() % 3);
+                    const int bytes = sizes[random() % 10], tag = int(random() % 3);
                     const int expected = model.Make(bytes, tag, TestBuffer::sNextId);
                     TestBuffer* got = factory.Make({bytes, tag});
                     ASSERT_EQ(got->Id(), expected) << "seed " << seed << " step " << step;
                     held[got->Id()] = got;
                 } else if (op < 94) {
-                    auto it = held.begin();
-                    std::advance(it, random() % held.size());
+                    auto it = std::next(held.begin(), random() % held.size());
                     model.Recycle(it->first);
                     factory.Recycle(it->second);
                     held.erase(it);
                 } else if (op < 97) {
-                    model.Finalize();
+                    model.Pool();
+                    model.open = false;
                     factory.Finalize();
                 } else {
                     model.Pool();
                     factory.FinalizePool();
                 }
-                ASSERT_EQ(factory.InUseBytes(), model.inUseBytes) << "seed " << seed << " " << step;
-                ASSERT_EQ(factory.IdleBytes(), model.idleBytes) << "seed " << seed << " " << step;
-                ASSERT_EQ(factory.TotalBytes(), model.totalBytes) << "seed " << seed << " " << step;
-                ASSERT_EQ(factory.PeakBytes(), model.peakBytes) << "seed " << seed << " " << step;
-                ASSERT_EQ(factory.IdleCount(), int(model.idle.size())) << "seed " << seed;
-                ASSERT_EQ(factory.IsFinalized(), !model.open) << "seed " << seed << " " << step;
-                ASSERT_EQ(TestBuffer::sLive - liveStart, int(held.size() + model.idle.size()));
+                // In use, idle, total and peak bytes, idle count, finalized, live buffers.
+                const std::array<int, 7> got = {factory.InUseBytes(),         factory.IdleBytes(),
+                                                factory.TotalBytes(),         factory.PeakBytes(),
+                                                factory.IdleCount(),          factory.IsFinalized(),
+                                                TestBuffer::sLive - liveStart};
+                const std::array<int, 7> want = {model.inUseBytes,
+                                                 model.idleBytes,
+                                                 model.totalBytes,
+                                                 model.peakBytes,
+                                                 int(model.idle.size()),
+                                                 !model.open,
+                                                 int(held.size() + model.idle.size())};
+                ASSERT_EQ(got, want) << "seed " << seed << " step " << step;
             }
             for (auto& h : held) factory.Recycle(h.second);
         }
