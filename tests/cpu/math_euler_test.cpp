@@ -6,44 +6,36 @@
 
 #include <array>
 #include <cmath>
+#include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 using namespace OGL_TESK_AE;
 
 namespace {
 
-using M3 = std::array<std::array<double, 3>, 3>;
-
-// Right-handed rotation by degrees about axis 'X', 'Y' or 'Z', acting on column vectors.
-M3 AxisMatrix(char axis, double degrees) {
-    const double t = degrees * M_PI / 180.0, c = std::cos(t), s = std::sin(t);
-    if (axis == 'X') return {{{1, 0, 0}, {0, c, -s}, {0, s, c}}};
-    if (axis == 'Y') return {{{c, 0, s}, {0, 1, 0}, {-s, 0, c}}};
-    return {{{c, -s, 0}, {s, c, 0}, {0, 0, 1}}};
-}
-
-M3 Product(const M3& a, const M3& b) {
-    M3 r{};
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j)
-            for (int k = 0; k < 3; ++k) r[i][j] += a[i][k] * b[k][j];
-    return r;
-}
-
 // Sequences by order value, as named by the enumeration.
 const char* const kSequence[6] = {"XYZ", "ZXY", "YZX", "XZY", "ZYX", "YXZ"};
 
-// The rotation for angles (x, y, z) in order o: the axis rotations multiplied left to right in
-// the order's sequence, the Y angle entering with its sign reversed.
+// The rotation for angles (x, y, z) in order o: right-handed axis rotations (acting on column
+// vectors) multiplied left to right in the order's sequence, the Y angle with its sign reversed.
 m33f Reference(double x, double y, double z, int o) {
+    using M3 = std::array<std::array<double, 3>, 3>;
     M3 r = {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};
     for (const char* axis = kSequence[o]; *axis; ++axis) {
-        double a = *axis == 'X' ? x : (*axis == 'Y' ? -y : z);
-        r = Product(r, AxisMatrix(*axis, a));
+        const double t = (*axis == 'X' ? x : (*axis == 'Y' ? -y : z)) * M_PI / 180.0;
+        const double c = std::cos(t), s = std::sin(t);
+        const M3 turn = *axis == 'X'   ? M3{{{1, 0, 0}, {0, c, -s}, {0, s, c}}}
+                        : *axis == 'Y' ? M3{{{c, 0, s}, {0, 1, 0}, {-s, 0, c}}}
+                                       : M3{{{c, -s, 0}, {s, c, 0}, {0, 0, 1}}};
+        M3 product{};
+        for (int i = 0; i < 9; ++i)
+            for (int k = 0; k < 3; ++k) product[i / 3][i % 3] += r[i / 3][k] * turn[k][i % 3];
+        r = product;
     }
     m33f m;
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) m[i][j] = static_cast<float>(r[i][j]);
+    for (int i = 0; i < 9; ++i) m[i / 3][i % 3] = static_cast<float>(r[i / 3][i % 3]);
     return m;
 }
 
@@ -70,11 +62,11 @@ double Distance(const p3f& a, const p3f& b) {
 }
 
 std::string Describe(int o, const p3f& truth, const p3f& ref, const p3f& got) {
-    char text[200];
-    std::snprintf(text, sizeof text, "order %s truth (%g %g %g) ref (%g %g %g) got (%g %g %g)",
-                  kSequence[o], truth.x, truth.y, truth.z, ref.x, ref.y, ref.z, got.x, got.y,
-                  got.z);
-    return text;
+    std::ostringstream text;
+    text << "order " << kSequence[o] << " truth (" << truth.x << " " << truth.y << " " << truth.z
+         << ") ref (" << ref.x << " " << ref.y << " " << ref.z << ") got (" << got.x << " " << got.y
+         << " " << got.z << ")";
+    return text.str();
 }
 
 } // namespace
@@ -151,43 +143,33 @@ TEST(MathEuler, ClosestEulerSweep) {
     EXPECT_GT(nearChecked, 15000);
 }
 
-// A quarter-turn outer angle with no middle turn leaves the elements the candidates are read
-// from at zero; the result must still rebuild the rotation.
-TEST(MathEuler, ClosestEulerQuarterTurnsWithoutMiddle) {
-    const struct {
-        RotationOrder order;
-        float x, y, z;
-    } table[] = {{ZXY, 0, -170, 90}, {ZXY, 180, 35, -90}, {YXZ, 0, 90, 20},
-                 {YZX, -90, 40, 0},  {XZY, 90, 10, 180},  {ZYX, 90, 0, 30}};
-    for (const auto& row : table) {
-        for (bool fromReference : {false, true}) {
-            m33f m = fromReference ? Reference(row.x, row.y, row.z, row.order)
-                                   : m33f::angle(row.x, row.y, row.z, row.order);
-            p3f ref(row.x, row.y, row.z);
-            p3f got = m.to_closest_euler(ref, row.order);
-            EXPECT_TRUE(m33f::angle(got, row.order).equal(m, 1e-4f))
-                << Describe(row.order, ref, ref, got);
+TEST(MathEuler, ClosestEulerExamples) {
+    // A quarter-turn outer angle with no middle turn leaves the elements the candidates are read
+    // from at zero; the result must still rebuild the rotation.
+    const std::pair<RotationOrder, p3f> quarterTurns[] = {
+        {ZXY, {0, -170, 90}}, {ZXY, {180, 35, -90}}, {YXZ, {0, 90, 20}},
+        {YZX, {-90, 40, 0}},  {XZY, {90, 10, 180}},  {ZYX, {90, 0, 30}}};
+    for (const auto& [order, a] : quarterTurns)
+        for (const m33f& m : {m33f::angle(a, order), Reference(a.x, a.y, a.z, order)}) {
+            const p3f got = m.to_closest_euler(a, order);
+            EXPECT_TRUE(m33f::angle(got, order).equal(m, 1e-4f)) << Describe(order, a, a, got);
+        }
+    // Order, angles, previous frame's angles, closest angles.
+    std::vector<std::array<p3f, 3>> rows[6];
+    rows[XYZ] = {{p3f(350, 0, 0), p3f(-5, 0, 0), p3f(-10, 0, 0)},
+                 // Near the previous frame's angles the twin solution beats the plain one.
+                 {p3f(30, 40, 50), p3f(200, 130, 220), p3f(210, 140, 230)}};
+    for (int o = 0; o < 6; ++o) {
+        for (const p3f& ref : {p3f(10, 20, 30), p3f(370, 20, 30)})
+            rows[o].push_back({p3f(10, 20, 30), ref, ref});
+        for (const auto& [angles, ref, expected] : rows[o]) {
+            const auto order = static_cast<RotationOrder>(o);
+            const p3f got = m33f::angle(angles, order).to_closest_euler(ref, order);
+            EXPECT_TRUE(got.equal(expected, 1e-3f)) << Describe(o, angles, ref, got);
         }
     }
-}
-
-TEST(MathEuler, ClosestEulerExamples) {
-    for (int o = 0; o < 6; ++o) {
-        const auto order = static_cast<RotationOrder>(o);
-        const m33f m = m33f::angle(10, 20, 30, order);
-        EXPECT_TRUE(m.to_closest_euler(p3f(10, 20, 30), order).equal(p3f(10, 20, 30), 1e-3f))
-            << kSequence[o];
-        EXPECT_TRUE(m.to_closest_euler(p3f(370, 20, 30), order).equal(p3f(370, 20, 30), 1e-3f))
-            << kSequence[o];
-    }
-    p3f got = m33f::angle(350, 0, 0, XYZ).to_closest_euler(p3f(-5, 0, 0), XYZ);
-    EXPECT_TRUE(got.equal(p3f(-10, 0, 0), 1e-3f)) << got.x << " " << got.y << " " << got.z;
     // An unknown order gives ref back untouched.
-    p3f ref(1, 2, 3);
-    EXPECT_EQ(m33f().to_closest_euler(ref, static_cast<RotationOrder>(9)), ref);
-    // Near the previous frame's angles the twin solution is preferred over the plain one.
-    got = m33f::angle(30, 40, 50, XYZ).to_closest_euler(p3f(200, 130, 220), XYZ);
-    EXPECT_TRUE(got.equal(p3f(210, 140, 230), 1e-3f)) << got.x << " " << got.y << " " << got.z;
+    EXPECT_EQ(m33f().to_closest_euler(p3f(1, 2, 3), static_cast<RotationOrder>(9)), p3f(1, 2, 3));
 }
 
 TEST(MathEuler, ReverseOrder) {
