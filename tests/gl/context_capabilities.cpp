@@ -23,9 +23,7 @@ TEST(Capabilities, ExtensionNamesMatchAsSubstrings) {
     };
     const Case cases[] = {
         {"GL_EXT_framebuffer_object", true},
-        {"GL_EXT_framebuffer", true}, // part of a name is enough
-        {"framebuffer_obj", true},
-        {"GL_ARB_vertex_program", true},
+        {"framebuffer_obj", true}, // part of a name is enough
         {"GL_TESK_no_such_extension", false},
         {"GL_EXT_framebuffer_object2", false},
         {nullptr, false},
@@ -86,14 +84,14 @@ TEST(Capabilities, CachedQueriesAnswerFromTheirCacheOnceAsked) {
     EXPECT_TRUE(IsExtensionSupported("GL_EXT_framebuffer_object"));
 }
 
+// llvmpipe and current cards store 16-bit normalised RGBA as it is; the probe leaves no
+// binding or error behind.
 TEST(Capabilities, ShortTexturesAreKept) {
     RunOnWorker([] {
         glBindTexture(GL_TEXTURE_2D, 0);
-        // llvmpipe and current cards store 16-bit normalised RGBA as it is.
         EXPECT_TRUE(IsShortSupported());
         EXPECT_EQ(tesk_test::Integer(GL_TEXTURE_BINDING_2D), 0);
         EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-        EXPECT_TRUE(IsShortSupported());
     });
 }
 

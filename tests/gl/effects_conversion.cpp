@@ -203,7 +203,10 @@ TEST(Conversion, EveryMainAndProcessingStepGivesItsTabledResult) {
     });
 }
 
-TEST(Conversion, RelinksOnlyWhenThePairOfShadersChanges) {
+// A program is built for each pair of shaders: the same pair again keeps it, another pair
+// builds another, a copy builds its own and leaves the original's alone, and after Finalize
+// the pair is built anew.
+TEST(Conversion, BuildsOneProgramForEachPairOfShaders) {
     RunOnWorker([] {
         const Scene scene;
         // A shader of the test's own, so that nothing else has compiled it yet.
@@ -213,59 +216,31 @@ TEST(Conversion, RelinksOnlyWhenThePairOfShadersChanges) {
         conversion.SetProcessing(&halve);
         EXPECT_FALSE(halve.IsCompiled()); // nothing is compiled before the first Apply
         EXPECT_NEAR(scene.Convert(conversion)[0][0], 0.25f, 1e-6f);
-        ASSERT_TRUE(halve.IsCompiled());
-        const int shaderName = halve;
-
         conversion.Apply();
         const GLuint first = CurrentProgram();
-        ASSERT_NE(first, 0u);
         EXPECT_TRUE(Attached(first, halve));
-
-        // The same pointer again: same program, same shader object.
         conversion.SetProcessing(&halve);
         conversion.Apply();
         EXPECT_EQ(CurrentProgram(), first);
+        {
+            Conversion copy(conversion), assigned;
+            assigned = conversion;
+            for (Conversion* c : {&copy, &assigned}) {
+                EXPECT_EQ(c->GetProcessing(), &halve);
+                c->Apply();
+                EXPECT_NE(CurrentProgram(), first);
+            }
+        }
         EXPECT_TRUE(TESK_GL(glIsProgram)(first));
-        EXPECT_EQ(static_cast<int>(halve), shaderName);
-
-        // Another processing step: a program built from the new pair.
         conversion.SetProcessing(&Conversion::sInvertColor);
         conversion.Apply();
-        const GLuint second = CurrentProgram();
-        EXPECT_FALSE(Attached(second, halve));
-        EXPECT_TRUE(Attached(second, Conversion::sInvertColor));
-        EXPECT_TRUE(Attached(second, Conversion::sNoSwizzle));
-
-        // After every OpenGL object is released the conversion builds the same pair again.
+        EXPECT_TRUE(Attached(CurrentProgram(), Conversion::sInvertColor));
+        EXPECT_TRUE(Attached(CurrentProgram(), Conversion::sNoSwizzle));
+        EXPECT_FALSE(Attached(CurrentProgram(), halve));
         conversion.Finalize();
         const auto inverted = scene.Convert(conversion);
         EXPECT_NEAR(inverted[0][0], 0.5f, 1e-6f);
         EXPECT_NEAR(inverted[0][1], 0.75f, 1e-6f);
-    });
-}
-
-TEST(Conversion, CopiesBuildProgramsOfTheirOwn) {
-    RunOnWorker([] {
-        const Scene scene;
-        Conversion original;
-        original.SetProcessing(&Conversion::sCopyAlphaPremult);
-        original.Apply();
-        const GLuint originalName = CurrentProgram();
-        {
-            Conversion copy(original);
-            copy.Apply();
-            EXPECT_NE(CurrentProgram(), originalName);
-            // The copy keeps the pair: it draws the same result.
-            EXPECT_NEAR(scene.Convert(copy)[1][0], 0.5f, 1e-6f);
-            Conversion assigned;
-            assigned = original;
-            EXPECT_EQ(assigned.GetProcessing(), &Conversion::sCopyAlphaPremult);
-            assigned.Apply();
-            EXPECT_NE(CurrentProgram(), originalName);
-        }
-        // Destroying the copies left the original's program alone.
-        EXPECT_TRUE(TESK_GL(glIsProgram)(originalName));
-        EXPECT_NEAR(scene.Convert(original)[1][2], 0.5f, 1e-6f);
     });
 }
 

@@ -9,6 +9,7 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <functional>
 #include <vector>
@@ -86,83 +87,65 @@ void PixelProjection(int width, int height) {
 
 } // namespace
 
-TEST(QuadDrawing, QuadsEmitTheirCornersWithUnitTextureCoordinates) {
+// Every way of drawing a quad emits strips over a columns x rows lattice whose positions and
+// texture coordinates are the bilinear blend of the corners'; a single row emits nothing.
+TEST(QuadDrawing, LatticesInterpolatePositionsAndTextureCoordinatesBilinearly) {
     RunOnWorker([] {
         PixelProjection(64, 64);
-        const p3f p0(2, 2, 0), p1(10, 2, 0), p2(10, 6, 0), p3(2, 6, 0);
+        // A rectangle (the region's) and a trapezoid, whose left and right edges differ.
+        const std::array<p3f, 4> rect{p3f(2, 2, 0), p3f(10, 2, 0), p3f(10, 6, 0), p3f(2, 6, 0)};
+        const std::array<p3f, 4> p{p3f(0, 0, 0), p3f(16, 0, 0), p3f(12, 8, 0), p3f(4, 8, 0)};
+        const std::array<p2f, 4> unit{p2f(0, 0), p2f(1, 0), p2f(1, 1), p2f(0, 1)};
+        const std::array<p2f, 4> t{p2f(0.1f, 0.2f), p2f(0.9f, 0.2f), p2f(0.5f, 1), p2f(0.1f, 0.8f)};
         struct Case {
             const char* name;
             std::function<void()> draw;
-            float normalZ;
+            std::array<p3f, 4> corners;
+            std::array<p2f, 4> coords;
+            int columns, rows;
+            float normalZ; // 0: not checked
         };
-        // (p3 - p1) x (p2 - p0) points down the z axis for a counter-clockwise quad.
+        // (p3 - p1) x (p2 - p0) points down the z axis for a counter-clockwise quad; reversed,
+        // and with texture coordinates, (p1 - p3) x (p2 - p0) points up.
         const Case cases[] = {
-            {"four points", [&] { DrawQuad(p0, p1, p2, p3); }, -1.0f},
-            {"region", [] { DrawRegion(Region(2, 2, 8, 4)); }, -1.0f},
-            {"2 x 2 lattice", [&] { DrawQuad(p0, p1, p2, p3, 2, 2, false); }, -1.0f},
-            {"2 x 2 lattice reversed", [&] { DrawQuad(p0, p1, p2, p3, 2, 2, true); }, 1.0f},
+            {"four points", [&] { DrawQuad(rect[0], rect[1], rect[2], rect[3]); }, rect, unit, 2, 2,
+             -1},
+            {"region", [] { DrawRegion(Region(2, 2, 8, 4)); }, rect, unit, 2, 2, -1},
+            {"2 x 2 reversed", [&] { DrawQuad(p[0], p[1], p[2], p[3], 2, 2, true); }, p, unit, 2, 2,
+             1},
+            {"3 x 3", [&] { DrawQuad(p[0], p[1], p[2], p[3], 3, 3, false); }, p, unit, 3, 3, -1},
+            {"textured 5 x 3",
+             [&] { DrawQuad(p[0], t[0], p[1], t[1], p[2], t[2], p[3], t[3], 5, 3); }, p, t, 5, 3,
+             1},
+            {"one row", [&] { DrawQuad(p[0], p[1], p[2], p[3], 2, 1, false); }, p, unit, 2, 1, 0},
+            {"textured one row",
+             [&] { DrawQuad(p[0], t[0], p[1], t[1], p[2], t[2], p[3], t[3], 4, 1); }, p, t, 4, 1,
+             0},
         };
         for (const Case& c : cases) {
             SCOPED_TRACE(c.name);
             glNormal3f(0, 0, 0);
             const auto polygons = Capture(c.draw);
-            // One strip of four vertices: two triangles over the same four corners.
-            ASSERT_EQ(polygons.size(), 2u);
-            EXPECT_EQ(polygons[0].size(), 3u);
+            // Each band between rows is a strip: two triangles a column.
+            EXPECT_EQ(polygons.size(), size_t(2 * (c.columns - 1) * (c.rows - 1)));
+            if (c.rows < 2) continue;
             const auto vertices = Distinct(polygons);
-            EXPECT_EQ(vertices.size(), 4u);
-            for (const Vertex& corner :
-                 {Vertex{2, 2, 0, 0}, Vertex{10, 2, 1, 0}, Vertex{10, 6, 1, 1}, Vertex{2, 6, 0, 1}})
-                EXPECT_TRUE(Has(vertices, corner)) << corner.x << "," << corner.y;
-            EXPECT_FLOAT_EQ(CurrentNormalZ(), c.normalZ);
+            EXPECT_EQ(vertices.size(), size_t(c.columns * c.rows));
+            const auto& q = c.corners;
+            const auto& u = c.coords;
+            for (int i = 0; i < c.columns; ++i)
+                for (int j = 0; j < c.rows; ++j) {
+                    const float s = float(i) / (c.columns - 1), r = float(j) / (c.rows - 1);
+                    const p3f left = q[0] + (q[3] - q[0]) * r, right = q[1] + (q[2] - q[1]) * r;
+                    const p2f tl = u[0] + (u[3] - u[0]) * r, tr = u[1] + (u[2] - u[1]) * r;
+                    const p3f at = left + (right - left) * s;
+                    const p2f st = tl + (tr - tl) * s;
+                    EXPECT_TRUE(Has(vertices, {at.x, at.y, st.x, st.y})) << s << "," << r;
+                }
+            if (c.normalZ != 0) {
+                EXPECT_FLOAT_EQ(CurrentNormalZ(), c.normalZ);
+            }
         }
-        // A single row of vertices has no band between rows.
-        EXPECT_TRUE(Capture([&] { DrawQuad(p0, p1, p2, p3, 2, 1, false); }).empty());
-        EXPECT_TRUE(Capture([&] {
-                        DrawQuad(p0, p2f(0, 0), p1, p2f(1, 0), p2, p2f(1, 1), p3, p2f(0, 1), 4, 1);
-                    }).empty());
-    });
-}
-
-TEST(QuadDrawing, LatticesInterpolatePositionsAndTextureCoordinatesBilinearly) {
-    RunOnWorker([] {
-        PixelProjection(64, 64);
-        // A trapezoid, so that the left and right edges differ.
-        const p3f p0(0, 0, 0), p1(16, 0, 0), p2(12, 8, 0), p3(4, 8, 0);
-        auto position = [&](float s, float t) {
-            const p3f left = p0 + (p3 - p0) * t, right = p1 + (p2 - p1) * t;
-            return left + (right - left) * s;
-        };
-        // 3 columns and 3 rows: two strips of six vertices, four triangles each.
-        const auto plain = Capture([&] { DrawQuad(p0, p1, p2, p3, 3, 3, false); });
-        EXPECT_EQ(plain.size(), 8u);
-        const auto lattice = Distinct(plain);
-        EXPECT_EQ(lattice.size(), 9u);
-        for (float s : {0.0f, 0.5f, 1.0f})
-            for (float t : {0.0f, 0.5f, 1.0f}) {
-                const p3f p = position(s, t);
-                EXPECT_TRUE(Has(lattice, {p.x, p.y, s, t})) << s << "," << t;
-            }
-
-        // Texture coordinates given at the corners are interpolated the same way.
-        const p2f t0(0.1f, 0.2f), t1(0.9f, 0.2f), t2(0.5f, 1.0f), t3(0.1f, 0.8f);
-        auto coord = [&](float s, float t) {
-            const p2f left = t0 + (t3 - t0) * t, right = t1 + (t2 - t1) * t;
-            return left + (right - left) * s;
-        };
-        glNormal3f(0, 0, 0);
-        const auto textured = Capture([&] { DrawQuad(p0, t0, p1, t1, p2, t2, p3, t3, 5, 3); });
-        EXPECT_EQ(textured.size(), 2u * 8u);
-        const auto vertices = Distinct(textured);
-        EXPECT_EQ(vertices.size(), 15u);
-        for (float s : {0.0f, 0.25f, 0.5f, 0.75f, 1.0f})
-            for (float t : {0.0f, 0.5f, 1.0f}) {
-                const p3f p = position(s, t);
-                const p2f c = coord(s, t);
-                EXPECT_TRUE(Has(vertices, {p.x, p.y, c.x, c.y})) << s << "," << t;
-            }
-        // (p1 - p3) x (p2 - p0) points up the z axis.
-        EXPECT_FLOAT_EQ(CurrentNormalZ(), 1.0f);
     });
 }
 
@@ -186,10 +169,7 @@ TEST(QuadDrawing, PlaneCoversItsQuadAndRestoresTheMatrices) {
         TESK_GL(glUseProgram)(0);
         EXPECT_EQ(tesk_test::Integer(GL_MATRIX_MODE), GL_TEXTURE);
         glMatrixMode(GL_MODELVIEW);
-        GLfloat modelView[16];
-        glGetFloatv(GL_MODELVIEW_MATRIX, modelView);
-        EXPECT_EQ(modelView[0], 1.0f);
-        EXPECT_EQ(modelView[12], 0.0f);
+        EXPECT_EQ(tesk_test::Floats(GL_MODELVIEW_MATRIX), tesk_test::Floats(GL_TEXTURE_MATRIX));
         const auto pixels = target.Read();
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x) {
