@@ -11,14 +11,6 @@
 using namespace OGL_TESK_AE;
 
 namespace {
-void ExpectRegion(const Region& r, int x, int y, unsigned w, unsigned h, bool valid) {
-    EXPECT_EQ(r.XOrigin(), x);
-    EXPECT_EQ(r.YOrigin(), y);
-    EXPECT_EQ(r.Width(), w);
-    EXPECT_EQ(r.Height(), h);
-    EXPECT_EQ(r.IsValid(), valid);
-}
-
 using Pixels = std::set<std::pair<int, int>>;
 
 Pixels PixelsOf(const Region& r) {
@@ -40,40 +32,40 @@ TEST(MathRegion, Layout) {
     static_assert(sizeof(Mirror) == sizeof(Region), "same size");
     const Region r(-7, 9, 11u, 13u);
     std::memcpy(&m, &r, sizeof m);
-    EXPECT_EQ(m.x, -7);
-    EXPECT_EQ(m.y, 9);
-    EXPECT_EQ(m.width, 11u);
-    EXPECT_EQ(m.height, 13u);
-    EXPECT_TRUE(m.valid);
+    EXPECT_TRUE(m.x == -7 && m.y == 9 && m.width == 11u && m.height == 13u && m.valid);
 }
 
 TEST(MathRegion, EdgeCases) {
-    ExpectRegion(Region(), 0, 0, 0, 0, false);
-    ExpectRegion(Region(4u, 3u), 0, 0, 4, 3, true);
-    ExpectRegion(Region(0, 0, 10, 10) & Region(5, 5, 10, 10), 5, 5, 5, 5, true);
-    ExpectRegion(Region(0, 0, 10, 10) & Region(10, 0, 5, 5), 0, 0, 0, 0, false);
-    ExpectRegion(Region(0, 0, 10, 10) & Region(), 0, 0, 0, 0, false);
-    ExpectRegion(Region(2, 3, 4, 5).Flip(20), 2, 12, 4, 5, true);
-    ExpectRegion(Region(1, 1, 3, 3).Scale(0.5f, 0.5f), 0, 0, 2, 2, true);
-    ExpectRegion(Region(3, 3, 1, 1).Scale(0.25f, 0.25f), 0, 0, 1, 1, true);
-    ExpectRegion(Region(1, 1, 1, 1).Scale(0.25f, 0.25f), 0, 0, 0, 0, false);
-    ExpectRegion(Region(5, 6, 2, 2).Grow(2, 1), 3, 5, 6, 4, true);
-    ExpectRegion(Region(5, 6, 2, 2).Offset(-6, 4), -1, 10, 2, 2, true);
-    ExpectRegion(Region(0, 0, 10, 0).Offset(3, 3), 0, 0, 10, 0, false);
-    ExpectRegion(Region(0, 0, 10, 0).Grow(3, 3), 0, 0, 10, 0, false);
-    ExpectRegion(Region(0, 0, 10, 0).Flip(3), 0, 0, 10, 0, false);
-    ExpectRegion(Region(0, 0, 10, 0) | Region(1, 1, 2, 2), 1, 1, 2, 2, true);
-    ExpectRegion(Region(1, 1, 2, 2) | Region(0, 0, 10, 0), 1, 1, 2, 2, true);
-    ExpectRegion(Region(-4, 2, 6, 2) | Region(3, -1, 1, 1), -4, -1, 8, 5, true);
-    // Ends compare as unsigned values: a region ending left of 0 ends "after" one at 10.
-    ExpectRegion(Region(-4, 2, 2, 2) | Region(3, 0, 1, 1), -4, 0, 2, 4, true);
-    ExpectRegion(Region(-5, 0, 3, 3) & Region(0, 0, 10, 10), 0, 0, 10, 3, true);
-    EXPECT_EQ(Region(1, 2, 3, 4), Region(1, 2, 3, 4));
-    EXPECT_NE(Region(1, 2, 3, 4), Region(1, 2, 3, 5));
-    EXPECT_EQ(Region(4, 5, 0, 0), Region(4, 5, 0, 0));
-    EXPECT_NE(Region(4, 5, 0, 0), Region());
-    EXPECT_EQ(Region(2, 3, 4, 5).XEnd(), 6);
-    EXPECT_EQ(Region(2, 3, 4, 5).YEnd(), 8);
+    // Regions compare equal in all five fields; one is valid exactly when it has both sizes.
+    const struct {
+        const char* what;
+        Region got, expected;
+    } rows[] = {
+        {"default", Region(), Region(0, 0, 0u, 0u)},
+        {"sized", Region(4u, 3u), Region(0, 0, 4, 3)},
+        {"overlap", Region(0, 0, 10, 10) & Region(5, 5, 10, 10), Region(5, 5, 5, 5)},
+        {"touching", Region(0, 0, 10, 10) & Region(10, 0, 5, 5), Region()},
+        {"with invalid", Region(0, 0, 10, 10) & Region(), Region()},
+        {"flip", Region(2, 3, 4, 5).Flip(20), Region(2, 12, 4, 5)},
+        {"scale", Region(1, 1, 3, 3).Scale(0.5f, 0.5f), Region(0, 0, 2, 2)},
+        {"scale to a pixel", Region(3, 3, 1, 1).Scale(0.25f, 0.25f), Region(0, 0, 1, 1)},
+        {"scale to nothing", Region(1, 1, 1, 1).Scale(0.25f, 0.25f), Region(0, 0, 0, 0)},
+        {"grow", Region(5, 6, 2, 2).Grow(2, 1), Region(3, 5, 6, 4)},
+        {"offset", Region(5, 6, 2, 2).Offset(-6, 4), Region(-1, 10, 2, 2)},
+        {"offset invalid", Region(0, 0, 10, 0).Offset(3, 3), Region(0, 0, 10, 0)},
+        {"grow invalid", Region(0, 0, 10, 0).Grow(3, 3), Region(0, 0, 10, 0)},
+        {"flip invalid", Region(0, 0, 10, 0).Flip(3), Region(0, 0, 10, 0)},
+        {"invalid | valid", Region(0, 0, 10, 0) | Region(1, 1, 2, 2), Region(1, 1, 2, 2)},
+        {"valid | invalid", Region(1, 1, 2, 2) | Region(0, 0, 10, 0), Region(1, 1, 2, 2)},
+        {"bounding box", Region(-4, 2, 6, 2) | Region(3, -1, 1, 1), Region(-4, -1, 8, 5)},
+        // Ends compare as unsigned values: a region ending left of 0 ends "after" one at 10.
+        {"unsigned ends |", Region(-4, 2, 2, 2) | Region(3, 0, 1, 1), Region(-4, 0, 2, 4)},
+        {"unsigned ends &", Region(-5, 0, 3, 3) & Region(0, 0, 10, 10), Region(0, 0, 10, 3)},
+    };
+    for (const auto& row : rows) EXPECT_EQ(row.got, row.expected) << row.what;
+    EXPECT_TRUE(Region(4, 5, 0, 0) == Region(4, 5, 0, 0) && !(Region(4, 5, 0, 0) == Region()));
+    EXPECT_FALSE(Region(1, 2, 3, 4) == Region(1, 2, 3, 5));
+    EXPECT_TRUE(Region(2, 3, 4, 5).XEnd() == 6 && Region(2, 3, 4, 5).YEnd() == 8);
 
     const Region flat(0, 0, 10, 0);
     const Region box(2, 3, 4, 5);
