@@ -4,9 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstring>
-#include <random>
+#include <utility>
 #include <vector>
 
 using namespace OGL_TESK_AE;
@@ -84,19 +85,22 @@ TEST(HalfFloat, FloatToHalfRoundsInBothModes) {
 }
 
 TEST(HalfFloat, SpecialValues) {
-    EXPECT_EQ(FloatToHalf(65519.996f), 0x7bffu);
-    EXPECT_EQ(FloatToHalf(65520.0f), 0x7c00u);
-    EXPECT_EQ(FloatToHalf(1e10f), 0x7c00u);
-    EXPECT_EQ(FloatToHalf(-INFINITY), 0xfc00u);
-    EXPECT_EQ(FloatToHalf(std::ldexp(1.0f, -25)), 0u);         // tie below the first step
-    EXPECT_EQ(FloatToHalf(NextUp(std::ldexp(1.0f, -25))), 1u); // just above it
-    EXPECT_EQ(FloatToHalf(-0.0f), 0x8000u);
-    const uint16_t nan = FloatToHalf(NAN);
-    EXPECT_EQ(nan & 0x7c00u, 0x7c00u);
-    EXPECT_NE(nan & 0x3ffu, 0u);
-    const float in[9] = {NAN, NAN, NAN, NAN, NAN, NAN, NAN, NAN, NAN};
-    uint16_t out[9];
-    FloatsToHalves(in, out, 9);
+    const std::pair<float, uint16_t> rows[] = {
+        {65519.996f, 0x7bff},
+        {65520.0f, 0x7c00},
+        {1e10f, 0x7c00},
+        {-INFINITY, 0xfc00},
+        {-0.0f, 0x8000},
+        {std::ldexp(1.0f, -25), 0},         // tie below the first step
+        {NextUp(std::ldexp(1.0f, -25)), 1}, // just above it
+    };
+    for (const auto& [in, expected] : rows) EXPECT_EQ(FloatToHalf(in), expected) << in;
+    // NaN stays NaN, alone and in the bulk form.
+    std::array<float, 9> nans;
+    nans.fill(NAN);
+    std::array<uint16_t, 10> out;
+    FloatsToHalves(nans.data(), out.data(), 9);
+    out[9] = FloatToHalf(NAN);
     for (uint16_t h : out) EXPECT_TRUE((h & 0x7c00u) == 0x7c00u && (h & 0x3ffu) != 0) << h;
 }
 
@@ -124,16 +128,11 @@ TEST(HalfFloat, HalfToFloatIsExactAndClampsOnRequest) {
 
 TEST(HalfFloat, CopyFloatsClampsOnRequest) {
     const float in[5] = {-2.0f, 0.25f, 1.5f, NAN, INFINITY};
-    float out[5];
-    CopyFloats(in, out, 5, true);
-    EXPECT_EQ(out[0], 0.0f);
-    EXPECT_EQ(out[1], 0.25f);
-    EXPECT_EQ(out[2], 1.0f);
-    EXPECT_EQ(out[3], 0.0f);
-    EXPECT_EQ(out[4], 1.0f);
-    CopyFloats(in, out, 5, false);
-    EXPECT_EQ(out[2], 1.5f);
-    EXPECT_TRUE(std::isnan(out[3]));
+    std::array<float, 5> out;
+    CopyFloats(in, out.data(), 5, true);
+    EXPECT_EQ(out, (std::array<float, 5>{0.0f, 0.25f, 1.0f, 0.0f, 1.0f}));
+    CopyFloats(in, out.data(), 5, false);
+    EXPECT_TRUE(out[2] == 1.5f && std::isnan(out[3]));
 }
 
 } // namespace
