@@ -1,17 +1,14 @@
 // Eight host threads at once, as eight plug-in instances would call: each runs a random mix of
-// the basic operations on images of its own (random sizes, layouts and row orders) and checks
-// every result against a CPU reference. Each thread holds a use of the library while it calls,
+// the rows of the operations table on operands of its own (random sizes, layouts and row orders;
+// float buffers made, resized and destroyed on the thread or the worker) and checks every result
+// against the row's CPU reference. Each thread holds a use of the library while it calls,
 // and now and then lets go of it and takes it back, or takes a second one, while the others keep
 // calling; between rounds every thread lets go, so the worker stops and a fresh one starts.
 
-#include "GLTest.h"
-#include "HostLayouts.h"
-#include "OpsReference.h"
+#include "Operations.h"
 
-#include "common/Buffer.h"
 #include "common/Shared.h"
 #include "common/StaticList.h"
-#include "ops/BasicOps.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -72,38 +69,13 @@ public:
     ~SuiteUseLent() { TESK_AE::StaticList::Increment(); }
 };
 
-enum Kind {
-    kPremultiply,
-    kCopyAcross,
-    kCopySame,
-    kClear,
-    kClearTransparent,
-    kCenter,
-    kCopyAlpha,
-    kResize,
-    kFitInto,
-    kRenderMask,
-    kRenderInvMask,
-    kGetAlpha,
-    kGetLuma,
-    kInvert,
-    kKinds
-};
-
-const char* const kKindNames[kKinds] = {"Premultiply",
-                                        "Copy across layouts",
-                                        "Copy alike",
-                                        "Clear",
-                                        "Clear to transparent",
-                                        "Center",
-                                        "CopyAlpha",
-                                        "Resize",
-                                        "FitInto",
-                                        "RenderMask",
-                                        "RenderInvMask",
-                                        "GetAlpha",
-                                        "GetLuma",
-                                        "Invert"};
+// The operations with a CPU reference: every result is compared with it.
+std::vector<const Operation*> Compared() {
+    std::vector<const Operation*> rows;
+    for (const Operation& op : Operations())
+        if (op.HasReference()) rows.push_back(&op);
+    return rows;
+}
 
 // One thread's random choices.
 class Dice {
@@ -120,31 +92,10 @@ private:
     std::mt19937 fRandom;
 };
 
-struct Random {
-    Random(Dice& dice, int width, int height)
-        : layout(dice.AnyLayout()), image(MakeImage(layout, width, height, dice.Coin())),
-          picture(FillPicture(layout, image, dice.Seed())) {}
-    const Layout& layout;
-    TestImage image;
-    Picture picture;
-};
-
-struct Empty {
-    Empty(Dice& dice, int width, int height)
-        : layout(dice.AnyLayout()), image(MakeImage(layout, width, height, dice.Coin())) {}
-    const Layout& layout;
-    TestImage image;
-};
-
-float Tolerance(const Layout& a, const Layout& b) {
-    return std::max(Tolerance(a), Tolerance(b));
-}
-
 // Float buffers are the library's own resources, on the resource list with blocks from the
 // memory cache. Plug-ins make, resize and destroy them on their own threads, while the worker
 // makes and deletes resources for the other threads' calls, or have the worker do it.
-template <class Pixel>
-std::unique_ptr<Buffer<Pixel>> MakeBuffer(Dice& dice, int width, int height) {
+template <class Pixel> std::unique_ptr<OpaqueBuffer> MakeBuffer(Dice& dice, int width, int height) {
     std::unique_ptr<Buffer<Pixel>> buffer(dice.Coin() ? new Buffer<Pixel>() : nullptr);
     const int firstWidth = dice.Side(), firstHeight = dice.Side();
     const auto make = [&] {
@@ -160,177 +111,53 @@ std::unique_ptr<Buffer<Pixel>> MakeBuffer(Dice& dice, int width, int height) {
     return buffer;
 }
 
-template <class Pixel> void DestroyBuffer(Dice& dice, std::unique_ptr<Buffer<Pixel>>& buffer) {
+// A float operand's buffer, made as above; nothing for the other kinds.
+std::unique_ptr<OpaqueBuffer> MakeBufferFor(Kind kind, Dice& dice, int width, int height) {
+    if (kind == Kind::Alpha) return MakeBuffer<AlphaPixelType<float>>(dice, width, height);
+    if (kind == Kind::Luma) return MakeBuffer<LumaPixelType<float>>(dice, width, height);
+    return nullptr;
+}
+
+void DestroyBuffer(Dice& dice, std::unique_ptr<OpaqueBuffer>& buffer) {
     if (dice.Coin())
         buffer.reset();
     else
         RunOnWorker([&] { buffer.reset(); });
 }
 
-// Runs one operation of the given kind and returns what went wrong, or nothing.
-std::string RunOne(Kind kind, Dice& dice) {
-    const int w = dice.Side(), h = dice.Side();
-    switch (kind) {
-    case kPremultiply: {
-        Random source(dice, w, h);
-        Empty destination(dice, w, h);
-        Premultiply(&source.image, &destination.image);
-        Picture expected(w, h);
-        for (size_t i = 0; i < expected.pixels.size(); ++i)
-            expected.pixels[i] = Premultiplied(source.picture.pixels[i]);
-        return FirstDifference(destination.layout, destination.image, expected,
-                               Tolerance(source.layout, destination.layout));
-    }
-    case kCopyAcross: {
-        Random source(dice, w, h);
-        Empty destination(dice, w, h);
-        Copy(&source.image, &destination.image);
-        return FirstDifference(destination.layout, destination.image, source.picture,
-                               Tolerance(source.layout, destination.layout));
-    }
-    case kCopySame: {
-        // Alike in every respect: a byte copy on this thread, padding included.
-        Random source(dice, w, h);
-        TestImage destination = MakeImage(source.layout, w, h, source.image.BottomUp());
-        Copy(&source.image, &destination);
-        if (std::memcmp(source.image.Bytes(), destination.Bytes(), destination.ByteCount()) != 0)
-            return "the bytes differ";
-        return std::string();
-    }
-    case kClear: {
-        Random destination(dice, w, h);
-        const RGBA colour{dice.Unit(), dice.Unit(), dice.Unit(), 0.05f + 0.95f * dice.Unit()};
-        Clear(&destination.image, Color(colour[0], colour[1], colour[2], colour[3]));
-        return FirstDifference(destination.layout, destination.image, Picture(w, h, colour),
-                               Tolerance(destination.layout));
-    }
-    case kClearTransparent: {
-        Random destination(dice, w, h);
-        Clear(&destination.image, Color::Transparent);
-        for (size_t i = 0; i < destination.image.ByteCount(); ++i)
-            if (destination.image.Bytes()[i] != 0) return "a byte is not zero";
-        return std::string();
-    }
-    case kCenter: {
-        Random source(dice, w, h);
-        Empty destination(dice, dice.Side(), dice.Side());
-        Center(&source.image, &destination.image);
-        return FirstDifference(
-            destination.layout, destination.image,
-            CenterReference(source.picture, destination.image.Width(), destination.image.Height()),
-            Tolerance(source.layout, destination.layout));
-    }
-    case kCopyAlpha: {
-        Random source(dice, w, h), destination(dice, w, h);
-        CopyAlpha(&source.image, &destination.image);
-        Picture expected = destination.picture;
-        for (size_t i = 0; i < expected.pixels.size(); ++i)
-            expected.pixels[i][3] = source.picture.pixels[i][3];
-        return FirstDifference(destination.layout, destination.image, expected,
-                               Tolerance(source.layout, destination.layout));
-    }
-    case kResize: {
-        Random source(dice, w, h);
-        Empty destination(dice, dice.Side(), dice.Side());
-        Resize(&source.image, &destination.image);
-        return FirstDifference(
-            destination.layout, destination.image,
-            ResizeReference(source.picture, destination.image.Width(), destination.image.Height()),
-            Tolerance(source.layout, destination.layout) + kFilterTolerance);
-    }
-    case kFitInto: {
-        Random source(dice, w, h);
-        Empty destination(dice, dice.Side(), dice.Side());
-        const Picture before = ReadPicture(destination.layout, destination.image);
-        FitInto(&source.image, &destination.image);
-        return FirstDifference(destination.layout, destination.image,
-                               FitIntoReference(source.picture, destination.image.Width(),
-                                                destination.image.Height(), before),
-                               Tolerance(source.layout, destination.layout) + kFilterTolerance);
-    }
-    case kRenderMask:
-    case kRenderInvMask: {
-        const bool inverse = kind == kRenderInvMask;
-        Random mask(dice, w, h), image(dice, w, h);
-        Empty destination(dice, w, h);
-        const RGBA colour{dice.Unit(), dice.Unit(), dice.Unit(), dice.Unit()};
-        const Color c(colour[0], colour[1], colour[2], colour[3]);
-        if (inverse)
-            RenderInvMask(&mask.image, &image.image, &destination.image, c);
-        else
-            RenderMask(&mask.image, &image.image, &destination.image, c);
-        Picture expected(w, h);
-        for (size_t i = 0; i < expected.pixels.size(); ++i)
-            expected.pixels[i] =
-                Masked(image.picture.pixels[i], mask.picture.pixels[i][3], colour, inverse);
-        const float tolerance =
-            2 * std::max(Tolerance(mask.layout, image.layout), Tolerance(destination.layout));
-        return FirstDifference(destination.layout, destination.image, expected, tolerance);
-    }
-    case kGetAlpha:
-    case kGetLuma: {
-        Random source(dice, w, h);
-        const float tolerance = 2 * Tolerance(source.layout);
-        std::ostringstream failure;
-        if (kind == kGetAlpha) {
-            auto alpha = MakeBuffer<AlphaPixelType<float>>(dice, w, h);
-            GetAlpha(&source.image, alpha.get());
-            for (int y = 0; y < h && failure.tellp() == 0; ++y)
-                for (int x = 0; x < w; ++x)
-                    if (!(std::fabs(alpha->Row(y)[x].alpha - source.picture.At(x, y)[3]) <=
-                          tolerance)) {
-                        failure << source.layout.name << " alpha at (" << x << ", " << y << ")";
-                        break;
-                    }
-            DestroyBuffer(dice, alpha);
-        } else {
-            auto luma = MakeBuffer<LumaPixelType<float>>(dice, w, h);
-            GetLuma(&source.image, luma.get());
-            for (int y = 0; y < h && failure.tellp() == 0; ++y)
-                for (int x = 0; x < w; ++x) {
-                    const RGBA& p = source.picture.At(x, y);
-                    if (!(std::fabs(luma->Row(y)[x].luma - p[3] * Luma(p)) <= tolerance)) {
-                        failure << source.layout.name << " luma at (" << x << ", " << y << ")";
-                        break;
-                    }
-                }
-            DestroyBuffer(dice, luma);
-        }
-        return failure.str();
-    }
-    case kInvert: {
-        const int dw = dice.Side(), dh = dice.Side();
-        auto source = MakeBuffer<LumaPixelType<float>>(dice, w, h);
-        auto destination = MakeBuffer<LumaPixelType<float>>(dice, dw, dh);
-        std::vector<float> values(static_cast<size_t>(w) * h);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                source->Row(y)[x].luma = values[static_cast<size_t>(y) * w + x] = dice.Unit();
-        for (int y = 0; y < dh; ++y)
-            for (int x = 0; x < dw; ++x) destination->Row(y)[x].luma = 7.0f;
-        Invert(source.get(), destination.get());
-        std::ostringstream failure;
-        for (int y = 0; y < dh && failure.tellp() == 0; ++y)
-            for (int x = 0; x < dw; ++x) {
-                const float want =
-                    x < w && y < h ? 1.0f - values[static_cast<size_t>(y) * w + x] : 7.0f;
-                if (destination->Row(y)[x].luma != want) {
-                    failure << "at (" << x << ", " << y << ")";
-                    break;
-                }
-            }
-        DestroyBuffer(dice, source);
-        DestroyBuffer(dice, destination);
-        return failure.str();
-    }
-    default:
-        return "no such operation";
-    }
+// One operand of the row: random layout and row order, random pixels, a float buffer made on
+// this thread or the worker.
+std::unique_ptr<Held> MakeOperand(Kind kind, Dice& dice, const Layout& layout, int width,
+                                  int height, bool bottomUp) {
+    std::unique_ptr<OpaqueBuffer> buffer = MakeBufferFor(kind, dice, width, height);
+    const uint32_t seed = dice.Seed();
+    return std::unique_ptr<Held>(
+        new Held(kind, layout, width, height, bottomUp, seed, std::move(buffer)));
 }
 
-// The memory paths never reach the worker, so they leave no error text of their own.
-bool HandsOver(Kind kind) {
-    return kind != kCopySame && kind != kClearTransparent;
+// Runs the row on random operands and returns what went wrong, or nothing.
+std::string RunOne(const Operation& op, Dice& dice) {
+    const int w = dice.Side(), h = dice.Side();
+    const int dw = op.Has(kAnySize) ? dice.Side() : w, dh = op.Has(kAnySize) ? dice.Side() : h;
+    const Layout& inLayout = dice.AnyLayout();
+    const bool inUp = dice.Coin();
+    const Layout& otherLayout = dice.AnyLayout();
+    const bool otherUp = dice.Coin();
+    const Layout& outLayout = op.Has(kAlike) ? inLayout : dice.AnyLayout();
+    const bool outUp = op.Has(kAlike) ? inUp : dice.Coin();
+    const RGBA colour{dice.Unit(), dice.Unit(), dice.Unit(), 0.05f + 0.95f * dice.Unit()};
+    std::unique_ptr<Held> a = MakeOperand(op.kinds[0], dice, inLayout, w, h, inUp);
+    std::unique_ptr<Held> b = MakeOperand(op.kinds[1], dice, otherLayout, w, h, otherUp);
+    std::unique_ptr<Held> d = MakeOperand(op.kinds[2], dice, outLayout, dw, dh, outUp);
+    const ::testing::AssertionResult result = RunAndCompare(op, *a, *b, *d, colour);
+    std::string failure = result ? std::string() : result.message();
+    // Alike in every respect: a byte copy on this thread, padding included.
+    if (failure.empty() && op.Has(kAlike) &&
+        std::memcmp(a->image.Bytes(), d->image.Bytes(), d->image.ByteCount()) != 0)
+        failure = "the bytes differ";
+    for (Held* held : {a.get(), b.get(), d.get()})
+        if (held->buffer) DestroyBuffer(dice, held->buffer);
+    return failure;
 }
 
 } // namespace
@@ -343,7 +170,8 @@ TEST(HarnessStress, EightThreadsOfMixedOperationsWithUsesComingAndGoing) {
     Barrier roundEnd(kThreads);
     int stoppedBetweenRounds = 0;
     std::vector<std::vector<std::string>> failures(kThreads);
-    std::vector<int> counts(kKinds, 0);
+    const std::vector<const Operation*> rows = Compared();
+    std::vector<int> counts(rows.size(), 0);
     std::mutex countsMutex;
     std::mutex doneMutex;
     std::condition_variable doneChanged;
@@ -355,7 +183,8 @@ TEST(HarnessStress, EightThreadsOfMixedOperationsWithUsesComingAndGoing) {
             for (int round = 0; round < kRounds; ++round) {
                 TESK_AE::StaticList::Increment();
                 for (int i = 0; i < kOperationsPerRound; ++i) {
-                    const Kind kind = static_cast<Kind>(dice.Below(kKinds));
+                    const size_t row = static_cast<size_t>(dice.Below(int(rows.size())));
+                    const Operation& op = *rows[row];
                     // Let go and take the library back: when every other thread happens to be
                     // between uses too, this stops the worker while none is calling.
                     if (dice.Below(4) == 0) {
@@ -364,19 +193,19 @@ TEST(HarnessStress, EightThreadsOfMixedOperationsWithUsesComingAndGoing) {
                     }
                     const bool second = dice.Below(4) == 0;
                     if (second) TESK_AE::StaticList::Increment();
-                    std::string failure = RunOne(kind, dice);
-                    if (failure.empty() && HandsOver(kind) &&
+                    std::string failure = RunOne(op, dice);
+                    if (failure.empty() && !op.Has(kOnCaller) &&
                         std::string(Shared::ErrorMessage()) != "Unknown error.")
                         failure = std::string("error text \"") + Shared::ErrorMessage() + "\"";
                     if (second) TESK_AE::StaticList::Decrement();
                     if (!failure.empty()) {
                         std::ostringstream where;
                         where << "thread " << t << ", round " << round << ", operation " << i
-                              << " (" << kKindNames[kind] << "): " << failure;
+                              << " (" << op.name << "): " << failure;
                         failures[t].push_back(where.str());
                     }
                     std::lock_guard<std::mutex> lock(countsMutex);
-                    ++counts[kind];
+                    ++counts[row];
                 }
                 TESK_AE::StaticList::Decrement();
                 // With every thread's use given back, the last release stopped the worker.
@@ -404,8 +233,8 @@ TEST(HarnessStress, EightThreadsOfMixedOperationsWithUsesComingAndGoing) {
         for (const std::string& failure : list) ADD_FAILURE() << failure;
     EXPECT_EQ(stoppedBetweenRounds, kRounds);
     int total = 0;
-    for (int k = 0; k < kKinds; ++k) {
-        EXPECT_GT(counts[k], 0) << kKindNames[k] << " never ran";
+    for (size_t k = 0; k < rows.size(); ++k) {
+        EXPECT_GT(counts[k], 0) << rows[k]->name << " never ran";
         total += counts[k];
     }
     EXPECT_EQ(total, kThreads * kRounds * kOperationsPerRound);
