@@ -152,6 +152,24 @@ TEST(Program, RunsEachCommandOnItsInputs) {
     }
 }
 
+// Alpha and luma planes come back from the library bottom row first; their files keep the top
+// row on top, whichever row order the frame went over in. Luma of white is its alpha.
+TEST(Program, PlanesKeepTheTopRowOnTop) {
+    ScratchFolder folder;
+    OIIO::ImageBuf image = Solid(3, 4, 1.0f, 1.0f, 1.0f, 0.75f);
+    const float top[4] = {1.0f, 1.0f, 1.0f, 0.25f};
+    OIIO::ImageBufAlgo::fill(image, top, OIIO::ROI(0, 3, 0, 1));
+    WriteImage(folder.Path("rows.exr"), image, Layout::Float);
+    for (const char* command : {"alpha", "alpha --top-down", "luma"}) {
+        SCOPED_TRACE(command);
+        const Outcome outcome = RunProgram(folder, std::string(command) + " rows.exr out.exr");
+        ASSERT_EQ(outcome.status, 0) << outcome.err;
+        const OIIO::ImageBuf out = Load(folder.Path("out.exr"));
+        EXPECT_NEAR(At(out, 1, 0, 0), 0.25f, 2e-3f);
+        EXPECT_NEAR(At(out, 1, 3, 0), 0.75f, 2e-3f);
+    }
+}
+
 // Float and half frames keep values outside [0, 1] through every operation. Handed over
 // top-down, as hosts keep them, they go through the library's conversion, which clamps; the
 // integer layouts hold 0..1 only.
