@@ -301,11 +301,12 @@ int RunOperation(const Command& command, const Options& options) {
         CheckOutput(target);
         std::vector<OIIO::ImageBuf> images;
         std::vector<Storage> storages(inputs.size());
-        for (size_t i = 0; i < inputs.size(); ++i)
-            images.push_back(ReadImage(FrameName(inputs[i], frame), &storages[i]));
         OperationInput request;
+        for (size_t i = 0; i < inputs.size(); ++i) {
+            request.names.push_back(FrameName(inputs[i], frame));
+            images.push_back(ReadImage(request.names.back(), &storages[i]));
+        }
         for (const OIIO::ImageBuf& image : images) request.images.push_back(&image);
-        for (const std::string& input : inputs) request.names.push_back(FrameName(input, frame));
         request.size = size;
         if (sizeFromInput) request.size = {images[0].spec().width, images[0].spec().height};
         if (options.color) request.color = *options.color;
