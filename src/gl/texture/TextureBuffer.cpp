@@ -52,7 +52,9 @@ int64_t RowStride(const XIImage* image, int64_t pixel, const Region& region) {
 bool StaysInside(const XIImage* image, const Region& region, GLenum format, GLenum type,
                  bool rowByRow = false) {
     const int64_t pixel = PixelTransferBytes(format, type);
-    if (pixel == 0) return true; // OpenGL moves nothing
+    // A layout OpenGL has no name for moves nothing; OpenGL would only reject the call and leave
+    // an error behind for whatever runs next on the context.
+    if (pixel == 0) return false;
     const int64_t rowBytes = image->GetRowBytes(), height = image->GetHeight();
     const int64_t stride = RowStride(image, pixel, region);
     if (region.XOrigin() < 0 || region.YOrigin() < 0 || rowBytes <= 0 || height <= 0) return false;
