@@ -19,6 +19,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <functional>
@@ -35,15 +36,32 @@ struct WorkerCall {
     std::string failure;
 };
 
+// Empties the context's error flags, naming each error found in failure.
+inline void TakeErrors(const char* when, std::string& failure) {
+    // Bounded: without a current context the loop must end too.
+    for (int i = 0; i < 8; ++i) {
+        const GLenum error = glGetError();
+        if (error == GL_NO_ERROR) break;
+        char text[96];
+        std::snprintf(text, sizeof text, "OpenGL error 0x%04X %s; ", error, when);
+        failure += text;
+    }
+}
+
+// An error pending when a task starts was left by a library call that ran on the worker before
+// it; one pending when it ends, by the task. Either fails the test that asked, so that no error
+// passes silently and none is blamed on a later test.
 inline void RunCall(WorkerCall* call) {
     call->ran = true;
+    TakeErrors("left by an earlier call on the worker", call->failure);
     try {
         (*call->body)();
     } catch (const std::exception& e) {
-        call->failure = std::string("exception on the worker: ") + e.what();
+        call->failure += std::string("exception on the worker: ") + e.what();
     } catch (...) {
-        call->failure = "non-standard exception on the worker";
+        call->failure += "non-standard exception on the worker";
     }
+    TakeErrors("left by the task", call->failure);
 }
 
 } // namespace detail
