@@ -2,9 +2,13 @@
 
 #include "tools/Failure.h"
 
+#include "gl/effects/ApplyMode.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <algorithm>
+#include <cctype>
 
 namespace cli {
 
@@ -20,7 +24,9 @@ const OptionName kOptionNames[] = {
     {kLayoutOption, "--layout", false}, {kColorOption, "--color", false},
     {kFramesOption, "--frames", false}, {kOutOption, "--out", false},
     {kSizeOption, "--size", false},     {kTopDownOption, "--top-down", true},
-    {kDepthOption, "--depth", false},
+    {kDepthOption, "--depth", false},   {kModeOption, "--mode", false},
+    {kMixOption, "--mix", false},       {kMaskOption, "--mask", false},
+    {kListOption, "--list", true},
 };
 
 bool AllDigits(const std::string& text) {
@@ -117,6 +123,71 @@ Depth ParseDepth(const std::string& text) {
     throw UsageError("bad depth '" + text + "': expected 8, 10, 12, 16, half or float");
 }
 
+namespace {
+
+// Letters and digits only, lower case: "Soft-Light" and "softlight" name the same mode.
+std::string Folded(const std::string& text) {
+    std::string folded;
+    for (char c : text)
+        if (std::isalnum(static_cast<unsigned char>(c)))
+            folded += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return folded;
+}
+
+size_t EditDistance(const std::string& a, const std::string& b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+} // namespace
+
+int ParseBlendMode(const std::string& text) {
+    using OGL_TESK_AE::PixelApplyMode;
+    long number = 0;
+    if (ParseCount(text, OGL_TESK_AE::kPixelApplyModeCount - 1, number))
+        return static_cast<int>(number);
+    if (AllDigits(text))
+        throw UsageError("bad blend mode '" + text + "': the numbered modes are 0 to " +
+                         std::to_string(OGL_TESK_AE::kPixelApplyModeCount - 1));
+    const std::string wanted = Folded(text);
+    // Typing slips: a letter or two in short names, three in long ones.
+    const size_t slips = wanted.size() < 6 ? 2 : 3;
+    std::vector<std::pair<size_t, std::string>> near;
+    for (int mode = 0; mode < OGL_TESK_AE::kPixelApplyModeCount; ++mode) {
+        const std::string name = OGL_TESK_AE::PixelApplyModeName(static_cast<PixelApplyMode>(mode));
+        const std::string folded = Folded(name);
+        if (!wanted.empty() && folded == wanted) return mode;
+        const bool part = !wanted.empty() && (folded.find(wanted) != std::string::npos ||
+                                              wanted.find(folded) != std::string::npos);
+        const size_t distance = part ? 0 : EditDistance(folded, wanted);
+        if (distance <= slips) near.push_back({distance, name});
+    }
+    std::stable_sort(near.begin(), near.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::string message = "unknown blend mode '" + text + "'";
+    for (size_t i = 0; i < near.size() && i < 5; ++i)
+        message += (i == 0 ? "; did you mean " : ", ") + near[i].second;
+    throw UsageError(message + (near.empty() ? "" : "?") +
+                     " (tesk-ae blend --list shows them all)");
+}
+
+float ParseMix(const std::string& text) {
+    float value = 0.0f;
+    if (!ParseNumber(text, value) || value < 0.0f || value > 1.0f)
+        throw UsageError("bad mix '" + text + "': expected a number from 0 to 1");
+    return value;
+}
+
 Options ParseCommandLine(const std::vector<std::string>& arguments) {
     Options options;
     bool operandsOnly = false;
@@ -179,6 +250,19 @@ Options ParseCommandLine(const std::vector<std::string>& arguments) {
             break;
         case kDepthOption:
             options.depth = ParseDepth(value);
+            break;
+        case kModeOption:
+            options.mode = ParseBlendMode(value);
+            break;
+        case kMixOption:
+            options.mix = ParseMix(value);
+            break;
+        case kMaskOption:
+            if (value.empty()) throw UsageError("--mask needs a file name");
+            options.mask = value;
+            break;
+        case kListOption:
+            options.list = true;
             break;
         }
     }

@@ -41,6 +41,11 @@ Rgba ParseColor(const std::string& text);
 FrameRange ParseFrames(const std::string& text);
 // "8", "10", "12", "16" (bits of integer channels), "half" or "float". Throws UsageError.
 Depth ParseDepth(const std::string& text);
+// A numbered blend mode by its name, in any case ("Multiply", "soft-light", "SoftLight"), or
+// by its number 0 to 48. Throws UsageError naming the closest modes.
+int ParseBlendMode(const std::string& text);
+// A mix amount from 0 to 1. Throws UsageError.
+float ParseMix(const std::string& text);
 
 // The options a command may accept, as bits.
 enum OptionBit : unsigned {
@@ -51,6 +56,10 @@ enum OptionBit : unsigned {
     kSizeOption = 1u << 4,
     kTopDownOption = 1u << 5,
     kDepthOption = 1u << 6,
+    kModeOption = 1u << 7,
+    kMixOption = 1u << 8,
+    kMaskOption = 1u << 9,
+    kListOption = 1u << 10,
 };
 
 // One command line: the command word, the operands in order and the options (each at most
@@ -66,6 +75,10 @@ struct Options {
     std::optional<FrameRange> frames;
     std::optional<Size> size;
     std::optional<Depth> depth;
+    std::optional<int> mode;
+    float mix = 1.0f;
+    std::string mask;
+    bool list = false;
     std::string out;
 };
 

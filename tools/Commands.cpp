@@ -7,6 +7,7 @@
 #include "tools/Sequence.h"
 
 #include "gl/context/Capabilities.h"
+#include "gl/effects/ApplyMode.h"
 
 #include <string>
 #include <vector>
@@ -144,6 +145,18 @@ const std::vector<Command>& Commands() {
          "Writes a * (0.30 r + 0.59 g + 0.11 b) of IN as a one-channel image, scaled to\n"
          "--size WxH when given (default: the size of IN). The library clamps each of the\n"
          "three products to 0..1 as it reads the result back, whatever the layout."},
+        {"blend",
+         Kind::Operation,
+         Operation::Blend,
+         {"FRONT", "BACK", "OUT"},
+         kFileOptions | kModeOption | kMixOption | kMaskOption | kListOption,
+         false,
+         "one image blended over another by a blend mode",
+         "Writes FRONT blended over BACK by the mode --mode (a name or a number; --list shows\n"
+         "the 49 modes): both premultiplied, combined by the mode's formula, clamped to 0..1,\n"
+         "mixed with BACK by --mix (0 keeps BACK, 1 the full mode) and unpremultiplied.\n"
+         "--mask FILE multiplies FRONT's alpha by the mask's. The output has BACK's size;\n"
+         "images of other sizes are aligned at their bottom-left corners."},
         {"info",
          Kind::Info,
          Operation::Copy,
@@ -182,6 +195,7 @@ std::string UsageLine(const Command& command) {
     if (command.options & kFramesOption) line += " [--frames A-B]";
     if (command.options & kDepthOption) line += " [--depth D]";
     if (command.options & kSizeOption) line += " [--size WxH]";
+    if (command.options & kModeOption) line += " --mode M [--mix X] [--mask FILE]";
     if (command.options & kOutOption) line += " [--out DIR]";
     if (command.needsColor) line += " --color r,g,b[,a]";
     for (const char* operand : command.operands) line += std::string(" ") + operand;
@@ -220,6 +234,13 @@ void PrintHelp(const Command& command) {
     if (command.needsColor)
         std::printf("  --color C      r,g,b or r,g,b,a, each from 0 to 1, e.g. 1,0,0,1\n");
     if (command.options & kSizeOption) std::printf("  --size WxH     size of the written image\n");
+    if (command.options & kModeOption)
+        std::printf("  --mode M       blend mode: its name in any case (SoftLight, soft-light) or\n"
+                    "                 its number 0..48\n"
+                    "  --mix X        amount of the mode from 0 to 1 (default 1)\n"
+                    "  --mask FILE    an image whose alpha multiplies FRONT's (a sequence with\n"
+                    "                 #### like the operands)\n"
+                    "  --list         print the modes with their numbers and stop\n");
     if (command.options & kOutOption)
         std::printf("  --out DIR      folder for the results (made when missing)\n");
     if (command.kind == Kind::Operation)
@@ -255,13 +276,27 @@ int RunInfo() {
     return kSuccess;
 }
 
+int ListBlendModes() {
+    for (int mode = 0; mode < OGL_TESK_AE::kPixelApplyModeCount; ++mode)
+        std::printf(
+            "%2d  %s\n", mode,
+            OGL_TESK_AE::PixelApplyModeName(static_cast<OGL_TESK_AE::PixelApplyMode>(mode)));
+    return kSuccess;
+}
+
 int RunOperation(const Command& command, const Options& options) {
+    if (options.list) {
+        if (!options.operands.empty()) throw UsageError("--list takes no operands");
+        return ListBlendModes();
+    }
     if (options.operands.size() != command.operands.size())
         throw UsageError(std::string("'") + command.name + "' takes " +
                          std::to_string(command.operands.size()) +
                          " operands: " + UsageLine(command).substr(8));
     if (command.needsColor && !options.color)
         throw UsageError(std::string("'") + command.name + "' needs --color r,g,b[,a]");
+    if ((command.options & kModeOption) && !options.mode)
+        throw UsageError(std::string("'") + command.name + "' needs --mode M");
 
     // Operands that are sizes, then input files, then the output.
     Size size;
@@ -279,6 +314,7 @@ int RunOperation(const Command& command, const Options& options) {
         } else
             inputs.push_back(value);
     }
+    if (!options.mask.empty()) inputs.push_back(options.mask);
     if (options.size) {
         size = *options.size;
         sizeFromInput = false;
@@ -286,11 +322,11 @@ int RunOperation(const Command& command, const Options& options) {
     const std::string& output = options.operands.back();
     const std::vector<int> frames = PlanFrames(inputs, output, options.frames);
     // The input the output stands for: its windows, channels and depth are kept.
-    const size_t kept = command.operation == Operation::CopyAlpha ||
-                                command.operation == Operation::Mask ||
-                                command.operation == Operation::InverseMask
-                            ? 1
-                            : 0;
+    const size_t kept =
+        command.operation == Operation::CopyAlpha || command.operation == Operation::Mask ||
+                command.operation == Operation::InverseMask || command.operation == Operation::Blend
+            ? 1
+            : 0;
 
     Progress progress(stderr, command.name, frames[0] < 0 ? 0 : frames.size());
     for (size_t index = 0; index < frames.size(); ++index) {
@@ -310,6 +346,8 @@ int RunOperation(const Command& command, const Options& options) {
         request.size = size;
         if (sizeFromInput) request.size = {images[0].spec().width, images[0].spec().height};
         if (options.color) request.color = *options.color;
+        if (options.mode) request.mode = *options.mode;
+        request.mix = options.mix;
         // The clear operand that named a file only gave the size.
         if (command.operation == Operation::Clear) request.images.clear();
         OIIO::ImageBuf result;

@@ -6,7 +6,13 @@
 #include "tools/ImageFile.h"
 #include "tools/Operations.h"
 #include "tools/TestImages.h"
+#include "tools/BitmapFont.h"
 
+#include "gl/effects/ApplyMode.h"
+
+#include <OpenImageIO/imagebufalgo.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <list>
@@ -39,6 +45,60 @@ std::string Upper(std::string text) {
     return text;
 }
 
+constexpr int kChartSide = 128;
+constexpr int kChartColumns = 7;
+constexpr int kCellWidth = 160;
+constexpr int kCellHeight = kChartSide + 16;
+
+// Every numbered blend mode of front over back, each result shown over a grey checker (so that
+// its alpha shows) with its number and name under it. Returns how many modes failed.
+int BlendChart(const std::string& file, const OIIO::ImageBuf& front, const OIIO::ImageBuf& back,
+               Layout layout, Rows order) {
+    const int rows = (OGL_TESK_AE::kPixelApplyModeCount + kChartColumns - 1) / kChartColumns;
+    OIIO::ImageBuf chart(
+        OIIO::ImageSpec(kChartColumns * kCellWidth, 24 + rows * kCellHeight, 4, OIIO::TypeFloat));
+    const float ground[4] = {0.12f, 0.12f, 0.14f, 1.0f};
+    OIIO::ImageBufAlgo::fill(chart, ground);
+    DrawText(chart, 6, 8, "BLEND MODES: A COLOUR WHEEL (ALPHA 0.8) OVER A GRADIENT, MIX 1",
+             {1, 1, 1, 1}, 1);
+    int failures = 0;
+    double total = 0.0;
+    for (int mode = 0; mode < OGL_TESK_AE::kPixelApplyModeCount; ++mode) {
+        const int left = (mode % kChartColumns) * kCellWidth + (kCellWidth - kChartSide) / 2;
+        const int top = 24 + (mode / kChartColumns) * kCellHeight;
+        const std::string name =
+            OGL_TESK_AE::PixelApplyModeName(static_cast<OGL_TESK_AE::PixelApplyMode>(mode));
+        OperationInput request;
+        request.images = {&front, &back};
+        request.mode = mode;
+        double milliseconds = 0.0;
+        OIIO::ImageBuf result;
+        try {
+            result = Apply(Operation::Blend, request, layout, order, &milliseconds);
+            total += milliseconds;
+        } catch (const Failure& failure) {
+            ++failures;
+            std::printf("blend %-28s failed  %s\n", name.c_str(), failure.what());
+            continue;
+        }
+        for (int y = 0; y < kChartSide; ++y)
+            for (int x = 0; x < kChartSide; ++x) {
+                float p[4];
+                result.getpixel(x, y, p, 4);
+                const float checker = ((x / 8 + y / 8) % 2) ? 0.6f : 0.4f;
+                float shown[4] = {0, 0, 0, 1};
+                for (int c = 0; c < 3; ++c)
+                    shown[c] = std::clamp(p[c], 0.0f, 1.0f) * p[3] + checker * (1.0f - p[3]);
+                chart.setpixel(left + x, top + y, shown, 4);
+            }
+        DrawText(chart, left - (kCellWidth - kChartSide) / 2 + 4, top + kChartSide + 4,
+                 std::to_string(mode) + " " + Upper(name), {0.9f, 0.9f, 0.9f, 1}, 1);
+    }
+    std::printf("%-13s %9.2f ms  %s (49 modes)\n", "blend", total, file.c_str());
+    WriteImage(file, chart, Layout::Rgba8);
+    return failures;
+}
+
 } // namespace
 
 int RunDemo(const std::string& folder, Layout layout, Rows order) {
@@ -60,6 +120,8 @@ int RunDemo(const std::string& folder, Layout layout, Rows order) {
     inputs.push_back({"noise", Noise(kSide, kSide, 2024)});
     inputs.push_back({"wide-checker", Checker(kSide, kSide / 2, 32)});
     inputs.push_back({"small-disc", SoftDisc(kSide / 2, kSide / 2)});
+    inputs.push_back({"wheel", ColourWheel(kChartSide, kChartSide)});
+    inputs.push_back({"small-gradient", Gradient(kChartSide, kChartSide)});
     auto find = [&](const char* name) -> const OIIO::ImageBuf* {
         for (const Input& input : inputs)
             if (std::string(name) == input.name) return &input.image;
@@ -142,13 +204,33 @@ int RunDemo(const std::string& folder, Layout layout, Rows order) {
         rows.push_back(std::move(row));
     }
 
+    // The chart of every blend mode, and one row of it on the sheet.
+    const std::string chart = (out / "blend-modes.png").string();
+    failures += BlendChart(chart, *find("wheel"), *find("small-gradient"), layout, order);
+    {
+        OperationInput request;
+        request.images = {find("wheel"), find("small-gradient")};
+        request.mode = static_cast<int>(OGL_TESK_AE::PixelApplyMode::Screen);
+        SheetRow row;
+        row.title = "BLEND  ALL 49 MODES IN BLEND-MODES.PNG; HERE 4 SCREEN";
+        row.inputs = {{"FRONT", find("wheel")}, {"BACK", find("small-gradient")}};
+        try {
+            results.push_back(Apply(Operation::Blend, request, layout, order));
+            row.output = {"RESULT", &results.back()};
+        } catch (const Failure&) {
+            row.output = {"FAILED", nullptr};
+        }
+        rows.push_back(std::move(row));
+    }
+
     const std::string heading =
         "TESK-AE DEMO  LAYOUT " + Upper(Describe(layout).name) + "  EACH IMAGE: COLOUR | ALPHA";
     const std::string sheet = (out / "contact-sheet.png").string();
     WriteImage(sheet, MakeContactSheet(heading, rows, kThumbnail), Layout::Rgba8);
     std::printf("\nContact sheet: %s\n", sheet.c_str());
     if (failures) {
-        std::fprintf(stderr, "tesk-ae: %d of %zu operations failed\n", failures, steps.size());
+        std::fprintf(stderr, "tesk-ae: %d of %zu operations failed\n", failures,
+                     steps.size() + OGL_TESK_AE::kPixelApplyModeCount);
         return kFailed;
     }
     return kSuccess;

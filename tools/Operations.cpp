@@ -6,6 +6,7 @@
 #include "common/Errors.h"
 #include "common/Shared.h"
 #include "gl/context/HardwareInfo.h"
+#include "gl/effects/ApplyMode.h"
 #include "ops/BasicOps.h"
 
 #include <GL/gl.h>
@@ -102,7 +103,7 @@ std::string HardwareReport() {
 
 OIIO::ImageBuf Apply(Operation operation, const OperationInput& input, Layout layout, Rows rows,
                      double* milliseconds) {
-    std::unique_ptr<HostImage> first, second, destination;
+    std::unique_ptr<HostImage> first, second, third, destination;
     auto host = [&](const OIIO::ImageBuf& image) {
         return std::make_unique<HostImage>(layout, image, rows);
     };
@@ -141,9 +142,17 @@ OIIO::ImageBuf Apply(Operation operation, const OperationInput& input, Layout la
     case Operation::Luma:
         first = host(Image(input, 0));
         break;
+    case Operation::Blend: {
+        first = host(Image(input, 0));
+        second = host(Image(input, 1));
+        if (input.images.size() > 2) third = host(Image(input, 2));
+        const Size size = SizeOf(Image(input, 1));
+        destination = blank(size.width, size.height);
+        break;
     }
-    if (first) first->SetReadOnly(true);
-    if (second) second->SetReadOnly(true);
+    }
+    for (HostImage* source : {first.get(), second.get(), third.get()})
+        if (source) source->SetReadOnly(true);
 
     const Color color = ToColor(input.color);
     OIIO::ImageBuf result;
@@ -192,6 +201,10 @@ OIIO::ImageBuf Apply(Operation operation, const OperationInput& input, Layout la
             result = FromPlane(luma, "No memory for the luma buffer.");
             break;
         }
+        case Operation::Blend:
+            ApplyMode::Apply(first.get(), second.get(), third.get(), destination.get(),
+                             static_cast<PixelApplyMode>(input.mode), input.mix);
+            break;
         }
     };
 
@@ -204,7 +217,7 @@ OIIO::ImageBuf Apply(Operation operation, const OperationInput& input, Layout la
     if (!ran) {
         const std::string reason = OneLine(error);
         if (!reason.empty()) throw Failure(reason);
-        std::vector<const HostImage*> sources = {first.get(), second.get()};
+        std::vector<const HostImage*> sources = {first.get(), second.get(), third.get()};
         // Copy-alpha draws its destination's own pixels as a second source.
         if (operation == Operation::CopyAlpha) sources[1] = destination.get();
         throw Failure(Unexplained(input, sources));

@@ -24,6 +24,7 @@ enum class Operation {
     InverseMask,
     Alpha,
     Luma,
+    Blend,
 };
 
 // What an operation works on. Images are float RGBA; which ones an operation reads:
@@ -31,6 +32,8 @@ enum class Operation {
 //   Clear: none (size gives the destination).
 //   CopyAlpha: images[0] gives the alpha, images[1] the destination's starting pixels.
 //   Mask, InverseMask: images[0] is the mask, images[1] the image.
+//   Blend: images[0] is the front, images[1] the back, images[2] (optional) the mask; the
+//   output has the back's size.
 // size is the destination's for Resize, Fit, Center, Clear, and the buffer's for Alpha, Luma.
 struct OperationInput {
     std::vector<const OIIO::ImageBuf*> images;
@@ -38,6 +41,9 @@ struct OperationInput {
     std::vector<std::string> names;
     Size size;
     Rgba color{0.0f, 0.0f, 0.0f, 0.0f};
+    // Blend: the numbered mode and the amount.
+    int mode = 0;
+    float mix = 1.0f;
 };
 
 // Runs job inside a task of its own on the library's worker thread, where the exported

@@ -57,6 +57,25 @@ OIIO::ImageBuf SoftDisc(int width, int height) {
     });
 }
 
+OIIO::ImageBuf ColourWheel(int width, int height) {
+    const float side = static_cast<float>(std::min(width, height));
+    const float inner = 0.3f * side, outer = 0.48f * side;
+    const float cx = 0.5f * width, cy = 0.5f * height;
+    return Make(width, height, [&](int x, int y, float* p) {
+        const float dx = x + 0.5f - cx, dy = y + 0.5f - cy, d = std::hypot(dx, dy);
+        const float hue = (std::atan2(dy, dx) / 6.2831853f + 0.5f) * 6.0f;
+        const float saturation = std::min(d / inner, 1.0f);
+        for (int c = 0; c < 3; ++c) {
+            // Each channel is full within a third of the circle from its own hue and falls off
+            // linearly over the next sixth.
+            const float offset = std::fabs(std::fmod(hue + 6.0f - 2.0f * c, 6.0f) - 3.0f);
+            const float pure = std::clamp(offset - 1.0f, 0.0f, 1.0f);
+            p[c] = 1.0f - saturation * (1.0f - pure);
+        }
+        p[3] = 0.8f * std::clamp((outer - d) / (outer - inner), 0.0f, 1.0f);
+    });
+}
+
 OIIO::ImageBuf Noise(int width, int height, uint32_t seed) {
     uint32_t state = seed ? seed : 1u;
     auto next = [&state]() {
