@@ -35,6 +35,10 @@ public:
                             const Colour& colour) = 0;
     // luma = a * (0.30 r + 0.59 g + 0.11 b) into a float luma frame with bottom-up rows.
     virtual bool GetLuma(const HostImage& source, HostImage& luma) = 0;
+    // front blended over back at mix 1 by blend mode 0 (over), 3 (multiply) or 4 (screen), on
+    // premultiplied colour: premultiply both, the mode's formula, clamp to 0..1, unpremultiply.
+    virtual bool Blend(const HostImage& front, const HostImage& back, HostImage& destination,
+                       int mode) = 0;
 };
 
 // This library; its first call starts the worker and its context.

@@ -189,6 +189,12 @@ void PrintBreakdown(const std::string& title, const std::function<void()>& op, i
                 fenced.mean - fencedSum);
     std::printf("| **total per call (mean)** | | **%.2f** | **%.2f** |\n", plain.mean, fenced.mean);
     std::printf("| total per call (median) | | %.2f | %.2f |\n", plain.total, fenced.total);
+    using OGL_TESK_AE::Phase;
+    auto ms = [&](Phase p) { return fenced.phaseMs[static_cast<int>(p)]; };
+    const double parts = ms(Phase::Upload) + ms(Phase::Draw) + ms(Phase::ReadBack);
+    std::printf(
+        "\nIts own parts (fenced upload + draw + read-back): %.2f ms; total / parts: %.2f\n", parts,
+        fenced.mean / parts);
 }
 
 // ---- Google Benchmark cases, captured for the summary ----
@@ -359,15 +365,27 @@ void RunComparison(Comparison& comparison) {
         comparison.Run(
             "GetLuma", *layout, FloatLuma(), kWidth, kHeight,
             [&](Implementation& impl, HostImage& out) { return impl.GetLuma(source(), out); });
+        for (const auto& [mode, name] : {std::pair<int, const char*>{0, "Blend Over (0)"},
+                                         {3, "Blend Multiply (3)"},
+                                         {4, "Blend Screen (4)"}})
+            comparison.Run(name, *layout, *layout, kWidth, kHeight,
+                           [&, mode = mode](Implementation& impl, HostImage& out) {
+                               return impl.Blend(source(), mask(), out, mode);
+                           });
     }
     RunSmallCases(comparison, true);
 }
 
 void PrintPremultiplyBreakdown(Implementation& tesk, int reps) {
     HostImage source(FloatRGBA(), kWidth, kHeight), destination(FloatRGBA(), kWidth, kHeight);
+    HostImage back(FloatRGBA(), kWidth, kHeight);
     Fill(source, 4);
+    Fill(back, 5);
     PrintBreakdown(
         "3840 x 2160 float Premultiply", [&] { tesk.Premultiply(source, destination); }, reps);
+    PrintBreakdown(
+        "3840 x 2160 float Blend Over (0)", [&] { tesk.Blend(source, back, destination, 0); },
+        reps);
 }
 
 // ---- The summary ----

@@ -150,6 +150,28 @@ public:
         return true;
     }
 
+    // Its own over (front + back * (1 - front alpha), on premultiplied colour) and its
+    // multiply; it has no screen.
+    bool Blend(const HostImage& front, const HostImage& back, HostImage& destination,
+               int mode) override {
+        if (mode != 0 && mode != 3) return false;
+        const Layout& layout = front.GetLayout();
+        ImageBuf f = Wrap(front), b = Wrap(back), d = Wrap(destination);
+        Scratch(fPremultiplied, layout, front);
+        Scratch(fLayer, layout, back);
+        Check(IBA::premult(fPremultiplied, f), fPremultiplied, "premult",
+              fPremultiplied.localpixels());
+        Check(IBA::premult(fLayer, b), fLayer, "premult", fLayer.localpixels());
+        Scratch(fResult, layout, back);
+        void* result = fResult.localpixels();
+        if (mode == 0)
+            Check(IBA::over(fResult, fPremultiplied, fLayer), fResult, "over", result);
+        else
+            Check(IBA::mul(fResult, fPremultiplied, fLayer), fResult, "mul", result);
+        Check(IBA::unpremult(d, fResult), d, "unpremult", Origin(destination));
+        return true;
+    }
+
 private:
     // A float image of the frame's size and channel order, made on first use.
     static void Scratch(ImageBuf& scratch, const Layout& layout, const HostImage& like) {
@@ -160,7 +182,7 @@ private:
         scratch.reset(Spec(layout, like.Width(), like.Height(), true));
     }
 
-    ImageBuf fLayer, fPremultiplied;
+    ImageBuf fLayer, fPremultiplied, fResult;
 };
 
 } // namespace

@@ -133,8 +133,61 @@ public:
         return true;
     }
 
+    // The formula on float copies, channel by channel where alpha differs from colour.
+    bool Blend(const HostImage& front, const HostImage& back, HostImage& destination,
+               int mode) override {
+        if (mode != 0 && mode != 3 && mode != 4) return false;
+        const Layout& layout = front.GetLayout();
+        const int a = layout.AlphaSlot();
+        auto premultiplied = [&](const HostImage& image, cv::Mat& floats, cv::Mat& alpha) {
+            Wrap(image).convertTo(floats, CV_32FC4, 1.0 / layout.white);
+            cv::extractChannel(floats, alpha, a);
+            cv::split(floats, fPlanes);
+            for (int c = 0; c < 4; ++c)
+                if (c != a) cv::multiply(fPlanes[c], alpha, fPlanes[c]);
+            cv::merge(fPlanes, 4, floats);
+        };
+        premultiplied(front, fFront, fFrontAlpha);
+        premultiplied(back, fBack, fBackAlpha);
+        cv::split(fFront, fPlanes);
+        cv::split(fBack, fBackPlanes);
+        for (int c = 0; c < 4; ++c) {
+            cv::Mat& f = fPlanes[c];
+            const cv::Mat& b = fBackPlanes[c];
+            if (mode == 3) {
+                cv::multiply(f, b, f);
+            } else if (c == a) {
+                if (mode == 0) cv::add(f, b, f); // over: fg.a + bg.a; screen keeps fg.a
+            } else if (mode == 0) {
+                // fg * fg.a + bg * (1 - fg.a) = (fg - bg) * fg.a + bg
+                cv::subtract(f, b, f);
+                cv::multiply(f, fFrontAlpha, f);
+                cv::add(f, b, f);
+            } else {
+                // fg + bg * (1 - fg) = fg + bg - fg * bg
+                cv::multiply(f, b, fProduct);
+                cv::add(f, b, f);
+                cv::subtract(f, fProduct, f);
+            }
+            cv::min(f, 1.0, f);
+            cv::max(f, 0.0, f);
+        }
+        // Where alpha is 0 the colour stays as it is.
+        fPlanes[a].copyTo(fDenominator);
+        fDenominator.setTo(1.0, fPlanes[a] <= 0.0f);
+        for (int c = 0; c < 4; ++c)
+            if (c != a) cv::divide(fPlanes[c], fDenominator, fPlanes[c]);
+        cv::merge(fPlanes, 4, fFront);
+        cv::Mat d = Wrap(destination);
+        fFront.convertTo(d, d.type(), layout.white);
+        ExpectInPlace(d, destination);
+        return true;
+    }
+
 private:
     cv::Mat fFactor, fBytes, fChannel, fWeight, fInverse, fColour, fFloats, fLuma;
+    cv::Mat fFront, fBack, fFrontAlpha, fBackAlpha, fProduct, fDenominator, fPlanes[4],
+        fBackPlanes[4];
 };
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "Implementation.h"
 
 #include "common/Buffer.h"
+#include "gl/effects/ApplyMode.h"
 #include "math/Color.h"
 #include "ops/BasicOps.h"
 
@@ -49,6 +50,12 @@ public:
     bool GetLuma(const HostImage& source, HostImage& luma) override {
         LumaView view(luma);
         OGL_TESK_AE::GetLuma(&source, &view);
+        return true;
+    }
+    bool Blend(const HostImage& front, const HostImage& back, HostImage& destination,
+               int mode) override {
+        OGL_TESK_AE::ApplyMode::Apply(&front, &back, nullptr, &destination,
+                                      static_cast<OGL_TESK_AE::PixelApplyMode>(mode), 1.0f);
         return true;
     }
 };
