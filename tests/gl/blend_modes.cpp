@@ -67,12 +67,12 @@ using BlendParam = std::tuple<int, std::string, bool>;
 
 class ApplyModes : public ::testing::TestWithParam<BlendParam> {};
 
-// 2051 columns cross the first tile's right edge.
+// 2051 columns cross the first tile's right edge, 1083 rows its top edge (modes take turns).
 TEST_P(ApplyModes, MatchTheirFormulas) {
     const int mode = std::get<0>(GetParam());
     const Layout& layout = LayoutNamed(std::get<1>(GetParam()));
     const bool bottomUp = std::get<2>(GetParam());
-    const int w = 2051, h = 3;
+    const int w = mode % 2 ? 2051 : 3, h = mode % 2 ? 3 : 1083;
     TestImage front = MakeImage(layout, w, h, bottomUp), back = MakeImage(layout, w, h, !bottomUp);
     TestImage destination = MakeImage(layout, w, h, bottomUp);
     const Picture f = FillBlendPixels(layout, front, 5u + mode),
