@@ -21,157 +21,122 @@ inline double BlendSat(const Blend4& p) {
     return std::max({p[0], p[1], p[2]}) - std::min({p[0], p[1], p[2]});
 }
 
-// apply() of mode on premultiplied fg and bg; r is rand() where the mode draws one.
+// The chroma of source (source - its luma) scaled by saturation / its saturation, but no further
+// than keeps it within 1 above luma where the scale grows it, moved to luma. False, out left
+// alone, when source has no saturation.
+inline bool Chroma(const Blend4& source, double saturation, double luma, Blend4& out) {
+    const double own = BlendSat(source);
+    if (!(own > 0)) return false;
+    Blend4 d;
+    for (int c = 0; c < 4; ++c) d[c] = source[c] - BlendLuma(source);
+    double k = saturation / own;
+    if (k > 1)
+        for (int c = 0; c < 3; ++c)
+            if (d[c] > 0) k = std::min(k, (1 - luma) / d[c]);
+    for (double& v : d) v *= k;
+    const double shift = luma - BlendLuma(d);
+    for (int c = 0; c < 4; ++c) out[c] = d[c] + shift;
+    return true;
+}
+
+// Where a channel-by-channel mode takes its alpha from.
+enum class AlphaFrom { Front, Back, Sum, Formula };
+
+// The modes that work channel by channel: f and b are one colour channel of fg and bg, fa is
+// fg's alpha; with AlphaFrom::Formula alpha goes through the same formula.
+struct ChannelFormula {
+    int mode;
+    double (*colour)(double f, double b, double fa);
+    AlphaFrom alpha;
+};
+
+inline double HardLight(double f, double b, double) {
+    const double m = f * b, s = f + b - m;
+    return b > 0.5 ? f + (s - f) * (b - 0.5) * 0.5 : f + (m - f) * (0.5 - b) * 0.5;
+}
+
+inline const ChannelFormula kChannelFormulas[] = {
+    {0, [](double f, double b, double fa) { return f * fa + b * (1 - fa); }, AlphaFrom::Sum},
+    {1, [](double f, double b, double) { return std::max(f, b); }, AlphaFrom::Front},
+    {2, [](double f, double b, double) { return std::min(f, b); }, AlphaFrom::Front},
+    {3, [](double f, double b, double) { return f * b; }, AlphaFrom::Formula},
+    {4, [](double f, double b, double) { return f + b * (1 - f); }, AlphaFrom::Front},
+    {5, [](double f, double b, double) { return std::fabs(f - b); }, AlphaFrom::Front},
+    {8, [](double f, double b, double) { return f * b * 4; }, AlphaFrom::Front},
+    {9, [](double f, double b, double) { return 2 * (f + b * (1 - f)) - 1; }, AlphaFrom::Front},
+    {10, [](double f, double b, double) { return std::fabs(f - b) * 2; }, AlphaFrom::Front},
+    {11, [](double f, double b, double) { return std::fabs(f - b) * 4; }, AlphaFrom::Front},
+    {12, [](double f, double b, double) { return f + b; }, AlphaFrom::Formula},
+    {13, [](double f, double b, double) { return b - f; }, AlphaFrom::Front},
+    {14, [](double f, double b, double) { return f < 0.5 ? b * f * 2 : 2 * (f + b - f * b) - 1; },
+     AlphaFrom::Front},
+    {15, [](double f, double b, double) { return f + (b - 0.5) * (1 - f) * f * 2; },
+     AlphaFrom::Front},
+    {16, HardLight, AlphaFrom::Front},
+    {23, [](double f, double b, double) { return std::fabs(0.5 - b) < std::fabs(0.5 - f) ? b : f; },
+     AlphaFrom::Back},
+    {24, [](double f, double b, double) { return std::fabs(0.5 - b) > std::fabs(0.5 - f) ? b : f; },
+     AlphaFrom::Back},
+    {25, [](double f, double b, double) { return f >= b ? f - b : 0.0; }, AlphaFrom::Sum},
+    {43, [](double f, double b, double) { return f >= b ? f - b : 0.0; }, AlphaFrom::Sum},
+};
+
+// apply() of mode on premultiplied fg and bg; r is rand() where the mode draws one. The modes
+// without a formula of their own return fg.
 inline Blend4 ApplyReference(int mode, const Blend4& fg, const Blend4& bg, double r = 0.5) {
+    const double fa = fg[3], ba = bg[3], lf = BlendLuma(fg), lb = BlendLuma(bg);
     Blend4 o = fg;
-    auto rgb = [&](auto f, double alpha) {
-        for (int c = 0; c < 3; ++c) o[c] = f(fg[c], bg[c]);
-        o[3] = alpha;
-    };
-    auto all = [&](auto f) {
-        for (int c = 0; c < 4; ++c) o[c] = f(fg[c], bg[c]);
-    };
-    const double ia = fg[3], ba = bg[3];
+    for (const ChannelFormula& formula : kChannelFormulas) {
+        if (formula.mode != mode) continue;
+        for (int c = 0; c < 4; ++c) o[c] = formula.colour(fg[c], bg[c], fa);
+        if (formula.alpha != AlphaFrom::Formula)
+            o[3] = formula.alpha == AlphaFrom::Front  ? fa
+                   : formula.alpha == AlphaFrom::Back ? ba
+                                                      : fa + ba;
+        return o;
+    }
     switch (mode) {
-    case 0:
-        rgb([&](double f, double b) { return f * ia + b * (1 - ia); }, ia + ba);
-        break;
-    case 1:
-        rgb([](double f, double b) { return std::max(f, b); }, ia);
-        break;
-    case 2:
-        rgb([](double f, double b) { return std::min(f, b); }, ia);
-        break;
-    case 3:
-        all([](double f, double b) { return f * b; });
-        break;
-    case 4:
-        rgb([](double f, double b) { return f + b * (1 - f); }, ia);
-        break;
-    case 5:
-        rgb([](double f, double b) { return std::fabs(f - b); }, ia);
-        break;
     case 6:
-        o = BlendLuma(fg) > BlendLuma(bg) ? fg : bg;
-        break;
+        return lf > lb ? fg : bg;
     case 7:
-        o = BlendLuma(fg) < BlendLuma(bg) ? fg : bg;
-        break;
-    case 8:
-        rgb([](double f, double b) { return f * b * 4; }, ia);
-        break;
-    case 9:
-        rgb([](double f, double b) { return 2 * (f + b * (1 - f)) - 1; }, ia);
-        break;
-    case 10:
-        rgb([](double f, double b) { return std::fabs(f - b) * 2; }, ia);
-        break;
-    case 11:
-        rgb([](double f, double b) { return std::fabs(f - b) * 4; }, ia);
-        break;
-    case 12:
-        all([](double f, double b) { return f + b; });
-        break;
-    case 13:
-        rgb([](double f, double b) { return b - f; }, ia);
-        break;
-    case 14:
-        rgb([](double f, double b) { return f < 0.5 ? b * f * 2 : 2 * (f + b * (1 - f)) - 1; }, ia);
-        break;
-    case 15:
-        rgb([](double f, double b) { return f + (b - 0.5) * (1 - f) * f * 2; }, ia);
-        break;
-    case 16:
-        rgb(
-            [](double f, double b) {
-                const double m = f * b, s = f + b - m;
-                return b > 0.5 ? f + (s - f) * (b - 0.5) * 0.5 : f + (m - f) * (0.5 - b) * 0.5;
-            },
-            ia);
-        break;
-    case 17: { // hue: bg's chroma, scaled towards fg's saturation, at fg's luma
-        const double lf = BlendLuma(fg), lb = BlendLuma(bg);
-        Blend4 d{bg[0] - lb, bg[1] - lb, bg[2] - lb, bg[3] - lb};
-        if (BlendSat(bg) > 0) {
-            double k = BlendSat(fg) / BlendSat(bg);
-            if (k > 1)
-                for (int c = 0; c < 3; ++c)
-                    if (d[c] > 0) k = std::min(k, (1 - lf) / d[c]);
-            for (double& v : d) v *= k;
-            const double shift = lf - BlendLuma(d);
-            for (int c = 0; c < 4; ++c) o[c] = d[c] + shift;
-        } else {
-            o = {lf, lf, lf, 0};
-        }
-        o[3] = ia + ba;
-        break;
-    }
-    case 18: { // saturation: fg's chroma scaled to bg's saturation
-        const double lf = BlendLuma(fg);
-        Blend4 d{fg[0] - lf, fg[1] - lf, fg[2] - lf, fg[3] - lf};
-        if (BlendSat(fg) > 0) {
-            double k = BlendSat(bg) / BlendSat(fg);
-            if (k > 1)
-                for (int c = 0; c < 3; ++c)
-                    if (d[c] > 0) k = std::min(k, (1 - lf) / d[c]);
-            for (double& v : d) v *= k;
-            const double shift = lf - BlendLuma(d);
-            for (int c = 0; c < 4; ++c) o[c] = d[c] + shift;
-        }
-        o[3] = ia + ba;
-        break;
-    }
+        return lf < lb ? fg : bg;
+    case 17: // hue: bg's chroma scaled towards fg's saturation, at fg's luma
+        if (!Chroma(bg, BlendSat(fg), lf, o)) o = {lf, lf, lf, 0};
+        o[3] = fa + ba;
+        return o;
+    case 18: // saturation: fg's chroma scaled to bg's saturation
+        Chroma(fg, BlendSat(bg), lf, o);
+        o[3] = fa + ba;
+        return o;
     case 19: { // colour: bg's chroma at fg's luma, clipped into 0...1
-        const double l = BlendLuma(fg), lb = BlendLuma(bg);
         Blend4 d{bg[0] - lb, bg[1] - lb, bg[2] - lb, bg[3] - lb};
         double clip = 1;
-        for (int c = 0; c < 3; ++c) {
-            const double x = d[c];
-            clip = std::min(clip, l + x > 1 ? (1 - l) / x : l + x < 0 ? -l / x : 1.0);
-        }
-        if (clip < 1)
-            for (double& v : d) v *= clip;
-        const double shift = l - BlendLuma(d);
-        for (int c = 0; c < 4; ++c) o[c] = d[c] + shift;
-        o[3] = ia + ba;
-        break;
+        for (int c = 0; c < 3; ++c)
+            clip = std::min(clip, lf + d[c] > 1   ? (1 - lf) / d[c]
+                                  : lf + d[c] < 0 ? -lf / d[c]
+                                                  : 1.0);
+        for (double& v : d) v *= std::min(clip, 1.0);
+        for (int c = 0; c < 4; ++c) o[c] = d[c] + lf - BlendLuma(d);
+        o[3] = fa + ba;
+        return o;
     }
-    case 20: { // luminosity: bg scaled to fg's luma
-        const double lf = BlendLuma(fg), lb = BlendLuma(bg);
-        if (lf <= 0) {
-            o = {0, 0, 0, 0};
-        } else if (lb <= 0) {
-            const double l = std::min(std::max(lf, 0.0), 1.0);
-            o = {l, l, l, ia};
-        } else {
-            for (int c = 0; c < 4; ++c) o[c] = std::min(std::max(bg[c] * lf / lb, 0.0), 1.0);
-            o[3] = ba;
-        }
-        break;
-    }
+    case 20: // luminosity: bg scaled to fg's luma
+        if (lf <= 0) return {0, 0, 0, 0};
+        if (lb <= 0) return {std::min(lf, 1.0), std::min(lf, 1.0), std::min(lf, 1.0), fa};
+        for (int c = 0; c < 3; ++c) o[c] = std::min(std::max(bg[c] * lf / lb, 0.0), 1.0);
+        o[3] = ba;
+        return o;
     case 21:
-        o = {bg[0], bg[1], bg[2], std::max(0.0, ba - ia)};
-        break;
+        return {bg[0], bg[1], bg[2], std::max(0.0, ba - fa)};
     case 22:
-        o = {bg[0], bg[1], bg[2], std::min(1.0, ba + ia)};
-        break;
-    case 23:
-        rgb([](double f, double b) { return std::fabs(0.5 - b) < std::fabs(0.5 - f) ? b : f; }, ba);
-        break;
-    case 24:
-        rgb([](double f, double b) { return std::fabs(0.5 - b) > std::fabs(0.5 - f) ? b : f; }, ba);
-        break;
-    case 25:
-    case 43:
-        rgb([](double f, double b) { return f >= b ? f - b : 0.0; }, ia + ba);
-        break;
+        return {bg[0], bg[1], bg[2], std::min(1.0, ba + fa)};
     case 47:
-        if (ba + r >= 1.0001) all([&](double f, double b) { return f * ia + b * (1 - ia); });
-        break;
+        if (ba + r >= 1.0001)
+            for (int c = 0; c < 4; ++c) o[c] = fg[c] * fa + bg[c] * (1 - fa);
+        return o;
     default:
-        break; // the modes without a formula of their own return fg
+        return o;
     }
-    return o;
 }
 
 // What the image operation leaves for unpremultiplied front (its alpha already masked) and
