@@ -346,8 +346,11 @@ void ApplyMode::ApplyRandom(float x) const {
     fRandom[0] = std::cos(x) * 1920.0f;
     fRandom[1] = std::sin(x) * 1080.0f;
     fHasRandom = true;
-    // Written now as well when the program is the current one.
-    SetUniform("random", p2f(fRandom[0], fRandom[1]));
+    // Use writes the seed whenever it makes the program current. Written here only while it
+    // already is: the uniform table outlives the task that filled it, and its location written
+    // with no program current is GL_INVALID_OPERATION, with another one current lands in that
+    // program's uniform.
+    if (IsCurrent()) SetUniform("random", p2f(fRandom[0], fRandom[1]));
 }
 
 void ApplyMode::Apply(const Texture& front, const Texture& back, PixelApplyMode mode, float mix) {

@@ -41,6 +41,10 @@ public:
     // Builds and links when needed, makes the program current and rebuilds the uniform table.
     void Apply() const;
 
+    // Whether this program's object is the current program: the setters write into whatever
+    // program is current, so a caller outside Apply asks first.
+    bool IsCurrent() const { return fProgram.IsCurrent(); }
+
     // Whether the name is in the uniform table: an active uniform after the last Apply, or a
     // name a setter has asked for since.
     bool HasUniform(const char* name) const;

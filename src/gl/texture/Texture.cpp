@@ -59,6 +59,11 @@ void Texture::Finalize() {
     if (buffer) TextureBuffer::Recycle(buffer);
     buffer = nullptr;
     loaded = false;
+    // The names seen bound with the buffer are not this texture's to keep: the cache may delete
+    // the buffer, and a later context hands the same names out again, perhaps to a texture of
+    // another target. Applied then, before the next load binds the buffer again, such a name is
+    // GL_INVALID_OPERATION (a static texture kept from call to call hit that).
+    binding = TextureBinding();
 }
 
 void Texture::Apply() const {

@@ -30,7 +30,8 @@ public:
     Texture& operator=(const Texture& other);
     ~Texture() override;
 
-    // Hands the buffer back to the cache; the next use makes (and loads) it again.
+    // Hands the buffer back to the cache and forgets what it saw bound with it; the next use
+    // makes (and loads) it again.
     void Finalize() override;
     void Dump() const override {}
     // Binds what BindTexture saw bound (this texture, on the active unit).
