@@ -168,4 +168,12 @@ TEST(ApplyModes, MixZeroKeepsTheBackForEveryMode) {
     }
 }
 
+// The dissolve reseeds rand() before its program is current: the seed must wait for it, or it
+// lands in whatever program is current (with none, an OpenGL error the next task sees).
+TEST(ApplyModes, ReseedingTheDissolveLeavesNoOpenGLError) {
+    for (int i = 0; i < 2; ++i)
+        BlendOne(int(PixelApplyMode::SoftDissolve), {1, 0, 0, 1}, {0, 0, 1, 1}, 1);
+    EXPECT_TRUE(RunOnWorker([] {}));
+}
+
 } // namespace

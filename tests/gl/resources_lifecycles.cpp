@@ -29,3 +29,25 @@ TEST(ResourceLifecycles, OperationsWorkInEachOfThreeContextsAndEachReleaseEmptie
         TESK_AE::StaticList::Increment();
     }
 }
+
+// A static texture applied in a later context must not bind a name it saw in an earlier one:
+// names start over with each context, and there the name may be a texture of another target.
+TEST(ResourceLifecycles, StaticTexturesBindNoNameFromAnEarlierContext) {
+    const Layout& layout = HostLayouts().front();
+    TestImage source = MakeImage(layout, 5, 3), destination = MakeImage(layout, 5, 3);
+    FillPicture(layout, source, 7u);
+    // CopyAlpha keeps its alpha texture in a static; a fresh context gives it a low name.
+    TESK_AE::StaticList::Decrement();
+    TESK_AE::StaticList::Increment();
+    CopyAlpha(&source, &destination);
+    TESK_AE::StaticList::Decrement();
+    TESK_AE::StaticList::Increment();
+    std::vector<GLuint> names(64);
+    ASSERT_TRUE(RunOnWorker([&] {
+        glGenTextures(GLsizei(names.size()), names.data());
+        for (GLuint name : names) glBindTexture(GL_TEXTURE_2D, name);
+    }));
+    CopyAlpha(&source, &destination);
+    // The check before the task fails on an error CopyAlpha left.
+    EXPECT_TRUE(RunOnWorker([&] { glDeleteTextures(GLsizei(names.size()), names.data()); }));
+}
