@@ -1,8 +1,12 @@
 #include "GLTest.h"
+#include "Scoped.h"
 #include "StateSnapshot.h"
 #include "TestTarget.h"
 
-#include "gl/context/Defaults.h"
+#include "common/StaticList.h"
+#include "common/Thread.h"
+#include "gl/context/Capabilities.h"
+#include "gl/context/RootContext.h"
 #include "gl/context/State.h"
 #include "gl/effects/BlendOp.h"
 #include "gl/state/Clear.h"
@@ -12,18 +16,33 @@
 #include "gl/state/Light.h"
 #include "gl/state/LightModel.h"
 #include "gl/state/Material.h"
-#include "gl/state/MatrixState.h"
 #include "gl/state/Pixel.h"
-#include "gl/state/TextureState.h"
+#include "platform/EglContext.h"
 
-#include <stdexcept>
 #include <typeinfo>
+
+namespace OGL_TESK_AE {
+
+struct RootContextTestAccess {
+    static bool Initialize() { return RootContext::Initialize(); }
+};
+
+} // namespace OGL_TESK_AE
 
 namespace {
 
 using namespace OGL_TESK_AE;
 using namespace tesk_test;
 using Inside = std::function<void()>;
+using TESK_AE::platform::EglContext;
+
+// A test whose body runs on the worker thread, where the offscreen context is current.
+#define TEST_ON_WORKER(suite, name)                                                                \
+    void suite##name##OnWorker();                                                                  \
+    TEST(suite, name) {                                                                            \
+        RunOnWorker(suite##name##OnWorker);                                                        \
+    }                                                                                              \
+    void suite##name##OnWorker()
 
 // A state far from OpenGL's initial one, set with plain OpenGL calls, so that a scope that
 // restored fixed values instead of the saved ones would be caught. Unit 1 is left active, with
@@ -51,12 +70,11 @@ GLuint SetBaseline() {
     glMatrixMode(GL_MODELVIEW);
     glLightModelfv(GL_LIGHT_MODEL_AMBIENT, std::array<GLfloat, 4>{0.3f, 0.25f, 0.2f, 1}.data());
     glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, GL_SINGLE_COLOR);
-    glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_FALSE);
     glLightfv(GL_LIGHT3, GL_AMBIENT, std::array<GLfloat, 4>{0.1f, 0.2f, 0.3f, 0.4f}.data());
     glMaterialfv(GL_FRONT, GL_AMBIENT, std::array<GLfloat, 4>{0.7f, 0.6f, 0.5f, 1}.data());
     for (GLenum cap : {GL_ALPHA_TEST, GL_LIGHT3}) glEnable(cap);
     TESK_GL(glActiveTexture)(GL_TEXTURE1);
-    TESK_GL(glClientActiveTexture)(GL_TEXTURE1);
+    TESK_GL(glClientActiveTexture)(GL_TEXTURE1); // the unit scopes keep the two together
     GLuint texture = 0;
     glGenTextures(1, &texture);
     glBindTexture(GL_TEXTURE_2D, texture);
@@ -105,10 +123,7 @@ GLuint NewFramebuffer() {
     return framebuffer;
 }
 
-struct Row {
-    const char* name;
-    std::function<void(const Inside&)> body;
-};
+using Row = std::pair<const char*, std::function<void(const Inside&)>>;
 
 // Scope S opened over the arguments given, then the further change (if any), then inside.
 template <class S, class... A> Row Open(void (*change)(), A... args) {
@@ -190,31 +205,29 @@ struct ScopeBreak {};
 
 // Each scope, left normally and by an exception, must change the state while it lives and
 // leave every value read back afterwards exactly as it was before.
-TEST(StateScopes, RestoreEverythingOnNormalAndThrowingExit) {
-    RunOnWorker([] {
-        const GLuint texture = SetBaseline();
-        sFramebuffer = NewFramebuffer();
-        { Attributes unused; } // popping what it never pushed would underflow: an OpenGL error
-        for (const Row& row : Rows(texture))
-            for (bool throwing : {false, true}) {
-                SCOPED_TRACE(std::string(row.name) + (throwing ? " (exception)" : " (normal)"));
-                const StateSnapshot before;
-                StateSnapshot inside;
-                try {
-                    row.body([&] {
-                        inside = StateSnapshot();
-                        if (throwing) throw ScopeBreak();
-                    });
-                } catch (const ScopeBreak&) {
-                }
-                const StateSnapshot after;
-                EXPECT_FALSE(inside == before)
-                    << "the scope changed nothing, so the row proves nothing";
-                EXPECT_EQ(after, before) << before.Differences(after);
+TEST_ON_WORKER(StateScopes, RestoreEverythingOnNormalAndThrowingExit) {
+    const GLuint texture = SetBaseline();
+    sFramebuffer = NewFramebuffer();
+    { Attributes unused; } // popping what it never pushed would underflow: an OpenGL error
+    for (const Row& row : Rows(texture))
+        for (bool throwing : {false, true}) {
+            SCOPED_TRACE(std::string(row.first) + (throwing ? " (exception)" : " (normal)"));
+            const StateSnapshot before;
+            StateSnapshot inside;
+            try {
+                row.second([&] {
+                    inside = StateSnapshot();
+                    if (throwing) throw ScopeBreak();
+                });
+            } catch (const ScopeBreak&) {
             }
-        glDeleteTextures(1, &texture);
-        TESK_GL(glDeleteFramebuffersEXT)(1, &sFramebuffer);
-    });
+            const StateSnapshot after;
+            EXPECT_FALSE(inside == before)
+                << "the scope changed nothing, so the row proves nothing";
+            EXPECT_EQ(after, before) << before.Differences(after);
+        }
+    glDeleteTextures(1, &texture);
+    TESK_GL(glDeleteFramebuffersEXT)(1, &sFramebuffer);
 }
 
 // The worker saves what a task may disturb and puts it back even when the task fails.
@@ -236,173 +249,224 @@ TEST(WorkerState, RestoredAfterATaskThatThrew) {
     });
 }
 
-// Whatever it starts from, SetDefault ends in the same state, on every unit.
-TEST(SetDefault, EndsInTheSameStateWhateverItStartsFrom) {
-    RunOnWorker([] {
-        SetDefault();
-        const StateSnapshot clean;
-        for (GLenum cap :
-             {GL_VERTEX_ARRAY, GL_NORMAL_ARRAY, GL_COLOR_ARRAY, GL_TEXTURE_COORD_ARRAY})
-            glEnableClientState(cap);
-        for (GLenum cap : {GL_ALPHA_TEST, GL_CULL_FACE, GL_DITHER}) glEnable(cap);
-        glDisable(GL_BLEND);
-        glDisable(GL_NORMALIZE);
-        glBlendFunc(GL_ONE, GL_ONE);
-        TESK_GL(glBlendEquation)(GL_MAX);
-        glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
-        glFrontFace(GL_CW);
-        glMaterialfv(GL_BACK, GL_DIFFUSE, std::array<GLfloat, 4>{0.1f, 0.2f, 0.3f, 0.4f}.data());
-        for (GLenum unit : {GL_TEXTURE0, GL_TEXTURE2}) {
-            TextureUnit::Activate(unit);
-            glEnable(GL_TEXTURE_2D);
-            glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-            glMatrixMode(GL_TEXTURE);
-            glScalef(2, 2, 2);
-        }
-        glMatrixMode(GL_PROJECTION);
-        glScalef(3, 3, 3);
-        SetDefault();
-        const StateSnapshot after;
-        EXPECT_EQ(after, clean) << clean.Differences(after);
-    });
-}
-
 template <class T> std::function<void()> Applying(const T& value) {
     return [value] { value.Apply(); };
 }
 
 // One pixel drawn in colour s = (0.8, 0.2, 0.4, 0.6) over d = (0.2, 0.6, 1.0, 0.2) with each
 // blend mode, against the blend worked out by hand (8-bit target: results clamp to [0, 1]).
-TEST(BlendModes, EachModeBlendsOnePixelAsItsFactorsAndEquationsSay) {
-    RunOnWorker([] {
-        TestTarget target(2, 2);
-        ASSERT_TRUE(target.IsComplete());
-        target.PixelProjection();
-        const std::pair<std::function<void()>, std::array<float, 4>> rows[] = {
-            // rgb s * sa + d * (1 - sa), alpha sa * sa + da * (1 - sa)
-            {Applying(BlendOp::Default), {0.56f, 0.36f, 0.64f, 0.44f}},
-            {Applying(BlendOp()), {0.56f, 0.36f, 0.64f, 0.44f}},
-            // Below, alpha is sa + da * (1 - sa) = 0.68 unless stated.
-            {Applying(BlendOp::Composite), {0.88f, 0.44f, 0.8f, 0.68f}},
-            {Applying(BlendOp::Additive), {0.68f, 0.72f, 1.0f, 0.68f}}, // s * sa + d
-            // max(s, d) for Lighten, Max and Multiply; min(s, d) for Min and Darken
-            {Applying(BlendOp::Lighten), {0.8f, 0.6f, 1.0f, 0.68f}},
-            {Applying(BlendOp::Max), {0.8f, 0.6f, 1.0f, 0.68f}},
-            {Applying(BlendOp::Multiply), {0.8f, 0.6f, 1.0f, 0.68f}},
-            {Applying(BlendOp::Min), {0.2f, 0.2f, 0.4f, 0.68f}},
-            {Applying(BlendOp::Darken), {0.2f, 0.2f, 0.4f, 0.68f}},
-            {Applying(BlendOp::Screen), {0.84f, 0.68f, 1.0f, 0.68f}},      // s + d * (1 - s)
-            {Applying(BlendOp::Subtractive), {0.0f, 0.48f, 0.76f, 0.68f}}, // d - s * sa
-            {Applying(BlendOp::Difference), {0.0f, 0.4f, 0.6f, 0.68f}},    // d - s
-            {Applying(BlendOp::Replace), {0.8f, 0.2f, 0.4f, 0.6f}},
-            // The factor sets, under the adding equation.
-            {Applying(BlendFunc::Add), {1.0f, 0.8f, 1.0f, 0.8f}}, // s + d
-            {Applying(BlendFunc(GL_ONE, GL_ONE)), {1, 0.8f, 1, 0.8f}},
-            // rgb s * sa + d * da, alpha sa + da
-            {Applying(BlendFunc::AlphaAdd), {0.52f, 0.24f, 0.44f, 0.8f}},
-            // rgb s * sa + d * (1 - sa)
-            {Applying(BlendFunc::BlendOver), {0.56f, 0.36f, 0.64f, 0.68f}},
-            // s * (1 - da) + d * da, alpha sa * (1 - da) + da
-            {Applying(BlendFunc::BlendUnder), {0.68f, 0.28f, 0.52f, 0.68f}},
-            // rgb s * (1 - sa) + d * sa, alpha sa + da * sa
-            {Applying(BlendFunc::InvBlend), {0.44f, 0.44f, 0.76f, 0.72f}},
-            {Applying(BlendFunc::Modulate), {0.16f, 0.12f, 0.4f, 0.12f}}, // d * s
-            {Applying(BlendFunc::Replace), {0.8f, 0.2f, 0.4f, 0.6f}},
-            {Applying(BlendFunc::Invert), {0.16f, 0.16f, 0.24f, 0.24f}},     // s * (1 - s)
-            {Applying(BlendFunc::Mask), {0.2f, 0.6f, 1.0f, 0.12f}},          // rgb d, alpha da * sa
-            {Applying(BlendFunc::Premultiply), {0.48f, 0.12f, 0.24f, 0.6f}}, // rgb s * sa, sa
-            {Applying(ColorScale(0.5f)), {0.1f, 0.3f, 0.5f, 0.1f}}, // its own colour 0.5 times d
-        };
-        for (const auto& row : rows) {
-            SCOPED_TRACE(&row - rows);
-            glDisable(GL_BLEND);
-            TESK_GL(glBlendEquation)(GL_FUNC_ADD);
-            glClearColor(0.2f, 0.6f, 1.0f, 0.2f);
-            glClear(GL_COLOR_BUFFER_BIT);
-            glColor4f(0.8f, 0.2f, 0.4f, 0.6f);
-            row.first();
-            glRectf(0, 0, 2, 2);
-            EXPECT_TRUE(PixelsNear(target.ReadFloat()[3], row.second, 4, 1, 2.0f / 255));
-        }
-    });
+TEST_ON_WORKER(BlendModes, EachModeBlendsOnePixelAsItsFactorsAndEquationsSay) {
+    TestTarget target(2, 2);
+    target.PixelProjection();
+    const std::pair<std::function<void()>, std::array<float, 4>> rows[] = {
+        // rgb s * sa + d * (1 - sa), alpha sa * sa + da * (1 - sa)
+        {Applying(BlendOp::Default), {0.56f, 0.36f, 0.64f, 0.44f}},
+        {Applying(BlendOp()), {0.56f, 0.36f, 0.64f, 0.44f}},
+        // Below, alpha is sa + da * (1 - sa) = 0.68 unless stated.
+        {Applying(BlendOp::Composite), {0.88f, 0.44f, 0.8f, 0.68f}},
+        {Applying(BlendOp::Additive), {0.68f, 0.72f, 1.0f, 0.68f}}, // s * sa + d
+        // max(s, d) for Lighten, Max and Multiply; min(s, d) for Min and Darken
+        {Applying(BlendOp::Lighten), {0.8f, 0.6f, 1.0f, 0.68f}},
+        {Applying(BlendOp::Max), {0.8f, 0.6f, 1.0f, 0.68f}},
+        {Applying(BlendOp::Multiply), {0.8f, 0.6f, 1.0f, 0.68f}},
+        {Applying(BlendOp::Min), {0.2f, 0.2f, 0.4f, 0.68f}},
+        {Applying(BlendOp::Darken), {0.2f, 0.2f, 0.4f, 0.68f}},
+        {Applying(BlendOp::Screen), {0.84f, 0.68f, 1.0f, 0.68f}},      // s + d * (1 - s)
+        {Applying(BlendOp::Subtractive), {0.0f, 0.48f, 0.76f, 0.68f}}, // d - s * sa
+        {Applying(BlendOp::Difference), {0.0f, 0.4f, 0.6f, 0.68f}},    // d - s
+        {Applying(BlendOp::Replace), {0.8f, 0.2f, 0.4f, 0.6f}},
+        // The factor sets, under the adding equation.
+        {Applying(BlendFunc::Add), {1.0f, 0.8f, 1.0f, 0.8f}}, // s + d
+        {Applying(BlendFunc(GL_ONE, GL_ONE)), {1, 0.8f, 1, 0.8f}},
+        // rgb s * sa + d * da, alpha sa + da
+        {Applying(BlendFunc::AlphaAdd), {0.52f, 0.24f, 0.44f, 0.8f}},
+        // rgb s * sa + d * (1 - sa)
+        {Applying(BlendFunc::BlendOver), {0.56f, 0.36f, 0.64f, 0.68f}},
+        // s * (1 - da) + d * da, alpha sa * (1 - da) + da
+        {Applying(BlendFunc::BlendUnder), {0.68f, 0.28f, 0.52f, 0.68f}},
+        // rgb s * (1 - sa) + d * sa, alpha sa + da * sa
+        {Applying(BlendFunc::InvBlend), {0.44f, 0.44f, 0.76f, 0.72f}},
+        {Applying(BlendFunc::Modulate), {0.16f, 0.12f, 0.4f, 0.12f}}, // d * s
+        {Applying(BlendFunc::Replace), {0.8f, 0.2f, 0.4f, 0.6f}},
+        {Applying(BlendFunc::Invert), {0.16f, 0.16f, 0.24f, 0.24f}},     // s * (1 - s)
+        {Applying(BlendFunc::Mask), {0.2f, 0.6f, 1.0f, 0.12f}},          // rgb d, alpha da * sa
+        {Applying(BlendFunc::Premultiply), {0.48f, 0.12f, 0.24f, 0.6f}}, // rgb s * sa, sa
+        {Applying(ColorScale(0.5f)), {0.1f, 0.3f, 0.5f, 0.1f}}, // its own colour 0.5 times d
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(&row - rows);
+        glDisable(GL_BLEND);
+        TESK_GL(glBlendEquation)(GL_FUNC_ADD);
+        glClearColor(0.2f, 0.6f, 1.0f, 0.2f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glColor4f(0.8f, 0.2f, 0.4f, 0.6f);
+        row.first();
+        glRectf(0, 0, 2, 2);
+        EXPECT_TRUE(PixelsNear(target.ReadFloat()[3], row.second, 4, 1, 2.0f / 255));
+    }
 }
 
 // Clearing one buffer leaves the clear values and the write mask as they were; 8-bit target.
-TEST(ClearBuffers, ClearOneBufferAndKeepTheClearValues) {
-    RunOnWorker([] {
-        TestTarget target(4, 4);
-        ASSERT_TRUE(target.IsComplete());
-        glClearColor(0.1f, 0.2f, 0.3f, 0.4f);
-        glClearDepth(0.25);
-        ClearColorBuffer(Color(0.2f, 0.4f, 0.6f, 0.8f));
-        ClearAlphaBuffer(0.5f);
-        ClearDepthBuffer(0.75f);
-        EXPECT_TRUE(PixelsNear(target.Read()[9], std::array{51.0, 102.0, 153.0, 127.5}, 4, 1, 0.5));
-        EXPECT_EQ(Floats(GL_COLOR_CLEAR_VALUE), (std::array<GLfloat, 16>{0.1f, 0.2f, 0.3f, 0.4f}));
-        EXPECT_EQ(Integers(GL_COLOR_WRITEMASK), (std::array<GLint, 16>{1, 1, 1, 1}));
-        EXPECT_FLOAT_EQ(Floats(GL_DEPTH_CLEAR_VALUE)[0], 0.25f);
+TEST_ON_WORKER(ClearBuffers, ClearOneBufferAndKeepTheClearValues) {
+    TestTarget target(4, 4);
+    glClearColor(0.1f, 0.2f, 0.3f, 0.4f);
+    glClearDepth(0.25);
+    ClearColorBuffer(Color(0.2f, 0.4f, 0.6f, 0.8f));
+    ClearAlphaBuffer(0.5f);
+    ClearDepthBuffer(0.75f);
+    EXPECT_TRUE(PixelsNear(target.Read()[9], std::array{51.0, 102.0, 153.0, 127.5}, 4, 1, 0.5));
+    EXPECT_EQ(Floats(GL_COLOR_CLEAR_VALUE), (std::array<GLfloat, 16>{0.1f, 0.2f, 0.3f, 0.4f}));
+    EXPECT_EQ(Integers(GL_COLOR_WRITEMASK), (std::array<GLint, 16>{1, 1, 1, 1}));
+    EXPECT_EQ(Floats(GL_DEPTH_CLEAR_VALUE)[0], 0.25f);
+}
+
+// Values compose onto the current mapping: x -> 3 (2x + 0.5) + 0.25 = 6x + 1.75.
+TEST_ON_WORKER(PixelTransferValues, ComposeOntoTheCurrentMapping) {
+    glPixelTransferf(GL_RED_SCALE, 2.0f);
+    glPixelTransferf(GL_RED_BIAS, 0.5f);
+    glPixelTransferf(GL_ALPHA_SCALE, 0.5f);
+    const PixelTransfer p(3.0f, 0.25f, 1.0f, 0.0f, 1.0f, 0.0f, 4.0f, 0.125f);
+    EXPECT_EQ((std::array{p.redScale, p.redBias, p.alphaScale}), (std::array{6.0f, 1.75f, 2.0f}));
+    // The white level's share of the type's range likewise; floats are taken as they are.
+    EXPECT_FLOAT_EQ(ColorSpace(GL_UNSIGNED_SHORT, 32768).redScale, 2.0f * 32768 / 65535);
+    EXPECT_EQ(ColorSpace(GL_FLOAT, 7).redScale, 2.0f);
+    EXPECT_EQ(Opacity(0.5f).alphaScale, 0.25f);
+}
+
+// Bindings of textures deleted since are put back as none; a colour matrix the context cannot
+// take throws before anything lands in the current matrix.
+TEST_ON_WORKER(TextureState, DeletedTexturesComeBackUnboundAndUnsupportedMatricesLoadNothing) {
+    GLuint names[2];
+    glGenTextures(2, names);
+    glBindTexture(GL_TEXTURE_2D, names[0]);
+    glBindTexture(GL_TEXTURE_RECTANGLE_ARB, names[1]);
+    TextureBinding saved;
+    saved.Retrieve();
+    glDeleteTextures(1, &names[0]);
+    saved.Apply();
+    EXPECT_EQ(Integer(GL_TEXTURE_BINDING_2D), 0);
+    EXPECT_EQ(Integer(GL_TEXTURE_BINDING_RECTANGLE_ARB), GLint(names[1]));
+    glDeleteTextures(1, &names[1]);
+    glMatrixMode(GL_PROJECTION);
+    const auto before = Floats(GL_PROJECTION_MATRIX);
+    const bool supported = ColorMatrix::IsSupported();
+    try {
+        ARGBWrite(0.5f).Apply();
+        EXPECT_TRUE(supported);
+    } catch (const Unsupported&) {
+        EXPECT_FALSE(supported);
+    }
+    EXPECT_EQ(Floats(GL_PROJECTION_MATRIX), before);
+    EXPECT_EQ(Integer(GL_MATRIX_MODE), supported ? GL_MODELVIEW : GL_PROJECTION);
+    glMatrixMode(GL_MODELVIEW);
+}
+
+std::string GLString(GLenum name) {
+    const char* text = reinterpret_cast<const char*>(glGetString(name));
+    return text ? text : "";
+}
+
+void Touch(bool* flag) {
+    *flag = true;
+}
+
+GLuint NewTexture() {
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return texture;
+}
+
+// A second Initialize keeps the context it made; Select makes that same context current
+// again after none was.
+TEST_ON_WORKER(RootContext, InitializeAndSelectKeepTheOneContext) {
+    const GLuint texture = NewTexture();
+    EXPECT_TRUE(RootContextTestAccess::Initialize());
+    EXPECT_TRUE(EglContext::IsCurrent());
+    EXPECT_TRUE(glIsTexture(texture)) << "a new context would not know the texture";
+    EglContext::ReleaseCurrent();
+    EXPECT_FALSE(RootContext::HasContext());
+    EXPECT_TRUE(RootContext::Select());
+    EXPECT_TRUE(glIsTexture(texture)) << "Select must bring back the same context";
+    glDeleteTextures(1, &texture);
+}
+
+// Giving back the run's use of the library stops the worker with its context; the next call
+// starts a fresh one, which TESK_AE_FAIL_CONTEXT set to "0" or "" does not refuse.
+TEST(RootContext, ComesBackFreshAfterTheLastRelease) {
+    GLuint texture = 0;
+    RunOnWorker([&] { texture = NewTexture(); });
+    ASSERT_EQ(TESK_AE::StaticList::UseCount(), 1);
+    for (const char* off : {"0", ""}) {
+        const UseLent lent;
+        EXPECT_EQ(sThread, nullptr);
+        const ScopedEnv failing("TESK_AE_FAIL_CONTEXT", off);
+        bool ran = false;
+        EXPECT_TRUE(Dispatch(&Touch, &ran) && ran) << "TESK_AE_FAIL_CONTEXT=\"" << off << "\"";
+    }
+    RunOnWorker([&] {
+        EXPECT_FALSE(glIsTexture(texture)) << "the old context's objects must be gone";
+        EXPECT_TRUE(EntryPoints::IsLoaded()); // the table outlives the context it came from
     });
 }
 
-TEST(PixelTransferValues, ComposeOntoTheCurrentMapping) {
-    RunOnWorker([] {
-        glPixelTransferf(GL_RED_SCALE, 2.0f);
-        glPixelTransferf(GL_RED_BIAS, 0.5f);
-        glPixelTransferf(GL_ALPHA_SCALE, 0.5f);
-        // x -> 3 * (2x + 0.5) + 0.25 = 6x + 1.75
-        const PixelTransfer p(3.0f, 0.25f, 1.0f, 0.0f, 1.0f, 0.0f, 4.0f, 0.125f);
-        EXPECT_EQ((std::array{p.redScale, p.redBias, p.greenScale, p.alphaScale, p.alphaBias}),
-                  (std::array{6.0f, 1.75f, 1.0f, 2.0f, 0.125f}));
-        // The white level's share of the type's range, likewise; floats are taken as they are.
-        EXPECT_FLOAT_EQ(ColorSpace(GL_UNSIGNED_SHORT, 32768).redScale, 2.0f * 32768 / 65535);
-        EXPECT_EQ(ColorSpace(GL_FLOAT, 7).redScale, 2.0f);
-        EXPECT_EQ(Opacity(0.5f).alphaScale, 0.25f);
-    });
+// The table is filled from the context: every entry point this context offers resolves, those
+// of extensions it lacks stay empty and throw when called.
+TEST_ON_WORKER(EntryPoints, EverySlotTheContextOffersIsFilledAndAnEmptyOneThrows) {
+    const std::string extensions = GLString(GL_EXTENSIONS) + " ";
+    const std::pair<EntryRequirement, const char*> optional[] = {
+        {EntryRequirement::Imaging, "GL_ARB_imaging "},
+        {EntryRequirement::ArbDebugOutput, "GL_ARB_debug_output "},
+        {EntryRequirement::AmdDebugOutput, "GL_AMD_debug_output "},
+        {EntryRequirement::Wgl, "WGL_"}};
+    for (int i = 0; i < EntryPoints::eCount; ++i) {
+        bool offered = true; // OpenGL 2.1, framebuffer objects and ARB programs everywhere
+        for (const auto& [requirement, extension] : optional)
+            if (EntryPoints::Requirement(i) == requirement)
+                offered = extensions.find(extension) != std::string::npos;
+        EXPECT_EQ(EntryPoints::Slot(i) != nullptr, offered) << EntryPoints::Name(i);
+    }
+    EXPECT_EQ(EntryPoints::Name(-1), nullptr);
+    EXPECT_EQ(EntryPoints::Name(EntryPoints::eCount), nullptr);
+    EXPECT_THROW(EntryPoints::Get<void (*)()>(EntryPoints::e_wglCreatePbufferARB), Unsupported);
 }
 
-TEST(TextureState, BindingsOfDeletedTexturesComeBackAsZero) {
-    RunOnWorker([] {
-        GLuint names[2];
-        glGenTextures(2, names);
-        glBindTexture(GL_TEXTURE_2D, names[0]);
-        glBindTexture(GL_TEXTURE_RECTANGLE_ARB, names[1]);
-        TextureBinding saved;
-        saved.Retrieve();
-        glDeleteTextures(1, &names[0]);
-        saved.Apply();
-        EXPECT_EQ(Integer(GL_TEXTURE_BINDING_2D), 0);
-        EXPECT_EQ(Integer(GL_TEXTURE_BINDING_RECTANGLE_ARB), GLint(names[1]));
-        glDeleteTextures(1, &names[1]);
-
-        glMatrixMode(GL_PROJECTION);
-        if (ColorMatrix::IsSupported()) {
-            ColorMatrix().Apply();
-            EXPECT_EQ(Integer(GL_MATRIX_MODE), GL_MODELVIEW);
-        } else { // loading it would land in the projection matrix
-            const auto before = Floats(GL_PROJECTION_MATRIX);
-            EXPECT_THROW(ARGBWrite(0.5f).Apply(), Unsupported);
-            EXPECT_EQ(Floats(GL_PROJECTION_MATRIX), before);
-            EXPECT_EQ(Integer(GL_MATRIX_MODE), GL_PROJECTION);
-        }
-        glMatrixMode(GL_MODELVIEW);
-    });
+TEST(Capabilities, ExtensionNamesMatchAsSubstringsOnAnyThread) {
+    const std::pair<const char*, bool> cases[] = {{"GL_EXT_framebuffer_object", true},
+                                                  {"framebuffer_obj", true}, // a part is enough
+                                                  {"GL_TESK_no_such_extension", false},
+                                                  {"GL_EXT_framebuffer_object2", false},
+                                                  {nullptr, false},
+                                                  // The display's too, which OpenGL's list never
+                                                  // names; Mesa and NVIDIA both offer this one.
+                                                  {"EGL_KHR_create_context", true}};
+    const auto check = [&] {
+        for (const auto& [name, expected] : cases)
+            EXPECT_EQ(IsExtensionSupported(name), expected) << (name ? name : "null");
+    };
+    check();
+    RunOnWorker(check); // where the query runs in place
 }
 
-// A light that is not a spot light has no cone, whatever its fields held.
-TEST(Lighting, CustomLightsDropTheConeUnlessSpotAndAllSwitchOff) {
-    RunOnWorker([] {
-        ParamLight custom(2);
-        custom.enabled = true, custom.ambientOn = false;
-        custom.cutoff = 30.0f, custom.exponent = 5.0f;
-        custom.ApplyCustom();
-        EXPECT_TRUE(custom.cutoff == 180.0f && custom.exponent == 0.0f);
-        GLfloat cutoff = 0, ambient[4] = {};
-        glGetLightfv(GL_LIGHT2, GL_SPOT_CUTOFF, &cutoff);
-        glGetLightfv(GL_LIGHT2, GL_AMBIENT, ambient);
-        EXPECT_TRUE(cutoff == 180.0f && ambient[3] == 0.0f) << "no cone and no ambient term";
-        ParamLight::DisableLights();
-        for (int i = 0; i < Integer(GL_MAX_LIGHTS); ++i) EXPECT_FALSE(glIsEnabled(GL_LIGHT0 + i));
-    });
+TEST(Capabilities, CachedQueriesAnswerFromTheirCacheOnceAsked) {
+    // llvmpipe and every card the library is meant for have all three.
+    const auto answers = [] {
+        return std::array{IsFloatSupported(), IsHalfFloatSupported(), IsFrameBufferSupported()};
+    };
+    EXPECT_EQ(answers(), (std::array{true, true, true}));
+    ASSERT_EQ(TESK_AE::StaticList::UseCount(), 1);
+    {
+        // With no worker and no context to be had, the answers must come from the caches.
+        const UseLent lent;
+        const ScopedEnv failing("TESK_AE_FAIL_CONTEXT", "1");
+        EXPECT_EQ(answers(), (std::array{true, true, true}));
+        EXPECT_EQ(sThread, nullptr) << "a cached answer must not start the worker";
+        // An uncached query does go to the worker, which now fails.
+        EXPECT_FALSE(IsExtensionSupported("GL_EXT_framebuffer_object"));
+        EXPECT_STREQ(Shared::ErrorMessage(), "OpenGL context failure.");
+    }
+    EXPECT_TRUE(IsExtensionSupported("GL_EXT_framebuffer_object"));
 }
 
 } // namespace
