@@ -62,15 +62,13 @@ Pixel Clamp(const Pixel& p, float high = 1) {
 Pixel Times(const Pixel& p, float s) {
     return {p[0] * s, p[1] * s, p[2] * s, p[3] * s};
 }
-// Colour channels times s, alpha a.
-Pixel Rgb(const Pixel& f, float s, float a) {
-    return {f[0] * s, f[1] * s, f[2] * s, a};
+// Colour channels times s, plus plus; alpha a.
+Pixel Rgb(const Pixel& f, float s, float a, float plus = 0) {
+    return {f[0] * s + plus, f[1] * s + plus, f[2] * s + plus, a};
 }
 Pixel All(float v) {
     return {v, v, v, v};
 }
-
-} // namespace
 
 TEST_ON_WORKER(GLSL, CompileAndLinkFailuresCarryTheDriversLog) {
     GLSL::Shader broken = Fragment("void main() { this is not glsl }\n");
@@ -84,78 +82,59 @@ TEST_ON_WORKER(GLSL, CompileAndLinkFailuresCarryTheDriversLog) {
     GLSL::Shader unresolved = Fragment("vec4 f();\nvoid main() { gl_FragColor = f(); }\n");
     EffectProgram program(&unresolved);
     EXPECT_EQ(Thrown([&] { program.Apply(); }).rfind("GLSL Link Error:\n", 0), 0u);
-    TESK_GL(glUseProgram)(0);
-}
-
-struct Setting {
-    const char* name;
-    std::function<void(const EffectProgram&)> set;
-    std::vector<float> expected;
-};
-template <class T> Setting Set(const char* name, const T& value, std::vector<float> expected) {
-    return {name, [name, value](const EffectProgram& p) { p.SetUniform(name, value); }, expected};
-}
-
-// A uniform of the current program as glGetUniformfv reads it (integers and booleans too).
-std::vector<float> Uniform(const char* name, size_t count) {
-    std::vector<float> values(16, -999.0f);
-    const GLuint program = CurrentProgram();
-    TESK_GL(glGetUniformfv)(program, TESK_GL(glGetUniformLocation)(program, name), values.data());
-    values.resize(count);
-    return values;
 }
 
 TEST_ON_WORKER(EffectProgram, SettersConvertToTheUniformsType) {
     // Every uniform type the setters know, all feeding the output so that all stay active.
-    GLSL::Shader shader = Fragment(R"(
-uniform float f1, f3; uniform int i1, i2; uniform bool b1; uniform ivec2 n2; uniform ivec3 n3;
-uniform vec2 v2a, v2b, v2c; uniform vec3 v3a, v3b, v3c; uniform vec4 v4a, v4b, v4c;
+    GLSL::Shader shader = Fragment(R"(uniform float f; uniform int i; uniform bool b;
+uniform vec2 v2; uniform vec3 v3; uniform vec4 v4; uniform ivec2 n2; uniform ivec3 n3;
 uniform ivec4 n4; uniform mat2 m2; uniform mat3 m3; uniform mat4 m4;
 uniform sampler2DRect rect; uniform sampler2D flat;
 void main() {
-    vec4 sum = vec4(f1 + f3 + float(i1 + i2) + (b1 ? 1.0 : 0.0), v2a + v2b + v2c, 0.0);
-    sum += vec4(v3a + v3b + v3c + m3 * vec3(1.0), 0.0) + v4a + v4b + v4c + m4 * vec4(1.0);
-    sum += vec4(vec2(n2) + m2 * vec2(1.0), vec2(n3.xy + n4.zw)) + vec4(float(n3.z + n4.x + n4.y));
+    vec4 sum = vec4(f + float(i) + (b ? 1.0 : 0.0), v2, 0.0) + vec4(v3 + m3 * vec3(1.0), 0.0) + v4;
+    sum += m4 * vec4(1.0) + vec4(vec2(n2) + m2 * vec2(1.0), vec2(n3.xy + n4.zw)) + float(n3.z + n4.x);
     gl_FragColor = sum + texture2DRect(rect, gl_TexCoord[0].st) + texture2D(flat, gl_TexCoord[0].st);
 })");
     EffectProgram program(&shader);
     program.Apply();
     const p4f homogeneous(1.0f, 3.0f, 5.0f, 2.0f);
     const mat<float, 4, 4> m4{{16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1}};
-    const Setting settings[] = {
-        Set("f1", 3, {3}),
-        Set("i1", 1.5f, {1}),
-        Set("i2", -2.7f, {-2}), // toward zero
-        Set("b1", 1, {1}),
-        Set("v4a", p2f(0.25f, 0.5f), {0.25f, 0.5f, 0, 1}),
-        Set("v3a", p2f(0.25f, 0.5f), {0.25f, 0.5f, 0}),
-        Set("v2a", p3f(1, 2, 3), {1, 2}),
-        Set("v4b", p3f(1, 2, 3), {1, 2, 3, 1}),
-        Set("v2b", homogeneous, {0.5f, 1.5f}), // projected
-        Set("v3b", homogeneous, {1, 3, 5}),    // not divided
-        Set("v4c", homogeneous, {1, 3, 5, 2}),
-        Set("v3c", Color(0.1f, 0.2f, 0.3f, 0.4f), {0.1f, 0.2f, 0.3f}),
-        Set("v2c", Color(0.5f, 0.5f, 0.5f, 0.5f), {0, 0}), // does not fit: nothing written
-        Set("f3", vec<int, 2>{{1, 1}}, {0}),
-        Set("f3", mat<float, 2, 2>{{1, 2, 3, 4}}, {0}),
-        Set("n2", vec<int, 2>{{4, 5}}, {4, 5}),
-        Set("n3", vec<int, 3>{{4, 5, 6}}, {4, 5, 6}),
-        Set("n4", vec<int, 4>{{4, 5, 6, 7}}, {4, 5, 6, 7}),
-        Set("m2", mat<float, 2, 2>{{1, 2, 3, 4}}, {1, 2, 3, 4}),
-        Set("m3", mat<float, 3, 3>{{1, 2, 3, 4, 5, 6, 7, 8, 9}}, {1, 2, 3, 4, 5, 6, 7, 8, 9}),
-        Set("m4", m4, std::vector<float>(m4.m, m4.m + 16)), // column by column, as given
-        // Samplers take the unit's index; the unit is selected in passing, whatever the type.
-        Set("rect", TextureUnit(3), {3}),
-        Set("flat", TextureUnit(GL_TEXTURE2), {2}),
-        Set("f3", TextureUnit(1), {0}),
+    // Sets the uniform and reads it back as glGetUniformfv does (integers and booleans too).
+    const auto set = [&](const char* name, auto value, std::vector<float> expected) {
+        program.SetUniform(name, value);
+        std::vector<float> read(16, -999.0f);
+        const GLuint current = CurrentProgram();
+        TESK_GL(glGetUniformfv)(current, TESK_GL(glGetUniformLocation)(current, name), read.data());
+        read.resize(expected.size());
+        EXPECT_EQ(read, expected) << name;
     };
-    for (const Setting& setting : settings) {
-        setting.set(program);
-        EXPECT_EQ(Uniform(setting.name, setting.expected.size()), setting.expected) << setting.name;
-    }
+    set("f", 3, {3});
+    set("i", 1.5f, {1});
+    set("i", -2.7f, {-2}); // toward zero
+    set("b", 1, {1});
+    set("v4", p2f(0.25f, 0.5f), {0.25f, 0.5f, 0, 1});
+    set("v3", p2f(0.25f, 0.5f), {0.25f, 0.5f, 0});
+    set("v2", p3f(1, 2, 3), {1, 2});
+    set("v4", p3f(1, 2, 3), {1, 2, 3, 1});
+    set("v2", homogeneous, {0.5f, 1.5f}); // projected
+    set("v3", homogeneous, {1, 3, 5});    // not divided
+    set("v4", homogeneous, {1, 3, 5, 2});
+    set("v3", Color(0.1f, 0.2f, 0.3f, 0.4f), {0.1f, 0.2f, 0.3f});
+    set("n2", vec<int, 2>{{4, 5}}, {4, 5});
+    set("n3", vec<int, 3>{{4, 5, 6}}, {4, 5, 6});
+    set("n4", vec<int, 4>{{4, 5, 6, 7}}, {4, 5, 6, 7});
+    set("m2", mat<float, 2, 2>{{1, 2, 3, 4}}, {1, 2, 3, 4});
+    set("m3", mat<float, 3, 3>{{1, 2, 3, 4, 5, 6, 7, 8, 9}}, {1, 2, 3, 4, 5, 6, 7, 8, 9});
+    set("m4", m4, std::vector<float>(m4.m, m4.m + 16)); // column by column, as given
+    // Samplers take the unit's index; the unit is selected in passing, whatever the type.
+    set("rect", TextureUnit(3), {3});
+    set("flat", TextureUnit(GL_TEXTURE2), {2});
+    // Values that do not fit the uniform's type write nothing.
+    set("v2", Color(0.5f, 0.5f, 0.5f, 0.5f), {0.5f, 1.5f});
+    set("f", vec<int, 2>{{1, 1}}, {3});
+    set("f", mat<float, 2, 2>{{1, 2, 3, 4}}, {3});
+    set("f", TextureUnit(1), {3});
     EXPECT_EQ(Integer(GL_ACTIVE_TEXTURE), GL_TEXTURE1);
-    TextureUnit::Activate(GL_TEXTURE0);
-    TESK_GL(glUseProgram)(0);
 }
 
 // Texture coordinates run 0..1 across the region on units 0 to the last one; the others keep
@@ -186,8 +165,6 @@ TEST_ON_WORKER(EffectProgram, DrawRegionFeedsTheUnitsUpToTheLastOne) {
     EXPECT_EQ(Floats(GL_CURRENT_NORMAL)[2], 1.0f);
 }
 
-namespace {
-
 // Pixels around the edges of the catalogue: alphas at, just above and below the unpremultiply
 // threshold, a pixel whose brightest channel is red with no alpha, black transparent, values
 // outside [0, 1] that the mains must clamp on input.
@@ -209,8 +186,6 @@ struct Scene {
     }
 };
 
-} // namespace
-
 // Every main with every processing step at scales below and above one, null standing for the
 // defaults (no swizzle, no processing); premultiplying tells scaling before processing from
 // scaling after it.
@@ -223,14 +198,11 @@ TEST_ON_WORKER(Conversion, EveryMainAndProcessingStepGivesItsTabledResult) {
         {&C::sNoProcess, [](P f) { return f; }},
         {&C::sPremultiply, [](P f) { return Premultiplied(f); }},
         {&C::sUnpremultiply, [](P f) { return f[3] > 0.001f ? Rgb(f, 1 / f[3], f[3]) : f; }},
-        {&C::sInvertColor,
-         [](P f) {
-             return P{1 - f[0], 1 - f[1], 1 - f[2], f[3]};
-         }},
-        {&C::sCopyAlpha, [](P f) { return Rgb(All(1), 1, f[3]); }},
-        {&C::sCopyInvAlpha, [](P f) { return Rgb(All(1), 1, 1 - f[3]); }},
-        {&C::sCopyLuma, [](P f) { return Rgb(All(1), 1, Luma(f)); }},
-        {&C::sCopyInvLuma, [](P f) { return Rgb(All(1), 1, 1 - Luma(f)); }},
+        {&C::sInvertColor, [](P f) { return Rgb(f, -1, f[3], 1); }},
+        {&C::sCopyAlpha, [](P f) { return Rgb(f, 0, f[3], 1); }},
+        {&C::sCopyInvAlpha, [](P f) { return Rgb(f, 0, 1 - f[3], 1); }},
+        {&C::sCopyLuma, [](P f) { return Rgb(f, 0, Luma(f), 1); }},
+        {&C::sCopyInvLuma, [](P f) { return Rgb(f, 0, 1 - Luma(f), 1); }},
         {&C::sCopyLumaSaveColor, [](P f) { return Rgb(f, 1, Luma(f)); }},
         {&C::sCopyAlphaPremult, [](P f) { return All(f[3]); }},
         {&C::sCopyLumaPremult, [](P f) { return All(Luma(f)); }},
@@ -293,7 +265,6 @@ TEST_ON_WORKER(Conversion, BuildsOneProgramForEachPairOfShaders) {
     EXPECT_TRUE(TESK_GL(glIsProgram)(first));
     conversion.Apply();
     EXPECT_EQ(CurrentProgram(), first);
-    TESK_GL(glUseProgram)(0);
 }
 
 // The plainest texture: a float rectangle, filled by the test.
@@ -324,10 +295,7 @@ TEST_ON_WORKER(Conversion, SamplesTheTextureGivenForOneApplyOnly) {
     texture.ClearTransform();
     EXPECT_EQ(Integer(GL_MATRIX_MODE), GL_PROJECTION);
     glMatrixMode(GL_MODELVIEW);
-    texture.Finalize();
 }
-
-namespace {
 
 // Texels that vary in every channel without a pattern a mistaken index could hide behind.
 Picture Varied(int first) {
@@ -357,8 +325,6 @@ void ExpectDrawn(const EffectProgram& program, const char* sourceA, const char* 
     EXPECT_TRUE(PixelsNear(Draw(target, 4, 3), expected, 4, 1e-5));
 }
 
-} // namespace
-
 TEST_ON_WORKER(EffectPrograms, ThresholdGlowAndCommonFunctionsFollowTheirDefinitions) {
     // The threshold weighs channels 0.299, 0.587, 0.114 (luma() 0.30, 0.59, 0.11).
     ExpectDrawn(EffectProgram::sThreshold, "threshold_source", "", "threshold_luma", 0.45f,
@@ -385,8 +351,6 @@ void main() {
     });
 }
 
-namespace {
-
 // What OpenGL's feedback mode reports for the triangles draw() emits (a strip of n vertices
 // comes back as n - 2): how many, and the window position and texture coordinate of each of
 // their vertices.
@@ -405,8 +369,6 @@ std::pair<int, std::vector<std::array<float, 4>>> Capture(const std::function<vo
     }
     return out;
 }
-
-} // namespace
 
 // Every way of drawing a quad emits strips over a columns x rows lattice whose positions and
 // texture coordinates are the bilinear blend of the corners'; a single row emits nothing.
@@ -432,7 +394,6 @@ TEST_ON_WORKER(QuadDrawing, LatticesInterpolatePositionsAndTextureCoordinatesBil
         {[&] { DrawQuad(p[0], p[1], p[2], p[3], 2, 2, true); }, p, unit, 2, 2, 1},
         {[&] { DrawQuad(p[0], p[1], p[2], p[3], 3, 3, false); }, p, unit, 3, 3, -1},
         {[&] { DrawQuad(p[0], t[0], p[1], t[1], p[2], t[2], p[3], t[3], 5, 3); }, p, t, 5, 3, 1},
-        {[&] { DrawQuad(p[0], p[1], p[2], p[3], 2, 1, false); }, p, unit, 2, 1, 0},
         {[&] { DrawQuad(p[0], t[0], p[1], t[1], p[2], t[2], p[3], t[3], 4, 1); }, p, t, 4, 1, 0},
     };
     for (const auto& [draw, q, u, columns, rows, normalZ] : cases) {
@@ -448,11 +409,10 @@ TEST_ON_WORKER(QuadDrawing, LatticesInterpolatePositionsAndTextureCoordinatesBil
                 const p2f tl = u[0] + (u[3] - u[0]) * b, tr = u[1] + (u[2] - u[1]) * b;
                 const p3f at = left + (right - left) * a;
                 const p2f st = tl + (tr - tl) * a;
-                EXPECT_TRUE(std::any_of(
-                    vertices.begin(), vertices.end(),
-                    [&](const auto& v) {
-                        return PixelsNear(v, std::array{at.x, at.y, st.x, st.y}, 4, 1, 1e-4);
-                    }))
+                const std::array<float, 4> expected{at.x, at.y, st.x, st.y};
+                EXPECT_TRUE(
+                    std::any_of(vertices.begin(), vertices.end(),
+                                [&](const auto& v) { return PixelsNear(v, expected, 4, 1, 1e-4); }))
                     << a << "," << b;
             }
         EXPECT_TRUE(normalZ == 0 || Floats(GL_CURRENT_NORMAL)[2] == normalZ);
@@ -467,9 +427,7 @@ TEST_ON_WORKER(QuadDrawing, PlaneCoversItsQuadAndRestoresTheMatrices) {
     TESK_GL(glActiveTexture)(GL_TEXTURE0);
     glMatrixMode(GL_TEXTURE);
     glLoadIdentity();
-    GLSL::Shader show(
-        GL_FRAGMENT_SHADER,
-        "#version 110\nvoid main() { gl_FragColor = vec4(gl_TexCoord[0].st, 0, 1); }\n");
+    GLSL::Shader show = Fragment("void main() { gl_FragColor = vec4(gl_TexCoord[0].st, 0, 1); }");
     EffectProgram program(&show);
     program.Apply();
     DrawPlane(p3f(2, 2, 0), p3f(10, 2, 0), p3f(10, 6, 0), p3f(2, 6, 0), 5, 4);
@@ -532,7 +490,8 @@ TEST_ON_WORKER(Geometry, ObjectArrayBatchesVerticesWithTheirAttributes) {
 // A sphere facing a directional light along +z, with the default material and light model,
 // comes out as the fixed-function lighting sum worked out by hand: model ambient 0.2 *
 // material ambient 0.2 + light ambient * 0.2 + cos(angle) * light diffuse * material diffuse
-// 0.8; no specular (material specular 0).
+// 0.8, so 0.04 + (0.02, 0.04, 0.06) + (0.4, 0.2, 0.8) cos(angle); no specular (material
+// specular 0).
 TEST_ON_WORKER(Lighting, LitSphereMatchesTheLightingEquation) {
     TestTarget target(64, 64);
     SetDefault();
@@ -550,9 +509,7 @@ TEST_ON_WORKER(Lighting, LitSphereMatchesTheLightingEquation) {
     // falls with the normal's z.
     for (int x : {32, 44}) {
         const float nx = ((x + 0.5f) / 32 - 1) / 0.9f, cos = std::sqrt(1 - nx * nx);
-        const std::array<float, 4> expected = {0.04f + 0.02f + 0.4f * cos,
-                                               0.04f + 0.04f + 0.2f * cos,
-                                               0.04f + 0.06f + 0.8f * cos, 1.0f};
+        const Pixel expected = {0.06f + 0.4f * cos, 0.08f + 0.2f * cos, 0.1f + 0.8f * cos, 1};
         EXPECT_TRUE(PixelsNear(pixels[32 * 64 + x], expected, 4, 1, (x == 32 ? 3 : 6) / 255.0));
     }
     sphere.Finalize();
@@ -598,3 +555,5 @@ TEST_ON_WORKER(MathOnTheContext, MatricesMultiplyAndUnitScaleRestores) {
     MultMatrix(m44f(p3f(1, 2, 0), p3f(0, 1, 0), p3f(0, 0, 1))); // row 0 is OpenGL's column 0
     EXPECT_EQ(Floats(GL_MODELVIEW_MATRIX)[1], 2);
 }
+
+} // namespace
