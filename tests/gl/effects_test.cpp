@@ -153,12 +153,11 @@ TEST_ON_WORKER(EffectProgram, DrawRegionFeedsTheUnitsUpToTheLastOne) {
         TESK_GL(glMultiTexCoord2f)(GL_TEXTURE0, 0.125f, 0.375f);
         TESK_GL(glMultiTexCoord2f)(GL_TEXTURE1, 0.25f, 0.75f);
         program.Apply();
+        const bool u0 = last >= GL_TEXTURE0, u1 = last >= GL_TEXTURE1;
         std::vector<Pixel> expected;
         for (int i = 0; i < 16; ++i) {
             const float s = (i % 4 + 0.5f) / 4, t = (i / 4 + 0.5f) / 4;
-            expected.push_back({last + 1 > GL_TEXTURE0 ? s : 0.125f,
-                                last + 1 > GL_TEXTURE0 ? t : 0.375f,
-                                last == GL_TEXTURE1 ? s : 0.25f, last == GL_TEXTURE1 ? t : 0.75f});
+            expected.push_back({u0 ? s : 0.125f, u0 ? t : 0.375f, u1 ? s : 0.25f, u1 ? t : 0.75f});
         }
         EXPECT_TRUE(PixelsNear(Draw(target, 4, 4, last), expected, 4, 1e-5)) << last;
     }
@@ -294,7 +293,6 @@ TEST_ON_WORKER(Conversion, SamplesTheTextureGivenForOneApplyOnly) {
     texture.FlipTransform();
     texture.ClearTransform();
     EXPECT_EQ(Integer(GL_MATRIX_MODE), GL_PROJECTION);
-    glMatrixMode(GL_MODELVIEW);
 }
 
 // Texels that vary in every channel without a pattern a mistaken index could hide behind.
