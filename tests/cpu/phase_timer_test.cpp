@@ -2,10 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
-#include <memory>
 #include <thread>
-#include <vector>
 
 using namespace OGL_TESK_AE;
 
@@ -13,115 +12,65 @@ namespace {
 
 int sFences = 0;
 
-void CountingFence() {
-    ++sFences;
-}
-
-// Busy for at least a millisecond of the steady clock: gives a phase a duration with a known
-// lower bound.
+// Busy for a millisecond of the steady clock, which gives every phase a known least duration.
 void SpinningFence() {
+    ++sFences;
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(1);
     while (std::chrono::steady_clock::now() < until) {
     }
 }
 
-int64_t Sum() {
-    int64_t total = 0;
-    for (int i = 0; i < static_cast<int>(Phase::Count); ++i)
-        total += PhaseTimes::Nanoseconds(static_cast<Phase>(i));
-    return total;
-}
-
-// Every test starts from zero and leaves no fence and no totals behind.
 class PhaseTimerTest : public ::testing::Test {
 protected:
-    void SetUp() override { PhaseTimes::Reset(); }
-    void TearDown() override {
-        PhaseTimes::SetFence(nullptr);
-        PhaseTimes::Reset();
-    }
+    void SetUp() override { PhaseTimes::Reset(), PhaseTimes::SetFence(&SpinningFence); }
+    void TearDown() override { PhaseTimes::SetFence(nullptr); }
 };
 
 } // namespace
 
-TEST_F(PhaseTimerTest, CountsStopsAndFences) {
+TEST_F(PhaseTimerTest, EachPhaseCountsOnceAndNotInThePhaseAroundIt) {
     sFences = 0;
-    PhaseTimes::SetFence(&CountingFence);
-    {
-        PhaseTimer upload(Phase::Upload);
-        EXPECT_TRUE(upload.IsRunning());
-        upload.Stop();
-        EXPECT_FALSE(upload.IsRunning());
-        upload.Stop(); // a second stop counts nothing
-    }
-    EXPECT_EQ(PhaseTimes::Count(Phase::Upload), 1);
-    EXPECT_EQ(sFences, 2); // once at the start, once at the end
-    {
-        PhaseTimer draw(Phase::Draw);
-        draw.Start(Phase::ReadBack); // restarting stops the running phase first
-    }
-    EXPECT_EQ(PhaseTimes::Count(Phase::Draw), 1);
-    EXPECT_EQ(PhaseTimes::Count(Phase::ReadBack), 1);
-    EXPECT_EQ(sFences, 6);
-
-    PhaseTimes::Reset();
-    for (int i = 0; i < static_cast<int>(Phase::Count); ++i) {
-        EXPECT_EQ(PhaseTimes::Count(static_cast<Phase>(i)), 0);
-        EXPECT_EQ(PhaseTimes::Nanoseconds(static_cast<Phase>(i)), 0);
-        EXPECT_STRNE(PhaseTimes::Name(static_cast<Phase>(i)), "?");
-    }
-    EXPECT_STREQ(PhaseTimes::Name(Phase::Count), "?");
-    EXPECT_EQ(PhaseTimes::Count(Phase::Count), 0);
-}
-
-TEST_F(PhaseTimerTest, InnerPhasesAreNotCountedTwice) {
-    PhaseTimes::SetFence(&SpinningFence);
     const auto begin = std::chrono::steady_clock::now();
     {
-        PhaseTimer draw(Phase::Draw);
-        {
-            PhaseTimer upload(Phase::Upload);
-            PhaseTimer allocation(Phase::Allocation);
-        }
+        PhaseTimer draw(Phase::Draw), upload(Phase::Upload), allocation(Phase::Allocation);
+        allocation.Stop();
+        allocation.Stop();             // a second stop counts nothing
+        upload.Start(Phase::ReadBack); // restarting stops the running phase first
     }
-    const int64_t wall = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                             std::chrono::steady_clock::now() - begin)
-                             .count();
-    // Each phase ends with a fence of its own, so each holds at least a millisecond; were the
-    // inner ones also counted in the outer ones, the phases would add up to more than the
-    // time that passed.
-    for (Phase phase : {Phase::Draw, Phase::Upload, Phase::Allocation}) {
+    const std::chrono::nanoseconds wall = std::chrono::steady_clock::now() - begin;
+    // Each phase holds at least its closing fence's millisecond; were the inner ones also
+    // counted in the outer ones, the phases would add up to more than the time that passed.
+    int64_t sum = 0;
+    for (Phase phase : {Phase::Draw, Phase::Upload, Phase::Allocation, Phase::ReadBack}) {
         EXPECT_EQ(PhaseTimes::Count(phase), 1);
         EXPECT_GE(PhaseTimes::Nanoseconds(phase), 1000000);
+        sum += PhaseTimes::Nanoseconds(phase);
     }
-    EXPECT_LE(Sum(), wall);
+    EXPECT_LE(sum, wall.count());
+    EXPECT_EQ(sFences, 8); // at each start and each end
 }
 
-TEST_F(PhaseTimerTest, OuterStopDropsTimersLeftRunning) {
+// A timer left running when an outer one stops is dropped, and so is one nested deeper than
+// the stack holds; the totals are process-wide.
+TEST_F(PhaseTimerTest, DroppedAndTooDeepTimersCountNothing) {
     PhaseTimer inner;
     {
         PhaseTimer outer(Phase::Draw);
         inner.Start(Phase::Upload);
-    } // the outer stops while the inner still runs
-    EXPECT_EQ(PhaseTimes::Count(Phase::Draw), 1);
-    // The slot the inner timer had is taken by a new one; stopping the stale timer must not
-    // end it.
+    }
+    // The next timer takes the inner one's slot, which the stale timer must not end.
     PhaseTimer next(Phase::ReadBack);
     inner.Stop();
-    EXPECT_FALSE(inner.IsRunning());
-    EXPECT_EQ(PhaseTimes::Count(Phase::Upload), 0);
-    EXPECT_TRUE(next.IsRunning());
+    EXPECT_TRUE(!inner.IsRunning() && next.IsRunning());
     next.Stop();
-    // Totals are process-wide.
     std::thread([] { PhaseTimer there(Phase::ReadBack); }).join();
-    EXPECT_EQ(PhaseTimes::Count(Phase::ReadBack), 2);
-}
-
-TEST_F(PhaseTimerTest, DeepNestingBeyondTheStackIsNotTimed) {
-    std::vector<std::unique_ptr<PhaseTimer>> timers;
-    for (int i = 0; i < 20; ++i) timers.emplace_back(new PhaseTimer(Phase::StateSave));
-    EXPECT_TRUE(timers[15]->IsRunning());
-    EXPECT_FALSE(timers[16]->IsRunning());
-    while (!timers.empty()) timers.pop_back();
-    EXPECT_EQ(PhaseTimes::Count(Phase::StateSave), 16);
+    {
+        std::array<PhaseTimer, 20> timers; // destroyed last to first, as nested timers stop
+        for (PhaseTimer& timer : timers) timer.Start(Phase::StateSave);
+        EXPECT_TRUE(timers[15].IsRunning() && !timers[16].IsRunning());
+    }
+    const std::array<int64_t, 4> counts = {
+        PhaseTimes::Count(Phase::Draw), PhaseTimes::Count(Phase::Upload),
+        PhaseTimes::Count(Phase::ReadBack), PhaseTimes::Count(Phase::StateSave)};
+    EXPECT_EQ(counts, (std::array<int64_t, 4>{1, 0, 2, 16}));
 }
