@@ -1,22 +1,83 @@
-// The budgeted caches: which idle buffer serves a request and what the budget keeps, held to a
-// small model of the rules over random runs.
+// The list of live resources with the sweep that finalizes them all, and the budgeted caches:
+// which idle buffer serves a request and what the budget keeps, held to a small model of the
+// rules over random runs.
 
 #include "gl/texture/MemoryBuffer.h"
-#include "gl/texture/RenderKey.h"
 #include "gl/texture/TextureKey.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <deque>
+#include <numeric>
 #include <random>
 #include <stdexcept>
-#include <vector>
 
 using namespace OGL_TESK_AE;
 
 namespace {
+
+std::string gFinalized; // the names of the probes finalized, in order
+
+// When finalized, logs its name and may delete another probe, relist another, or throw.
+struct Probe : Resource {
+    explicit Probe(char name) : name(name) {}
+    void Finalize() override {
+        gFinalized += name;
+        delete victim;
+        victim = nullptr;
+        if (revived) revived->Relist();
+        if (throws) throw std::runtime_error("finalize failed");
+    }
+    void Dump() const override {}
+    using Resource::Relist;
+    char name;
+    Probe *victim = nullptr, *revived = nullptr;
+    bool throws = false;
+};
+
+// The names of the first n resources on the list, newest first ('?' for other resources).
+std::string Newest(size_t n) {
+    std::string names;
+    for (Resource* r = Resource::LiveHead(); r && names.size() < n; r = r->LiveNext())
+        names += dynamic_cast<Probe*>(r) ? static_cast<Probe*>(r)->name : '?';
+    return names;
+}
+
+// The sweep finalizes every resource in the process, so each case runs in a child process of
+// its own, which reports by its exit status.
+void SweepDeletingAheadAndBehindAndRelisting() {
+    Probe a('a'), *x = new Probe('x'), *b = new Probe('b'), d('d');
+    delete new Probe('h'); // unlinked from the head
+    EXPECT_EQ(Newest(4), "dbxa");
+    d.victim = b; // still ahead: the walk must go on past it to x
+    a.victim = x; // already taken off, as a cache deletes the idle buffers it made after itself
+    Resource::FinalizeAll();
+    Resource::FinalizeAll(); // the objects live on, off the list: nothing more is finalized
+    EXPECT_EQ(gFinalized, "dxa");
+    EXPECT_EQ(Resource::LiveHead(), nullptr);
+    // What is made or relisted after a sweep or during one (a relists d, taken off before it)
+    // is found by the next sweep, once.
+    Probe e('e');
+    a.Relist();
+    a.Relist();
+    a.revived = &d;
+    EXPECT_EQ(Newest(3), "ae");
+    Resource::FinalizeAll();
+    EXPECT_EQ(gFinalized, "dxaae");
+    EXPECT_EQ(Newest(2), "d");
+}
+
+// The rest is taken off unfinalized, with links that lead nowhere.
+void SweepWithThrowingFinalize() {
+    Probe a('a'), b('b'), c('c');
+    b.throws = true;
+    Resource::FinalizeAll(); // returns normally
+    EXPECT_EQ(gFinalized, "cb");
+    EXPECT_TRUE(Resource::LiveHead() == nullptr && a.LiveNext() == nullptr);
+}
 
 // A request for a buffer of some kind (tag) and at least some size; bytes < 0 fails to create.
 struct TestKey {
@@ -24,14 +85,12 @@ struct TestKey {
     bool IsAcceptable(const TestKey& c) const { return tag == c.tag && c.bytes >= bytes; }
 };
 
-struct TestBuffer : Resource {
+struct TestBuffer {
     explicit TestBuffer(const TestKey& key) : key(key) {
         if (key.bytes < 0) throw std::runtime_error("cannot create");
         ++sLive;
     }
-    ~TestBuffer() override { --sLive; }
-    void Finalize() override {}
-    void Dump() const override {}
+    ~TestBuffer() { --sLive; }
     int Size() const { return key.bytes; }
     const TestKey& GetKey() const { return key; }
     const TestKey key;
@@ -61,9 +120,8 @@ struct Model {
         open = true;
         auto it = std::find_if(idle.begin(), idle.end(),
                                [&](auto& e) { return key.IsAcceptable(e.second); });
-        if (it == idle.end()) return nullptr;
-        TestBuffer* found = it->first;
-        idle.erase(it);
+        TestBuffer* found = it == idle.end() ? nullptr : it->first;
+        if (found) idle.erase(it);
         return found;
     }
     void Recycle(TestBuffer* buffer) {
@@ -71,13 +129,12 @@ struct Model {
         while (IdleBytes() > (open ? kTestBudget : 0)) idle.pop_back();
     }
     int IdleBytes() const {
-        int bytes = 0;
-        for (auto& e : idle) bytes += e.second.bytes;
-        return bytes;
+        return std::accumulate(idle.begin(), idle.end(), 0,
+                               [](int n, auto& e) { return n + e.second.bytes; });
     }
     Books Expected(const std::vector<TestBuffer*>& held) {
-        int used = 0;
-        for (TestBuffer* buffer : held) used += buffer->Size();
+        const int used = std::accumulate(held.begin(), held.end(), 0,
+                                         [](int n, TestBuffer* b) { return n + b->Size(); });
         const int idled = IdleBytes(), live = int(held.size() + idle.size());
         peak = std::max(peak, used + idled);
         return {used, idled, used + idled, peak, int(idle.size()), !open, live};
@@ -86,31 +143,28 @@ struct Model {
 
 } // namespace
 
-// Textures: the same target and format; the same size when exact, else at least as large; the
-// size the buffer filled in does not matter. Render buffers: the same request exactly.
+TEST(ResourceListSweep, DeletionsRelistsAndThrowsDuringTheWalk) {
+    for (void (*sweep)() : {&SweepDeletingAheadAndBehindAndRelisting, &SweepWithThrowingFinalize})
+        EXPECT_EXIT((sweep(), std::exit(::testing::Test::HasFailure())),
+                    ::testing::ExitedWithCode(0), "");
+}
+
+// Textures: the same format, and the same size when exact, else at least as large; the size the
+// buffer filled in does not matter.
 TEST(ResourceKeys, AcceptWhatCanServeTheRequest) {
     TextureKey idle(GL_TEXTURE_RECTANGLE_ARB, 2048, 1080, GL_RGBA32F_ARB, false);
     idle.SetSize(12345);
-    const auto texture = [&](int w, int h, bool exact, GLenum format = GL_RGBA32F_ARB,
-                             GLenum target = GL_TEXTURE_RECTANGLE_ARB) {
-        return TextureKey(target, w, h, format, exact).IsAcceptable(idle);
+    const auto texture = [&](int w, int h, bool exact, GLenum format = GL_RGBA32F_ARB) {
+        return TextureKey(GL_TEXTURE_RECTANGLE_ARB, w, h, format, exact).IsAcceptable(idle);
     };
-    const bool y = true, n = false;
-    EXPECT_EQ((std::vector<bool>{texture(640, 480, false), texture(2048, 1080, true),
-                                 texture(2049, 480, false), texture(640, 1081, false),
-                                 texture(640, 480, true), texture(2048, 1000, true),
-                                 texture(640, 480, false, GL_RGBA16F_ARB),
-                                 texture(640, 480, false, GL_RGBA32F_ARB, GL_TEXTURE_2D)}),
-              (std::vector<bool>{y, y, n, n, n, n, n, n}));
-    RenderKey filled(640, 480, GL_RGBA, GL_FLOAT);
-    filled.SetInternalFormat(GL_RGBA32F_ARB);
-    filled.SetSize(4915200);
-    EXPECT_TRUE(RenderKey(640, 480, GL_RGBA, GL_FLOAT).IsAcceptable(filled));
-    EXPECT_FALSE(RenderKey(640, 480, GL_RGBA, GL_UNSIGNED_BYTE).IsAcceptable(filled));
+    EXPECT_TRUE(texture(640, 480, false) && texture(2048, 1080, true));
+    EXPECT_FALSE(texture(2049, 480, false) || texture(640, 1081, false) ||
+                 texture(640, 480, true) || texture(2048, 1000, true) ||
+                 texture(640, 480, false, GL_RGBA16F_ARB));
 }
 
 // What the random runs never do: finalize a cache that has no list yet, search without making,
-// recycle null, fail to create, fill exactly the budget; and a memory block's Finalize.
+// recycle null, fail to create, fill exactly the budget.
 TEST(ResourceFactory, EdgesOutsideTheModel) {
     const int live = TestBuffer::sLive;
     TestFactory factory;
@@ -124,11 +178,6 @@ TEST(ResourceFactory, EdgesOutsideTheModel) {
     factory.Recycle(factory.Make({kTestBudget + 1, 6})); // ...one byte more does not
     factory.Recycle(full);
     EXPECT_EQ(BooksOf(factory, live), (Books{0, 1000, 1000, 2001, 1, 0, 1}));
-
-    MemoryBuffer block{MemoryKey(4096)};
-    static_cast<char*>(block.Data())[4095] = 1;
-    block.Finalize(); // frees the memory; the size stays for the cache's books
-    EXPECT_TRUE(block.Data() == nullptr && block.Size() == 4096);
 }
 
 TEST(ResourceFactory, AgreesWithAModelOverRandomRuns) {
