@@ -9,124 +9,75 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
+#include <tuple>
 
 using namespace OGL_TESK_AE;
 using tesk_test::Fourcc;
 using tesk_test::TestImage;
 
+// Only RGBA, BGRA and single channels of 16-bit, half and float are converted, and only when
+// the image's native layout or white level differs from what is asked for.
 TEST(NeedToConvert, DecidesFromTheImagesNativeLayoutAndWhiteLevel) {
     EXPECT_FALSE(NeedToConvert(nullptr, GL_RGBA, GL_FLOAT));
-
-    struct Row {
-        const char* what;
-        int32_t colorSpace, bitDepth, whiteLevel;
-        GLenum format, type;
-        bool expected;
-        int32_t width = 4;
-    };
-    const int32_t RGBA = Fourcc("RGBA"), BGRA = Fourcc("BGRA");
-    const Row rows[] = {
-        // Only RGBA, BGRA, alpha, luminance and depth of 16-bit, half and float are converted.
-        {"RGB requested", RGBA, 128, 1, GL_RGB, GL_FLOAT, false},
-        {"8-bit type requested", RGBA, 64, 65535, GL_RGBA, GL_UNSIGNED_BYTE, false},
-        // ARGB words are native only at 8 bits per channel; validity is not even asked.
-        {"ARGB 8-bit", 32, 32, 255, GL_RGBA, GL_FLOAT, false},
-        {"ARGB 16-bit", 32, 64, 32768, GL_RGBA, GL_UNSIGNED_SHORT, true},
-        {"ARGB float", 32, 128, 1, GL_RGBA, GL_FLOAT, true},
-        {"ARGB 8-bit, no pixels", 32, 32, 255, GL_RGBA, GL_FLOAT, false, 0},
-        {"RGBA, no pixels", RGBA, 64, 65535, GL_RGBA, GL_UNSIGNED_SHORT, true, 0},
-        // RGBA and BGRA: native when format and type match and white is full scale.
-        {"RGBA 16-bit full white", RGBA, 64, 65535, GL_RGBA, GL_UNSIGNED_SHORT, false},
-        {"RGBA white 32768", RGBA, 64, 32768, GL_RGBA, GL_UNSIGNED_SHORT, true},
-        {"RGBA 10-bit in 16", RGBA, 64, 1023, GL_RGBA, GL_UNSIGNED_SHORT, true},
-        {"RGBA float", RGBA, 128, 1, GL_RGBA, GL_FLOAT, false},
-        {"RGBA float as BGRA", RGBA, 128, 1, GL_BGRA, GL_FLOAT, true},
-        {"RGBA float as half", RGBA, 128, 1, GL_RGBA, GL_HALF_FLOAT_ARB, true},
-        {"RGBA half", RGBA, 64, 1, GL_RGBA, GL_HALF_FLOAT_ARB, false},
-        {"RGBA 8-bit as 16", RGBA, 32, 255, GL_RGBA, GL_UNSIGNED_SHORT, true},
-        {"BGRA 16-bit", BGRA, 64, 65535, GL_BGRA, GL_UNSIGNED_SHORT, false},
-        {"BGRA 16-bit as RGBA", BGRA, 64, 65535, GL_RGBA, GL_UNSIGNED_SHORT, true},
-        // Luminance and alpha images into RGBA: only the type and the white level count.
-        {"luminance 16", GL_LUMINANCE16, 16, 65535, GL_RGBA, GL_UNSIGNED_SHORT, false},
-        {"luminance 16 as float", GL_LUMINANCE16, 16, 65535, GL_RGBA, GL_FLOAT, true},
-        {"luminance 10-bit", GL_LUMINANCE16, 16, 1023, GL_RGBA, GL_UNSIGNED_SHORT, true},
-        {"alpha 16 into RGBA", 1, 16, 65535, GL_RGBA, GL_UNSIGNED_SHORT, false},
-        {"alpha 16 into BGRA", 1, 16, 65535, GL_BGRA, GL_UNSIGNED_SHORT, false},
-        {"alpha half into 16-bit", 1, 16, 1, GL_RGBA, GL_UNSIGNED_SHORT, true},
-        // Single-channel targets: alpha and luminance name no type, so the image's channel
-        // size picks one; depth keeps floats.
-        {"alpha 16 as alpha", 1, 16, 65535, GL_ALPHA, GL_UNSIGNED_SHORT, false},
-        {"alpha 16 white 4095 as alpha", 1, 16, 4095, GL_ALPHA, GL_UNSIGNED_SHORT, true},
-        {"alpha 8 as alpha", 1, 8, 255, GL_ALPHA, GL_UNSIGNED_SHORT, false},
-        {"depth float", GL_DEPTH_COMPONENT, 32, 1, GL_DEPTH_COMPONENT, GL_FLOAT, false},
-        {"RGBA 16 as luminance", RGBA, 64, 65535, GL_LUMINANCE, GL_UNSIGNED_SHORT, true},
-    };
-    for (const Row& row : rows) {
-        TestImage image(row.width, 2, row.colorSpace, row.bitDepth, row.whiteLevel);
-        EXPECT_EQ(NeedToConvert(&image, row.format, row.type), row.expected) << row.what;
+    const int32_t RGBA = Fourcc("RGBA"), L16 = GL_LUMINANCE16;
+    constexpr GLenum US = GL_UNSIGNED_SHORT, F = GL_FLOAT, HF = GL_HALF_FLOAT_ARB;
+    // What, image code, depth, white and width, requested format and type, expected.
+    const std::tuple<const char*, int32_t, int32_t, int32_t, int32_t, GLenum, GLenum, bool> rows[] =
+        {{"RGB requested", RGBA, 128, 1, 4, GL_RGB, F, false},
+         {"8-bit type requested", RGBA, 64, 65535, 4, GL_RGBA, GL_UNSIGNED_BYTE, false},
+         // ARGB words are native only at 8 bits per channel; validity is not even asked.
+         {"ARGB 8-bit", 32, 32, 255, 4, GL_RGBA, F, false},
+         {"ARGB float", 32, 128, 1, 4, GL_RGBA, F, true},
+         {"ARGB 8-bit, no pixels", 32, 32, 255, 0, GL_RGBA, F, false},
+         {"RGBA, no pixels", RGBA, 64, 65535, 0, GL_RGBA, US, true},
+         {"RGBA 16-bit full white", RGBA, 64, 65535, 4, GL_RGBA, US, false},
+         {"RGBA white 32768", RGBA, 64, 32768, 4, GL_RGBA, US, true},
+         {"RGBA float as BGRA", RGBA, 128, 1, 4, GL_BGRA, F, true},
+         {"RGBA float as half", RGBA, 128, 1, 4, GL_RGBA, HF, true},
+         // Luminance and alpha images into RGBA: only the type and the white level count.
+         {"luminance 16", L16, 16, 65535, 4, GL_BGRA, US, false},
+         {"alpha half into 16-bit", 1, 16, 1, 4, GL_RGBA, US, true},
+         // Alpha and luminance targets name no type: the image's channel size picks one.
+         {"alpha 8 as alpha", 1, 8, 255, 4, GL_ALPHA, US, false},
+         {"alpha 16 white 4095 as alpha", 1, 16, 4095, 4, GL_ALPHA, US, true},
+         {"depth float", GL_DEPTH_COMPONENT, 32, 1, 4, GL_DEPTH_COMPONENT, F, false},
+         {"RGBA 16 as luminance", RGBA, 64, 65535, 4, GL_LUMINANCE, US, true}};
+    for (const auto& [what, code, depth, white, width, format, type, expected] : rows) {
+        TestImage image(width, 2, code, depth, white);
+        EXPECT_EQ(NeedToConvert(&image, format, type), expected) << what;
     }
 }
 
 TEST(Conversion, SwizzlesFollowTheHostChannelOrder) {
-    struct Row {
-        int32_t colorSpace;
-        GLSL::Shader* load;
-        GLSL::Shader* read;
-    };
-    const Row rows[] = {
-        {32, &Conversion::sFromARGB, &Conversion::sToARGB},
-        {Fourcc("BGRA"), &Conversion::sFromBGRA, &Conversion::sToBGRA},
-        {Fourcc("RGBA"), nullptr, nullptr},
-        {Fourcc("ABGR"), nullptr, nullptr},
-        {1, nullptr, nullptr},
-    };
-    for (const Row& row : rows) {
-        TestImage image(2, 2, row.colorSpace, row.colorSpace == 1 ? 8 : 32, 255);
-        EXPECT_EQ(LoadSwizzleFor(&image), row.load) << row.colorSpace;
-        EXPECT_EQ(ReadSwizzleFor(&image), row.read) << row.colorSpace;
-    }
-    EXPECT_EQ(LoadSwizzleFor(nullptr), nullptr);
-    EXPECT_EQ(ReadSwizzleFor(nullptr), nullptr);
-
-    // A new conversion samples with no swizzle and no processing at unit scale.
-    Conversion conversion;
-    EXPECT_EQ(conversion.GetConversion(), nullptr);
-    EXPECT_EQ(conversion.GetProcessing(), nullptr);
-    EXPECT_EQ(conversion.GetScale(), 1.0f);
-    conversion.SetProcessing(&Conversion::sPremultiply);
-    conversion.SetScale(65535.0f / 1023.0f);
-    const Conversion copy(conversion);
-    EXPECT_EQ(copy.GetProcessing(), &Conversion::sPremultiply);
-    EXPECT_EQ(copy.GetScale(), 65535.0f / 1023.0f);
+    TestImage argb(2, 2, 32), bgra(2, 2, Fourcc("BGRA")), rgba(2, 2), abgr(2, 2, Fourcc("ABGR")),
+        alpha(2, 2, 1, 8);
+    EXPECT_TRUE(LoadSwizzleFor(&argb) == &Conversion::sFromARGB &&
+                ReadSwizzleFor(&argb) == &Conversion::sToARGB);
+    EXPECT_TRUE(LoadSwizzleFor(&bgra) == &Conversion::sFromBGRA &&
+                ReadSwizzleFor(&bgra) == &Conversion::sToBGRA);
+    for (const XIImage* image :
+         std::initializer_list<const XIImage*>{&rgba, &abgr, &alpha, nullptr})
+        EXPECT_TRUE(LoadSwizzleFor(image) == nullptr && ReadSwizzleFor(image) == nullptr);
 }
 
 TEST(GLSL, LoadFileReplacesTheSourceWithTheWholeFile) {
     GLSL::Shader shader(GL_FRAGMENT_SHADER, "void main() {}");
     EXPECT_FALSE(shader.LoadFile("/nonexistent/folder/shader.frag"));
     EXPECT_EQ(shader.Source(), "void main() {}");
-
     char path[] = "/tmp/tesk_glsl_XXXXXX";
-    const int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    std::string text = "#version 110\n// a comment\nvoid main() { gl_FragColor = vec4(1.0); }\n";
-    text += std::string(100000, ' '); // more than any line buffer
-    text += "\n// end\n";
-    std::FILE* file = fdopen(fd, "w");
+    std::FILE* file = fdopen(mkstemp(path), "w");
     ASSERT_NE(file, nullptr);
+    // Longer than any line buffer, and the comments kept.
+    const std::string text =
+        "#version 110\n// a comment\nvoid main() {}\n" + std::string(100000, ' ') + "\n// end\n";
     std::fwrite(text.data(), 1, text.size(), file);
     std::fclose(file);
     EXPECT_TRUE(shader.LoadFile(path));
     std::remove(path);
-    EXPECT_EQ(shader.Source(), text);
-    EXPECT_FALSE(shader.IsCompiled());
-
-    // Copies take the source, never a compiled shader.
-    GLSL::Shader copy(shader);
-    EXPECT_EQ(copy.Source(), text);
-    EXPECT_EQ(copy.Type(), static_cast<unsigned>(GL_FRAGMENT_SHADER));
-    GLSL::Shader assigned(GL_VERTEX_SHADER, "");
+    GLSL::Shader assigned(GL_VERTEX_SHADER, ""); // copies take the source and type
     assigned = shader;
-    EXPECT_EQ(assigned.Type(), static_cast<unsigned>(GL_FRAGMENT_SHADER));
-    EXPECT_FALSE(assigned.IsCompiled());
+    EXPECT_TRUE(shader.Source() == text && assigned.Source() == text &&
+                assigned.Type() == GL_FRAGMENT_SHADER);
 }

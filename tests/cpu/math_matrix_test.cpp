@@ -11,177 +11,93 @@
 using namespace OGL_TESK_AE;
 
 namespace {
-constexpr float kPi = 3.14159265f;
-
-// Plain row-by-column products, independent of the operators under test.
-template <int N, typename M> void Multiply(const M& a, const M& b, float (&out)[N][N]) {
-    for (int i = 0; i < N; ++i)
-        for (int j = 0; j < N; ++j) {
-            out[i][j] = 0;
-            for (int k = 0; k < N; ++k) out[i][j] += a[i][k] * b[k][j];
-        }
-}
-
-template <int N> void ExpectIdentity(const float (&m)[N][N], float eps) {
-    for (int i = 0; i < N; ++i)
-        for (int j = 0; j < N; ++j) ASSERT_NEAR(m[i][j], i == j ? 1.0f : 0.0f, eps) << i << j;
-}
-
-float Det3(const m33f& m) {
-    return m[0].dot(m[1].cross(m[2]));
+// m times its inverse, by plain row-by-column products, must be the identity.
+template <int N, typename M> void ExpectInverse(const M& m, float eps) {
+    const M inv = m.inverse();
+    for (int i = 0; i < N * N; ++i) {
+        float sum = 0;
+        for (int k = 0; k < N; ++k) sum += m[i / N][k] * inv[k][i % N];
+        ASSERT_NEAR(sum, i / N == i % N ? 1.0f : 0.0f, eps) << i;
+    }
 }
 } // namespace
 
-TEST(MathMatrix33, Basics) {
-    const m33f a(1, 2, 3, 4, 5, 6, 7, 8, 10);
-    const m33f b(0, 1, 0, 1, 0, 0, 0, 0, 2); // swaps x and y, doubles z
-    EXPECT_TRUE((a * b).equal(m33f(2, 1, 6, 5, 4, 12, 8, 7, 20), 1e-6f));
+TEST(MathMatrix33, ProductsAndOpenGLLayout) {
+    const m33f a(1, 2, 3, 4, 5, 6, 7, 8, 10), swapXYDoubleZ(0, 1, 0, 1, 0, 0, 0, 0, 2);
+    EXPECT_TRUE((a * swapXYDoubleZ).equal(m33f(2, 1, 6, 5, 4, 12, 8, 7, 20), 1e-6f));
     EXPECT_TRUE(a.transpose().equal(m33f(1, 4, 7, 2, 5, 8, 3, 6, 10), 1e-9f));
-    EXPECT_EQ(a.diagonal(), p3f(1, 5, 10));
-    // Vectors are columns: component i is row i times the vector.
-    EXPECT_EQ(p3f(1, 0, -1) * a, p3f(-2, -2, -3));
-    // The OpenGL buffer holds the rows as columns, with the fourth row and column of identity.
-    const float* gl = a;
+    EXPECT_EQ(p3f(1, 0, -1) * a, p3f(-2, -2, -3)); // vectors are columns
+    // OpenGL reads the rows as columns, padded with identity; set() skips the padding.
     const float expected[16] = {1, 2, 3, 0, 4, 5, 6, 0, 7, 8, 10, 0, 0, 0, 0, 1};
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(gl[i], expected[i]) << i;
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(static_cast<const float*>(a)[i], expected[i]) << i;
+    float padded[16];
+    for (int i = 0; i < 16; ++i) padded[i] = i % 4 == 3 || i > 11 ? 99 : expected[i];
     m33f d;
-    const float m44[16] = {1, 2, 3, 99, 4, 5, 6, 99, 7, 8, 10, 99, 99, 99, 99, 99};
-    d.set(m44);
-    EXPECT_TRUE(d.equal(a, 1e-9f));
-    EXPECT_TRUE(m33f(m44f(m44, false)).equal(a, 1e-9f));
-    EXPECT_TRUE(m33f::scale(p3f(1, 2, 3)).equal(m33f(1, 0, 0, 0, 2, 0, 0, 0, 3), 1e-9f));
-    EXPECT_FALSE(m33f().equal(m33f::scale(1.0f, 1.0f, 1.0002f), 1e-4f));
+    d.set(padded);
+    EXPECT_TRUE(d.equal(a, 1e-9f) && m33f(m44f(padded, false)).equal(a, 1e-9f));
 }
 
-TEST(MathMatrix33, AxisAngle) {
-    EXPECT_TRUE((p3f(1, 0, 0) * m33f::axangle(p3f(0, 0, 1), 90)).equal(p3f(0, 1, 0), 1e-6f));
-    EXPECT_TRUE(m33f::axangle(p3f(0.3f, -2, 1), 0).equal(m33f(), 1e-7f));
-    const float c = std::cos(30 * kPi / 180), s = std::sin(30 * kPi / 180);
-    EXPECT_TRUE(m33f::axangle(p3f(5, 0, 0), 30).equal(m33f(1, 0, 0, 0, c, -s, 0, s, c), 1e-6f));
+// Any axis stays put, a perpendicular turns by the angle the right-hand way, lengths are kept.
+TEST(MathMatrix33, AxisAngleTurnsAboutTheAxis) {
     std::mt19937 rng(7);
     std::uniform_real_distribution<float> u(-1, 1);
     for (int n = 0; n < 200; ++n) {
-        p3f axis(u(rng), u(rng), u(rng));
-        if (axis.length() < 0.1f) continue;
+        const p3f axis(u(rng), u(rng), u(rng)), side = axis.cross(p3f(u(rng), u(rng), u(rng)));
+        if (axis.length() < 0.1f || side.length() < 0.05f) continue;
         const float degrees = 170 * u(rng);
-        const m33f r = m33f::axangle(axis, degrees);
-        // The axis stays, a perpendicular direction turns by the angle, lengths are kept.
-        ASSERT_TRUE((axis * r).equal(axis, 1e-5f));
-        p3f perpendicular = axis.cross(p3f(u(rng), u(rng), u(rng)));
-        if (perpendicular.length() < 0.05f) continue;
-        p3f turned = perpendicular * r;
-        ASSERT_NEAR(turned.length(), perpendicular.length(), 1e-4f);
-        ASSERT_NEAR(perpendicular.deg(turned), std::fabs(degrees), 0.02f);
-        // Turning positively about the axis follows the right-hand rule.
-        if (std::fabs(degrees) > 1) {
-            ASSERT_GT(perpendicular.cross(turned).dot(axis) * degrees, 0);
-        }
+        const p3f turned = side * m33f::axangle(axis, degrees);
+        ASSERT_TRUE((axis * m33f::axangle(axis, degrees)).equal(axis, 1e-5f));
+        ASSERT_NEAR(turned.length(), side.length(), 1e-4f);
+        ASSERT_NEAR(side.deg(turned), std::fabs(degrees), 0.02f);
+        ASSERT_TRUE(std::fabs(degrees) <= 1 || side.cross(turned).dot(axis) * degrees > 0);
     }
 }
 
-TEST(MathMatrix33, Inverse) {
+TEST(MathMatrix, InversesOfRandomAndEdgeMatrices) {
     std::mt19937 rng(11);
     std::uniform_real_distribution<float> u(-2, 2);
-    int tested = 0;
-    while (tested < 500) {
-        m33f m(u(rng), u(rng), u(rng), u(rng), u(rng), u(rng), u(rng), u(rng), u(rng));
-        if (std::fabs(Det3(m)) < 0.2f) continue;
-        float product[3][3];
-        Multiply<3>(m, m.inverse(), product);
-        ExpectIdentity(product, 1e-4f);
-        ++tested;
+    for (int n = 0; n < 500; ++n) {
+        const m33f m(u(rng), u(rng), u(rng), u(rng), u(rng), u(rng), u(rng), u(rng), u(rng));
+        if (std::fabs(m[0].dot(m[1].cross(m[2]))) > 0.2f) ExpectInverse<3>(m, 1e-4f);
+        m44f m4;
+        for (int i = 0; i < 16; ++i)
+            m4[i / 4][i % 4] = u(rng) + (i % 5 ? 0 : 7); // well conditioned
+        ExpectInverse<4>(m4, 1e-5f);
     }
-    // Pivoting copes with a zero on the diagonal.
-    float product[3][3];
-    const m33f swap(0, 1, 0, 1, 0, 0, 0, 0, 1);
-    Multiply<3>(swap, swap.inverse(), product);
-    ExpectIdentity(product, 1e-6f);
-    // A singular matrix comes back unchanged.
-    const m33f zeroRow(1, 2, 3, 0, 0, 0, 4, 5, 6);
-    EXPECT_TRUE(zeroRow.inverse().equal(zeroRow, 1e-9f));
+    ExpectInverse<3>(m33f(0, 1, 0, 1, 0, 0, 0, 0, 1), 1e-6f); // needs pivoting
+    const m33f singular(1, 2, 3, 0, 0, 0, 4, 5, 6);           // comes back unchanged
+    EXPECT_TRUE(singular.inverse().equal(singular, 1e-9f));
+    m44f flat; // a vanishing 4 x 4 pivot is scaled by 1e9, keeping its sign, instead of failing
+    flat[3].set(0, 0, 0, -1e-12f);
+    EXPECT_TRUE(flat.inverse()[3][3] == -1e9f && m33f(flat.inverse()).equal(m33f(), 1e-9f));
 }
 
-TEST(MathMatrix44, ConstructionAndLayout) {
-    const m33f r(1, 2, 3, 4, 5, 6, 7, 8, 9);
-    const m44f m(r, p3f(10, 11, 12));
-    EXPECT_EQ(m[0], p4f(1, 2, 3, 10));
-    EXPECT_EQ(m[2], p4f(7, 8, 9, 12));
-    EXPECT_EQ(m[3], p4f(0, 0, 0, 1));
-    EXPECT_EQ(m44f(r)[1], p4f(4, 5, 6, 0));
-    const float* rows = m;
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(rows[i], m[i / 4][i % 4]) << i;
+TEST(MathMatrix44, TranslationAndProducts) {
+    const m44f m(m33f(1, 2, 3, 4, 5, 6, 7, 8, 9), p3f(10, 11, 12));
+    EXPECT_TRUE(m[0] == p4f(1, 2, 3, 10) && m[2] == p4f(7, 8, 9, 12) && m[3] == p4f(0, 0, 0, 1));
     const float* columns = m.transposef();
     for (int i = 0; i < 16; ++i) EXPECT_EQ(columns[i], m[i % 4][i / 4]) << i;
-    float p[16];
-    for (int i = 0; i < 16; ++i) p[i] = float(i);
-    EXPECT_EQ(m44f(p, false)[1], p4f(4, 5, 6, 7));
-    EXPECT_EQ(m44f(p, true)[1], p4f(1, 5, 9, 13));
-    float out[3];
-    const float in[3] = {1, 1, 1};
-    m.transform3f(in, out);
-    EXPECT_EQ(p3f(out), p3f(6, 15, 24));
-}
-
-TEST(MathMatrix44, Operators) {
     // + adds to row 3, += to the translation column.
-    const m44f plus = m44f() + p3f(1, 2, 3);
-    EXPECT_EQ(plus[3], p4f(1, 2, 3, 2));
-    EXPECT_EQ(plus[0], p4f(1, 0, 0, 0));
-    EXPECT_EQ((m44f() + p4f(1, 2, 3, 4))[3], p4f(1, 2, 3, 5));
+    EXPECT_EQ((m44f() + p3f(1, 2, 3))[3], p4f(1, 2, 3, 2));
     m44f shifted;
     shifted += p3f(1, 2, 3);
     shifted += p4f(1, 1, 1, 50);
-    EXPECT_EQ(shifted[0], p4f(1, 0, 0, 2));
-    EXPECT_EQ(shifted[2], p4f(0, 0, 1, 4));
-    EXPECT_EQ(shifted[3], p4f(0, 0, 0, 1));
-
-    // a * b takes b's 3 x 3 only and multiplies it from the left: b swaps a's first two rows
-    // and doubles the third; the translation of b and a's row 3 play no part.
+    EXPECT_TRUE(shifted[0] == p4f(1, 0, 0, 2) && shifted[1] == p4f(0, 1, 0, 3));
+    EXPECT_TRUE(shifted[2] == p4f(0, 0, 1, 4) && shifted[3] == p4f(0, 0, 0, 1));
+    // a * b takes b's 3 x 3 only, from the left: b swaps a's first two rows and doubles the third.
     const m44f a(p4f(1, 2, 3, 4), p4f(5, 6, 7, 8), p4f(9, 10, 11, 12), p4f(13, 14, 15, 16));
-    const m33f swapDouble(0, 1, 0, 1, 0, 0, 0, 0, 2);
-    const m44f b(swapDouble, p3f(100, 200, 300));
+    const m33f b(0, 1, 0, 1, 0, 0, 0, 0, 2);
     const m44f expected(p4f(5, 6, 7, 8), p4f(1, 2, 3, 4), p4f(18, 20, 22, 24), p4f(13, 14, 15, 16));
-    EXPECT_TRUE((a * b).equal(expected, 1e-6f));
-    EXPECT_TRUE((a * swapDouble).equal(expected, 1e-6f));
-    m44f c(a);
-    c *= b;
-    EXPECT_TRUE(c.equal(expected, 1e-6f));
+    EXPECT_TRUE((a * m44f(b, p3f(100, 200, 300))).equal(expected, 1e-6f) &&
+                (a * b).equal(expected, 1e-6f));
 }
 
-TEST(MathMatrix44, Inverse) {
-    std::mt19937 rng(5);
-    std::uniform_real_distribution<float> u(-2, 2);
-    for (int n = 0; n < 300; ++n) {
-        m44f m;
-        for (int i = 0; i < 4; ++i) m[i].set(u(rng), u(rng), u(rng), u(rng));
-        // Diagonally dominant, hence well conditioned.
-        for (int i = 0; i < 4; ++i) m[i][i] += m[i][i] < 0 ? -7.0f : 7.0f;
-        float product[4][4];
-        Multiply<4>(m, m.inverse(), product);
-        ExpectIdentity(product, 1e-5f);
-    }
-    // A vanishing pivot is scaled by 1e9 (negated for a negative one) instead of failing.
-    m44f flat;
-    flat[3].set(0, 0, 0, 0);
-    m44f inv = flat.inverse();
-    EXPECT_EQ(inv[3][3], 1e9f);
-    EXPECT_TRUE(m33f(inv).equal(m33f(), 1e-9f));
-    flat[3].set(0, 0, 0, -1e-12f);
-    EXPECT_EQ(flat.inverse()[3][3], -1e9f);
-}
-
-TEST(MathMatrixGL, PointTransform) {
-    Matrix id(true);
-    EXPECT_EQ(id * p3f(1, 2, 3), p3f(1, 2, 3));
-    // Column-major: m[12..14] translate, m[3], m[7], m[11], m[15] make w.
-    Matrix m(true);
-    m.m[0] = 2;
-    m.m[12] = 1, m.m[13] = 2, m.m[14] = 3;
+TEST(MathMatrixGL, ColumnMajorPointTransformWithPerspectiveDivide) {
+    Matrix m(true), copy(false);
+    m.m[0] = 2, m.m[12] = 1, m.m[13] = 2, m.m[14] = 3;
     m.m[11] = 1; // w' = z + 1
     EXPECT_TRUE((m * p3f(1, 1, 1)).equal(p3f(1.5f, 1.5f, 2), 1e-6f));
     EXPECT_TRUE((m * p4f(1, 1, 1, 0)).equal(p4f(2, 1, 1, 1), 1e-6f));
-    Matrix copy(false);
     copy = m;
-    EXPECT_EQ(copy.m[11], 1.0);
-    EXPECT_EQ(copy.mode, m.mode);
+    EXPECT_TRUE(copy.m[11] == 1.0 && copy.mode == m.mode);
 }
