@@ -18,6 +18,7 @@
 #include <array>
 #include <initializer_list>
 #include <stdexcept>
+#include <tuple>
 
 using namespace OGL_TESK_AE;
 using tesk_test::Fourcc;

@@ -12,6 +12,8 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <set>
+#include <tuple>
 
 using namespace OGL_TESK_AE;
 
@@ -174,8 +176,8 @@ TEST(MathMatrix, InversesOfRandomAndEdgeMatrices) {
         const m33f m(u(rng), u(rng), u(rng), u(rng), u(rng), u(rng), u(rng), u(rng), u(rng));
         if (std::fabs(m[0].dot(m[1].cross(m[2]))) > 0.2f) ExpectInverse<3>(m, 1e-4f); // conditioned
         m44f m4;
-        for (int i = 0; i < 16; ++i)
-            m4[i / 4][i % 4] = u(rng) + (i % 5 ? 0 : 7); // diagonally dominant
+        // Diagonally dominant, hence well conditioned.
+        for (int i = 0; i < 16; ++i) m4[i / 4][i % 4] = u(rng) + (i % 5 ? 0 : 7);
         ExpectInverse<4>(m4, 1e-5f);
     }
     ExpectInverse<3>(m33f(0, 1, 0, 1, 0, 0, 0, 0, 1), 1e-6f); // needs pivoting
@@ -231,9 +233,8 @@ TEST(MathEuler, AnglesAndClosestEulerSweep) {
                 truth[mid] = b, truth[lo] = 15.0f * (n % 25 - 12), truth[hi] = 45.0f * (n / 25 - 4);
                 twin[mid] = 180.0f - b, twin[lo] = truth[lo] + 180, twin[hi] = truth[hi] + 180;
                 const m33f m = Reference(truth.x, truth.y, truth.z, o);
-                ASSERT_TRUE(m33f::angle(truth, order).equal(m, 1e-5f) &&
-                            m33f::angle(twin, order).equal(m, 1e-5f))
-                    << o << truth;
+                ASSERT_TRUE(m33f::angle(truth, order).equal(m, 1e-5f)) << o << truth;
+                ASSERT_TRUE(m33f::angle(twin, order).equal(m, 1e-5f)) << o << twin;
                 const bool onlyExact = std::fmod(std::fabs(b), 90.0f) == 0 ||
                                        ((o == YZX || o == XZY) && (zOut(truth.z) || zOut(twin.z)));
                 for (const auto& off : offsets) {
@@ -242,9 +243,7 @@ TEST(MathEuler, AnglesAndClosestEulerSweep) {
                     const p3f got = m.to_closest_euler(ref, order);
                     SCOPED_TRACE(testing::Message() << kSequence[o] << truth << ref << got);
                     ASSERT_TRUE(m33f::angle(got, order).equal(m, 1e-4f));
-                    ASSERT_LE(std::max({std::fabs(got.x - ref.x), std::fabs(got.y - ref.y),
-                                        std::fabs(got.z - ref.z)}),
-                              180.001f);
+                    for (int k = 0; k < 3; ++k) ASSERT_LE(std::fabs(got[k] - ref[k]), 180.001f);
                     if (onlyExact) continue;
                     EXPECT_LE(Distance(ref, got),
                               std::min(Distance(ref, truth), Distance(ref, twin)) + 1e-2);
