@@ -2,41 +2,28 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <string>
-#include <vector>
 
 namespace cli {
 
 // A fresh folder under the system's temporary folder, removed with everything in it at the end.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tesk-cli-XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) ADD_FAILURE() << "cannot make a scratch folder";
-        fPath = pattern;
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(fPath, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
+struct ScratchFolder {
+    ScratchFolder() { EXPECT_TRUE(::mkdtemp(fPath.data())) << fPath; }
+    ~ScratchFolder() { std::filesystem::remove_all(fPath, fIgnored); }
 
-    std::string Path(const std::string& name) const { return (fPath / name).string(); }
-    // The names in the folder, sorted.
-    std::vector<std::string> Names() const {
-        std::vector<std::string> names;
+    std::string Path(const std::string& name) const { return fPath + "/" + name; }
+    std::set<std::string> Names() const {
+        std::set<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(fPath))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
+            names.insert(entry.path().filename());
         return names;
     }
 
-private:
-    std::filesystem::path fPath;
+    std::string fPath = std::filesystem::temp_directory_path() / "tesk-cli-XXXXXX";
+    std::error_code fIgnored;
 };
 
 } // namespace cli

@@ -1,0 +1,116 @@
+// tesk-ae's parts on the CPU: the edges of parsing and of host layouts that the runs of the
+// built program (program_test.cpp) do not reach.
+#include "tools/Arguments.h"
+#include "tools/Failure.h"
+#include "tools/Sequence.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <numeric>
+
+namespace cli {
+namespace {
+
+TEST(Arguments, ParsesSizesColoursFrameRangesOptionsAndFrameNames) {
+    EXPECT_EQ(ParseSize("640x480").width, 640);
+    EXPECT_EQ(ParseSize("1X32768").height, 32768);
+    EXPECT_TRUE(LooksLikeSize("0x5") && !LooksLikeSize("x5"));
+    EXPECT_EQ(ParseColor("1,0,0.5,0.25"), (Rgba{1.0f, 0.0f, 0.5f, 0.25f}));
+    EXPECT_EQ(ParseColor("0.2,0,1"), (Rgba{0.2f, 0.0f, 1.0f, 1.0f}));
+    for (const auto& [text, a, b] : {std::tuple("3-12", 3, 12), {"7", 7, 7}, {"5-5", 5, 5}})
+        EXPECT_EQ(std::pair(ParseFrames(text).first, ParseFrames(text).last), std::pair(a, b));
+    for (const char* text : {"", "x", "640", "640x", "x480", "0x5", "5x0", "-3x4", "3x-4", "a3x4",
+                             "3x4x5", "32769x1", "99999999999x1", "1.5x2", " 3x4"})
+        EXPECT_THROW(ParseSize(text), UsageError) << text;
+    // Colours are what a clear or a blend can hold: nothing outside 0..1.
+    for (const char* text : {"", "1", "1,0", "1,0,0,1,1", "1,,0", "a,b,c", "1,0,0,", "nan,0,0",
+                             "inf,0,0", "1e40,0,0", "1,0,0 ", "0.2,-1,1", "1.5,0,0", "0,0,0,2"})
+        EXPECT_THROW(ParseColor(text), UsageError) << text;
+    for (const char* text : {"", "-", "5-", "-5", "5-3", "a-b", "1-2-3", "1.5-2"})
+        EXPECT_THROW(ParseFrames(text), UsageError) << text;
+    // Options given twice, without the value they need or with one they refuse; "--name=value",
+    // and "--" before operands that look like options.
+    const std::vector<std::string> bad[] = {
+        {"copy", "--bogus"},        {"copy", "--layout=float", "--layout=half"},
+        {"demo", "--out="},         {"alpha", "--size", "2x"},
+        {"copy", "--top-down=yes"}, {"copy", "--depth", "32"}};
+    for (const std::vector<std::string>& arguments : bad)
+        EXPECT_THROW(ParseCommandLine(arguments), UsageError) << arguments[1];
+    const Options options =
+        ParseCommandLine({"copy", "--frames=1-4", "a.####.exr", "--depth=10", "--", "--b"});
+    EXPECT_EQ(options.operands, (std::vector<std::string>{"a.####.exr", "--b"}));
+    ASSERT_TRUE(options.frames && options.depth);
+    EXPECT_EQ(std::pair(options.frames->last, options.depth->bits), std::pair(4, 10));
+    // Numbers longer than the run keep all their digits; only the last run is the frame number.
+    EXPECT_EQ(FrameName("shot.#.exr", 123), "shot.123.exr");
+    EXPECT_EQ(FrameName("take#2/shot.###.exr", 42), "take#2/shot.042.exr");
+    // A still input may feed every frame of a sequence.
+    EXPECT_EQ(PlanFrames({"a.exr"}, "b.####.exr", FrameRange{3, 5}), (std::vector<int>{3, 4, 5}));
+}
+
+OIIO::ImageBuf OnePixel(const Rgba& rgba) {
+    OIIO::ImageBuf image(OIIO::ImageSpec(1, 1, 4, OIIO::TypeFloat));
+    image.setpixel(0, 0, rgba.data(), 4);
+    return image;
+}
+
+template <class T> std::vector<uint8_t> Bytes(const std::vector<T>& values) {
+    const auto* memory = reinterpret_cast<const uint8_t*>(values.data());
+    return {memory, memory + values.size() * sizeof(T)};
+}
+
+// Rows start on 16-byte boundaries, as hosts allocate them.
+TEST(HostImage, StoresChannelsInTheLayoutsMemoryOrderInPaddedRows) {
+    // r = 1, g = 0.2, b = 0, a = 0.6: in 8 bits 255, 51, 0, 153.
+    const OIIO::ImageBuf bytes = OnePixel({1.0f, 0.2f, 0.0f, 0.6f});
+    // 0.5 is 32767.5 steps of 65535, rounded up; of 32768 it is exactly 16384. IEEE half:
+    // 0.5 = 0x3800, 1 = 0x3C00, 2 = 0x4000, -1 = 0xBC00.
+    const OIIO::ImageBuf words = OnePixel({0.5f, 1.0f, 2.0f, -1.0f});
+    const std::tuple<Layout, OIIO::ImageBuf, std::vector<uint8_t>> rows[] = {
+        {Layout::Argb8, bytes, {153, 255, 51, 0}},
+        {Layout::Bgra8, bytes, {0, 51, 255, 153}},
+        {Layout::Rgba16, words, Bytes<uint16_t>({32768, 65535, 65535, 0})},
+        {Layout::Ae16, words, Bytes<uint16_t>({16384, 32768, 32768, 0})},
+        {Layout::Half, words, Bytes<uint16_t>({0x3800, 0x3C00, 0x4000, 0xBC00})},
+        // A NaN channel becomes 0 in integer layouts rather than an arbitrary value.
+        {Layout::Rgba8, OnePixel({std::nanf(""), 1.0f, 1.0f, 1.0f}), {0, 255, 255, 255}},
+    };
+    for (const auto& [layout, pixel, memory] : rows) {
+        const HostImage image(layout, pixel);
+        EXPECT_EQ(image.GetRowBytes(), 16);
+        EXPECT_EQ(std::memcmp(image.PixelAddress(0, 0), memory.data(), memory.size()), 0)
+            << Describe(layout).name;
+    }
+}
+
+// Every stored value of a layout, through float RGBA and back, must come out bit for bit.
+TEST(HostImage, RoundTripsEveryValueExactly) {
+    // 16-bit words: all 65536 for rgba16; 0..32768 for ae16; every half but the NaNs (exponent
+    // all ones with a non-zero fraction).
+    std::vector<uint16_t> words(65536), ae(32772, 32768);
+    std::iota(words.begin(), words.end(), 0);
+    std::iota(ae.begin(), ae.begin() + 32769, 0);
+    std::vector<uint16_t> halves = words;
+    for (uint16_t& h : halves)
+        if ((h & 0x7C00) == 0x7C00 && (h & 0x03FF) != 0) h = 0x3C00;
+    std::vector<uint8_t> bytes(256 * 4);
+    for (int i = 0; i < 256 * 4; ++i) bytes[i] = static_cast<uint8_t>(i / 4 + i % 4 * 37);
+    const std::pair<Layout, std::vector<uint8_t>> rows[] = {
+        {Layout::Argb8, bytes},
+        {Layout::Rgba16, Bytes(words)},
+        {Layout::Ae16, Bytes(ae)},
+        {Layout::Half, Bytes(halves)},
+    };
+    for (const auto& [layout, memory] : rows) {
+        HostImage source(layout, int(memory.size() * 8 / Describe(layout).bitDepth), 1);
+        std::memcpy(source.GetBaseAddress(), memory.data(), memory.size());
+        const HostImage copy(layout, source.Load());
+        EXPECT_EQ(std::memcmp(copy.GetBaseAddress(), memory.data(), memory.size()), 0)
+            << Describe(layout).name;
+    }
+}
+
+} // namespace
+} // namespace cli
