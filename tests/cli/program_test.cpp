@@ -141,6 +141,11 @@ TEST(Program, RunsEachCommandOnItsInputsAndKeepsHowTheyAreStored) {
         {"alpha window.exr out.exr", "1 half 6x4 @2,1 in 10x8", {.25}},
         {"resize 3x2 window.exr out.exr", "4 half 3x2", {.4, .4, .4, .25}},
         {"copy --depth 12 window.exr out.tif", "4 uint16/12 6x4 @2,1 in 10x8", {.4, .4, .4, .25}},
+        // (0.1, 0.3, 0.5) * 0.25 times (0.8, 0.4, 0.2) * 0.6, half mixed into the back, then
+        // unpremultiplied by the mixed alpha (0.15 + 0.6) / 2.
+        {"blend --mode multiply --mix .5 m.exr a.exr out.exr",
+         "4 float 4x2",
+         {.656, .344, .18, .375}},
         // JPEG holds no alpha.
         {"copy m.exr out.jpg", "3 uint8 4x2", {}},
     };
@@ -241,6 +246,9 @@ TEST(Program, AnswersHelpAndRejectsBadRequestsLeavingFilesAsTheyWere) {
         {"premultiply --frames 1-2 in.exr out.exr", 2, "--frames needs file names with ####"},
         {"premultiply in.##.exr out.##.exr", 2, "give --frames A-B"},
         {"premultiply --frames 1-2 in.##.exr out.exr", 2, "needs a #### frame number"},
+        {"blend --mode screan in.exr in.exr out.exr", 2,
+         "unknown blend mode 'screan'; did you mean Screen?"},
+        {"blend in.exr in.exr out.exr", 2, "'blend' needs --mode M"},
         {"", 2, "no command given"},
     };
     for (const auto& [arguments, status, says] : cases) {
