@@ -11,7 +11,7 @@ namespace OGL_TESK_AE {
 
 namespace {
 
-constexpr char kHeader[] = "TESK_Common_AE-enciphered-v001\n";
+constexpr char kHeader[] = "tesk_common_ae enciphered v001\n";
 static_assert(sizeof(kHeader) - 1 == CFileEncryptor::kHeaderBytes, "header line is 31 bytes");
 
 uint32_t LoadWord(const unsigned char* b) {

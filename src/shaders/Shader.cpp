@@ -547,6 +547,8 @@ void Shader::LoadDefault(const char* path) {
             Parse(program, vertex.c_str(), kShaderVertex, allowDuplicateID, true);
         }
         if (path && catalog) {
+            // The shader's own folders, also when copyshader brought the copied one's.
+            fCategories.clear();
             const std::string root = catalog->ShaderPath().str();
             String rest = Text(path).Path();
             rest = rest.GetLength() > static_cast<int>(root.size())

@@ -32,27 +32,32 @@ std::string TempFile(const std::string& name, const std::string& bytes) {
 } // namespace
 
 TEST(ShaderReader, LinesPlainAndEnciphered) {
+    // Texts handed over in memory are recognised as enciphered by the characters after the
+    // header line; program texts begin "!!ARBfp1" or "!!ARBvp1", whose first enciphered byte
+    // must not occur in the header line. Other texts may not be recognised in memory.
     const std::string longLine(1500, 'x');
     const struct {
-        std::string text, lines;
+        std::string head, text, lines;
     } rows[] = {
-        {"a\r\nb\nc\rd", "a|b|c|d"},
-        {"\n\r\n\nx\n\n\r", "x"},
-        {"", ""},
-        {"odd length text\n!", "odd length text|!"},
-        {longLine + "\nb", std::string(1023, 'x') + "|b"},
+        {"!!ARBfp1.0", "a\r\nb\nc\rd", "a|b|c|d"},
+        {"!!ARBvp1.0", "\n\r\n\nx\n\n\r", "x"},
+        {"!!ARBfp1.0", "", ""},
+        {"!!ARBvp1.0", "odd length text\n!", "odd length text|!"},
+        {"!!ARBfp1.0", longLine + "\nb", std::string(1023, 'x') + "|b"},
     };
     for (const auto& row : rows) {
-        ParseFile plain(row.text.data(), row.text.size());
-        EXPECT_EQ(Lines(plain), row.lines) << row.text;
-        const std::string sealed = CFileEncryptor::Encipher(row.text);
+        const std::string text = row.head + "\n" + row.text;
+        const std::string lines = row.head + (row.lines.empty() ? "" : "|") + row.lines;
+        ParseFile plain(text.data(), text.size());
+        EXPECT_EQ(Lines(plain), lines) << row.text;
+        const std::string sealed = CFileEncryptor::Encipher(text);
         ParseFile memory(sealed.data(), sealed.size());
         ParseFile file(TempFile("sealed.txt", sealed).c_str());
-        EXPECT_EQ(Lines(memory), row.lines) << row.text;
-        EXPECT_EQ(Lines(file), row.lines) << row.text;
+        EXPECT_EQ(Lines(memory), lines) << row.text;
+        EXPECT_EQ(Lines(file), lines) << row.text;
         std::string back;
         ASSERT_TRUE(CFileEncryptor::Decipher(sealed, back));
-        EXPECT_EQ(back, row.text);
+        EXPECT_EQ(back, text);
     }
     ParseFile missing("/nonexistent/shader.arb");
     EXPECT_EQ(missing.Size(), 0u);
