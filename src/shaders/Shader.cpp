@@ -1,6 +1,5 @@
 #include "shaders/Shader.h"
 
-#include "gl/context/HardwareInfo.h"
 #include "platform/Files.h"
 #include "shaders/Numbers.h"
 #include "shaders/ParseFile.h"
@@ -134,11 +133,8 @@ String Shader::GpuFragmentShaderFile(int32_t kind) const {
     static const char* const kSurfaceParts[] = {"tsl", "ssh", "tss"};
     if (kind >= kProgramTsl && kind <= kProgramTss) {
         const char* ext = kSurfaceParts[kind - kProgramTsl];
-        // The card is asked only when an ATI variant ships, so reading a catalogue needs no
-        // OpenGL context.
-        const std::string ati = base + ".ati." + ext;
-        if (TESK_AE::platform::IsReadable(ati.c_str()) && IsATI()) return String(ati);
-        return String(base + "." + ext);
+        const ShaderCatalog* catalog = ShaderCatalog::Current();
+        return String(base + (catalog && catalog->IsATI() ? ".ati." : ".") + ext);
     }
     if (kind == kProgramAlq) return String(base + ".alq");
     if (kind > kProgramPass1 && kind <= kProgramPass5)

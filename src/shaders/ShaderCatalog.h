@@ -22,6 +22,9 @@ public:
     virtual uint64_t InitCpuShaderProgram(const char* path);
     // The description text of the current CPU module.
     virtual String CpuShaderData() { return String(); }
+    // Whether surface sub-programs are taken in their ATI variants (".ati.tsl"); the manager
+    // answers from the card, and without one no card is known.
+    virtual bool IsATI() const { return false; }
 
     // The catalogue parses consult; null when none is installed.
     static ShaderCatalog* Current();
