@@ -20,14 +20,16 @@ foreach(wanted "OGL_TESK_AE::String::Format" "OGL_TESK_AE::Error::what" "OGL_TES
                "OGL_TESK_AE::GLSL::Shader::LoadFile" "OGL_TESK_AE::EffectProgram::sGlow"
                "OGL_TESK_AE::Conversion::sPremultiply" "OGL_TESK_AE::NeedToConvert"
                "OGL_TESK_AE::Premultiply" "OGL_TESK_AE::RenderInvMask" "OGL_TESK_AE::GetLuma"
-               "OGL_TESK_AE::MaxLuma")
+               "OGL_TESK_AE::MaxLuma" "OGL_TESK_AE::Shader::Parse" "OGL_TESK_AE::ParseFile::GetNextLine"
+               "OGL_TESK_AE::CFileEncryptor::Encipher" "OGL_TESK_AE::ST_FLOAT"
+               "OGL_TESK_AE::ShaderValues::SetShader" "OGL_TESK_AE::ShaderArg::ApplyArgModifiers")
     string(FIND "${symbols}" "${wanted}" at)
     if(at EQUAL -1)
         message(FATAL_ERROR "missing export: ${wanted}")
     endif()
 endforeach()
 foreach(hidden "TESK_AE::platform::" "OpenGLWorkerBackend" "CopyToBuffer" "StagingTexture" "sCommonFunctions"
-               "OGL_TESK_AE::hardware::")
+               "OGL_TESK_AE::hardware::" "OGL_TESK_AE::tea::" "OGL_TESK_AE::shadertext::")
     string(FIND "${symbols}" "${hidden}" at)
     if(NOT at EQUAL -1)
         message(FATAL_ERROR "internal symbol exported: ${hidden}")

@@ -5,6 +5,7 @@
 #include "tools/ImageFile.h"
 #include "tools/Operations.h"
 #include "tools/Sequence.h"
+#include "tools/ShaderCommands.h"
 
 #include "gl/context/Capabilities.h"
 #include "gl/effects/ApplyMode.h"
@@ -19,7 +20,7 @@ namespace {
 // What every command on files takes.
 constexpr unsigned kFileOptions = kLayoutOption | kTopDownOption | kFramesOption | kDepthOption;
 
-enum class Kind { Operation, Info, Demo };
+enum class Kind { Operation, Info, Demo, Encipher, Decipher, ShaderInfo };
 
 struct Command {
     const char* name;
@@ -167,6 +168,38 @@ const std::vector<Command>& Commands() {
          "Prints the library's six-line hardware report (card, OpenGL version, driver, texture\n"
          "rectangles, texture memory, largest texture) and whether the card takes float,\n"
          "half-float and 16-bit textures and framebuffer objects."},
+        {"encipher",
+         Kind::Encipher,
+         Operation::Copy,
+         {"IN", "OUT"},
+         0,
+         false,
+         "a description file in the enciphered container",
+         "Writes IN as the library's enciphered container: its header line, then the bytes of\n"
+         "IN enciphered in blocks of 8 (the last one padded with zeros). The library reads such\n"
+         "files wherever it reads plain ones."},
+        {"decipher",
+         Kind::Decipher,
+         Operation::Copy,
+         {"IN", "OUT"},
+         0,
+         false,
+         "the plain text of an enciphered description file",
+         "Writes the text enciphered in IN, without the zeros that padded its last block.\n"
+         "Fails when IN does not begin with the container's header line."},
+        {"shader-info",
+         Kind::ShaderInfo,
+         Operation::Copy,
+         {"FILE"},
+         0,
+         false,
+         "a shader description file as the library reads it",
+         "Parses the description FILE (plain or enciphered) as the shader catalogue would and\n"
+         "prints the record: name, category, ID, folders, companion programs, groups and every\n"
+         "argument with its type, value, range, modifiers and registers. The shader root is the\n"
+         "nearest folder at or above FILE's that holds a Surface folder; the other \".arb\"\n"
+         "files below it stand in for the catalogue (copyshader, duplicate IDs). A parse error\n"
+         "is printed whole, with exit status 1."},
         {"demo",
          Kind::Demo,
          Operation::Copy,
@@ -418,6 +451,17 @@ int RunCommand(const Options& options) {
         if (!options.operands.empty()) throw UsageError("'demo' takes no operands");
         return RunDemo(options.out.empty() ? "tesk-ae-demo" : options.out, options.layout,
                        options.rows);
+    case Kind::Encipher:
+    case Kind::Decipher:
+    case Kind::ShaderInfo:
+        if (options.operands.size() != command->operands.size())
+            throw UsageError(std::string("'") + command->name + "' takes " +
+                             std::to_string(command->operands.size()) +
+                             " operands: " + UsageLine(*command).substr(8));
+        if (command->kind == Kind::ShaderInfo) return PrintShaderInfo(options.operands[0]);
+        return command->kind == Kind::Encipher
+                   ? EncipherFile(options.operands[0], options.operands[1])
+                   : DecipherFile(options.operands[0], options.operands[1]);
     case Kind::Operation:
         break;
     }

@@ -1,0 +1,252 @@
+#include "tools/ShaderCommands.h"
+
+#include "tools/Commands.h"
+#include "tools/Failure.h"
+
+#include "common/Errors.h"
+#include "shaders/FileEncryptor.h"
+#include "shaders/Shader.h"
+#include "shaders/ShaderCatalog.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <vector>
+
+namespace cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace OGL_TESK_AE;
+
+std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw Failure("cannot read '" + path + "'");
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out || !out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) ||
+        !out.flush())
+        throw Failure("cannot write '" + path + "'");
+}
+
+// The other description files below the shader root, loaded when first asked for an ID. A
+// file whose load fails (a duplicate ID, a copy of a missing shader) is left out.
+class FolderCatalog : public ShaderCatalog {
+public:
+    FolderCatalog(const fs::path& root, const fs::path& skip) : fRoot(root) {
+        std::error_code error;
+        for (fs::recursive_directory_iterator it(root, error), end; !error && it != end;
+             it.increment(error))
+            if (it->is_regular_file() && it->path().extension() == ".arb" &&
+                !fs::equivalent(it->path(), skip, error))
+                fPaths.push_back(it->path().string());
+        std::sort(fPaths.begin(), fPaths.end());
+    }
+
+    Shader* FindShader(uint32_t id) override {
+        for (const std::string& path : fPaths) {
+            Entry& entry = fEntries[path];
+            if (entry.state == State::Unread) {
+                entry.state = State::Reading;
+                std::unique_ptr<Shader> shader(new Shader);
+                try {
+                    shader->LoadDefault(path.c_str());
+                    entry.shader = std::move(shader);
+                } catch (const Error&) {
+                }
+                entry.state = State::Read;
+            }
+            if (entry.shader && entry.shader->ID() == id) return entry.shader.get();
+        }
+        return nullptr;
+    }
+
+    String ShaderPath() const override {
+        std::string root = fRoot.string();
+        if (!root.empty() && root.back() != '/') root += '/';
+        return String(root);
+    }
+
+private:
+    enum class State { Unread, Reading, Read };
+    struct Entry {
+        State state = State::Unread;
+        std::unique_ptr<Shader> shader;
+    };
+    fs::path fRoot;
+    std::vector<std::string> fPaths;
+    std::map<std::string, Entry> fEntries;
+};
+
+// The shader root: the nearest folder at or above the file's that holds a "Surface" folder,
+// where shaders share their default vertex programs; else the file's own folder.
+fs::path RootOf(const fs::path& file) {
+    const fs::path folder = fs::absolute(file).parent_path();
+    for (fs::path at = folder; !at.empty(); at = at.parent_path()) {
+        if (fs::is_directory(at / "Surface")) return at;
+        if (at == at.parent_path()) break;
+    }
+    return folder;
+}
+
+const char* CategoryName(eRSShaderType category) {
+    static const char* const kNames[] = {"none",  "volume",       "surface",    "displacement",
+                                         "light", "imageProcess", "procedural", "utilsurf"};
+    return category >= 0 && category <= kRSUtilSurf ? kNames[category] : "unknown";
+}
+
+const char* TypeName(efargTypes type) {
+    static const char* const kNames[] = {"none",    "string", "bool",   "int",     "float",
+                                         "angle",   "color",  "point",  "texture", "3dtexture",
+                                         "cubemap", "time",   "submenu"};
+    return type >= 0 && type <= kArgSubmenu ? kNames[type] : "none";
+}
+
+std::string ValueText(const ShaderArg& arg) {
+    std::ostringstream out;
+    switch (arg.GetType()) {
+    case kArgBool:
+    case kArgInt:
+    case kArgSubmenu:
+        out << arg.GetInt();
+        break;
+    case kArgFloat:
+    case kArgAngle:
+    case kArgTime:
+        out << arg.GetFloat();
+        break;
+    case kArgColor:
+    case kArgPoint:
+        for (int i = 0; i < 4; ++i) out << (i ? " " : "") << arg.GetFloatPtr()[i];
+        break;
+    default:
+        out << '"' << (arg.GetString() ? arg.GetString() : "") << '"';
+    }
+    return out.str();
+}
+
+std::string Joined(const std::vector<String>& items, const char* separator) {
+    std::string all;
+    for (const String& item : items) all += (all.empty() ? "" : separator) + item.str();
+    return all;
+}
+
+void PrintArgument(const Shader& shader, const ShaderArg& arg) {
+    std::printf("  %-20s %-9s %s\n", arg.Name().str().c_str(), TypeName(arg.GetType()),
+                ValueText(arg).c_str());
+    std::printf("      group %s", shader.GroupName(arg.Group()).str().c_str());
+    if (arg.GetType() == kArgInt && !arg.PopupArgs().empty())
+        std::printf(", items %s", Joined(arg.PopupArgs(), " | ").c_str());
+    else if (!arg.IsTextureArg() && arg.GetType() != kArgString)
+        std::printf(", range %g..%g (slider %g..%g)", arg.GetMin(), arg.GetMax(),
+                    arg.GetSliderMin(), arg.GetSliderMax());
+    if (arg.ImageModifiers() != kImageNone)
+        std::printf(", image modifier %d", arg.ImageModifiers());
+    if (!arg.GetArgModifierString().empty())
+        std::printf(", modifiers %s", Joined(arg.GetArgModifierString(), " ").c_str());
+    if (arg.IsPackMaster())
+        std::printf(", packs %s as %s", Joined(arg.PackSlaves(), " ").c_str(),
+                    arg.MasterName().str().c_str());
+    if (arg.IsPackSlave()) std::printf(", packed");
+    for (size_t i = 0; i < arg.ExecuteFunctions().size(); ++i)
+        std::printf(", runs function %u (%s)", arg.ExecuteFunctions()[i],
+                    arg.ExecuteArguments()[i].str().c_str());
+    if (arg.Info().GetLength() > 0) std::printf(", info \"%s\"", arg.Info().str().c_str());
+    std::printf("\n");
+    std::string registers;
+    for (int32_t file = 0; file < shader.NumShaderFiles(); ++file) {
+        const int32_t id = arg.HwRegsiterID(file);
+        if (id < 0 || (arg.ArgDest() == kShaderVertex && file > 0)) continue;
+        registers += " file " + std::to_string(file) + ": " + std::to_string(id) + " (kind " +
+                     std::to_string(arg.HwRegsiterType(file)) + ")";
+    }
+    if (!registers.empty()) std::printf("      registers%s\n", registers.c_str());
+}
+
+} // namespace
+
+int EncipherFile(const std::string& in, const std::string& out) {
+    const std::string plain = ReadBytes(in);
+    if (plain.compare(0, CFileEncryptor::kHeaderBytes, CFileEncryptor::Header()) == 0)
+        throw Failure("'" + in + "' is enciphered already");
+    const std::string sealed = CFileEncryptor::Encipher(plain);
+    if (!CFileEncryptor::LooksEnciphered(sealed.data(), sealed.size()))
+        std::fprintf(stderr,
+                     "tesk-ae: note: '%s' reads as enciphered from a file, but the first "
+                     "enciphered byte occurs in the header line, so the same bytes "
+                     "handed over in memory would be taken for plain text\n",
+                     out.c_str());
+    WriteBytes(out, sealed);
+    return kSuccess;
+}
+
+int DecipherFile(const std::string& in, const std::string& out) {
+    std::string plain;
+    if (!CFileEncryptor::Decipher(ReadBytes(in), plain))
+        throw Failure("'" + in + "' is not an enciphered description file");
+    WriteBytes(out, plain);
+    return kSuccess;
+}
+
+int PrintShaderInfo(const std::string& file) {
+    if (!fs::is_regular_file(file)) throw Failure("cannot read '" + file + "'");
+    // Folders below the root become the shader's categories, so both are absolute.
+    const std::string path = fs::absolute(file).lexically_normal().string();
+    FolderCatalog catalog(RootOf(path), path);
+    ShaderCatalog::SetCurrent(&catalog);
+    Shader shader;
+    try {
+        shader.LoadDefault(path.c_str());
+    } catch (const Error& error) {
+        ShaderCatalog::SetCurrent(nullptr);
+        std::fprintf(stderr, "%s\n", error.what());
+        return kFailed;
+    }
+    ShaderCatalog::SetCurrent(nullptr);
+
+    std::printf("name:       %s%s\n", shader.Name().str().c_str(),
+                shader.SimpleCopyShader() ? " (named after the shader it copies)" : "");
+    std::printf("category:   %s (%d)%s\n", CategoryName(shader.Type()), shader.Type(),
+                shader.IsSubCategoryDefault() ? ", category default" : "");
+    std::printf("ID:         %u (0x%08X), version %d\n", shader.FrontEndID(), shader.ID(),
+                shader.Version());
+    if (shader.FrontEndMasterID() != 65535)
+        std::printf("copies:     %u\n", shader.FrontEndMasterID());
+    std::printf("info:       %s\n", shader.Info().str().c_str());
+    std::printf("folders:    %s\n", Joined(shader.GetShaderCategory(), "/").c_str());
+    std::printf("vertex:     %s\n", shader.GpuVertexShaderFile().GetLength() > 0
+                                        ? shader.GpuVertexShaderFile().str().c_str()
+                                        : "none");
+    std::printf("programs:   %d", shader.NumShaderFiles());
+    for (int32_t i = 0; i < shader.NumShaderFiles(); ++i)
+        std::printf(
+            "%s %s", i ? "," : "",
+            shader.GpuFragmentShaderFile(shader.GetIndexSubType(i)).FileName().str().c_str());
+    std::printf("\nblur:       ");
+    for (int32_t i = 0; i < 5; ++i) std::printf("%d", shader.IsBlurShader(i));
+    std::printf("\nflags:     %s%s%s%s\n", shader.HasTimeBasedArg() ? " time" : "",
+                shader.HasTextureModifiers() ? " texture-modifiers" : "",
+                shader.AcceptsLightGels() ? " light-gels" : "",
+                shader.ColorBufferLookupLinear() ? " linear-lookup" : "");
+    std::vector<String> groups;
+    for (int32_t i = 0; i < shader.GetNumOfGroups(); ++i) groups.push_back(shader.GroupName(i));
+    std::printf("groups:     %s\n", Joined(groups, ", ").c_str());
+    if (!shader.GetPointArguments().empty())
+        std::printf("points:     %s\n", Joined(shader.GetPointArguments(), ", ").c_str());
+    if (!shader.GetMainTextureName().str().empty())
+        std::printf("main texture: %s\n", shader.GetMainTextureName().str().c_str());
+    std::printf("arguments:  %d\n", shader.NumArgs());
+    for (int32_t i = 0; i < shader.NumArgs(); ++i) PrintArgument(shader, *shader.GetShaderArg(i));
+    return kSuccess;
+}
+
+} // namespace cli
