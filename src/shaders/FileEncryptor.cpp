@@ -49,7 +49,7 @@ std::string CFileEncryptor::Encipher(const std::string& plain) {
         unsigned char block[8] = {};
         std::memcpy(block, plain.data() + at, plain.size() - at < 8 ? plain.size() - at : 8);
         uint32_t v[2] = {LoadWord(block), LoadWord(block + 4)};
-        tea::Encipher(v, key);
+        tea::EncipherBlock(v, key);
         StoreWord(v[0], block);
         StoreWord(v[1], block + 4);
         out.append(reinterpret_cast<const char*>(block), 8);
@@ -84,7 +84,7 @@ void CFileEncryptor::DecipherBlocks(const unsigned char* in, size_t n, char* out
         const size_t got = n - at < 8 ? n - at : 8;
         std::memcpy(block, in + at, got);
         uint32_t v[2] = {LoadWord(block), LoadWord(block + 4)};
-        tea::Decipher(v, key);
+        tea::DecipherBlock(v, key);
         StoreWord(v[0], block);
         StoreWord(v[1], block + 4);
         // Zeros of the last block are padding; the buffer already holds them.

@@ -26,7 +26,7 @@ const Key& LibraryKey() {
     return key;
 }
 
-void Encipher(uint32_t v[2], const Key& key) {
+void EncipherBlock(uint32_t v[2], const Key& key) {
     uint32_t y = v[0], z = v[1], sum = 0;
     const uint32_t* k = key.k;
     for (int i = 0; i < kRounds; ++i) {
@@ -38,7 +38,7 @@ void Encipher(uint32_t v[2], const Key& key) {
     v[1] = z;
 }
 
-void Decipher(uint32_t v[2], const Key& key) {
+void DecipherBlock(uint32_t v[2], const Key& key) {
     uint32_t y = v[0], z = v[1], sum = 0xC6EF3720u;
     const uint32_t* k = key.k;
     for (int i = 0; i < kRounds; ++i) {

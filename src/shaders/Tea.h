@@ -13,8 +13,8 @@ struct Key {
 };
 
 const Key& LibraryKey();
-void Encipher(uint32_t v[2], const Key& key);
-void Decipher(uint32_t v[2], const Key& key);
+void EncipherBlock(uint32_t v[2], const Key& key);
+void DecipherBlock(uint32_t v[2], const Key& key);
 
 } // namespace tea
 } // namespace OGL_TESK_AE

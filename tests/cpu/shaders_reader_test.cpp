@@ -67,7 +67,7 @@ TEST(ShaderReader, TeaVectorsAndFileDeciphering) {
     // Published vector for the zero key, and the first block of a program under the library's
     // key (k0..k3 0x63EDE178 0x0B126835 0xE25FCC4D 0xE49BD41C), both from an independent script.
     uint32_t zero[2] = {0, 0};
-    tea::Encipher(zero, tea::Key{{0, 0, 0, 0}});
+    tea::EncipherBlock(zero, tea::Key{{0, 0, 0, 0}});
     EXPECT_EQ(zero[0], 0x41EA3A0Au);
     EXPECT_EQ(zero[1], 0x94BAA940u);
     const std::string sealed = CFileEncryptor::Encipher("!!ARBfp1");
