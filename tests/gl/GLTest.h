@@ -86,6 +86,14 @@ inline bool RunOnWorker(const std::function<void()>& body) {
     return true;
 }
 
+// A test whose body (after the macro, in braces) runs on the worker thread, where the offscreen context is current.
+#define TEST_ON_WORKER(suite, name)                                                                \
+    void suite##name##OnWorker();                                                                  \
+    TEST(suite, name) {                                                                            \
+        RunOnWorker(suite##name##OnWorker);                                                        \
+    }                                                                                              \
+    void suite##name##OnWorker()
+
 // Up to 16 values of a state variable (the rest zero).
 inline std::array<GLint, 16> Integers(GLenum name) {
     std::array<GLint, 16> v{};

@@ -21,14 +21,6 @@
 using namespace OGL_TESK_AE;
 using namespace tesk_test;
 
-// A test whose body runs on the worker thread, where the offscreen context is current.
-#define TEST_ON_WORKER(suite, name)                                                                \
-    void suite##name##OnWorker();                                                                  \
-    TEST(suite, name) {                                                                            \
-        RunOnWorker(suite##name##OnWorker);                                                        \
-    }                                                                                              \
-    void suite##name##OnWorker()
-
 namespace {
 
 // The text of the Error that f throws.

@@ -36,14 +36,6 @@ using namespace tesk_test;
 using Inside = std::function<void()>;
 using TESK_AE::platform::EglContext;
 
-// A test whose body runs on the worker thread, where the offscreen context is current.
-#define TEST_ON_WORKER(suite, name)                                                                \
-    void suite##name##OnWorker();                                                                  \
-    TEST(suite, name) {                                                                            \
-        RunOnWorker(suite##name##OnWorker);                                                        \
-    }                                                                                              \
-    void suite##name##OnWorker()
-
 // A state far from OpenGL's initial one, set with plain OpenGL calls, so that a scope that
 // restored fixed values instead of the saved ones would be caught. Unit 1 is left active, with
 // a texture bound and enabled, a scaled texture matrix and an environment of its own.
