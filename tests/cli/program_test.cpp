@@ -297,5 +297,31 @@ TEST(Program, StoppedWhileWritingLeavesNoTemporaryFile) {
     }
 }
 
+// Description files: enciphered and deciphered again they are the same bytes, an enciphered one
+// reads as its plain one, and a parse error is status 1 with the record's error text.
+TEST(Program, ShaderDescriptionsEncipherDecipherAndParse) {
+    ScratchFolder folder;
+    // Without a vertex program of its own, so that it parses away from its folder too.
+    const std::string fog = TESK_SAMPLE_SHADERS "/Volume/fog.arb";
+    ASSERT_EQ(RunProgram(folder, "encipher '" + fog + "' e.arb").status, 0);
+    // Read before its deciphered twin exists: files of one folder may not share an ID.
+    const Outcome enciphered = RunProgram(folder, "shader-info e.arb");
+    const Outcome plain = RunProgram(folder, "shader-info '" + fog + "'");
+    ASSERT_EQ(RunProgram(folder, "decipher e.arb d.arb").status, 0);
+    EXPECT_NE(Contents(folder.Path("e.arb")), Contents(fog));
+    EXPECT_EQ(Contents(folder.Path("d.arb")), Contents(fog));
+    ASSERT_EQ(plain.status, 0);
+    EXPECT_EQ(plain.out.rfind("name:       Fog\n", 0), 0u);
+    // The companion files' folder differs; the arguments do not.
+    EXPECT_EQ(enciphered.out.substr(enciphered.out.find("arguments:")),
+              plain.out.substr(plain.out.find("arguments:")));
+    fs::remove(folder.Path("d.arb"));
+    std::ofstream(folder.Path("bad.arb"))
+        << "!!ARBfp1.0\n# !type surface Bad\n# !ID 7\n# !float amount 0.5 Amount (percent)\nEND\n";
+    const Outcome bad = RunProgram(folder, "shader-info bad.arb");
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.err.find("Unknown procedure argument percent"), std::string::npos) << bad.err;
+}
+
 } // namespace
 } // namespace cli
