@@ -7,17 +7,12 @@
 #include "Operations.h"
 #include "Scoped.h"
 
-#include "common/Shared.h"
-#include "common/StaticList.h"
 #include "gl/texture/Resource.h"
 
 #include <dirent.h>
 
 #include <deque>
-#include <functional>
-#include <string>
 #include <thread>
-#include <vector>
 
 using namespace OGL_TESK_AE;
 using namespace tesk_test;
@@ -30,17 +25,17 @@ constexpr const char* kFailure = "OpenGL context failure.";
 int CountEntries(const char* folder) {
     int count = 0;
     if (DIR* dir = opendir(folder)) {
-        while (dirent* entry = readdir(dir))
-            if (entry->d_name[0] != '.') ++count;
+        while (dirent* entry = readdir(dir)) count += entry->d_name[0] != '.';
         closedir(dir);
     }
     return count;
 }
 
-int CountResources() {
-    int count = 0;
-    for (Resource* r = Resource::LiveHead(); r; r = r->LiveNext()) ++count;
-    return count;
+// What a failed attempt could leave behind: threads, open files, live resources.
+std::array<int, 3> Left() {
+    int resources = 0;
+    for (Resource* r = Resource::LiveHead(); r; r = r->LiveNext()) ++resources;
+    return {CountEntries("/proc/self/task"), CountEntries("/proc/self/fd"), resources};
 }
 
 // Runs call on a thread of its own, which has no error text of its own yet, after releasing the
@@ -50,11 +45,7 @@ std::string OnFreshThread(const std::function<void()>& call) {
     TESK_AE::StaticList::Increment();
     TESK_AE::StaticList::Decrement();
     std::string text = "(not run)";
-    std::thread thread([&] {
-        call();
-        text = Shared::ErrorMessage();
-    });
-    thread.join();
+    std::thread([&] { call(), text = Shared::ErrorMessage(); }).join();
     return text;
 }
 
@@ -62,88 +53,74 @@ std::string OnFreshThread(const std::function<void()>& call) {
 
 TEST(HarnessContextFailure, EveryOperationReportsItAndTheNextCallWorks) {
     const Layout& rgba8 = HostLayouts().front();
-    const Layout& floats = HostLayouts().back();
-    const Operation& premultiply = OperationNamed("Premultiply");
     const RGBA colour{0.3f, 0.6f, 0.9f, 0.5f};
     Held source(Kind::Image, rgba8, 9, 5, false, 51), none(Kind::None, rgba8, 0, 0, false, 0);
-
+    const auto works = [&](uint32_t seed) {
+        Held d(Kind::Image, rgba8, 9, 5, false, seed);
+        EXPECT_TRUE(RunAndCompare(OperationNamed("Premultiply"), source, none, d, colour));
+        EXPECT_STREQ(Shared::ErrorMessage(), "Unknown error.");
+    };
     // The setting is read when a context is made: a worker that has one goes on using it.
-    Held first(Kind::Image, rgba8, 9, 5, false, 52), second(Kind::Image, rgba8, 9, 5, false, 53);
-    EXPECT_TRUE(RunAndCompare(premultiply, source, none, first, colour));
+    works(52);
     ASSERT_TRUE(CurrentWorker() && CurrentWorker()->IsRunning());
     {
         ScopedEnv refused("TESK_AE_FAIL_CONTEXT", "1");
-        EXPECT_TRUE(RunAndCompare(premultiply, source, none, second, colour));
+        works(53);
     }
-    EXPECT_STREQ(Shared::ErrorMessage(), "Unknown error.");
 
     // Made on the worker; the release of the library below finalizes it (it keeps only its key).
     TextureOf texture(source.Get());
     {
-        // The run's use given back, so that the worker stops and the next call has to make a
-        // context, which the environment asks to fail.
+        // The run's use given back: the worker stops, and the next call has to make a context.
         UseLent lent;
         ScopedEnv refused("TESK_AE_FAIL_CONTEXT", "1");
         ASSERT_EQ(CurrentWorker(), nullptr);
-        const int threads = CountEntries("/proc/self/task");
-        const int files = CountEntries("/proc/self/fd");
-        // Operands made here, where no worker runs that could race with this thread for the
-        // memory cache: inputs in 8-bit RGBA, a float destination unless the row wants one alike
-        // (none else has a byte copy on this thread).
+        // Operands made here, before the count and where no worker runs that could race with this
+        // thread for the memory cache: inputs in 8-bit RGBA, a float destination unless the row
+        // wants one alike (none else has a byte copy on this thread); a luma buffer for a query.
         std::deque<Held> held;
-        for (const Operation& op : Operations()) {
-            held.emplace_back(op.kinds[0], rgba8, 9, 5, false, 54);
-            held.emplace_back(op.kinds[1], rgba8, 9, 5, false, 55);
-            held.emplace_back(op.kinds[2], op.Has(kAlike) ? rgba8 : floats, 9, 5, false, 56);
-        }
-        held.emplace_back(Kind::Luma, floats, 9, 5, false, 57); // for a query
-        const int resources = CountResources();
+        for (const Operation& op : Operations())
+            for (int s = 0; s < 3; ++s)
+                held.emplace_back(op.call.kinds[s],
+                                  s < 2 || op.Has(kAlike) ? rgba8 : HostLayouts().back(), 9, 5,
+                                  false, 54 + s);
+        held.emplace_back(Kind::Luma, rgba8, 9, 5, false, 57);
+        const std::array<int, 3> left = Left();
         for (size_t i = 0; i < Operations().size(); ++i) {
             const Operation& op = Operations()[i];
             Held &a = held[3 * i], &b = held[3 * i + 1], &d = held[3 * i + 2];
             const Picture before = d.Read();
             const std::string text = OnFreshThread([&] {
-                op.call(Operands{
-                    {a.Get(), b.Get()}, d.Get(), Color(&colour[0]), texture.texture.get()});
+                op.call.run(
+                    {{a.Get(), b.Get()}, d.Get(), Color(&colour[0]), texture.texture.get()});
             });
-            if (op.Has(kOnCaller)) {
-                EXPECT_EQ(text, "Unknown") << op.name; // it never reached the worker
-                const Picture expected = op.Reference(a.held, b.held, before, colour);
-                EXPECT_TRUE(
-                    PixelsNear(d.Read().pixels, expected.pixels, 9, ToleranceFor(op, a, b, d)))
-                    << op.name;
-            } else {
-                EXPECT_EQ(text, kFailure) << op.name;
-                EXPECT_TRUE(PixelsNear(d.Read().pixels, before.pixels, 9)) << op.name << " written";
-            }
+            // Work in memory on the calling thread never reaches the worker, and is exact.
+            const bool here = op.Has(kOnCaller);
+            EXPECT_EQ(text, here ? "Unknown" : kFailure) << op.name;
+            const Picture expected = here ? op.Expected(a.held, b.held, before, colour) : before;
+            EXPECT_TRUE(PixelsNear(d.Read().pixels, expected.pixels, 9)) << op.name;
         }
 
         // Several callers at once all hear of the failure, each in its own text.
         std::vector<std::string> texts(4);
         std::vector<std::thread> callers;
-        for (size_t t = 0; t < texts.size(); ++t)
-            callers.emplace_back([&, t] {
-                TestImage destination = MakeImage(floats, 3, 2);
+        for (std::string& text : texts)
+            callers.emplace_back([&] {
+                TestImage destination = MakeImage(HostLayouts().back(), 3, 2);
                 Premultiply(source.Get(), &destination);
-                texts[t] = Shared::ErrorMessage();
+                text = Shared::ErrorMessage();
             });
         for (auto& caller : callers) caller.join();
         for (const std::string& text : texts) EXPECT_EQ(text, kFailure);
 
         // The buffer queries need no worker.
-        EXPECT_TRUE(HasAlpha(static_cast<const LumaBuffer*>(held.back().Get())));
-
-        // Every failed attempt ended its thread and closed what it opened.
+        EXPECT_TRUE(HasAlpha(static_cast<LumaBuffer*>(held.back().Get())));
         EXPECT_FALSE(CurrentWorker() && CurrentWorker()->IsRunning());
-        EXPECT_EQ(CountEntries("/proc/self/task"), threads);
-        EXPECT_EQ(CountEntries("/proc/self/fd"), files);
-        EXPECT_EQ(CountResources(), resources);
+        EXPECT_EQ(Left(), left);
 
         // Lifted: the very next call makes a context and works.
         refused.Set(nullptr);
-        Held lifted(Kind::Image, rgba8, 9, 5, false, 58);
-        EXPECT_TRUE(RunAndCompare(premultiply, source, none, lifted, colour));
-        EXPECT_STREQ(Shared::ErrorMessage(), "Unknown error.");
+        works(58);
         ASSERT_NE(CurrentWorker(), nullptr);
         EXPECT_TRUE(CurrentWorker()->IsRunning());
         EXPECT_TRUE(RunOnWorker([&] { held.clear(); }));
