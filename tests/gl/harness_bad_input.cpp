@@ -24,20 +24,18 @@ const Described kRgba8{kRGBA, 32, 255}, kFloat{kRGBA, 128, 1};
 // Images that pass IsValid but whose colour-space code is one the library does not know (or
 // none, or a colour index), or one that promises wider pixels than the bit depth gives them:
 // 16 bytes described as 2 and as 4, 8 bytes as 4, 2 bytes as 1.
-const Described kStrange[] = {
-    {kZ, 8, 255},
-    {kZ, 32, 255},
-    {kZ, 64, 65535},
-    {kZ, 128, 1},
-    {0, 32, 255},
-    {-1, 32, 255},
-    {8, 8, 255},
-    {kRGBA, 16, 1},
-    {32, 16, 1},
-    {GL_RGBA32F_ARB, 32, 1},
-    {GL_RGBA16F_ARB, 32, 1},
-    {Fourcc("B565"), 8, 255},
-};
+const Described kStrange[] = {{kZ, 8, 255},
+                              {kZ, 32, 255},
+                              {kZ, 64, 65535},
+                              {kZ, 128, 1},
+                              {0, 32, 255},
+                              {-1, 32, 255},
+                              {8, 8, 255},
+                              {kRGBA, 16, 1},
+                              {32, 16, 1},
+                              {GL_RGBA32F_ARB, 32, 1},
+                              {GL_RGBA16F_ARB, 32, 1},
+                              {Fourcc("B565"), 8, 255}};
 
 // Plug-ins describe memory of their own as a float buffer's pixels through a protected form of
 // Resize.
@@ -52,11 +50,10 @@ struct Wrap : OpaqueBuffer {
 // a float buffer wrapping the memory. The memory follows guard bytes and ends where a page the
 // process may not touch begins: a read or write past its end faults at once, a write before it
 // shows in the guard.
-class Guarded {
-public:
+struct Guarded {
     Guarded(Kind kind, const Described& d, int w, int h, bool bottomUp, uint32_t seed)
-        : image(w, h, d.code, Bits(kind, d), d.white, bottomUp,
-                TestImage::TightRowBytes(w, Bits(kind, d))),
+        : image(w, h, d.code, d.bitDepth, d.white, bottomUp,
+                TestImage::TightRowBytes(w, d.bitDepth)),
           bytes(size_t(image.GetRowBytes()) * size_t(h)),
           length((kGuard + bytes) / kPage * kPage + 2 * kPage),
           mapping(static_cast<uint8_t*>(
@@ -65,29 +62,23 @@ public:
         std::memset(Inside() - kGuard, 0xA5, kGuard);
         image.SetBaseAddress(Inside());
         image.FillRandomBytes(seed);
-        if (kind == Kind::Alpha) buffer.reset(new AlphaBuffer);
-        if (kind == Kind::Luma) buffer.reset(new LumaBuffer);
-        for (size_t i = 0; buffer && i < bytes / 4; ++i) // values, not NaNs
-            reinterpret_cast<float*>(Inside())[i] = float((seed + i) % 64) / 64;
-        Describe(w, h, Inside(), image.GetRowBytes());
+        if (kind == Kind::Alpha || kind == Kind::Luma) {
+            buffer.reset(kind == Kind::Alpha ? static_cast<OpaqueBuffer*>(new AlphaBuffer)
+                                             : new LumaBuffer);
+            for (size_t i = 0; i < bytes / 4; ++i) // values, not NaNs
+                reinterpret_cast<float*>(Inside())[i] = float((seed + i) % 64) / 64;
+            Describe(w, h, Inside(), image.GetRowBytes());
+        }
         operand = buffer ? buffer.get() : static_cast<XIImage*>(&image);
         kept.assign(Inside() - kGuard, Inside() + bytes);
     }
-    ~Guarded() {
-        buffer.reset();
-        munmap(mapping, length);
-    }
-    static int Bits(Kind kind, const Described& d) {
-        return kind == Kind::Alpha || kind == Kind::Luma ? 32 : d.bitDepth;
-    }
+    ~Guarded() { buffer.reset(), munmap(mapping, length); }
     uint8_t* Inside() const { return mapping + length - kPage - bytes; }
     bool Same() const { return std::equal(kept.begin(), kept.end(), Inside() - kGuard); }
     bool GuardIntact() const {
         return std::equal(kept.begin(), kept.begin() + kGuard, Inside() - kGuard);
     }
-    void Describe(int w, int h, void* base, int rowBytes) {
-        if (buffer) Wrap::Describe(buffer.get(), w, h, base, rowBytes);
-    }
+    void Describe(int w, int h, void* base, int r) { Wrap::Describe(buffer.get(), w, h, base, r); }
     // Makes the operand unusable the way-th way and names it; null past the last way.
     const char* Spoil(int way) {
         const int w = image.Width(), h = image.Height(), r = image.GetRowBytes();
@@ -115,7 +106,7 @@ public:
 };
 
 // One way to hand an operand over: spoilt, strangely described, or of an odd size (every
-// operand's rows then running that way).
+// operand's rows then running that way); for no operand in particular, every one null.
 enum class Way { Spoilt, Strange, Odd };
 struct Variant {
     Way way;
@@ -130,18 +121,18 @@ std::vector<Variant> Variants(Kind kind) {
     for (int way = 0; kind != Kind::Texture && Guarded(kind, kRgba8, 8, 6, false, 0).Spoil(way);
          ++way)
         v.push_back({Way::Spoilt, way, kRgba8, 8, 6, false});
+    if (kind == Kind::None) return {v[0]};
     for (const Described& d : kStrange)
         if (kind == Kind::Image) v.push_back({Way::Strange, 0, d, 8, 6, false});
+    const Described& odd = kind == Kind::Alpha || kind == Kind::Luma ? kRgba8 : kFloat;
     for (const auto& size : {std::pair<int, int>{1, 1}, {3, 2}, {13, 9}, {1, 17}, {29, 1}})
-        for (bool bottomUp : {false, true})
-            v.push_back({Way::Odd, 0, kFloat, size.first, size.second, bottomUp});
+        for (bool up : {false, true}) v.push_back({Way::Odd, 0, odd, size.first, size.second, up});
     return v;
 }
 
-// The operand handed over the variant's way, named.
 std::string Named(Guarded& g, const Variant& v) {
     if (v.way == Way::Spoilt) return g.Spoil(v.spoil);
-    return "code " + std::to_string(v.d.code) + " at " + std::to_string(v.d.bitDepth) + " bits, " +
+    return std::to_string(v.d.code) + " at " + std::to_string(v.d.bitDepth) + " bits, " +
            std::to_string(v.w) + "x" + std::to_string(v.h) + (v.bottomUp ? " bottom-up" : "");
 }
 
@@ -166,11 +157,8 @@ TEST(HarnessBadInput, EveryOperandHandedOverBadly) {
     for (const Operation& op : Operations())
         for (int slot = -1; slot < 3; ++slot) {
             const Kind* k = op.call.kinds;
-            const std::vector<Variant> variants =
-                slot < 0 ? std::vector<Variant>{{Way::Spoilt, 0, kRgba8, 8, 6, false}}
-                : k[slot] == Kind::None ? std::vector<Variant>()
-                                        : Variants(k[slot]);
-            for (const Variant& v : variants) {
+            if (slot >= 0 && k[slot] == Kind::None) continue;
+            for (const Variant& v : Variants(slot < 0 ? Kind::None : k[slot])) {
                 std::unique_ptr<Guarded> g[3];
                 for (int s = 0; s < 3; ++s) {
                     const bool odd = v.way == Way::Odd && s == 2;
@@ -186,10 +174,9 @@ TEST(HarnessBadInput, EveryOperandHandedOverBadly) {
                 SCOPED_TRACE(std::string(op.name) + ", operand " + std::to_string(slot) + ": " +
                              (slot < 0 ? "every one null" : Named(*g[slot], v)));
                 const auto at = [&](int s) { return g[s] ? g[s]->operand : nullptr; };
-                op.call.run({{at(0), at(1)},
-                             at(2),
-                             Color(0.2f, 0.4f, 0.6f, 0.8f),
-                             texture ? texture->texture.get() : nullptr});
+                const Color colour(0.2f, 0.4f, 0.6f, 0.8f);
+                op.call.run(at(0), at(1), at(2), colour,
+                            texture ? texture->texture.get() : nullptr);
                 EXPECT_STREQ(Shared::ErrorMessage(), "Unknown error.");
                 EXPECT_TRUE((!g[0] || g[0]->Same()) && (!g[1] || g[1]->Same())) << "input written";
                 EXPECT_TRUE(g[2]->GuardIntact()) << "written before the destination";

