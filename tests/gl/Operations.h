@@ -90,6 +90,18 @@ inline void TestOnWorker(const XIImage* source, XIImage* destination) {
         OGL_TESK_AE::Test(source, destination);
 }
 
+// WriteTexture draws into whatever target is current: here regions that miss the image or are
+// empty, of a texture over it, and nothing into the destination. Handed over like Test.
+inline void WriteRegions(const XIImage* image, XIImage* unused) {
+    using OGL_TESK_AE::Region;
+    if (OGL_TESK_AE::Dispatch(&WriteRegions, image, unused)) return;
+    OGL_TESK_AE::SubImageTexture texture(image);
+    for (const Region& r : {Region(), Region(0, 0, 0, 5), Region(-4, -3, 6, 5), Region(5, 4, 9, 9),
+                            Region(0, 0, 40, 30)})
+        OGL_TESK_AE::WriteTexture(texture, r);
+    texture.Finalize();
+}
+
 inline const std::vector<Operation>& Operations() {
     using namespace OGL_TESK_AE;
     const auto same = +[](X a, X, X, X) { return a; };
@@ -127,6 +139,7 @@ inline const std::vector<Operation>& Operations() {
         {"Invert", Invert, 0, 0, inverted, {}},
         {"CopyTexture", CopyTexture, kAnySize | kFiltered, 1, {}, resized},
         {"Test", TestOnWorker, 0, 1, {}, {}}, // whatever state is current: nothing to compare with
+        {"WriteTexture", WriteRegions, kMayKeep, 0, {}, {}},
     };
     return rows;
 }
@@ -151,19 +164,14 @@ inline const Operation& OperationNamed(const std::string& name) {
 // the worker (twice: the first size's block goes back to the memory cache and is taken again),
 // bit 2 destroys it there. held: what it held.
 struct Held {
-    Held(Kind kind, const Layout& layout, int width, int height, bool bottomUp, uint32_t seed,
-         int where = 0)
+    Held(Kind kind, const Layout& layout, int w, int h, bool bottomUp, uint32_t seed, int where = 0)
         : kind(kind), where(where),
           layout(kind == Kind::Alpha || kind == Kind::Luma ? HostLayouts().back() : layout),
-          image(MakeImage(layout, width, height, bottomUp)) {
+          image(MakeImage(layout, w, h, bottomUp)) {
         if (kind == Kind::Image || kind == Kind::Texture) held = FillPicture(layout, image, seed);
         if (kind != Kind::Alpha && kind != Kind::Luma) return;
-        const auto size = [&](auto* b) {
-            b->Resize(height + 1, width), b->Resize(width, height), buffer.reset(b);
-        };
-        const auto make = [&] {
-            kind == Kind::Alpha ? size(new AlphaBuffer) : size(new LumaBuffer);
-        };
+        const auto own = [&](auto* b) { b->Resize(h + 1, w), b->Resize(w, h), buffer.reset(b); };
+        const auto make = [&] { kind == Kind::Alpha ? own(new AlphaBuffer) : own(new LumaBuffer); };
         (where & 1) ? void(RunOnWorker(make)) : make();
         std::mt19937 random(seed);
         held = Read(&random);
@@ -178,14 +186,13 @@ struct Held {
     Picture Read(std::mt19937* fill = nullptr) {
         if (!buffer) return kind == Kind::None ? Picture() : ReadPicture(layout, image);
         Picture p(buffer->GetWidth(), buffer->GetHeight());
-        for (int y = 0; y < p.height; ++y)
-            for (int x = 0; x < p.width; ++x) {
-                auto* row = static_cast<char*>(buffer->GetBaseAddress()) +
-                            int64_t(y) * buffer->GetRowBytes();
-                float& value = reinterpret_cast<float*>(row)[x];
-                if (fill) value = std::uniform_real_distribution<float>()(*fill);
-                p.At(x, y)[kind == Kind::Alpha ? 3 : 0] = value;
-            }
+        for (int i = 0; i < p.width * p.height; ++i) {
+            char* row =
+                static_cast<char*>(buffer->GetBaseAddress()) + i / p.width * buffer->GetRowBytes();
+            float& value = reinterpret_cast<float*>(row)[i % p.width];
+            if (fill) value = std::uniform_real_distribution<float>()(*fill);
+            p.pixels[size_t(i)][kind == Kind::Alpha ? 3 : 0] = value;
+        }
         return p;
     }
 
