@@ -239,4 +239,23 @@ inline ::testing::AssertionResult RunAndCompare(const Operation& op, Held& a, He
     return result << " (" << d.layout.name << " " << before.width << "x" << before.height << ")";
 }
 
+// The row in the layout throughout (pairing 0), from it into float rows that run bottom-up (1),
+// or from those into it (2); destinations of other sizes where the operation takes them, the
+// last too thin to fit anything into. where: as Held's.
+inline void CheckRow(const Operation& op, const Layout& layout, int pairing, int where = 0) {
+    std::vector<std::array<int, 4>> sizes = {{37, 23, 37, 23}};
+    if (op.Has(kAnySize))
+        sizes = {
+            {20, 10, 31, 17}, {20, 10, 10, 5}, {20, 10, 33, 27}, {20, 10, 16, 16}, {20, 10, 1, 40}};
+    const Layout& in = pairing == 2 ? HostLayouts().back() : layout;
+    const Layout& out = op.Has(kAlike) ? in : pairing == 1 ? HostLayouts().back() : layout;
+    const bool inUp = pairing == 2, outUp = op.Has(kAlike) ? inUp : pairing == 1;
+    const Kind* k = op.call.kinds;
+    for (const auto& s : sizes) {
+        Held a(k[0], in, s[0], s[1], inUp, 11, where), b(k[1], in, s[0], s[1], inUp, 12, where);
+        Held d(k[2], out, s[2], s[3], outUp, 13, where);
+        EXPECT_TRUE(RunAndCompare(op, a, b, d, {0.9f, 0.1f, 0.4f, 0.8f})) << "pairing " << pairing;
+    }
+}
+
 } // namespace tesk_test

@@ -20,35 +20,20 @@ namespace {
 constexpr int kThreads = 8, kRounds = 2, kCalls = 16;
 
 void Calls(int thread, int round) {
-    std::mt19937 random(1000u + uint32_t(thread + kThreads * round));
-    const auto below = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
-    const auto unit = [&] { return std::uniform_real_distribution<float>()(random); };
-    const auto layout = [&]() -> const Layout& { return HostLayouts()[size_t(below(7))]; };
     const std::vector<const Operation*> rows = Compared();
     StaticList::Increment();
     for (int i = 0; i < kCalls; ++i) {
-        // Every row runs in every round, each thread starting at its own.
-        const Operation& op = *rows[size_t(thread * 7 + i) % rows.size()];
-        SCOPED_TRACE(std::string(op.name) + ", thread " + std::to_string(thread) + ", round " +
-                     std::to_string(round) + ", call " + std::to_string(i));
-        const int w = 1 + below(24), h = 1 + below(24);
-        const int dw = op.Has(kAnySize) ? 1 + below(24) : w,
-                  dh = op.Has(kAnySize) ? 1 + below(24) : h;
-        const Layout& in = layout();
-        const Layout& out = op.Has(kAlike) ? in : layout();
-        const bool inUp = below(2), outUp = op.Has(kAlike) ? inUp : below(2);
-        const RGBA colour{unit(), unit(), unit(), 0.05f + 0.95f * unit()};
-        const Kind* k = op.call.kinds;
-        Held a(k[0], in, w, h, inUp, random(), below(4));
-        Held b(k[1], layout(), w, h, below(2), random(), below(4));
-        Held d(k[2], out, dw, dh, outUp, random(), below(4));
+        // Every row runs in every round, each thread starting at its own, in a layout and pairing
+        // of its own, its float buffers made and destroyed on the thread or the worker.
+        const int j = thread * 7 + i + round;
+        const Operation& op = *rows[size_t(j - round) % rows.size()];
+        SCOPED_TRACE("thread " + std::to_string(thread) + ", round " + std::to_string(round));
         // When every other thread happens to be between uses too, this stops the worker while
         // none is calling.
-        if (below(4) == 0) StaticList::Decrement(), StaticList::Increment();
-        const bool second = below(4) == 0;
-        if (second) StaticList::Increment();
-        EXPECT_TRUE(RunAndCompare(op, a, b, d, colour));
-        if (second) StaticList::Decrement();
+        if (j % 4 == 0) StaticList::Decrement(), StaticList::Increment();
+        if (j % 4 == 1) StaticList::Increment();
+        CheckRow(op, HostLayouts()[size_t(j) % HostLayouts().size()], j % 3, j / 3 % 4);
+        if (j % 4 == 1) StaticList::Decrement();
     }
     StaticList::Decrement();
 }

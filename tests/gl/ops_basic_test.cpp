@@ -17,25 +17,9 @@ class BasicOps : public ::testing::TestWithParam<std::tuple<Layout, const Operat
 
 } // namespace
 
-// In the layout throughout, from it into float rows that run bottom-up, and back; destinations
-// of other sizes where the operation takes them, the last too thin to fit anything into.
 TEST_P(BasicOps, MatchesItsCpuReference) {
-    const Layout& layout = std::get<0>(GetParam());
-    const Operation& op = *std::get<1>(GetParam());
-    std::vector<std::array<int, 4>> sizes = {{37, 23, 37, 23}};
-    if (op.Has(kAnySize))
-        sizes = {
-            {20, 10, 31, 17}, {20, 10, 10, 5}, {20, 10, 33, 27}, {20, 10, 16, 16}, {20, 10, 1, 40}};
     for (int pairing = 0; pairing < 3; ++pairing)
-        for (const auto& s : sizes) {
-            const Layout& in = pairing == 2 ? HostLayouts().back() : layout;
-            const Layout& out = op.Has(kAlike) ? in : pairing == 1 ? HostLayouts().back() : layout;
-            const bool inUp = pairing == 2, outUp = op.Has(kAlike) ? inUp : pairing == 1;
-            const Kind* k = op.call.kinds;
-            Held a(k[0], in, s[0], s[1], inUp, 11), b(k[1], in, s[0], s[1], inUp, 12);
-            Held d(k[2], out, s[2], s[3], outUp, 13);
-            EXPECT_TRUE(RunAndCompare(op, a, b, d, kColour)) << "pairing " << pairing;
-        }
+        CheckRow(*std::get<1>(GetParam()), std::get<0>(GetParam()), pairing);
 }
 
 INSTANTIATE_TEST_SUITE_P(HostLayouts, BasicOps,
