@@ -19,6 +19,7 @@ namespace tesk_test {
 using AlphaBuffer = OGL_TESK_AE::Buffer<OGL_TESK_AE::AlphaPixelType<float>>;
 using LumaBuffer = OGL_TESK_AE::Buffer<OGL_TESK_AE::LumaPixelType<float>>;
 using OGL_TESK_AE::Color;
+using OGL_TESK_AE::SubImageTexture;
 using P = const Picture&;
 using X = const RGBA&;
 
@@ -95,7 +96,7 @@ inline void TestOnWorker(const XIImage* source, XIImage* destination) {
 inline void WriteRegions(const XIImage* image, XIImage* unused) {
     using OGL_TESK_AE::Region;
     if (OGL_TESK_AE::Dispatch(&WriteRegions, image, unused)) return;
-    OGL_TESK_AE::SubImageTexture texture(image);
+    SubImageTexture texture(image);
     for (const Region& r : {Region(), Region(0, 0, 0, 5), Region(-4, -3, 6, 5), Region(5, 4, 9, 9),
                             Region(0, 0, 40, 30)})
         OGL_TESK_AE::WriteTexture(texture, r);
@@ -115,6 +116,7 @@ inline const std::vector<Operation>& Operations() {
     const auto centred = +[](P a, P d) { return CenterReference(a, d.width, d.height); };
     const auto resized = +[](P a, P d) { return ResizeReference(a, d.width, d.height); };
     const auto fitted = +[](P a, P d) { return FitIntoReference(a, d.width, d.height, d); };
+    const auto nothing = +[](X, X, X, X) { return RGBA{}; };
     const auto clearTransparent = +[](XIImage* d, const Color&) { Clear(d, Color::Transparent); };
     static const std::vector<Operation> rows = {
         {"Premultiply", Premultiply, 0, 1, premultiplied, {}},
@@ -128,27 +130,14 @@ inline const std::vector<Operation>& Operations() {
         {"RenderMask", RenderMask, kOptional, 2, over, {}},
         {"RenderInvMask", RenderInvMask, kOptional, 2, under, {}},
         {"Clear", Clear, 0, 1, +[](X, X, X, X c) { return c; }, {}},
-        {"ClearTransparent",
-         clearTransparent,
-         kOnCaller,
-         0,
-         +[](X, X, X, X) { return RGBA{}; },
-         {}},
+        {"ClearTransparent", clearTransparent, kOnCaller, 0, nothing, {}},
         {"GetAlpha", GetAlpha, 0, 1, alpha, {}},
         {"GetLuma", GetLuma, 0, 2, luma, {}},
         {"Invert", Invert, 0, 0, inverted, {}},
         {"CopyTexture", CopyTexture, kAnySize | kFiltered, 1, {}, resized},
         {"Test", TestOnWorker, 0, 1, {}, {}}, // whatever state is current: nothing to compare with
-        {"WriteTexture", WriteRegions, kMayKeep, 0, {}, {}},
+        {"WriteTexture", WriteRegions, kMayKeep, 0, +[](X, X, X d, X) { return d; }, {}},
     };
-    return rows;
-}
-
-// The rows with a reference to compare their results with.
-inline std::vector<const Operation*> Compared() {
-    std::vector<const Operation*> rows;
-    for (const Operation& op : Operations())
-        if (op.pixel || op.picture) rows.push_back(&op);
     return rows;
 }
 
@@ -204,16 +193,13 @@ struct Held {
     Picture held;
 };
 
-// A texture over an image, made and, at the end of the scope, deleted on the worker.
-struct TextureOf {
-    explicit TextureOf(const XIImage* image) {
-        RunOnWorker([&] { texture.reset(new OGL_TESK_AE::SubImageTexture(image)); });
-    }
-    ~TextureOf() {
-        RunOnWorker([&] { texture.reset(); });
-    }
-    std::unique_ptr<OGL_TESK_AE::SubImageTexture> texture;
-};
+// A texture over the image (none over null), made on the worker and deleted there when the last
+// holder lets go.
+inline std::shared_ptr<SubImageTexture> TextureOf(const XIImage* image) {
+    SubImageTexture* t = nullptr;
+    if (image) RunOnWorker([&] { t = new SubImageTexture(image); });
+    return {t, [](SubImageTexture* t) { t ? void(RunOnWorker([t] { delete t; })) : void(); }};
+}
 
 // Runs the row on the operands and compares the destination with the reference, within the
 // row's steps of the coarsest layout involved. A call that reaches the worker leaves no error
@@ -224,13 +210,14 @@ inline ::testing::AssertionResult RunAndCompare(const Operation& op, Held& a, He
     float step = Tolerance(d.layout);
     for (const Held* h : {&a, &b})
         if (h->kind != Kind::None) step = std::max(step, Tolerance(h->layout));
-    std::unique_ptr<TextureOf> t(op.call.kinds[0] == Kind::Texture ? new TextureOf(a.Get())
-                                                                   : nullptr);
-    op.call.run(a.Get(), b.Get(), d.Get(), Color(&colour[0]), t ? t->texture.get() : nullptr);
+    const auto texture = TextureOf(op.call.kinds[0] == Kind::Texture ? a.Get() : nullptr);
+    op.call.run(a.Get(), b.Get(), d.Get(), Color(&colour[0]), texture.get());
     const std::string text = OGL_TESK_AE::Shared::ErrorMessage();
-    auto result =
-        PixelsNear(d.Read().pixels, op.Expected(a.held, b.held, before, colour).pixels,
-                   before.width, op.steps * step + (op.Has(kFiltered) ? kFilterTolerance : 0));
+    const Picture after = d.Read();
+    const bool referred = op.pixel || op.picture; // Test's result has nothing to compare with
+    auto result = PixelsNear(
+        after.pixels, referred ? op.Expected(a.held, b.held, before, colour).pixels : after.pixels,
+        before.width, op.steps * step + (op.Has(kFiltered) ? kFilterTolerance : 0));
     if (result && !op.Has(kOnCaller) && text != "Unknown error.")
         result = ::testing::AssertionFailure() << text;
     if (result && op.Has(kAlike) &&

@@ -1,0 +1,350 @@
+// The operations table handed over the ways a plug-in can get it wrong or make it hard: bad
+// operands, no OpenGL context to be had, and eight host threads calling at once.
+
+#include "Operations.h"
+#include "Scoped.h"
+
+#include "gl/texture/Resource.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <deque>
+#include <filesystem>
+#include <future>
+
+using namespace OGL_TESK_AE;
+using namespace tesk_test;
+using TESK_AE::StaticList;
+
+// Bad operands handed to every basic operation: nothing crashes, nothing is read or written
+// outside the operands' memory, and each call ends the way it is documented to: an operand that
+// fails IsValid makes the operation return without touching anything and without an error text.
+
+namespace {
+
+// Wide enough to catch a transfer that takes 16-byte pixels for 2-byte ones in an 8 x 6 image.
+constexpr size_t kGuard = 1024;
+const size_t kPage = size_t(sysconf(_SC_PAGESIZE));
+
+struct Described {
+    int32_t code, bitDepth, white;
+};
+const int32_t kZ = Fourcc("zzzz"), kRGBA = Fourcc("RGBA");
+const Described kRgba8{kRGBA, 32, 255}, kFloat{kRGBA, 128, 1};
+// Images that pass IsValid but whose colour-space code is one the library does not know (or
+// none, or a colour index), or one that promises wider pixels than the bit depth gives them:
+// 16 bytes described as 2 and as 4, 8 bytes as 4, 2 bytes as 1.
+const Described kStrange[] = {{kZ, 8, 255},
+                              {kZ, 32, 255},
+                              {kZ, 64, 65535},
+                              {kZ, 128, 1},
+                              {0, 32, 255},
+                              {-1, 32, 255},
+                              {8, 8, 255},
+                              {kRGBA, 16, 1},
+                              {32, 16, 1},
+                              {GL_RGBA32F_ARB, 32, 1},
+                              {GL_RGBA16F_ARB, 32, 1},
+                              {Fourcc("B565"), 8, 255}};
+
+// Plug-ins describe memory of their own as a float buffer's pixels through a protected form of
+// Resize.
+struct Wrap : OpaqueBuffer {
+    static void Describe(OpaqueBuffer* buffer, int w, int h, void* base, int rowBytes) {
+        bool (OpaqueBuffer::*resize)(int, int, void*, int) = &Wrap::Resize;
+        (buffer->*resize)(w, h, base, rowBytes);
+    }
+};
+
+// An operand over memory of its own, tight rows of random pixels: an image of the description or
+// a float buffer wrapping the memory. The memory follows guard bytes and ends where a page the
+// process may not touch begins: a read or write past its end faults at once, a write before it
+// shows in the guard.
+struct Guarded {
+    Guarded(Kind kind, const Described& d, int w, int h, bool bottomUp, uint32_t seed)
+        : image(w, h, d.code, d.bitDepth, d.white, bottomUp,
+                TestImage::TightRowBytes(w, d.bitDepth)),
+          bytes(size_t(image.GetRowBytes()) * size_t(h)),
+          length((kGuard + bytes) / kPage * kPage + 2 * kPage),
+          mapping(static_cast<uint8_t*>(
+              mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0))) {
+        mprotect(mapping + length - kPage, kPage, PROT_NONE);
+        std::memset(Inside() - kGuard, 0xA5, kGuard);
+        image.SetBaseAddress(Inside());
+        image.FillRandomBytes(seed);
+        if (kind == Kind::Alpha) buffer.reset(new AlphaBuffer);
+        if (kind == Kind::Luma) buffer.reset(new LumaBuffer);
+        for (size_t i = 0; buffer && i < bytes / 4; ++i) // values, not NaNs
+            reinterpret_cast<float*>(Inside())[i] = float((seed + i) % 64) / 64;
+        if (buffer) Describe(w, h, Inside(), image.GetRowBytes());
+        operand = buffer ? buffer.get() : static_cast<XIImage*>(&image);
+        kept.assign(Inside() - kGuard, Inside() + bytes);
+    }
+    ~Guarded() { buffer.reset(), munmap(mapping, length); }
+    uint8_t* Inside() const { return mapping + length - kPage - bytes; }
+    // The guard bytes and the memory (or only the first n of them) as they were.
+    bool Same(size_t n = SIZE_MAX) const {
+        return std::equal(kept.begin(), kept.begin() + std::min(n, kept.size()), Inside() - kGuard);
+    }
+    void Describe(int w, int h, void* base, int r) { Wrap::Describe(buffer.get(), w, h, base, r); }
+    // Makes the operand unusable the way-th way and names it; null past the last way.
+    const char* Spoil(int way) {
+        const int w = image.Width(), h = image.Height(), r = image.GetRowBytes();
+        if (way == 0) return operand = nullptr, "null";
+        if (buffer && way == 1) return Describe(0, 0, nullptr, 0), "empty";
+        if (buffer && way == 2)
+            return Describe(1 << 16, 1 << 16, nullptr, 0), "too large to have memory";
+        if (buffer && way == 3) return Describe(w, h, Inside(), r - 1), "rows one byte short";
+        if (buffer) return nullptr;
+        if (way == 1) return image.SetWidth(0), "zero width";
+        if (way == 2) return image.SetHeight(0), "zero height";
+        if (way == 3) return image.SetWidth(-w), image.SetHeight(-h), "negative size";
+        if (way == 4) return image.SetBaseAddress(nullptr), "null base";
+        if (way == 5) return image.SetRowBytes(r - 1), "rows one byte short";
+        if (way == 6) return image.SetRowBytes(-r), "negative row bytes";
+        return nullptr;
+    }
+
+    TestImage image;
+    size_t bytes, length;
+    uint8_t* mapping;
+    std::unique_ptr<OpaqueBuffer> buffer;
+    XIImage* operand = nullptr;
+    std::vector<uint8_t> kept;
+};
+
+// One way to hand an operand over: spoilt, strangely described, or of an odd size (every
+// operand's rows then running that way); for no operand in particular, every one null.
+enum class Way { Spoilt, Strange, Odd };
+struct Variant {
+    Way way;
+    int spoil;
+    Described d;
+    int w, h;
+    bool bottomUp;
+};
+
+std::vector<Variant> Variants(Kind kind) {
+    std::vector<Variant> v;
+    for (int way = 0; kind != Kind::Texture && Guarded(kind, kRgba8, 8, 6, false, 0).Spoil(way);
+         ++way)
+        v.push_back({Way::Spoilt, way, kRgba8, 8, 6, false});
+    if (kind == Kind::None) return {v[0]};
+    for (const Described& d : kStrange)
+        if (kind == Kind::Image) v.push_back({Way::Strange, 0, d, 8, 6, false});
+    const Described& odd = kind == Kind::Alpha || kind == Kind::Luma ? kRgba8 : kFloat;
+    for (const auto& size : {std::pair<int, int>{1, 1}, {3, 2}, {13, 9}, {1, 17}, {29, 1}})
+        for (bool up : {false, true}) v.push_back({Way::Odd, 0, odd, size.first, size.second, up});
+    return v;
+}
+
+// What a failed attempt could leave behind: threads, open files, live resources.
+std::array<long, 3> Left() {
+    const auto count = [](const char* folder) {
+        return long(std::distance(std::filesystem::directory_iterator(folder), {}));
+    };
+    long resources = 0;
+    for (Resource* r = Resource::LiveHead(); r; r = r->LiveNext()) ++resources;
+    return {count("/proc/self/task"), count("/proc/self/fd"), resources};
+}
+
+// The error text call leaves on a thread of its own, which has none yet, run after releasing
+// the worker object the previous attempt left: an operation that never reaches the worker then
+// reads "Unknown", not the failure of an earlier call.
+std::string OnFreshThread(const std::function<void()>& call) {
+    StaticList::Increment();
+    StaticList::Decrement();
+    return std::async(std::launch::async,
+                      [&] { return call(), std::string(Shared::ErrorMessage()); })
+        .get();
+}
+
+constexpr int kThreads = 8, kRounds = 2, kCalls = 16;
+
+void Calls(int thread, int round) {
+    const std::vector<Operation>& rows = Operations();
+    StaticList::Increment();
+    for (int i = 0; i < kCalls; ++i) {
+        // Every row runs in every round, each thread starting at its own, in a layout and pairing
+        // of its own, its float buffers made and destroyed on the thread or the worker.
+        const int j = thread * 7 + i + round;
+        const Operation& op = rows[size_t(j - round) % rows.size()];
+        SCOPED_TRACE("thread " + std::to_string(thread) + ", round " + std::to_string(round));
+        // When every other thread happens to be between uses too, this stops the worker while
+        // none is calling.
+        if (j % 4 == 0) StaticList::Decrement(), StaticList::Increment();
+        if (j % 4 == 1) StaticList::Increment();
+        CheckRow(op, HostLayouts()[size_t(j) % HostLayouts().size()], j % 3, j / 3 % 4);
+        if (j % 4 == 1) StaticList::Decrement();
+    }
+    StaticList::Decrement();
+}
+
+} // namespace
+
+// Each operand of each operation handed over badly, the others valid (8 x 6 8-bit RGBA; the
+// destination 5 x 7 beside an odd operand); first every operand null. Spoilt, the call returns
+// without a write, except where the image under a mask's colour is spoilt: the colour is laid
+// over nothing, in the destination's memory only. Strangely described or of an odd size,
+// nothing outside the memory is touched, and an odd size still leaves something written.
+TEST(HarnessBadInput, EveryOperandHandedOverBadly) {
+    // From a call that succeeded: any error text seen afterwards comes from the calls under test.
+    CheckRow(Operations().front(), HostLayouts().front(), 0);
+    for (const Operation& op : Operations())
+        for (int slot = -1; slot < 3; ++slot) {
+            const Kind* k = op.call.kinds;
+            if (slot >= 0 && k[slot] == Kind::None) continue;
+            for (const Variant& v : Variants(slot < 0 ? Kind::None : k[slot])) {
+                std::unique_ptr<Guarded> g[3];
+                for (int s = 0; s < 3; ++s) {
+                    const bool odd = v.way == Way::Odd && s == 2;
+                    if (k[s] != Kind::None)
+                        g[s].reset(s == slot ? new Guarded(k[s], v.d, v.w, v.h, v.bottomUp, 7u + s)
+                                             : new Guarded(k[s], kRgba8, odd ? 5 : 8, odd ? 7 : 6,
+                                                           v.bottomUp, 7u + s));
+                }
+                const auto texture = TextureOf(k[0] == Kind::Texture ? g[0]->operand : nullptr);
+                for (int s = 0; slot < 0 && s < 3; ++s)
+                    if (g[s] && k[s] != Kind::Texture) g[s]->Spoil(0);
+                const char* spoilt = slot < 0               ? "every one null"
+                                     : v.way == Way::Spoilt ? g[slot]->Spoil(v.spoil)
+                                                            : "";
+                SCOPED_TRACE(std::string(op.name) + ", operand " + std::to_string(slot) + ": " +
+                             spoilt + " " + std::to_string(v.d.code) + " at " +
+                             std::to_string(v.d.bitDepth) + " bits, " + std::to_string(v.w) + "x" +
+                             std::to_string(v.h) + (v.bottomUp ? " bottom-up" : ""));
+                const auto at = [&](int s) { return g[s] ? g[s]->operand : nullptr; };
+                const Color colour(0.2f, 0.4f, 0.6f, 0.8f);
+                op.call.run(at(0), at(1), at(2), colour, texture.get());
+                EXPECT_STREQ(Shared::ErrorMessage(), "Unknown error.");
+                EXPECT_TRUE(RunOnWorker([] {})) << "an OpenGL error left behind";
+                // A query answers its neutral value for a float buffer it cannot use.
+                EXPECT_TRUE(slot < 0 || !g[slot]->buffer ||
+                            (v.way != Way::Spoilt) ==
+                                (k[slot] == Kind::Alpha
+                                     ? HasAlpha(static_cast<AlphaBuffer*>(at(slot)))
+                                     : HasAlpha(static_cast<LumaBuffer*>(at(slot)))));
+                EXPECT_TRUE((!g[0] || g[0]->Same()) && (!g[1] || g[1]->Same())) << "input written";
+                EXPECT_TRUE(g[2]->Same(kGuard)) << "written before the destination";
+                const bool kept = v.way == Way::Spoilt && !(slot == 1 && op.Has(kOptional));
+                EXPECT_TRUE(v.way == Way::Strange || (!kept && op.Has(kMayKeep)) ||
+                            g[2]->Same() == kept)
+                    << (kept ? "destination written" : "nothing written");
+            }
+        }
+}
+
+// What the sweep leaves out: the float RGBA buffers' queries answer their neutral value for
+// buffers they cannot use, without walking them.
+TEST(HarnessBadInput, RgbaQueriesOnUnusableBuffers) {
+    using RGBABuffer = Buffer<RGBAPixelType<float>>;
+    std::vector<float> memory(4 * 3 * 4, 0.5f); // every pixel has alpha and luma
+    RGBABuffer empty, shortRows;
+    Wrap::Describe(&shortRows, 4, 3, memory.data(), 4 * 16 - 1);
+    for (RGBABuffer* b : {static_cast<RGBABuffer*>(nullptr), &empty, &shortRows})
+        EXPECT_TRUE(!HasAlpha(b) && !HasLuma(b) && MaxLuma(b) == 0.0f);
+}
+
+// With no OpenGL context to be had, every operation that needs the worker returns normally,
+// leaves its destination as it was and reports "OpenGL context failure."; those done in memory on
+// the calling thread still work; the failed attempts leave no thread, open file or resource
+// behind; and the first call after the failure is lifted works, without the library being
+// released in between.
+
+TEST(HarnessContextFailure, EveryOperationReportsItAndTheNextCallWorks) {
+    const Layout& rgba8 = HostLayouts().front();
+    const RGBA colour{0.3f, 0.6f, 0.9f, 0.5f};
+    Held source(Kind::Image, rgba8, 9, 5, false, 51), none(Kind::None, rgba8, 0, 0, false, 0);
+    const auto works = [&](uint32_t seed) {
+        Held d(Kind::Image, rgba8, 9, 5, false, seed);
+        EXPECT_TRUE(RunAndCompare(OperationNamed("Premultiply"), source, none, d, colour));
+    };
+    // The setting is read when a context is made: a worker that has one goes on using it.
+    works(52);
+    ASSERT_TRUE(CurrentWorker() && CurrentWorker()->IsRunning());
+    {
+        ScopedEnv refused("TESK_AE_FAIL_CONTEXT", "1");
+        works(53);
+    }
+
+    // Made on the worker; the release of the library below finalizes it (it keeps only its key).
+    const auto texture = TextureOf(source.Get());
+    {
+        // The run's use given back: the worker stops, and the next call has to make a context.
+        UseLent lent;
+        ScopedEnv refused("TESK_AE_FAIL_CONTEXT", "1");
+        ASSERT_EQ(CurrentWorker(), nullptr);
+        // Operands made here, before the count and where no worker runs that could race with this
+        // thread for the memory cache: inputs in 8-bit RGBA, a float destination unless the row
+        // wants one alike (none else has a byte copy on this thread); a luma buffer for a query.
+        std::deque<Held> held;
+        for (const Operation& op : Operations())
+            for (int s = 0; s < 3; ++s)
+                held.emplace_back(op.call.kinds[s],
+                                  s < 2 || op.Has(kAlike) ? rgba8 : HostLayouts().back(), 9, 5,
+                                  false, 54 + s);
+        held.emplace_back(Kind::Luma, rgba8, 9, 5, false, 57);
+        const std::array<long, 3> left = Left();
+        for (size_t i = 0; i < Operations().size(); ++i) {
+            const Operation& op = Operations()[i];
+            Held &a = held[3 * i], &b = held[3 * i + 1], &d = held[3 * i + 2];
+            const Picture before = d.Read();
+            const std::string text = OnFreshThread(
+                [&] { op.call.run(a.Get(), b.Get(), d.Get(), Color(&colour[0]), texture.get()); });
+            // Work in memory on the calling thread never reaches the worker, and is exact.
+            const bool here = op.Has(kOnCaller);
+            EXPECT_EQ(text, here ? "Unknown" : "OpenGL context failure.") << op.name;
+            const Picture expected = here ? op.Expected(a.held, b.held, before, colour) : before;
+            EXPECT_TRUE(PixelsNear(d.Read().pixels, expected.pixels, 9)) << op.name;
+        }
+
+        // Several callers at once all hear of the failure, each in its own text.
+        std::vector<std::future<std::string>> callers;
+        for (int t = 0; t < 4; ++t)
+            callers.push_back(std::async(std::launch::async, [&] {
+                TestImage destination = MakeImage(HostLayouts().back(), 3, 2);
+                return Premultiply(source.Get(), &destination), std::string(Shared::ErrorMessage());
+            }));
+        for (auto& caller : callers) EXPECT_EQ(caller.get(), "OpenGL context failure.");
+
+        // The buffer queries need no worker.
+        EXPECT_TRUE(HasAlpha(static_cast<LumaBuffer*>(held.back().Get())));
+        EXPECT_FALSE(CurrentWorker() && CurrentWorker()->IsRunning());
+        EXPECT_EQ(Left(), left);
+
+        // Lifted: the very next call makes a context and works.
+        refused.Set(nullptr);
+        works(58);
+        ASSERT_NE(CurrentWorker(), nullptr);
+        EXPECT_TRUE(CurrentWorker()->IsRunning());
+        EXPECT_TRUE(RunOnWorker([&] { held.clear(); }));
+    }
+}
+
+// Eight host threads at once, as eight plug-in instances would call: each runs every row of the
+// table, in a layout, row order and buffer placement of its own, and checks every result against
+// the row's CPU reference. Each thread holds a use of the library while it calls, and now and
+// then lets go of it and takes it back, or takes a second one, while the others keep calling;
+// between rounds every thread has let go, so the worker stops and a fresh one starts.
+
+TEST(HarnessStress, EightThreadsOfMixedOperationsWithUsesComingAndGoing) {
+    UseLent lent; // the threads' uses are the only ones
+    ASSERT_EQ(StaticList::UseCount(), 0);
+    ASSERT_EQ(CurrentWorker(), nullptr);
+    // Far longer than the test takes even under the sanitizers: past it the calls are deadlocked,
+    // and the run ends at once instead of at the suite's time-out.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(4);
+    for (int round = 0; round < kRounds; ++round) {
+        std::vector<std::future<void>> threads;
+        for (int t = 0; t < kThreads; ++t)
+            threads.push_back(std::async(std::launch::async, Calls, t, round));
+        for (auto& thread : threads)
+            if (thread.wait_until(deadline) == std::future_status::timeout)
+                std::fprintf(stderr, "HarnessStress: deadlocked\n"), std::abort();
+        // The last use given back stopped the worker.
+        EXPECT_EQ(StaticList::UseCount(), 0);
+        EXPECT_EQ(CurrentWorker(), nullptr);
+    }
+}
