@@ -16,10 +16,9 @@
 
 namespace tesk_test {
 
-using AlphaBuffer = OGL_TESK_AE::Buffer<OGL_TESK_AE::AlphaPixelType<float>>;
-using LumaBuffer = OGL_TESK_AE::Buffer<OGL_TESK_AE::LumaPixelType<float>>;
-using OGL_TESK_AE::Color;
-using OGL_TESK_AE::SubImageTexture;
+using namespace OGL_TESK_AE;
+using AlphaBuffer = Buffer<AlphaPixelType<float>>;
+using LumaBuffer = Buffer<LumaPixelType<float>>;
 using P = const Picture&;
 using X = const RGBA&;
 
@@ -37,7 +36,7 @@ template <> constexpr Kind kKind<LumaBuffer> = Kind::Luma;
 struct Call {
     using In = const XIImage*;
     using Out = XIImage*;
-    using Tex = const OGL_TESK_AE::Texture*;
+    using Tex = const Texture*;
     static constexpr Kind I = Kind::Image, N = Kind::None;
     template <class A, class B>
     Call(void (*f)(const A*, B*))
@@ -48,20 +47,18 @@ struct Call {
         : kinds{I, I, I}, run([f](In a, In b, Out d, Color c, Tex) { f(a, b, d, c); }) {}
     Call(void (*f)(Out, const Color&))
         : kinds{N, N, I}, run([f](In, In, Out d, Color c, Tex) { f(d, c); }) {}
-    Call(void (*f)(const OGL_TESK_AE::Texture&, Out))
+    Call(void (*f)(const Texture&, Out))
         : kinds{Kind::Texture, N, I}, run([f](In, In, Out d, Color, Tex t) { f(*t, d); }) {}
     Kind kinds[3]; // in[0], in[1], out
     std::function<void(In, In, Out, Color, Tex)> run;
 };
 
-enum Flag : unsigned {
-    kAnySize = 1,   // the destination may differ in size from the inputs
-    kMayKeep = 2,   // a valid call may leave the destination as it was (a fit too small)
-    kOptional = 4,  // in[1] may be null or invalid: the colour is laid over nothing then
-    kAlike = 8,     // the destination is made like in[0] in every respect: a byte copy...
-    kOnCaller = 16, // ...or other work in memory on the calling thread, never on the worker
-    kFiltered = 32  // linear filtering adds kFilterTolerance
-};
+// kAnySize: the destination may differ in size from the inputs. kMayKeep: a valid call may leave
+// the destination as it was (a fit too small). kOptional: in[1] may be null or invalid, the
+// colour is laid over nothing then. kAlike: the destination is made like in[0] in every respect,
+// a byte copy, or (with kOnCaller) other work in memory on the calling thread, never on the
+// worker. kFiltered: linear filtering adds kFilterTolerance.
+enum Flag { kAnySize = 1, kMayKeep = 2, kOptional = 4, kAlike = 8, kOnCaller = 16, kFiltered = 32 };
 
 // The reference, from the inputs as they were and the destination before the call: pixel by
 // pixel for the operations that keep pixels in place, else over the whole picture.
@@ -87,24 +84,21 @@ struct Operation {
 // Test works on the calling thread; handed over like the library's own operations, it runs
 // wherever it is called.
 inline void TestOnWorker(const XIImage* source, XIImage* destination) {
-    if (!OGL_TESK_AE::Dispatch(&TestOnWorker, source, destination))
-        OGL_TESK_AE::Test(source, destination);
+    if (!Dispatch(&TestOnWorker, source, destination)) Test(source, destination);
 }
 
 // WriteTexture draws into whatever target is current: here regions that miss the image or are
 // empty, of a texture over it, and nothing into the destination. Handed over like Test.
 inline void WriteRegions(const XIImage* image, XIImage* unused) {
-    using OGL_TESK_AE::Region;
-    if (OGL_TESK_AE::Dispatch(&WriteRegions, image, unused)) return;
+    if (Dispatch(&WriteRegions, image, unused)) return;
     SubImageTexture texture(image);
     for (const Region& r : {Region(), Region(0, 0, 0, 5), Region(-4, -3, 6, 5), Region(5, 4, 9, 9),
                             Region(0, 0, 40, 30)})
-        OGL_TESK_AE::WriteTexture(texture, r);
+        WriteTexture(texture, r);
     texture.Finalize();
 }
 
 inline const std::vector<Operation>& Operations() {
-    using namespace OGL_TESK_AE;
     const auto same = +[](X a, X, X, X) { return a; };
     const auto premultiplied = +[](X a, X, X, X) { return Premultiplied(a); };
     const auto alphaOf = +[](X a, X, X d, X) { return RGBA{d[0], d[1], d[2], a[3]}; };
@@ -189,7 +183,7 @@ struct Held {
     int where;
     const Layout& layout;
     TestImage image;
-    std::unique_ptr<OGL_TESK_AE::OpaqueBuffer> buffer;
+    std::unique_ptr<OpaqueBuffer> buffer;
     Picture held;
 };
 
@@ -212,7 +206,7 @@ inline ::testing::AssertionResult RunAndCompare(const Operation& op, Held& a, He
         if (h->kind != Kind::None) step = std::max(step, Tolerance(h->layout));
     const auto texture = TextureOf(op.call.kinds[0] == Kind::Texture ? a.Get() : nullptr);
     op.call.run(a.Get(), b.Get(), d.Get(), Color(&colour[0]), texture.get());
-    const std::string text = OGL_TESK_AE::Shared::ErrorMessage();
+    const std::string text = Shared::ErrorMessage();
     const Picture after = d.Read();
     const bool referred = op.pixel || op.picture; // Test's result has nothing to compare with
     auto result = PixelsNear(
