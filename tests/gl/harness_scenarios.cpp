@@ -17,6 +17,7 @@
 using namespace OGL_TESK_AE;
 using namespace tesk_test;
 using TESK_AE::StaticList;
+namespace fs = std::filesystem;
 
 // Bad operands handed to every basic operation: nothing crashes, nothing is read or written
 // outside the operands' memory, and each call ends the way it is documented to: an operand that
@@ -51,35 +52,48 @@ struct Wrap : OpaqueBuffer {
     }
 };
 
+// One way to hand an operand over: spoilt, strangely described, or of an odd size (every
+// operand's rows then running that way); for no operand in particular, every one null.
+enum class Way { Spoilt, Strange, Odd };
+struct Variant {
+    Way way;
+    int spoil;
+    Described d;
+    int w, h;
+    bool bottomUp;
+};
+const Variant kNull{Way::Spoilt, 0, kRgba8, 8, 6, false};
+
 // An operand over memory of its own, tight rows of random pixels: an image of the description or
 // a float buffer wrapping the memory. The memory follows guard bytes and ends where a page the
 // process may not touch begins: a read or write past its end faults at once, a write before it
 // shows in the guard.
 struct Guarded {
-    Guarded(Kind kind, const Described& d, int w, int h, bool bottomUp, uint32_t seed)
-        : image(w, h, d.code, d.bitDepth, d.white, bottomUp,
-                TestImage::TightRowBytes(w, d.bitDepth)),
-          bytes(size_t(image.GetRowBytes()) * size_t(h)),
+    Guarded(Kind kind, const Variant& v, uint32_t seed, bool spoil)
+        : image(v.w, v.h, v.d.code, v.d.bitDepth, v.d.white, v.bottomUp,
+                TestImage::TightRowBytes(v.w, v.d.bitDepth)),
+          bytes(size_t(image.GetRowBytes()) * size_t(v.h)),
           length((kGuard + bytes) / kPage * kPage + 2 * kPage),
           mapping(static_cast<uint8_t*>(
-              mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0))) {
+              mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0))),
+          inside(mapping + length - kPage - bytes) {
         mprotect(mapping + length - kPage, kPage, PROT_NONE);
-        std::memset(Inside() - kGuard, 0xA5, kGuard);
-        image.SetBaseAddress(Inside());
+        std::memset(inside - kGuard, 0xA5, kGuard);
+        image.SetBaseAddress(inside);
         image.FillRandomBytes(seed);
         if (kind == Kind::Alpha) buffer.reset(new AlphaBuffer);
         if (kind == Kind::Luma) buffer.reset(new LumaBuffer);
         for (size_t i = 0; buffer && i < bytes / 4; ++i) // values, not NaNs
-            reinterpret_cast<float*>(Inside())[i] = float((seed + i) % 64) / 64;
-        if (buffer) Describe(w, h, Inside(), image.GetRowBytes());
+            reinterpret_cast<float*>(inside)[i] = float((seed + i) % 64) / 64;
+        if (buffer) Describe(v.w, v.h, inside, image.GetRowBytes());
         operand = buffer ? buffer.get() : static_cast<XIImage*>(&image);
-        kept.assign(Inside() - kGuard, Inside() + bytes);
+        was.assign(inside - kGuard, inside + bytes);
+        if (spoil && v.way == Way::Spoilt) spoilt = Spoil(v.spoil);
     }
     ~Guarded() { buffer.reset(), munmap(mapping, length); }
-    uint8_t* Inside() const { return mapping + length - kPage - bytes; }
-    // The guard bytes and the memory (or only the first n of them) as they were.
-    bool Same(size_t n = SIZE_MAX) const {
-        return std::equal(kept.begin(), kept.begin() + std::min(n, kept.size()), Inside() - kGuard);
+    // The guard bytes and the memory (or the guard bytes only) as they were.
+    bool Same(bool guard = false) const {
+        return std::equal(was.begin(), was.end() - guard * bytes, inside - kGuard);
     }
     void Describe(int w, int h, void* base, int r) { Wrap::Describe(buffer.get(), w, h, base, r); }
     // Makes the operand unusable the way-th way and names it; null past the last way.
@@ -87,9 +101,8 @@ struct Guarded {
         const int w = image.Width(), h = image.Height(), r = image.GetRowBytes();
         if (way == 0) return operand = nullptr, "null";
         if (buffer && way == 1) return Describe(0, 0, nullptr, 0), "empty";
-        if (buffer && way == 2)
-            return Describe(1 << 16, 1 << 16, nullptr, 0), "too large to have memory";
-        if (buffer && way == 3) return Describe(w, h, Inside(), r - 1), "rows one byte short";
+        if (buffer && way == 2) return Describe(1 << 16, 1 << 16, nullptr, 0), "no memory";
+        if (buffer && way == 3) return Describe(w, h, inside, r - 1), "rows one byte short";
         if (buffer) return nullptr;
         if (way == 1) return image.SetWidth(0), "zero width";
         if (way == 2) return image.SetHeight(0), "zero height";
@@ -102,29 +115,18 @@ struct Guarded {
 
     TestImage image;
     size_t bytes, length;
-    uint8_t* mapping;
+    uint8_t *mapping, *inside;
     std::unique_ptr<OpaqueBuffer> buffer;
     XIImage* operand = nullptr;
-    std::vector<uint8_t> kept;
-};
-
-// One way to hand an operand over: spoilt, strangely described, or of an odd size (every
-// operand's rows then running that way); for no operand in particular, every one null.
-enum class Way { Spoilt, Strange, Odd };
-struct Variant {
-    Way way;
-    int spoil;
-    Described d;
-    int w, h;
-    bool bottomUp;
+    std::vector<uint8_t> was; // the guard bytes and the memory as they were
+    const char* spoilt = "";  // how, when spoilt
 };
 
 std::vector<Variant> Variants(Kind kind) {
     std::vector<Variant> v;
-    for (int way = 0; kind != Kind::Texture && Guarded(kind, kRgba8, 8, 6, false, 0).Spoil(way);
-         ++way)
+    for (int way = 0; kind != Kind::Texture && Guarded(kind, kNull, 0, false).Spoil(way); ++way)
         v.push_back({Way::Spoilt, way, kRgba8, 8, 6, false});
-    if (kind == Kind::None) return {v[0]};
+    if (kind == Kind::None) return {kNull};
     std::vector<Described> strange(std::begin(kTooNarrow), std::end(kTooNarrow));
     for (int32_t code : {Fourcc("zzzz"), 0, -1, 8}) // unknown, none, a colour index
         for (int bits : {8, 32, 64, 128})
@@ -139,9 +141,7 @@ std::vector<Variant> Variants(Kind kind) {
 
 // What a failed attempt could leave behind: threads, open files, live resources.
 std::array<long, 3> Left() {
-    const auto count = [](const char* folder) {
-        return long(std::distance(std::filesystem::directory_iterator(folder), {}));
-    };
+    const auto count = [](auto f) { return std::distance(fs::directory_iterator(f), {}); };
     long resources = 0;
     for (Resource* r = Resource::LiveHead(); r; r = r->LiveNext()) ++resources;
     return {count("/proc/self/task"), count("/proc/self/fd"), resources};
@@ -151,23 +151,19 @@ std::array<long, 3> Left() {
 // the worker object the previous attempt left: an operation that never reaches the worker then
 // reads "Unknown", not the failure of an earlier call.
 std::string OnFreshThread(const std::function<void()>& call) {
-    StaticList::Increment();
-    StaticList::Decrement();
+    StaticList::Increment(), StaticList::Decrement();
     return std::async(std::launch::async,
                       [&] { return call(), std::string(Shared::ErrorMessage()); })
         .get();
 }
 
-constexpr int kThreads = 8, kRounds = 2, kCalls = 16;
-
 void Calls(int thread, int round) {
-    const std::vector<Operation>& rows = Operations();
     StaticList::Increment();
-    for (int i = 0; i < kCalls; ++i) {
+    for (int i = 0; i < 16; ++i) {
         // Every row runs in every round, each thread starting at its own, in a layout and pairing
         // of its own, its float buffers made and destroyed on the thread or the worker.
         const int j = thread * 7 + i + round;
-        const Operation& op = rows[size_t(j - round) % rows.size()];
+        const Operation& op = Operations()[size_t(j - round) % Operations().size()];
         SCOPED_TRACE("thread " + std::to_string(thread) + ", round " + std::to_string(round));
         // When every other thread happens to be between uses too, this stops the worker while
         // none is calling.
@@ -194,26 +190,24 @@ TEST(HarnessBadInput, EveryOperandHandedOverBadly) {
             const Kind* k = op.call.kinds;
             if (slot >= 0 && k[slot] == Kind::None) continue;
             for (const Variant& v : Variants(slot < 0 ? Kind::None : k[slot])) {
+                // The others valid, 8 x 6 8-bit RGBA (the destination 5 x 7 beside an odd
+                // operand); a texture is made from a valid image.
                 std::unique_ptr<Guarded> g[3];
                 for (int s = 0; s < 3; ++s) {
-                    const bool odd = v.way == Way::Odd && s == 2;
+                    const int odd = v.way == Way::Odd && s == 2;
+                    const Variant other{Way::Odd, 0, kRgba8, 8 - 3 * odd, 6 + odd, v.bottomUp};
+                    const bool mine = slot < 0 ? k[s] != Kind::Texture : s == slot;
                     if (k[s] != Kind::None)
-                        g[s].reset(s == slot ? new Guarded(k[s], v.d, v.w, v.h, v.bottomUp, 7u + s)
-                                             : new Guarded(k[s], kRgba8, odd ? 5 : 8, odd ? 7 : 6,
-                                                           v.bottomUp, 7u + s));
+                        g[s].reset(new Guarded(k[s], mine || slot < 0 ? v : other, 7u + s, mine));
                 }
                 const auto texture = TextureOf(k[0] == Kind::Texture ? g[0]->operand : nullptr);
-                for (int s = 0; slot < 0 && s < 3; ++s)
-                    if (g[s] && k[s] != Kind::Texture) g[s]->Spoil(0);
-                const char* spoilt =
-                    slot >= 0 && v.way == Way::Spoilt ? g[slot]->Spoil(v.spoil) : "";
                 SCOPED_TRACE(::testing::Message()
-                             << op.name << ", operand " << slot << ": " << spoilt << " code "
-                             << v.d.code << " at " << v.d.bitDepth << " bits, " << v.w << "x" << v.h
-                             << (v.bottomUp ? " bottom-up" : ""));
+                             << op.name << ", operand " << slot << ": "
+                             << (slot < 0 ? "all null" : g[slot]->spoilt) << " " << v.d.code << "/"
+                             << v.d.bitDepth << " bits " << v.w << "x" << v.h
+                             << (v.bottomUp ? " up" : ""));
                 const auto at = [&](int s) { return g[s] ? g[s]->operand : nullptr; };
-                const Color colour(0.2f, 0.4f, 0.6f, 0.8f);
-                op.call.run(at(0), at(1), at(2), colour, texture.get());
+                op.call.run(at(0), at(1), at(2), Color(0.2f, 0.4f, 0.6f, 0.8f), texture.get());
                 EXPECT_STREQ(Shared::ErrorMessage(), "Unknown error.");
                 EXPECT_TRUE(RunOnWorker([] {})) << "an OpenGL error left behind";
                 // A query answers its neutral value for a float buffer it cannot use.
@@ -223,7 +217,7 @@ TEST(HarnessBadInput, EveryOperandHandedOverBadly) {
                                      ? HasAlpha(static_cast<AlphaBuffer*>(at(slot)))
                                      : HasAlpha(static_cast<LumaBuffer*>(at(slot)))));
                 EXPECT_TRUE((!g[0] || g[0]->Same()) && (!g[1] || g[1]->Same())) << "input written";
-                EXPECT_TRUE(g[2]->Same(kGuard)) << "written before the destination";
+                EXPECT_TRUE(g[2]->Same(true)) << "written before the destination";
                 const bool kept = v.way == Way::Spoilt && !(slot == 1 && op.Has(kOptional));
                 EXPECT_TRUE(v.way == Way::Strange || (!kept && op.Has(kMayKeep)) ||
                             g[2]->Same() == kept)
@@ -323,20 +317,18 @@ TEST(HarnessContextFailure, EveryOperationReportsItAndTheNextCallWorks) {
 
 TEST(HarnessStress, EightThreadsOfMixedOperationsWithUsesComingAndGoing) {
     UseLent lent; // the threads' uses are the only ones
-    ASSERT_EQ(StaticList::UseCount(), 0);
-    ASSERT_EQ(CurrentWorker(), nullptr);
+    ASSERT_TRUE(StaticList::UseCount() == 0 && CurrentWorker() == nullptr);
     // Far longer than the test takes even under the sanitizers: past it the calls are deadlocked,
     // and the run ends at once instead of at the suite's time-out.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(4);
-    for (int round = 0; round < kRounds; ++round) {
+    for (int round = 0; round < 2; ++round) {
         std::vector<std::future<void>> threads;
-        for (int t = 0; t < kThreads; ++t)
+        for (int t = 0; t < 8; ++t)
             threads.push_back(std::async(std::launch::async, Calls, t, round));
         for (auto& thread : threads)
             if (thread.wait_until(deadline) == std::future_status::timeout)
                 std::fprintf(stderr, "HarnessStress: deadlocked\n"), std::abort();
         // The last use given back stopped the worker.
-        EXPECT_EQ(StaticList::UseCount(), 0);
-        EXPECT_EQ(CurrentWorker(), nullptr);
+        EXPECT_TRUE(StaticList::UseCount() == 0 && CurrentWorker() == nullptr) << "round " << round;
     }
 }

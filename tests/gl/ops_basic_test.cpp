@@ -63,11 +63,10 @@ TEST(BasicOpsTiles, RepeatedCallsReuseTheirTextures) {
 // rounds down to nothing) must still come out transparent, not as what the previous call left
 // in the render target.
 TEST(BasicOpsEdges, StretchedBuffersClearTilesTheSourceMisses) {
-    const Layout& rgba8 = HostLayouts().front();
     const int w = 4000, h = 12;
-    TestImage white = MakeImage(rgba8, w, h), dot = MakeImage(rgba8, 1, 1);
+    TestImage white = MakeImage(HostLayouts()[0], w, h), dot = MakeImage(HostLayouts()[0], 1, 1);
     std::memset(white.Bytes(), 0xff, white.ByteCount());
-    Put(rgba8, dot, 0, 0, RGBA{1, 0, 0, 1});
+    Put(HostLayouts()[0], dot, 0, 0, RGBA{1, 0, 0, 1});
     AlphaBuffer alpha;
     LumaBuffer luma;
     ASSERT_TRUE(alpha.Resize(w, h) && luma.Resize(w, h));
