@@ -46,10 +46,7 @@ const Described kTooNarrow[] = {{kRGBA, 16, 1},
 // Plug-ins describe memory of their own as a float buffer's pixels through a protected form of
 // Resize.
 struct Wrap : OpaqueBuffer {
-    static void Describe(OpaqueBuffer* buffer, int w, int h, void* base, int rowBytes) {
-        bool (OpaqueBuffer::*resize)(int, int, void*, int) = &Wrap::Resize;
-        (buffer->*resize)(w, h, base, rowBytes);
-    }
+    static constexpr bool (OpaqueBuffer::*Describe)(int, int, void*, int) = &Wrap::Resize;
 };
 
 // One way to hand an operand over: spoilt, strangely described, or of an odd size (every
@@ -95,7 +92,9 @@ struct Guarded {
     bool Same(bool guard = false) const {
         return std::equal(was.begin(), was.end() - guard * bytes, inside - kGuard);
     }
-    void Describe(int w, int h, void* base, int r) { Wrap::Describe(buffer.get(), w, h, base, r); }
+    void Describe(int w, int h, void* base, int r) {
+        (buffer.get()->*Wrap::Describe)(w, h, base, r);
+    }
     // Makes the operand unusable the way-th way and names it; null past the last way.
     const char* Spoil(int way) {
         const int w = image.Width(), h = image.Height(), r = image.GetRowBytes();
@@ -229,11 +228,10 @@ TEST(HarnessBadInput, EveryOperandHandedOverBadly) {
 // What the sweep leaves out: the float RGBA buffers' queries answer their neutral value for
 // buffers they cannot use, without walking them.
 TEST(HarnessBadInput, RgbaQueriesOnUnusableBuffers) {
-    using RGBABuffer = Buffer<RGBAPixelType<float>>;
     std::vector<float> memory(4 * 3 * 4, 0.5f); // every pixel has alpha and luma
-    RGBABuffer empty, shortRows;
-    Wrap::Describe(&shortRows, 4, 3, memory.data(), 4 * 16 - 1);
-    for (RGBABuffer* b : {static_cast<RGBABuffer*>(nullptr), &empty, &shortRows})
+    Buffer<RGBAPixelType<float>> empty, shortRows;
+    (shortRows.*Wrap::Describe)(4, 3, memory.data(), 4 * 16 - 1);
+    for (auto* b : {static_cast<decltype(&empty)>(nullptr), &empty, &shortRows})
         EXPECT_TRUE(!HasAlpha(b) && !HasLuma(b) && MaxLuma(b) == 0.0f);
 }
 
@@ -244,7 +242,7 @@ TEST(HarnessBadInput, RgbaQueriesOnUnusableBuffers) {
 // released in between.
 
 TEST(HarnessContextFailure, EveryOperationReportsItAndTheNextCallWorks) {
-    const Layout& rgba8 = HostLayouts().front();
+    const Layout &rgba8 = HostLayouts().front(), &floats = HostLayouts().back();
     const RGBA colour{0.3f, 0.6f, 0.9f, 0.5f};
     Held source(Kind::Image, rgba8, 9, 5, false, 51);
     const auto works = [&] { CheckRow(OperationNamed("Premultiply"), rgba8, 0); };
@@ -269,8 +267,7 @@ TEST(HarnessContextFailure, EveryOperationReportsItAndTheNextCallWorks) {
         std::deque<Held> held;
         for (const Operation& op : Operations())
             for (int s = 0; s < 3; ++s)
-                held.emplace_back(op.call.kinds[s],
-                                  s < 2 || op.Has(kAlike) ? rgba8 : HostLayouts().back(), 9, 5,
+                held.emplace_back(op.call.kinds[s], s < 2 || op.Has(kAlike) ? rgba8 : floats, 9, 5,
                                   false, 54 + s);
         const std::array<long, 3> left = Left();
         for (size_t i = 0; i < Operations().size(); ++i) {
@@ -285,15 +282,14 @@ TEST(HarnessContextFailure, EveryOperationReportsItAndTheNextCallWorks) {
             const Picture expected = here ? op.Expected(a.held, b.held, before, colour) : before;
             EXPECT_TRUE(PixelsNear(d.Read().pixels, expected.pixels, 9)) << op.name;
             // The buffer queries need no worker.
-            EXPECT_TRUE(op.call.kinds[2] != Kind::Luma ||
-                        HasAlpha(static_cast<LumaBuffer*>(d.Get())));
+            EXPECT_TRUE(d.kind != Kind::Luma || HasAlpha(static_cast<LumaBuffer*>(d.Get())));
         }
 
         // Several callers at once all hear of the failure, each in its own text.
         std::vector<std::future<std::string>> callers;
         for (int t = 0; t < 4; ++t)
             callers.push_back(std::async(std::launch::async, [&] {
-                TestImage destination = MakeImage(HostLayouts().back(), 3, 2);
+                TestImage destination = MakeImage(floats, 3, 2);
                 return Premultiply(source.Get(), &destination), std::string(Shared::ErrorMessage());
             }));
         for (auto& caller : callers) EXPECT_EQ(caller.get(), "OpenGL context failure.");

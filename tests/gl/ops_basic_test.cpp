@@ -32,9 +32,8 @@ TEST(BasicOpsTiles, LargeImagesCrossTileBordersWithoutSeams) {
     Held premultiplied(Kind::Image, rgba8, 2100, 1100, false, 32);
     Held resized(Kind::Image, rgba8, 1500, 1200, false, 33);
     Held copied(Kind::Image, HostLayouts()[1], 2100, 1100, true, 34); // argb8, bottom-up
-    const RGBA colour{0.9f, 0.1f, 0.4f, 0.8f};
-    EXPECT_TRUE(RunAndCompare(OperationNamed("Premultiply"), source, none, premultiplied, colour));
-    EXPECT_TRUE(RunAndCompare(OperationNamed("Resize"), source, none, resized, colour));
+    EXPECT_TRUE(RunAndCompare(OperationNamed("Premultiply"), source, none, premultiplied, {}));
+    EXPECT_TRUE(RunAndCompare(OperationNamed("Resize"), source, none, resized, {}));
     Copy(source.Get(), copied.Get());
     EXPECT_TRUE(PixelsNear(copied.Read().pixels, source.held.pixels, 2100));
 }
@@ -45,17 +44,15 @@ TEST(BasicOpsTiles, LargeImagesCrossTileBordersWithoutSeams) {
 // size is over the render-buffer budget, so both are made anew on every call.)
 TEST(BasicOpsTiles, RepeatedCallsReuseTheirTextures) {
     const Layout& rgba8 = HostLayouts().front();
-    Held source(Kind::Image, rgba8, 3000, 1500, false, 5),
-        small(Kind::Image, rgba8, 64, 64, false, 6);
+    TestImage source = MakeImage(rgba8, 3000, 1500), small = MakeImage(rgba8, 64, 64);
     TestImage resized = MakeImage(rgba8, 1500, 750), premultiplied = MakeImage(rgba8, 64, 64);
     int64_t made[3] = {};
     for (int64_t& count : made) {
-        Resize(source.Get(), &resized);
-        Premultiply(small.Get(), &premultiplied);
+        Resize(&source, &resized);
+        Premultiply(&small, &premultiplied);
         count = PhaseTimes::Count(Phase::Allocation);
     }
-    EXPECT_TRUE(made[0] == made[1] && made[1] == made[2])
-        << made[0] << ", " << made[1] << ", " << made[2];
+    EXPECT_EQ(std::vector<int64_t>(made, made + 3), std::vector<int64_t>(3, made[0]));
 }
 
 // GetAlpha and GetLuma draw over whole tiles without clearing them first; a tile that the
