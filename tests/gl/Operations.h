@@ -134,6 +134,11 @@ inline const std::vector<Operation>& Operations() {
     return rows;
 }
 
+// A row in a layout, as the sweep over the host layouts names its cases.
+inline void PrintTo(const std::tuple<Layout, Operation>& c, std::ostream* os) {
+    *os << std::get<0>(c).name << "_" << std::get<1>(c).name;
+}
+
 inline const Operation& OperationNamed(const std::string& name) {
     for (const Operation& op : Operations())
         if (name == op.name) return op;

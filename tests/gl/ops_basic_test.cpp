@@ -19,10 +19,7 @@ TEST_P(BasicOps, MatchesItsCpuReference) {
 INSTANTIATE_TEST_SUITE_P(HostLayouts, BasicOps,
                          ::testing::Combine(::testing::ValuesIn(HostLayouts()),
                                             ::testing::ValuesIn(Operations())),
-                         [](const ::testing::TestParamInfo<BasicOps::ParamType>& info) {
-                             return std::string(std::get<0>(info.param).name) + "_" +
-                                    std::get<1>(info.param).name;
-                         });
+                         ::testing::PrintToStringParamName());
 
 // Four tiles of at most 2048 x 1080. Between 8-bit layouts a copy goes through half floats and
 // back, which loses nothing: across the seams too, every byte must arrive in its new place.
