@@ -1,65 +1,77 @@
 #pragma once
 
-// The basic operations, each once: what it reads and writes, how to call it on given operands,
-// and a CPU reference for what it leaves in its destination. The scenarios (reference pixels
-// over the host layouts, bad input, a refused context, many host threads) loop over the rows.
+// The basic operations, one row each: how to call it, and a CPU reference for what it leaves in
+// its destination. Every scenario (the host layouts, bad input, a refused context, many host
+// threads) loops over these rows, so a new operation is one more row.
 
 #include "GLTest.h"
 #include "HostLayouts.h"
 #include "OpsReference.h"
 
-#include "common/Buffer.h"
 #include "gl/texture/ImageTextures.h"
 #include "ops/BasicOps.h"
 
-#include <algorithm>
 #include <memory>
-#include <random>
 #include <stdexcept>
-#include <string>
-#include <vector>
 
 namespace tesk_test {
 
-using AlphaBuffer = OGL_TESK_AE::Buffer<OGL_TESK_AE::AlphaPixelType<float>>;
-using LumaBuffer = OGL_TESK_AE::Buffer<OGL_TESK_AE::LumaPixelType<float>>;
+using namespace OGL_TESK_AE;
+using AlphaBuffer = Buffer<AlphaPixelType<float>>;
+using LumaBuffer = Buffer<LumaPixelType<float>>;
+using P = const Picture&;
+using X = const RGBA&;
 
-// What an operand is. A float buffer reads as a picture with its value in channel 0 (luma) or
-// 3 (alpha), the others 0. A texture operand is made on the worker from an image.
+// A float buffer reads as a picture with its value in channel 0 (luma) or 3 (alpha), the others
+// 0. A texture operand is made on the worker from an image.
 enum class Kind { None, Image, Alpha, Luma, Texture };
 
-// One call's operands: the images read (the source; or a mask, then the image under its
-// colour), the destination, the colour, and for CopyTexture the texture made from in[0].
-struct Operands {
-    const XIImage* in[2];
-    XIImage* out;
-    OGL_TESK_AE::Color colour;
-    const OGL_TESK_AE::Texture* texture;
+template <class T> constexpr Kind kKind = Kind::Image;
+template <> constexpr Kind kKind<AlphaBuffer> = Kind::Alpha;
+template <> constexpr Kind kKind<LumaBuffer> = Kind::Luma;
+
+// An operation's call on its operands (the images read, a mask then the image under the colour;
+// the destination; the colour; the texture made from the first image), and what each operand is,
+// taken from the operation's signature.
+struct Call {
+    using In = const XIImage*;
+    using Out = XIImage*;
+    using Tex = const Texture*;
+    static constexpr Kind I = Kind::Image, N = Kind::None;
+    template <class A, class B>
+    Call(void (*f)(const A*, B*))
+        : kinds{kKind<A>, N, kKind<B>}, run([f](In a, In, Out d, Color, Tex) {
+              f(static_cast<const A*>(a), static_cast<B*>(d));
+          }) {}
+    Call(void (*f)(In, In, Out, const Color&))
+        : kinds{I, I, I}, run([f](In a, In b, Out d, Color c, Tex) { f(a, b, d, c); }) {}
+    Call(void (*f)(Out, const Color&))
+        : kinds{N, N, I}, run([f](In, In, Out d, Color c, Tex) { f(d, c); }) {}
+    Call(void (*f)(const Texture&, Out))
+        : kinds{Kind::Texture, N, I}, run([f](In, In, Out d, Color, Tex t) { f(*t, d); }) {}
+    Kind kinds[3]; // in[0], in[1], out
+    std::function<void(In, In, Out, Color, Tex)> run;
 };
 
-enum Flag : unsigned {
-    kAnySize = 1,  // the destination may differ in size from the inputs
-    kMayKeep = 2,  // a valid call may leave the destination as it was (a fit too small)
-    kOptional = 4, // in[1] may be null or invalid: the colour is laid over nothing then
-    kAlike = 8,    // the destination is made like in[0] in every respect: a byte copy...
-    kOnCaller = 16 // ...or other work in memory on the calling thread, never on the worker
-};
+// kAnySize: the destination may differ in size from the inputs. kMayKeep: a valid call may leave
+// the destination as it was (a fit too small). kOptional: in[1] may be null or invalid, the
+// colour is laid over nothing then. kAlike: the destination is made like in[0] in every respect,
+// a byte copy, or (with kOnCaller) other work in memory on the calling thread, never on the
+// worker. kFiltered: linear filtering adds kFilterTolerance.
+enum Flag { kAnySize = 1, kMayKeep = 2, kOptional = 4, kAlike = 8, kOnCaller = 16, kFiltered = 32 };
 
+// The reference, from the inputs as they were and the destination before the call: pixel by
+// pixel for the operations that keep pixels in place, else over the whole picture.
 struct Operation {
     const char* name;
-    Kind kinds[3]; // in[0], in[1], out
+    Call call;
     unsigned flags;
-    float steps, extra; // tolerance: steps of the coarsest layout involved, plus extra
-    void (*call)(const Operands&);
-    // The reference, from the inputs as they were and the destination before the call: pixel by
-    // pixel for the operations that keep pixels in place, else over the whole picture.
-    RGBA (*pixel)(const RGBA& a, const RGBA& b, const RGBA& before, const RGBA& colour);
-    Picture (*picture)(const Picture& a, const Picture& before);
+    int steps; // tolerance: steps of the coarsest layout involved
+    std::function<RGBA(X a, X b, X before, X colour)> pixel;
+    std::function<Picture(P a, P before)> picture;
 
     bool Has(unsigned flag) const { return (flags & flag) != 0; }
-    bool HasReference() const { return pixel || picture; }
-    Picture Reference(const Picture& a, const Picture& b, const Picture& before,
-                      const RGBA& colour) const {
+    Picture Expected(P a, P b, P before, X colour) const {
         if (picture) return picture(a, before);
         Picture p = before;
         for (size_t i = 0; i < p.pixels.size(); ++i)
@@ -72,77 +84,59 @@ struct Operation {
 // Test works on the calling thread; handed over like the library's own operations, it runs
 // wherever it is called.
 inline void TestOnWorker(const XIImage* source, XIImage* destination) {
-    if (!OGL_TESK_AE::Dispatch(&TestOnWorker, source, destination))
-        OGL_TESK_AE::Test(source, destination);
+    if (!Dispatch(&TestOnWorker, source, destination)) Test(source, destination);
+}
+
+// WriteTexture draws into whatever target is current: here regions that miss the image or are
+// empty, of a texture over it, and nothing into the destination. Handed over like Test.
+inline void WriteRegions(const XIImage* image, XIImage* unused) {
+    if (Dispatch(&WriteRegions, image, unused)) return;
+    SubImageTexture texture(image);
+    for (const Region& r : {Region(), Region(0, 0, 0, 5), Region(-4, -3, 6, 5), Region(5, 4, 9, 9),
+                            Region(0, 0, 40, 30)})
+        WriteTexture(texture, r);
+    texture.Finalize();
 }
 
 inline const std::vector<Operation>& Operations() {
-    using namespace OGL_TESK_AE;
-    using O = const Operands&;
-    using P = const Picture&;
-    using X = const RGBA&;
-    const Kind I = Kind::Image, N = Kind::None, L = Kind::Luma;
-    const float F = kFilterTolerance;
-    const auto same = [](X a, X, X, X) { return a; };
-    const auto resized = [](P a, P d) { return ResizeReference(a, d.width, d.height); };
-    // clang-format off
+    const auto same = +[](X a, X, X, X) { return a; };
+    const auto alphaOf = +[](X a, X, X d, X) { return RGBA{d[0], d[1], d[2], a[3]}; };
+    const auto over = +[](X m, X i, X, X c) { return Masked(i, m[3], c, false); };
+    const auto under = +[](X m, X i, X, X c) { return Masked(i, m[3], c, true); };
+    const auto alpha = +[](X a, X, X, X) { return RGBA{0, 0, 0, a[3]}; };
+    const auto luma = +[](X a, X, X, X) { return RGBA{a[3] * Luma(a), 0, 0, 0}; };
+    const auto inverted = +[](X a, X, X, X) { return RGBA{1 - a[0], 0, 0, 0}; };
+    const auto centred = +[](P a, P d) { return CenterReference(a, d.width, d.height); };
+    const auto resized = +[](P a, P d) { return ResizeReference(a, d.width, d.height); };
+    const auto fitted = +[](P a, P d) { return FitIntoReference(a, d.width, d.height, d); };
+    const auto nothing = +[](X, X, X, X) { return RGBA{}; };
+    const auto clearTransparent = +[](XIImage* d, const Color&) { Clear(d, Color::Transparent); };
     static const std::vector<Operation> rows = {
-        {"Premultiply", {I, N, I}, 0, 1, 0, [](O o) { Premultiply(o.in[0], o.out); },
-         [](X a, X, X, X) { return Premultiplied(a); }, nullptr},
-        {"Copy", {I, N, I}, 0, 1, 0, [](O o) { Copy(o.in[0], o.out); }, same, nullptr},
-        {"CopyAlike", {I, N, I}, kAlike | kOnCaller, 0, 0, [](O o) { Copy(o.in[0], o.out); },
-         same, nullptr},
-        {"Center", {I, N, I}, kAnySize, 1, 0, [](O o) { Center(o.in[0], o.out); }, nullptr,
-         [](P a, P d) { return CenterReference(a, d.width, d.height); }},
-        {"CopyAlpha", {I, N, I}, 0, 1, 0, [](O o) { CopyAlpha(o.in[0], o.out); },
-         [](X a, X, X d, X) { return RGBA{d[0], d[1], d[2], a[3]}; }, nullptr},
-        {"Resize", {I, N, I}, kAnySize, 1, F, [](O o) { Resize(o.in[0], o.out); }, nullptr,
-         resized},
-        {"ResizeAlike", {I, N, I}, kAlike | kOnCaller, 0, 0,
-         [](O o) { Resize(o.in[0], o.out); }, same, nullptr},
-        {"FitInto", {I, N, I}, kAnySize | kMayKeep, 1, F, [](O o) { FitInto(o.in[0], o.out); },
-         nullptr, [](P a, P d) { return FitIntoReference(a, d.width, d.height, d); }},
-        {"RenderMask", {I, I, I}, kOptional, 2, 0,
-         [](O o) { RenderMask(o.in[0], o.in[1], o.out, o.colour); },
-         [](X m, X i, X, X c) { return Masked(i, m[3], c, false); }, nullptr},
-        {"RenderInvMask", {I, I, I}, kOptional, 2, 0,
-         [](O o) { RenderInvMask(o.in[0], o.in[1], o.out, o.colour); },
-         [](X m, X i, X, X c) { return Masked(i, m[3], c, true); }, nullptr},
-        {"Clear", {N, N, I}, 0, 1, 0, [](O o) { Clear(o.out, o.colour); },
-         [](X, X, X, X c) { return c; }, nullptr},
-        {"ClearTransparent", {N, N, I}, kOnCaller, 0, 0,
-         [](O o) { Clear(o.out, Color::Transparent); }, [](X, X, X, X) { return RGBA{}; }, nullptr},
-        {"GetAlpha", {I, N, Kind::Alpha}, 0, 1, 0,
-         [](O o) { GetAlpha(o.in[0], static_cast<AlphaBuffer*>(o.out)); },
-         [](X a, X, X, X) { return RGBA{0, 0, 0, a[3]}; }, nullptr},
-        {"GetLuma", {I, N, L}, 0, 2, 0,
-         [](O o) { GetLuma(o.in[0], static_cast<LumaBuffer*>(o.out)); },
-         [](X a, X, X, X) { return RGBA{a[3] * Luma(a), 0, 0, 0}; }, nullptr},
-        {"Invert", {L, N, L}, kAnySize, 0, 0,
-         [](O o) {
-             Invert(static_cast<const LumaBuffer*>(o.in[0]), static_cast<LumaBuffer*>(o.out));
-         },
-         nullptr, [](P a, P d) {
-             Picture p = d; // over the area both share
-             for (int y = 0; y < std::min(a.height, d.height); ++y)
-                 for (int x = 0; x < std::min(a.width, d.width); ++x)
-                     p.At(x, y) = RGBA{1.0f - a.At(x, y)[0], 0, 0, 0};
-             return p;
-         }},
-        {"CopyTexture", {Kind::Texture, N, I}, kAnySize, 1, F,
-         [](O o) { CopyTexture(*o.texture, o.out); }, nullptr, resized},
-        // A tiled copy with whatever state is current: no result to compare.
-        {"Test", {I, N, I}, 0, 1, 0, [](O o) { TestOnWorker(o.in[0], o.out); }, nullptr, nullptr},
+        {"Premultiply", Premultiply, 0, 1, +[](X a, X, X, X) { return Premultiplied(a); }, {}},
+        {"Copy", Copy, 0, 1, same, {}},
+        {"CopyAlike", Copy, kAlike | kOnCaller, 0, same, {}},
+        {"Center", Center, kAnySize, 1, {}, centred},
+        {"CopyAlpha", CopyAlpha, 0, 1, alphaOf, {}},
+        {"Resize", Resize, kAnySize | kFiltered, 1, {}, resized},
+        {"ResizeAlike", Resize, kAlike | kOnCaller, 0, same, {}},
+        {"FitInto", FitInto, kAnySize | kMayKeep | kFiltered, 1, {}, fitted},
+        {"RenderMask", RenderMask, kOptional, 2, over, {}},
+        {"RenderInvMask", RenderInvMask, kOptional, 2, under, {}},
+        {"Clear", Clear, 0, 1, +[](X, X, X, X c) { return c; }, {}},
+        {"ClearTransparent", clearTransparent, kOnCaller, 0, nothing, {}},
+        {"GetAlpha", GetAlpha, 0, 1, alpha, {}},
+        {"GetLuma", GetLuma, 0, 2, luma, {}},
+        {"Invert", Invert, 0, 0, inverted, {}},
+        {"CopyTexture", CopyTexture, kAnySize | kFiltered, 1, {}, resized},
+        {"Test", TestOnWorker, 0, 1, {}, {}}, // whatever state is current: nothing to compare with
+        {"WriteTexture", WriteRegions, kMayKeep, 0, +[](X, X, X d, X) { return d; }, {}},
     };
-    // clang-format on
     return rows;
 }
 
-inline void PrintTo(const Operation& op, std::ostream* os) {
-    *os << op.name;
-}
-inline void PrintTo(const Layout& layout, std::ostream* os) {
-    *os << layout.name;
+// A row in a layout, as the sweep over the host layouts names its cases.
+inline void PrintTo(const std::tuple<Layout, Operation>& c, std::ostream* os) {
+    *os << std::get<0>(c).name << "_" << std::get<1>(c).name;
 }
 
 inline const Operation& OperationNamed(const std::string& name) {
@@ -151,95 +145,97 @@ inline const Operation& OperationNamed(const std::string& name) {
     throw std::invalid_argument("no operation " + name);
 }
 
-// A float buffer's value at (x, y), rows from the bottom as a picture's.
-inline float& BufferValue(XIImage* buffer, int x, int y) {
-    auto* row = static_cast<char*>(buffer->GetBaseAddress()) + int64_t(y) * buffer->GetRowBytes();
-    return reinterpret_cast<float*>(row)[x];
-}
-
-template <class B> std::unique_ptr<OGL_TESK_AE::OpaqueBuffer> SizedBuffer(int width, int height) {
-    std::unique_ptr<B> buffer(new B);
-    buffer->Resize(width, height);
-    return buffer;
-}
-
-// An operand with memory of its own, random pixels: an image of the layout, rows top-down unless
-// bottomUp, or a float buffer (made here, or handed in made and sized). held: what it held.
+// An operand with memory of its own and random pixels: an image of the layout, rows top-down
+// unless bottomUp, or a float buffer. Float buffers are the library's own resources, which
+// plug-ins make and destroy on their threads or have the worker do: bit 1 of where sizes it on
+// the worker (twice: the first size's block goes back to the memory cache and is taken again),
+// bit 2 destroys it there. held: what it held.
 struct Held {
-    Held(Kind kind, const Layout& layout, int width, int height, bool bottomUp, uint32_t seed,
-         std::unique_ptr<OGL_TESK_AE::OpaqueBuffer> made = nullptr)
-        : kind(kind), isBuffer(kind == Kind::Alpha || kind == Kind::Luma),
-          layout(isBuffer ? HostLayouts().back() : layout),
-          image(MakeImage(layout, width, height, bottomUp)), buffer(std::move(made)) {
-        if (!isBuffer) {
-            if (kind != Kind::None) held = FillPicture(layout, image, seed);
-            return;
-        }
-        if (!buffer)
-            buffer = kind == Kind::Alpha ? SizedBuffer<AlphaBuffer>(width, height)
-                                         : SizedBuffer<LumaBuffer>(width, height);
+    Held(Kind kind, const Layout& layout, int w, int h, bool bottomUp, uint32_t seed, int where = 0)
+        : kind(kind), where(where),
+          layout(kind == Kind::Alpha || kind == Kind::Luma ? HostLayouts().back() : layout),
+          image(MakeImage(layout, w, h, bottomUp)) {
+        if (kind == Kind::Image || kind == Kind::Texture) held = FillPicture(layout, image, seed);
+        if (kind != Kind::Alpha && kind != Kind::Luma) return;
+        const auto own = [&](auto* b) { b->Resize(h + 1, w), b->Resize(w, h), buffer.reset(b); };
+        const auto make = [&] { kind == Kind::Alpha ? own(new AlphaBuffer) : own(new LumaBuffer); };
+        (where & 1) ? void(RunOnWorker(make)) : make();
         std::mt19937 random(seed);
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x)
-                BufferValue(buffer.get(), x, y) = std::uniform_real_distribution<float>()(random);
-        held = Read();
+        held = Read(&random);
     }
-    XIImage* Get() {
-        return kind == Kind::None ? nullptr
-               : isBuffer         ? buffer.get()
-                                  : static_cast<XIImage*>(&image);
+    ~Held() {
+        if (buffer && (where & 2)) RunOnWorker([&] { buffer.reset(); });
     }
-    // What it holds now.
-    Picture Read() {
-        if (!isBuffer) return kind == Kind::None ? Picture() : ReadPicture(layout, image);
+    XIImage* Get() { return buffer ? buffer.get() : kind == Kind::None ? nullptr : &image; }
+    // What it holds now; a float buffer's values first drawn from fill where given.
+    Picture Read(std::mt19937* fill = nullptr) {
+        if (!buffer) return kind == Kind::None ? Picture() : ReadPicture(layout, image);
         Picture p(buffer->GetWidth(), buffer->GetHeight());
-        for (int y = 0; y < p.height; ++y)
-            for (int x = 0; x < p.width; ++x)
-                p.At(x, y)[kind == Kind::Alpha ? 3 : 0] = BufferValue(buffer.get(), x, y);
+        char* base = static_cast<char*>(buffer->GetBaseAddress());
+        for (int i = 0; i < p.width * p.height; ++i) {
+            float& v =
+                reinterpret_cast<float*>(base + i / p.width * buffer->GetRowBytes())[i % p.width];
+            if (fill) v = std::uniform_real_distribution<float>()(*fill);
+            p.pixels[size_t(i)][kind == Kind::Alpha ? 3 : 0] = v;
+        }
         return p;
     }
 
     Kind kind;
-    bool isBuffer;
+    int where;
     const Layout& layout;
     TestImage image;
-    std::unique_ptr<OGL_TESK_AE::OpaqueBuffer> buffer;
+    std::unique_ptr<XIImage> buffer;
     Picture held;
 };
 
-// A texture over an image, made and, at the end of the scope, deleted on the worker.
-struct TextureOf {
-    explicit TextureOf(const XIImage* image) {
-        RunOnWorker([&] { texture.reset(new OGL_TESK_AE::SubImageTexture(image)); });
-    }
-    ~TextureOf() {
-        RunOnWorker([&] { texture.reset(); });
-    }
-    std::unique_ptr<OGL_TESK_AE::SubImageTexture> texture;
-};
-
-// The row's tolerance for these operands: its steps of the coarsest of their layouts.
-inline float ToleranceFor(const Operation& op, const Held& a, const Held& b, const Held& d) {
-    float base = Tolerance(d.layout);
-    for (const Held* h : {&a, &b})
-        if (h->kind != Kind::None) base = std::max(base, Tolerance(h->layout));
-    return op.steps * base + op.extra;
+// A texture over the image (none over null), made on the worker and deleted there when the last
+// holder lets go.
+inline std::shared_ptr<SubImageTexture> TextureOf(const XIImage* image) {
+    SubImageTexture* t = nullptr;
+    if (image) RunOnWorker([&] { t = new SubImageTexture(image); });
+    return {t, [](SubImageTexture* t) { t ? void(RunOnWorker([t] { delete t; })) : void(); }};
 }
 
-// Runs the row on the operands (a texture made from a where it takes one) and compares the
-// destination with the reference.
+// Runs the row on the operands and compares the destination with the reference, within the
+// row's steps of the coarsest layout involved. A call that reaches the worker leaves no error
+// text; one alike in every respect is a byte copy, padding included.
 inline ::testing::AssertionResult RunAndCompare(const Operation& op, Held& a, Held& b, Held& d,
                                                 const RGBA& colour) {
     const Picture before = d.Read();
-    std::unique_ptr<TextureOf> texture(op.kinds[0] == Kind::Texture ? new TextureOf(a.Get())
-                                                                    : nullptr);
-    op.call(Operands{{a.Get(), b.Get()},
-                     d.Get(),
-                     OGL_TESK_AE::Color(&colour[0]),
-                     texture ? texture->texture.get() : nullptr});
-    return PixelsNear(d.Read().pixels, op.Reference(a.held, b.held, before, colour).pixels,
-                      before.width, ToleranceFor(op, a, b, d))
-           << " (" << d.layout.name << " " << before.width << "x" << before.height << ")";
+    const float step = std::max({Tolerance(a.layout), Tolerance(b.layout), Tolerance(d.layout)});
+    const auto texture = TextureOf(op.call.kinds[0] == Kind::Texture ? a.Get() : nullptr);
+    op.call.run(a.Get(), b.Get(), d.Get(), Color(&colour[0]), texture.get());
+    const std::string text = Shared::ErrorMessage();
+    const Picture after = d.Read();
+    const bool referred = op.pixel || op.picture; // Test's result has nothing to compare with
+    auto result = PixelsNear(
+        after.pixels, referred ? op.Expected(a.held, b.held, before, colour).pixels : after.pixels,
+        before.width, op.steps * step + (op.Has(kFiltered) ? kFilterTolerance : 0));
+    if (!op.Has(kOnCaller) && text != "Unknown error.")
+        result = ::testing::AssertionFailure() << text;
+    if (op.Has(kAlike) && std::memcmp(a.image.Bytes(), d.image.Bytes(), d.image.ByteCount()))
+        result = ::testing::AssertionFailure() << "the bytes differ";
+    return result << " (" << d.layout.name << " " << before.width << "x" << before.height << ")";
+}
+
+// The row in the layout throughout (pairing 0), from it into float rows that run bottom-up (1),
+// or from those into it (2); destinations of other sizes where the operation takes them, the
+// last too thin to fit anything into. where: as Held's.
+inline void CheckRow(const Operation& op, const Layout& layout, int pairing, int where = 0) {
+    std::vector<std::array<int, 4>> sizes = {{37, 23, 37, 23}};
+    if (op.Has(kAnySize))
+        sizes = {
+            {20, 10, 31, 17}, {20, 10, 10, 5}, {20, 10, 33, 27}, {20, 10, 16, 16}, {20, 10, 1, 40}};
+    const Layout& in = pairing == 2 ? HostLayouts().back() : layout;
+    const Layout& out = op.Has(kAlike) ? in : pairing == 1 ? HostLayouts().back() : layout;
+    const bool inUp = pairing == 2, outUp = op.Has(kAlike) ? inUp : pairing == 1;
+    const Kind* k = op.call.kinds;
+    for (const auto& s : sizes) {
+        Held a(k[0], in, s[0], s[1], inUp, 11, where), b(k[1], in, s[0], s[1], inUp, 12, where);
+        Held d(k[2], out, s[2], s[3], outUp, 13, where);
+        EXPECT_TRUE(RunAndCompare(op, a, b, d, {0.9f, 0.1f, 0.4f, 0.8f})) << "pairing " << pairing;
+    }
 }
 
 } // namespace tesk_test
