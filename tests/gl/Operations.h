@@ -5,9 +5,11 @@
 // threads) loops over these rows, so a new operation is one more row.
 
 #include "GLTest.h"
+#include "BlendReference.h"
 #include "HostLayouts.h"
 #include "OpsReference.h"
 
+#include "gl/effects/ApplyMode.h"
 #include "gl/texture/ImageTextures.h"
 #include "ops/BasicOps.h"
 
@@ -111,6 +113,11 @@ inline const std::vector<Operation>& Operations() {
     const auto fitted = +[](P a, P d) { return FitIntoReference(a, d.width, d.height, d); };
     const auto nothing = +[](X, X, X, X) { return RGBA{}; };
     const auto clearTransparent = +[](XIImage* d, const Color&) { Clear(d, Color::Transparent); };
+    // One blend mode (over: its colour never passes its alpha, so unpremultiplied values stay
+    // within 0...1); the sweep over every mode is in blend_modes.cpp.
+    const auto overBack = +[](const XIImage* a, const XIImage* b, XIImage* d, const Color&) {
+        ApplyMode::Apply(a, b, nullptr, d, PixelApplyMode::Over, 1.0f);
+    };
     static const std::vector<Operation> rows = {
         {"Premultiply", Premultiply, 0, 1, +[](X a, X, X, X) { return Premultiplied(a); }, {}},
         {"Copy", Copy, 0, 1, same, {}},
@@ -130,6 +137,12 @@ inline const std::vector<Operation>& Operations() {
         {"CopyTexture", CopyTexture, kAnySize | kFiltered, 1, {}, resized},
         {"Test", TestOnWorker, 0, 1, {}, {}}, // whatever state is current: nothing to compare with
         {"WriteTexture", WriteRegions, kMayKeep, 0, +[](X, X, X d, X) { return d; }, {}},
+        {"Blend",
+         overBack,
+         kOptional,
+         2,
+         +[](X a, X b, X, X) { return BlendReference(0, a, b, 1); },
+         {}},
     };
     return rows;
 }

@@ -380,7 +380,9 @@ void ApplyMode::Apply(const XIImage* front, const XIImage* back, const XIImage* 
                       XIImage* destination, PixelApplyMode mode, float mix) {
     using Operation =
         void (*)(const XIImage*, const XIImage*, const XIImage*, XIImage*, PixelApplyMode, float);
-    if (!IsValid(destination)) return;
+    // Without a front there is nothing to blend: the destination is left as it was, as every
+    // operation leaves it for an image it cannot use. The back and the mask are optional.
+    if (!IsValid(front) || !IsValid(destination)) return;
     if (Dispatch(static_cast<Operation>(&ApplyMode::Apply), front, back, mask, destination, mode,
                  mix))
         return;

@@ -99,7 +99,7 @@ public:
 
     // front blended over back by mode into destination, at amount mix (0 keeps the back, 1 the
     // full mode). The mask's alpha multiplies the front's; an invalid back or mask is left out.
-    // Marshalled to the worker; an invalid destination returns at once.
+    // Marshalled to the worker; an invalid front or destination returns at once.
     static void Apply(const XIImage* front, const XIImage* back, const XIImage* mask,
                       XIImage* destination, PixelApplyMode mode, float mix);
 
