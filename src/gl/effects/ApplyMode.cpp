@@ -390,8 +390,8 @@ void ApplyMode::Apply(const XIImage* front, const XIImage* back, const XIImage* 
     frontTexture.SetImage(front);
     if (IsValid(mask)) frontTexture.SetMask(mask);
     if (IsValid(back)) backTexture.SetImage(back);
-    const ApplyMode* program = GetApplyMode(mode);
-    if (program) const_cast<ApplyMode*>(program)->Compile();
+    ApplyMode* program = GetApplyMode(mode);
+    if (program) program->Compile();
     {
         TiledBuffer tiled(destination);
         tiled.ReleaseBeforeRender(frontTexture);
