@@ -51,8 +51,11 @@ void Thread::SetError(const char* text) {
 }
 
 const char* Thread::ErrorMessage() const {
-    if (!IsThread() && tHasLastError) return tLastError.c_str();
-    return fError;
+    if (IsThread()) return fError;
+    // A host thread reads its own last failure; one that has handed the worker nothing yet has
+    // none. The worker's own text belongs to whichever caller it is serving, and reading it here
+    // would race with that task writing it.
+    return tHasLastError ? tLastError.c_str() : "Unknown error.";
 }
 
 bool Thread::Execute(bool (*task)(void*), void* data) {
