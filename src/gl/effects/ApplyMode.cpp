@@ -41,14 +41,18 @@ const char* const kReverseSubtract = TESK_APPLY(R"(
     return vec4(mix(vec3(0.0), difference, vec3(greaterThanEqual(fg.rgb, bg.rgb))), fg.a + bg.a);
 )");
 
+// What both main() functions declare: the two textures, the mix and the mode's apply().
+#define TESK_MAIN_HEAD                                                                             \
+    "#version 110\n"                                                                               \
+    "#extension GL_ARB_texture_rectangle : enable\n"                                               \
+    "uniform sampler2DRect front;\n"                                                               \
+    "uniform sampler2DRect back;\n"                                                                \
+    "uniform float apply_mix;\n"                                                                   \
+    "vec4 apply( vec4 fg, vec4 bg );"
+
 } // namespace
 
-GLSL::Shader ApplyMode::sMainFragment(GL_FRAGMENT_SHADER, R"(#version 110
-#extension GL_ARB_texture_rectangle : enable
-uniform sampler2DRect front;
-uniform sampler2DRect back;
-uniform float apply_mix;
-vec4 apply( vec4 fg, vec4 bg );
+GLSL::Shader ApplyMode::sMainFragment(GL_FRAGMENT_SHADER, TESK_MAIN_HEAD R"(
 void main()
 {
     vec4 fg = texture2DRect(front, gl_TexCoord[0].st);
@@ -63,12 +67,7 @@ void main()
 }
 )");
 
-GLSL::Shader ApplyMode::sMainLight(GL_FRAGMENT_SHADER, R"(#version 110
-#extension GL_ARB_texture_rectangle : enable
-uniform sampler2DRect front;
-uniform sampler2DRect back;
-uniform float apply_mix;
-vec4 apply( vec4 fg, vec4 bg );
+GLSL::Shader ApplyMode::sMainLight(GL_FRAGMENT_SHADER, TESK_MAIN_HEAD R"(
 void main()
 {
     vec4 fg = texture2DRect(front, gl_TexCoord[0].st);
@@ -232,6 +231,7 @@ ApplyMode ApplyMode::sSoftDissolve(TESK_APPLY(R"(
 ApplyMode ApplyMode::sDancingSoftDissolve(kFront);
 
 #undef TESK_APPLY
+#undef TESK_MAIN_HEAD
 
 namespace {
 
