@@ -86,7 +86,8 @@ inline bool RunOnWorker(const std::function<void()>& body) {
     return true;
 }
 
-// A test whose body (after the macro, in braces) runs on the worker thread, where the offscreen context is current.
+// A test whose body (after the macro, in braces) runs on the worker thread, where the offscreen
+// context is current.
 #define TEST_ON_WORKER(suite, name)                                                                \
     void suite##name##OnWorker();                                                                  \
     TEST(suite, name) {                                                                            \
