@@ -1,0 +1,34 @@
+#pragma once
+
+#include <memory>
+
+namespace OGL_TESK_AE {
+
+// The weights of one direction of a separable blur. Tap i sits i - (Size() - 1) / 2 pixels from
+// the centre; the tap count is always odd so that the kernel has a centre tap.
+class Kernel {
+public:
+    Kernel() = default;
+    Kernel(const Kernel&) = delete;
+    Kernel& operator=(const Kernel&) = delete;
+
+    // ceil(width) | 1 taps, all zero. A failed allocation leaves the kernel empty, which
+    // convolves to nothing rather than throwing across the worker.
+    void Resize(float width);
+    int Size() const { return fSize; }
+    float operator[](int i) const { return fWeights[i]; }
+    float& operator[](int i) { return fWeights[i]; }
+    float Sum() const;
+
+private:
+    std::unique_ptr<float[]> fWeights;
+    int fSize = 0;
+};
+
+void BoxKernel(Kernel& kernel, float width);
+void TriangleKernel(Kernel& kernel, float width);
+void PascalKernel(Kernel& kernel, float width);
+// spread is in units of the half-width.
+void GaussianKernel(Kernel& kernel, float width, float spread);
+
+} // namespace OGL_TESK_AE

@@ -1,0 +1,49 @@
+#include "ops/Kernel.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+using namespace OGL_TESK_AE;
+
+struct KernelCase {
+    const char* name;
+    void (*make)(Kernel&, float);
+    float width;
+    std::vector<float> weights;
+};
+
+void Gaussian(Kernel& k, float w) {
+    GaussianKernel(k, w, 1.0f);
+}
+
+TEST(Kernel, ShapesGiveTheirWeightsAndSumToOne) {
+    const std::vector<KernelCase> cases = {
+        {"box 4", BoxKernel, 4.0f, {0.125f, 0.25f, 0.25f, 0.25f, 0.125f}},
+        {"box 3", BoxKernel, 3.0f, {1 / 3.0f, 1 / 3.0f, 1 / 3.0f}},
+        {"pascal 5", PascalKernel, 5.0f, {1 / 16.0f, 4 / 16.0f, 6 / 16.0f, 4 / 16.0f, 1 / 16.0f}},
+        {"triangle 4", TriangleKernel, 4.0f, {0.0f, 0.25f, 0.5f, 0.25f, 0.0f}},
+        {"triangle 3", TriangleKernel, 3.0f, {0.0f, 0.5f, 0.5f}},
+        {"gaussian 0.5", Gaussian, 0.5f, {1.0f}},
+        {"box 2.2", BoxKernel, 2.2f, {0.6f / 2.2f, 1 / 2.2f, 0.6f / 2.2f}},
+    };
+    for (const KernelCase& c : cases) {
+        Kernel k;
+        c.make(k, c.width);
+        ASSERT_EQ(k.Size(), static_cast<int>(c.weights.size())) << c.name;
+        for (int i = 0; i < k.Size(); ++i) EXPECT_NEAR(k[i], c.weights[i], 1e-6f) << c.name << i;
+        EXPECT_NEAR(k.Sum(), 1.0f, 1e-6f) << c.name;
+    }
+    // Every width's tap count is odd; the Gaussian is symmetric about its centre tap.
+    for (float w : {2.2f, 7.0f, 8.0f, 40.5f}) {
+        Kernel k;
+        GaussianKernel(k, w, 0.85f);
+        EXPECT_EQ(k.Size() % 2, 1);
+        EXPECT_NEAR(k.Sum(), 1.0f, 1e-5f);
+        EXPECT_FLOAT_EQ(k[0], k[k.Size() - 1]);
+    }
+}
+
+} // namespace
