@@ -250,9 +250,9 @@ void PascalBlurTexture(RenderedTexture& texture, float width, float height) {
 // Each filter is sampled at -1, -0.5, 0, 0.5, 1 pixels (Lanczos-2: -0.5, 0, 0.5) and normalised:
 //   Catmull-Rom (B = 0, C = 1/2):  0, 0.264706, 0.470588, 0.264706, 0
 //   Mitchell (B = C = 1/3):        0.026846, 0.258389, 0.429530, 0.258389, 0.026846
-//   cubic B-spline (B = 1, C = 0): 0.083333, 0.229167, 0.375000, 0.229167, 0.083333
-//   Lanczos-2:                     0.267051, 0.465898, 0.267051
-//   Lanczos-3:                     0, 0.274256, 0.451488, 0.274256, 0
+//   cubic B-spline (B = 1, C = 0): 0.085106, 0.244681, 0.340426, 0.244681, 0.085106
+//   Lanczos-2:                     0.267043, 0.465914, 0.267043
+//   Lanczos-3:                     0, 0.274353, 0.451293, 0.274353, 0
 // The zero end taps are where the filters cross zero; Convolve skips them.
 void CatmulInterpolateTexture(RenderedTexture& texture) {
     Interpolate(texture, 5, [](double x) { return Cubic(x, 0.0, 0.5); });
