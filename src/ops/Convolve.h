@@ -9,10 +9,18 @@ class Kernel;
 class RenderedTexture;
 
 // Accumulates the bound texture into the current target over region, one draw per non-zero
-// tap, the taps laid out as columns x rows.
+// tap, the taps laid out as columns x rows: the target receives the premultiplied weighted sum
+// of the texels the taps reach.
 void Convolve(const Kernel& kernel, int columns, int rows, const Region& region);
+
+// One direction of a separable blur: the lower-left w x h texels of source, convolved along x
+// (horizontal) or y, into the same texels of target. Texels beyond w x h read as the edge.
+void ConvolvePass(const RenderedTexture& source, RenderedTexture& target, const Kernel& kernel,
+                  bool horizontal, int w, int h);
+
 // Blurs a rendered texture in place: horizontally into a scratch texture, vertically back.
 void ConvolveTexture(RenderedTexture& texture, const Kernel& x, const Kernel& y);
+
 // The tiled image blur, marshalled onto the worker.
 void ConvolveImage(const XIImage* source, XIImage* destination, const Kernel* x, const Kernel* y);
 

@@ -7,6 +7,7 @@
 #include "GLTest.h"
 #include "BlendReference.h"
 #include "BlurReference.h"
+#include "CompositeReference.h"
 #include "HostLayouts.h"
 #include "OpsReference.h"
 
@@ -14,6 +15,7 @@
 #include "gl/texture/ImageTextures.h"
 #include "ops/BasicOps.h"
 #include "ops/Blur.h"
+#include "ops/Composite.h"
 
 #include <memory>
 #include <stdexcept>
@@ -61,8 +63,17 @@ struct Call {
 // the destination as it was (a fit too small). kOptional: in[1] may be null or invalid, the
 // colour is laid over nothing then. kAlike: the destination is made like in[0] in every respect,
 // a byte copy, or (with kOnCaller) other work in memory on the calling thread, never on the
-// worker. kFiltered: linear filtering adds kFilterTolerance.
-enum Flag { kAnySize = 1, kMayKeep = 2, kOptional = 4, kAlike = 8, kOnCaller = 16, kFiltered = 32 };
+// worker. kFiltered: linear filtering adds kFilterTolerance. kSkips: in[0] is skipped when it
+// cannot be used, as if absent.
+enum Flag {
+    kAnySize = 1,
+    kMayKeep = 2,
+    kOptional = 4,
+    kAlike = 8,
+    kOnCaller = 16,
+    kFiltered = 32,
+    kSkips = 64
+};
 
 // The reference, from the inputs as they were and the destination before the call: pixel by
 // pixel for the operations that keep pixels in place, else over the whole picture.
@@ -124,6 +135,26 @@ inline const std::vector<Operation>& Operations() {
     const auto blurred = +[](P a, P) {
         return BlurReference(a, GaussianWeights(5, 0.85), GaussianWeights(3, 0.85));
     };
+    const auto composite = +[](const XIImage* a, const XIImage* b, XIImage* d, const Color&) {
+        Composite(a, b, nullptr, d, 0.7f, BlendOp::Default);
+    };
+    const auto composited = +[](X a, X b, X, X) {
+        const RGBA s{a[0] * 0.7f, a[1] * 0.7f, a[2] * 0.7f, a[3] * 0.7f};
+        return Blended({GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA,
+                        GL_FUNC_ADD, GL_FUNC_ADD},
+                       s, b);
+    };
+    // Sizes below one pixel: the layer is laid unblurred, over transparent then the background.
+    const auto stack = +[](const XIImage* a, const XIImage* b, XIImage* d, const Color&) {
+        const XIImage* layers[] = {a, nullptr};
+        const p2f sizes[] = {p2f(0.5f, 0.5f), p2f(3, 3)};
+        CompositeBlurredImages(layers, b, d, sizes, 2, BlendOp::Composite, false);
+    };
+    const auto stacked = +[](X a, X b, X, X) {
+        const RGBA s{a[0] * a[3], a[1] * a[3], a[2] * a[3], a[3]};
+        return RGBA{s[0] + b[0] * (1 - s[3]), s[1] + b[1] * (1 - s[3]), s[2] + b[2] * (1 - s[3]),
+                    s[3] + b[3] * (1 - s[3])};
+    };
     static const std::vector<Operation> rows = {
         {"Premultiply", Premultiply, 0, 1, +[](X a, X, X, X) { return Premultiplied(a); }, {}},
         {"Copy", Copy, 0, 1, same, {}},
@@ -150,6 +181,8 @@ inline const std::vector<Operation>& Operations() {
          +[](X a, X b, X, X) { return BlendReference(0, a, b, 1); },
          {}},
         {"Blur", blur, 0, 2, {}, blurred},
+        {"Composite", composite, kOptional, 2, composited, {}},
+        {"CompositeBlurredImages", stack, kOptional | kSkips, 2, stacked, {}},
     };
     return rows;
 }

@@ -1,0 +1,167 @@
+// Separable convolution by accumulation: each non-zero tap is one textured pass of the source,
+// moved by the tap's distance through the texture matrix and added at the tap's weight by
+// blending.
+#include "ops/Convolve.h"
+
+#include "common/Shared.h"
+#include "gl/geometry/SimplePlane.h"
+#include "gl/state/Blend.h"
+#include "gl/state/Clear.h"
+#include "gl/state/Fragment.h"
+#include "gl/state/MatrixState.h"
+#include "gl/state/Push.h"
+#include "gl/texture/ImageTextures.h"
+#include "gl/texture/Selection.h"
+#include "gl/texture/TextureBuffer.h"
+#include "gl/texture/TiledBuffer.h"
+#include "ops/BasicOps.h"
+#include "ops/Kernel.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <algorithm>
+
+namespace OGL_TESK_AE {
+
+namespace {
+
+void DrawPlane(const Region& r) {
+    sPlane.Draw(static_cast<float>(r.XOrigin()), static_cast<float>(r.YOrigin()),
+                static_cast<float>(r.XEnd()), static_cast<float>(r.YEnd()), 0.0f);
+}
+
+// The cache hands out textures larger than asked for, and clamping then reaches texels beyond
+// the w x h in use that belong to earlier work. Repeating the last column (row) over the next
+// columns (rows) that a tap can reach makes sampling there see the edge, as clamping at the
+// left and bottom does. Copies double in width so a wide kernel costs a few copies.
+void RepeatEdges(const RenderedTexture& texture, int w, int h, int rx, int ry) {
+    TextureBuffer* buffer = texture.Buffer();
+    if (!buffer || w <= 0 || h <= 0) return;
+    const int right = std::min(buffer->Width(), w + rx);
+    const int top = std::min(buffer->Height(), h + ry);
+    if (right <= w && top <= h) return;
+    Selection<TextureBuffer> selection(*buffer);
+    if (!selection.IsSelected()) return;
+    buffer->Bind();
+    const GLenum target = buffer->Key().Target();
+    for (int end = w; end < right;) {
+        const int n = std::min(end - (w - 1), right - end);
+        glCopyTexSubImage2D(target, 0, end, 0, w - 1, 0, n, h);
+        end += n;
+    }
+    for (int end = h; end < top;) {
+        const int n = std::min(end - (h - 1), top - end);
+        glCopyTexSubImage2D(target, 0, 0, end, 0, h - 1, right, n);
+        end += n;
+    }
+}
+
+// Binds a texture for exact texel reads: nearest filtering and edges clamped.
+void BindNearest(const RenderedTexture& texture) {
+    texture.Apply();
+    texture.ApplyNearest();
+    texture.ApplyClampToEdge();
+    texture.ApplyModulate();
+}
+
+int Radius(const Kernel& kernel) {
+    return (kernel.Size() + 1) / 2;
+}
+
+} // namespace
+
+void Convolve(const Kernel& kernel, int columns, int rows, const Region& region) {
+    // The first drawn tap replaces what the target held; every later one adds to it. Both
+    // multiply colour by the texel's alpha times the weight, so the sum is premultiplied.
+    PushBlendFunc blend(GL_SRC_ALPHA, GL_ZERO, GL_ONE, GL_ZERO);
+    Push<DepthFunc> depth(DepthFunc::Always);
+    PushColor color;
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < columns; ++c) {
+            const int tap = r * columns + c;
+            const float weight = tap < kernel.Size() ? kernel[tap] : 0.0f;
+            if (weight == 0.0f) continue;
+            glColor4f(1.0f, 1.0f, 1.0f, weight);
+            {
+                PushTextureMatrix matrix;
+                glLoadIdentity();
+                glTranslatef(float(c) - float(columns - 1) / 2.0f,
+                             float(r) - float(rows - 1) / 2.0f, 0.0f);
+                glMultMatrixd(matrix.m);
+                glMatrixMode(matrix.mode);
+                DrawPlane(region);
+            }
+            BlendFunc::ApplyFactors(GL_SRC_ALPHA, GL_ONE, GL_ONE, GL_ONE);
+        }
+}
+
+void ConvolvePass(const RenderedTexture& source, RenderedTexture& target, const Kernel& kernel,
+                  bool horizontal, int w, int h) {
+    if (w <= 0 || h <= 0) return;
+    Push<Texture> binding;
+    // Loaded before the target is selected, so that a first load selects its own.
+    BindNearest(source);
+    RepeatEdges(source, w, h, horizontal ? kernel.Size() / 2 : 0,
+                horizontal ? 0 : kernel.Size() / 2);
+    Selection<RenderedTexture> selection(target);
+    if (!selection.IsSelected()) return;
+    BindNearest(source);
+    const Region area(0, 0, unsigned(w), unsigned(h));
+    if (horizontal)
+        Convolve(kernel, kernel.Size(), 1, area);
+    else
+        Convolve(kernel, 1, kernel.Size(), area);
+}
+
+void ConvolveTexture(RenderedTexture& texture, const Kernel& x, const Kernel& y) {
+    if (x.Size() <= 1 && y.Size() < 2) return;
+    const int w = texture.Width(), h = texture.Height();
+    if (w <= 0 || h <= 0) return;
+    RenderedTexture scratch;
+    scratch.Resize(w, h, GL_RGBA, 0);
+    try {
+        ConvolvePass(texture, scratch, x, true, w, h);
+        ConvolvePass(scratch, texture, y, false, w, h);
+    } catch (...) {
+        scratch.Finalize();
+        throw;
+    }
+    scratch.Finalize();
+}
+
+void ConvolveImage(const XIImage* source, XIImage* destination, const Kernel* x, const Kernel* y) {
+    if (!IsValid(source) || !IsValid(destination)) return;
+    if (Dispatch(&ConvolveImage, source, destination, x, y)) return;
+    if (x->Size() <= 1 && y->Size() <= 1) {
+        if (source != destination) Copy(source, destination);
+        return;
+    }
+    const int rx = Radius(*x), ry = Radius(*y);
+    const Region bounds(0, 0, unsigned(source->GetWidth()), unsigned(source->GetHeight()));
+    SubImageTexture texture(source);
+    {
+        TiledBuffer tiled(destination);
+        tiled.ReleaseBeforeRender(texture);
+        while (tiled.Next()) {
+            const Region tile = tiled.GetCurrentTile();
+            const Region grown(tile.XOrigin() - rx, tile.YOrigin() - ry, tile.Width() + 2 * rx,
+                               tile.Height() + 2 * ry);
+            const Region area = grown & bounds;
+            // Parts of the tile beyond the source stay transparent.
+            if ((area & tile) != tile) ClearColorBuffer(Color::Transparent);
+            if (!area.IsValid()) continue;
+            texture.SetRegion(area);
+            ConvolveTexture(texture, *x, *y);
+            // The blurred region lies where it came from, texel for texel.
+            Push<Texture> binding;
+            PushBlendFunc overwrite(BlendFunc::Overwrite());
+            PushColor white(Color::White);
+            BindNearest(texture);
+            DrawPlane(area);
+        }
+    }
+    texture.Finalize();
+}
+
+} // namespace OGL_TESK_AE
