@@ -7,6 +7,7 @@
 
 #include "HostImage.h"
 
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -39,7 +40,39 @@ public:
     // premultiplied colour: premultiply both, the mode's formula, clamp to 0..1, unpremultiply.
     virtual bool Blend(const HostImage& front, const HostImage& back, HostImage& destination,
                        int mode) = 0;
+    // Separable blurs in both directions, edges repeated: Gaussian weights over
+    // GaussianWeights(width, spread).size() taps (sigma = spread * width / 2 pixels), and the box
+    // of BoxWeights(width).
+    virtual bool GaussianBlur(const HostImage&, HostImage&, float /*width*/, float /*spread*/) {
+        return false;
+    }
+    virtual bool BoxBlur(const HostImage&, HostImage&, float /*width*/) { return false; }
+    // front + back * (1 - front alpha), the frames taken as premultiplied colour.
+    virtual bool Over(const HostImage&, const HostImage&, HostImage&) { return false; }
+    // Three layers blurred by 21, 9 and 41 pixels stacked over the back (a glow).
+    virtual bool Glow(const HostImage&, const HostImage&, const HostImage&, HostImage&) {
+        return false;
+    }
 };
+
+// The weights of a width's taps (ceil(width) | 1 of them), each normalised to sum 1.
+inline std::vector<float> GaussianWeights(float width, float spread) {
+    const int n = static_cast<int>(std::ceil(width)) | 1;
+    std::vector<float> k(n);
+    float sum = 0.0f;
+    for (int i = 0; i < n; ++i) {
+        const float x = (float(i) - float(n - 1) / 2.0f) / (width / 2.0f);
+        sum += k[i] = std::exp(-x * x / (2.0f * spread * spread));
+    }
+    for (float& v : k) v /= sum;
+    return k;
+}
+inline std::vector<float> BoxWeights(float width) {
+    const int n = static_cast<int>(std::ceil(width)) | 1;
+    std::vector<float> k(n, 1.0f / width);
+    if (n > 1) k.front() = k.back() = (1.0f - (float(n) - width) / 2.0f) / width;
+    return k;
+}
 
 // This library; its first call starts the worker and its context.
 std::unique_ptr<Implementation> MakeTesk();

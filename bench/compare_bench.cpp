@@ -372,6 +372,21 @@ void RunComparison(Comparison& comparison) {
                            [&, mode = mode](Implementation& impl, HostImage& out) {
                                return impl.Blend(source(), mask(), out, mode);
                            });
+        comparison.Run("Blur 21 (Gaussian, spread 0.85)", *layout, *layout, kWidth, kHeight,
+                       [&](Implementation& impl, HostImage& out) {
+                           return impl.GaussianBlur(source(), out, 21.0f, 0.85f);
+                       });
+        comparison.Run("BoxBlur 21", *layout, *layout, kWidth, kHeight,
+                       [&](Implementation& impl, HostImage& out) {
+                           return impl.BoxBlur(source(), out, 21.0f);
+                       });
+        comparison.Run(
+            "Composite over", *layout, *layout, kWidth, kHeight,
+            [&](Implementation& impl, HostImage& out) { return impl.Over(source(), mask(), out); });
+        comparison.Run("CompositeBlurredImages, 3 layers", *layout, *layout, kWidth, kHeight,
+                       [&](Implementation& impl, HostImage& out) {
+                           return impl.Glow(source(), mask(), mask(), out);
+                       });
     }
     RunSmallCases(comparison, true);
 }

@@ -172,6 +172,19 @@ public:
         return true;
     }
 
+    bool GaussianBlur(const HostImage& source, HostImage& destination, float width,
+                      float spread) override {
+        return Separable(source, destination, GaussianWeights(width, spread));
+    }
+    bool BoxBlur(const HostImage& source, HostImage& destination, float width) override {
+        return Separable(source, destination, BoxWeights(width));
+    }
+    bool Over(const HostImage& front, const HostImage& back, HostImage& destination) override {
+        ImageBuf f = Wrap(front), b = Wrap(back), d = Wrap(destination);
+        Check(IBA::over(d, f, b), d, "over", Origin(destination));
+        return true;
+    }
+
 private:
     // A float image of the frame's size and channel order, made on first use.
     static void Scratch(ImageBuf& scratch, const Layout& layout, const HostImage& like) {
@@ -180,6 +193,22 @@ private:
             description.height == like.Height() && description.alpha_channel == layout.AlphaSlot())
             return;
         scratch.reset(Spec(layout, like.Width(), like.Height(), true));
+    }
+
+    // convolve with the kernel as a row, then as a column: the same weights as one square
+    // kernel, in two passes.
+    bool Separable(const HostImage& source, HostImage& destination, const std::vector<float>& k) {
+        const int n = static_cast<int>(k.size());
+        ImageBuf across(ImageSpec(n, 1, 1, TypeDesc::FLOAT), const_cast<float*>(k.data()));
+        ImageBuf along(ImageSpec(1, n, 1, TypeDesc::FLOAT), const_cast<float*>(k.data()));
+        // Centred on the image's origin, as convolve expects of a kernel.
+        across.specmod().x = -(n / 2);
+        along.specmod().y = -(n / 2);
+        ImageBuf s = Wrap(source), d = Wrap(destination);
+        Scratch(fLayer, source.GetLayout(), source);
+        Check(IBA::convolve(fLayer, s, across, false), fLayer, "convolve", fLayer.localpixels());
+        Check(IBA::convolve(d, fLayer, along, false), d, "convolve", Origin(destination));
+        return true;
     }
 
     ImageBuf fLayer, fPremultiplied, fResult;

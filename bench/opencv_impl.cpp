@@ -184,6 +184,30 @@ public:
         return true;
     }
 
+    bool GaussianBlur(const HostImage& source, HostImage& destination, float width,
+                      float spread) override {
+        cv::Mat s = Wrap(source), d = Wrap(destination);
+        const int n = static_cast<int>(GaussianWeights(width, spread).size());
+        const double sigma = double(spread) * width / 2.0;
+        cv::GaussianBlur(s, d, cv::Size(n, n), sigma, sigma, cv::BORDER_REPLICATE);
+        ExpectInPlace(d, destination);
+        return true;
+    }
+    bool BoxBlur(const HostImage& source, HostImage& destination, float width) override {
+        cv::Mat s = Wrap(source), d = Wrap(destination);
+        const std::vector<float> k = BoxWeights(width);
+        const cv::Mat kernel(1, int(k.size()), CV_32F, const_cast<float*>(k.data()));
+        // A whole width is OpenCV's own box; a fractional one needs its cut end taps.
+        if (float(k.size()) == width)
+            cv::boxFilter(s, d, -1, cv::Size(int(k.size()), int(k.size())), cv::Point(-1, -1), true,
+                          cv::BORDER_REPLICATE);
+        else
+            cv::sepFilter2D(s, d, -1, kernel, kernel.t(), cv::Point(-1, -1), 0,
+                            cv::BORDER_REPLICATE);
+        ExpectInPlace(d, destination);
+        return true;
+    }
+
 private:
     cv::Mat fFactor, fBytes, fChannel, fWeight, fInverse, fColour, fFloats, fLuma;
     cv::Mat fFront, fBack, fFrontAlpha, fBackAlpha, fProduct, fDenominator, fPlanes[4],

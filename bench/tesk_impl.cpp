@@ -5,6 +5,8 @@
 #include "gl/effects/ApplyMode.h"
 #include "math/Color.h"
 #include "ops/BasicOps.h"
+#include "ops/Blur.h"
+#include "ops/Composite.h"
 
 namespace tesk_bench {
 
@@ -56,6 +58,28 @@ public:
                int mode) override {
         OGL_TESK_AE::ApplyMode::Apply(&front, &back, nullptr, &destination,
                                       static_cast<OGL_TESK_AE::PixelApplyMode>(mode), 1.0f);
+        return true;
+    }
+    bool GaussianBlur(const HostImage& source, HostImage& destination, float width,
+                      float spread) override {
+        OGL_TESK_AE::Blur(&source, &destination, width, width, spread);
+        return true;
+    }
+    bool BoxBlur(const HostImage& source, HostImage& destination, float width) override {
+        OGL_TESK_AE::BoxBlur(&source, &destination, width, width);
+        return true;
+    }
+    bool Over(const HostImage& front, const HostImage& back, HostImage& destination) override {
+        OGL_TESK_AE::Composite(&front, &back, nullptr, &destination, 1.0f,
+                               OGL_TESK_AE::BlendOp::Composite);
+        return true;
+    }
+    bool Glow(const HostImage& a, const HostImage& b, const HostImage& back,
+              HostImage& destination) override {
+        const XIImage* layers[] = {&a, &b, &a};
+        const OGL_TESK_AE::p2f sizes[] = {{21, 21}, {9, 9}, {41, 41}};
+        OGL_TESK_AE::CompositeBlurredImages(layers, &back, &destination, sizes, 3,
+                                            OGL_TESK_AE::BlendOp::Additive, false);
         return true;
     }
 };

@@ -135,13 +135,13 @@ void StackLayer(const XIImage* image, const p2f& size, const Region& r, SubImage
         if (size.x >= 1.0f) {
             GaussianKernel(kernel, size.x, kLayerSpread);
             across.Resize(w, h, GL_RGBA, 0);
-            ConvolvePass(*last, across, kernel, true, w, h);
+            ConvolvePass(*last, across, kernel, true, w, h, true);
             last = &across;
         }
         if (size.y >= 1.0f) {
             GaussianKernel(kernel, size.y, kLayerSpread);
             along.Resize(w, h, GL_RGBA, 0);
-            ConvolvePass(*last, along, kernel, false, w, h);
+            ConvolvePass(*last, along, kernel, false, w, h, true);
             last = &along;
         }
         PushBlendFunc over(BlendFunc::BlendOver);

@@ -4,6 +4,10 @@
 #include "ops/Convolve.h"
 
 #include "common/Shared.h"
+#include "gl/context/EntryPoints.h"
+#include "gl/context/State.h"
+#include "gl/effects/EffectProgram.h"
+#include "gl/effects/GLSL.h"
 #include "gl/geometry/SimplePlane.h"
 #include "gl/state/Blend.h"
 #include "gl/state/Clear.h"
@@ -15,12 +19,17 @@
 #include "gl/texture/TextureBuffer.h"
 #include "gl/texture/TiledBuffer.h"
 #include "ops/BasicOps.h"
+#include "math/Vector.h"
 #include "ops/Kernel.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>
 
 #include <algorithm>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
 
 namespace OGL_TESK_AE {
 
@@ -65,6 +74,60 @@ void BindNearest(const RenderedTexture& texture) {
     texture.ApplyModulate();
 }
 
+// Kernels up to this many taps are summed in one pass by a program; longer ones accumulate.
+constexpr int kMaxSummedTaps = 127;
+
+// The same premultiplied weighted sum as the accumulation, for one direction in one pass:
+// summed in the program's floats and rounded once, into the target's texels. Positions beyond
+// the texels in use are clamped to the last one in use. The taps are written out one by one
+// for each tap count: a loop the compiler cannot unroll costs llvmpipe several times more.
+std::string SumSource(int taps) {
+    std::ostringstream text;
+    text << "#version 110\n#extension GL_ARB_texture_rectangle : enable\n"
+            "uniform sampler2DRect source;\nuniform float weights["
+         << taps
+         << "];\nuniform vec2 direction;\nuniform vec2 last;\n"
+            "void main()\n{\n    vec2 first = gl_TexCoord[0].xy;\n    vec4 t;\n"
+            "    vec4 sum = vec4(0.0);\n";
+    for (int i = 0; i < taps; ++i)
+        text << "    t = texture2DRect(source, clamp(first + direction * " << (i - (taps - 1) / 2)
+             << ".0, vec2(0.5), last));\n    sum += (weights[" << i
+             << "] * t.a) * vec4(t.rgb, 1.0);\n";
+    text << "    gl_FragColor = sum;\n}\n";
+    return text.str();
+}
+
+struct SumProgram {
+    explicit SumProgram(int taps)
+        : shader(GL_FRAGMENT_SHADER, SumSource(taps).c_str()), program(&shader) {}
+    GLSL::Shader shader;
+    EffectProgram program;
+};
+
+const EffectProgram& SumProgramFor(int taps) {
+    static std::map<int, std::unique_ptr<SumProgram>> programs;
+    std::unique_ptr<SumProgram>& slot = programs[taps];
+    if (!slot) slot.reset(new SumProgram(taps));
+    return slot->program;
+}
+
+// One direction by the program, into the selected target over (0, 0, w, h).
+void SumPass(const RenderedTexture& source, const Kernel& kernel, bool horizontal, int w, int h) {
+    Push<State> state;
+    PushBlendFunc overwrite(BlendFunc::Overwrite());
+    PushColor white(Color::White);
+    BindNearest(source);
+    const EffectProgram& program = SumProgramFor(kernel.Size());
+    program.Apply();
+    program.SetUniform("direction", horizontal ? p2f(1.0f, 0.0f) : p2f(0.0f, 1.0f));
+    program.SetUniform("last", p2f(float(w) - 0.5f, float(h) - 0.5f));
+    GLint current = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &current);
+    const GLint weights = TESK_GL(glGetUniformLocation)(GLuint(current), "weights");
+    TESK_GL(glUniform1fv)(weights, kernel.Size(), kernel.Data());
+    DrawPlane(Region(0, 0, unsigned(w), unsigned(h)));
+}
+
 int Radius(const Kernel& kernel) {
     return (kernel.Size() + 1) / 2;
 }
@@ -97,9 +160,16 @@ void Convolve(const Kernel& kernel, int columns, int rows, const Region& region)
 }
 
 void ConvolvePass(const RenderedTexture& source, RenderedTexture& target, const Kernel& kernel,
-                  bool horizontal, int w, int h) {
+                  bool horizontal, int w, int h, bool summed) {
     if (w <= 0 || h <= 0) return;
     Push<Texture> binding;
+    if (summed && kernel.Size() > 0 && kernel.Size() <= kMaxSummedTaps) {
+        // Loaded before the target is selected, so that a first load selects its own.
+        BindNearest(source);
+        Selection<RenderedTexture> selection(target);
+        if (selection.IsSelected()) SumPass(source, kernel, horizontal, w, h);
+        return;
+    }
     // Loaded before the target is selected, so that a first load selects its own.
     BindNearest(source);
     RepeatEdges(source, w, h, horizontal ? kernel.Size() / 2 : 0,
@@ -114,15 +184,15 @@ void ConvolvePass(const RenderedTexture& source, RenderedTexture& target, const 
         Convolve(kernel, 1, kernel.Size(), area);
 }
 
-void ConvolveTexture(RenderedTexture& texture, const Kernel& x, const Kernel& y) {
+void ConvolveTexture(RenderedTexture& texture, const Kernel& x, const Kernel& y, bool summed) {
     if (x.Size() <= 1 && y.Size() < 2) return;
     const int w = texture.Width(), h = texture.Height();
     if (w <= 0 || h <= 0) return;
     RenderedTexture scratch;
     scratch.Resize(w, h, GL_RGBA, 0);
     try {
-        ConvolvePass(texture, scratch, x, true, w, h);
-        ConvolvePass(scratch, texture, y, false, w, h);
+        ConvolvePass(texture, scratch, x, true, w, h, summed);
+        ConvolvePass(scratch, texture, y, false, w, h, summed);
     } catch (...) {
         scratch.Finalize();
         throw;
@@ -152,7 +222,7 @@ void ConvolveImage(const XIImage* source, XIImage* destination, const Kernel* x,
             if ((area & tile) != tile) ClearColorBuffer(Color::Transparent);
             if (!area.IsValid()) continue;
             texture.SetRegion(area);
-            ConvolveTexture(texture, *x, *y);
+            ConvolveTexture(texture, *x, *y, true);
             // The blurred region lies where it came from, texel for texel.
             Push<Texture> binding;
             PushBlendFunc overwrite(BlendFunc::Overwrite());

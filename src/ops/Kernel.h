@@ -17,6 +17,7 @@ public:
     void Resize(float width);
     int Size() const { return fSize; }
     float operator[](int i) const { return fWeights[i]; }
+    const float* Data() const { return fWeights.get(); }
     float& operator[](int i) { return fWeights[i]; }
     float Sum() const;
 
