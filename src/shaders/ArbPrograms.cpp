@@ -75,7 +75,7 @@ bool ShaderManager::BindArbShader(Shader* shader, eShaderProgamType kind) {
             !LoadArbShader(shader->GpuVertexShaderFile().str().c_str(), GL_VERTEX_PROGRAM_ARB);
     }
 
-    manager::State& s = manager::Get();
+    shadermgr::State& s = shadermgr::Get();
     s.fragmentProgram = shader->fProgramIDs[i];
     s.vertexProgram = shader->fVertexProgram;
     TESK_GL(glBindProgramARB)(GL_FRAGMENT_PROGRAM_ARB, s.fragmentProgram);

@@ -15,7 +15,7 @@ namespace OGL_TESK_AE {
 
 namespace {
 
-using manager::CpuModule;
+using shadermgr::CpuModule;
 
 template <class F> F Entry(uint64_t module, const char* name) {
     return reinterpret_cast<F>(TESK_AE::platform::FindSymbol(module, name));
@@ -24,20 +24,20 @@ template <class F> F Entry(uint64_t module, const char* name) {
 // A module is used only with all five required entry points, although the library itself
 // never calls "Process": a module without it cannot deform anything for its host.
 void MakeCurrent(uint64_t handle) {
-    CpuModule& current = manager::Get().module;
+    CpuModule& current = shadermgr::Get().module;
     current = CpuModule();
     if (handle == 0) return;
     CpuModule m;
     m.handle = handle;
-    m.description = Entry<manager::DescriptionFn>(handle, "Description");
-    m.setParameter1f = Entry<manager::SetParameter1fFn>(handle, "SetParameter1f");
-    m.setParameter3f = Entry<manager::SetParameter3fFn>(handle, "SetParameter3f");
-    m.setBound = Entry<manager::SetBoundFn>(handle, "SetBound");
+    m.description = Entry<shadermgr::DescriptionFn>(handle, "Description");
+    m.setParameter1f = Entry<shadermgr::SetParameter1fFn>(handle, "SetParameter1f");
+    m.setParameter3f = Entry<shadermgr::SetParameter3fFn>(handle, "SetParameter3f");
+    m.setBound = Entry<shadermgr::SetBoundFn>(handle, "SetBound");
     m.process = TESK_AE::platform::FindSymbol(handle, "Process");
     m.setHostInfo = TESK_AE::platform::FindSymbol(handle, "SetHostInfo");
-    m.getProperties = Entry<manager::OpaqueFn>(handle, "GetProperties");
-    m.instanceSetup = Entry<manager::OpaqueFn>(handle, "InstanceSetup");
-    m.instanceSetdown = Entry<manager::OpaqueFn>(handle, "InstanceSetdown");
+    m.getProperties = Entry<shadermgr::OpaqueFn>(handle, "GetProperties");
+    m.instanceSetup = Entry<shadermgr::OpaqueFn>(handle, "InstanceSetup");
+    m.instanceSetdown = Entry<shadermgr::OpaqueFn>(handle, "InstanceSetdown");
     if (m.description && m.setParameter1f && m.setParameter3f && m.setBound && m.process)
         current = m;
 }
@@ -49,19 +49,19 @@ bool IsModulePath(const char* path) {
 
 // The module of the bound CPU shader, or null.
 const CpuModule* BoundModule() {
-    const manager::State& s = manager::Get();
+    const shadermgr::State& s = shadermgr::Get();
     return s.boundCpu && s.module.handle ? &s.module : nullptr;
 }
 
 bool UtilityBind(const char* name) {
     const bool available = ShaderManager::ShadersAvailable();
-    if (available) manager::ClearBinding();
+    if (available) shadermgr::ClearBinding();
     Shader* shader = const_cast<Shader*>(ShaderManager::GetUtilityShader(name));
     if (ShaderManager::BindShader(shader, kProgramMain)) return true;
     if (available) {
         glDisable(GL_FRAGMENT_PROGRAM_ARB);
         glDisable(GL_VERTEX_PROGRAM_ARB);
-        manager::ClearBinding();
+        shadermgr::ClearBinding();
     }
     return false;
 }
@@ -70,7 +70,7 @@ void Unbind() {
     if (!ShaderManager::ShadersAvailable()) return;
     glDisable(GL_FRAGMENT_PROGRAM_ARB);
     glDisable(GL_VERTEX_PROGRAM_ARB);
-    manager::ClearBinding();
+    shadermgr::ClearBinding();
 }
 
 } // namespace
@@ -81,11 +81,11 @@ uint64_t ShaderManager::InitCpuShaderProgram(const char* path) {
         return 0;
     }
     MakeCurrent(TESK_AE::platform::OpenModule(path));
-    return manager::Get().module.handle;
+    return shadermgr::Get().module.handle;
 }
 
 String ShaderManager::CpuShaderData() {
-    const CpuModule& m = manager::Get().module;
+    const CpuModule& m = shadermgr::Get().module;
     if (!m.description) return String();
     const int32_t length = m.description(nullptr, 0);
     if (length <= 0) return String();
@@ -105,7 +105,7 @@ bool ShaderManager::BindCpuShader(Shader* shader) {
         }
     }
     MakeCurrent(shader->fCpuModule);
-    return manager::Get().module.handle != 0;
+    return shadermgr::Get().module.handle != 0;
 }
 
 void ShaderManager::SetDeformerBound(const p3f& min, const p3f& max) {

@@ -13,7 +13,7 @@
 #include <vector>
 
 namespace OGL_TESK_AE {
-namespace manager {
+namespace shadermgr {
 
 // Tables by name; the state's list of all shaders owns them.
 using ShaderTable = std::map<std::string, Shader*>;
@@ -75,5 +75,5 @@ State& Get();
 // Forgets the bound shaders, programs and module, as EnableShaders(true) does.
 void ClearBinding();
 
-} // namespace manager
+} // namespace shadermgr
 } // namespace OGL_TESK_AE

@@ -211,17 +211,17 @@ uint32_t MakeKernelTexture(int32_t n, float factor, float& total) {
 }
 
 uint32_t ShaderManager::Set3dProceduralTexture(const char* name) {
-    manager::State& s = manager::Get();
+    shadermgr::State& s = shadermgr::Get();
     const std::string text = name ? name : "";
     glEnable(GL_TEXTURE_3D);
-    for (manager::State::Slot& slot : s.slots)
+    for (shadermgr::State::Slot& slot : s.slots)
         if (slot.texture != 0 && slot.name == text && glIsTexture(slot.texture)) {
             glBindTexture(GL_TEXTURE_3D, slot.texture);
             ++slot.uses;
             return slot.texture;
         }
-    manager::State::Slot* slot = &s.slots[0];
-    for (manager::State::Slot& other : s.slots)
+    shadermgr::State::Slot* slot = &s.slots[0];
+    for (shadermgr::State::Slot& other : s.slots)
         if (other.uses < slot->uses) slot = &other;
     ++slot->uses;
     if (slot->texture != 0) glDeleteTextures(1, &slot->texture);

@@ -23,7 +23,7 @@
 
 namespace OGL_TESK_AE {
 
-namespace manager {
+namespace shadermgr {
 
 State& Get() {
     static State state;
@@ -37,13 +37,13 @@ void ClearBinding() {
     s.module = CpuModule();
 }
 
-} // namespace manager
+} // namespace shadermgr
 
 namespace {
 
-using manager::Get;
-using manager::ShaderTable;
-using manager::State;
+using shadermgr::Get;
+using shadermgr::ShaderTable;
+using shadermgr::State;
 
 // What description parses ask of the catalogue, answered from the manager's tables.
 class ManagerCatalog : public ShaderCatalog {
@@ -425,7 +425,7 @@ bool ShaderManager::BindShader(Shader* shader, eShaderProgamType kind) {
 
 void ShaderManager::EnableShaders(bool enable) {
     if (!Get().available) return;
-    manager::ClearBinding();
+    shadermgr::ClearBinding();
     if (!enable) DisablePrograms();
 }
 
@@ -504,9 +504,8 @@ void ShaderManager::ExecuteShaderFunctions(const ShaderArg* arg, const ShaderVal
                                 : static_cast<float>(size->GetInt());
             float scale = 0.0f;
             SetConvolution(text, s * 0.5f, scale, 6);
-            if (Get().available && Get().bound)
-                TESK_GL(glProgramLocalParameter4fARB)
-                (GL_FRAGMENT_PROGRAM_ARB, reg, scale, scale, scale, scale);
+            if (Get().available && Get().bound) TESK_GL(glProgramLocalParameter4fARB)
+            (GL_FRAGMENT_PROGRAM_ARB, reg, scale, scale, scale, scale);
             break;
         }
         default:

@@ -93,7 +93,7 @@ void Fresh() {
     SM::EnableShaders(false);
     SM::ResetShaderBinding();
     SM::Clear();
-    manager::Get().initialised = false;
+    shadermgr::Get().initialised = false;
     SM::SetShaderPath(Root().c_str());
 }
 
@@ -427,9 +427,9 @@ INSTANTIATE_TEST_SUITE_P(Rows, ProceduralVolume,
                          ::testing::Values("NOISE", "noise", "VEINS", "RAW", "DISTANCE"));
 
 TEST_ON_WORKER(ShaderManager, FourthVolumeEvictsTheLeastUsed) {
-    for (auto& slot : manager::Get().slots) {
+    for (auto& slot : shadermgr::Get().slots) {
         if (slot.texture) glDeleteTextures(1, &slot.texture);
-        slot = manager::State::Slot();
+        slot = shadermgr::State::Slot();
     }
     auto volume = [](const char* name) { return ShaderManagerInternals::Volume(name); };
     const std::vector<uint8_t> raw = ReadVolume(volume("RAW"), 16);
@@ -439,9 +439,9 @@ TEST_ON_WORKER(ShaderManager, FourthVolumeEvictsTheLeastUsed) {
     const std::vector<uint8_t> first = ReadVolume(volume("RAy"), 16);
     volume("RAx");
     volume("DI");
-    EXPECT_EQ(manager::Get().slots[1].name, "DI");
+    EXPECT_EQ(shadermgr::Get().slots[1].name, "DI");
     const GLuint again = volume("RAy");
-    EXPECT_EQ(manager::Get().slots[2].name, "RAy");
+    EXPECT_EQ(shadermgr::Get().slots[2].name, "RAy");
     EXPECT_EQ(ReadVolume(again, 16), first);
     glDisable(GL_TEXTURE_3D);
 }
