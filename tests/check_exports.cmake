@@ -22,7 +22,8 @@ foreach(wanted "OGL_TESK_AE::String::Format" "OGL_TESK_AE::Error::what" "OGL_TES
                "OGL_TESK_AE::Premultiply" "OGL_TESK_AE::RenderInvMask" "OGL_TESK_AE::GetLuma"
                "OGL_TESK_AE::MaxLuma" "OGL_TESK_AE::Shader::Parse" "OGL_TESK_AE::ParseFile::GetNextLine"
                "OGL_TESK_AE::CFileEncryptor::Encipher" "OGL_TESK_AE::ST_FLOAT"
-               "OGL_TESK_AE::ShaderValues::SetShader" "OGL_TESK_AE::ShaderArg::ApplyArgModifiers")
+               "OGL_TESK_AE::ShaderValues::SetShader" "OGL_TESK_AE::ShaderArg::ApplyArgModifiers"
+               "OGL_TESK_AE::ShaderManager::BindShader")
     string(FIND "${symbols}" "${wanted}" at)
     if(at EQUAL -1)
         message(FATAL_ERROR "missing export: ${wanted}")

@@ -26,7 +26,8 @@ const OptionName kOptionNames[] = {
     {kSizeOption, "--size", false},     {kTopDownOption, "--top-down", true},
     {kDepthOption, "--depth", false},   {kModeOption, "--mode", false},
     {kMixOption, "--mix", false},       {kMaskOption, "--mask", false},
-    {kListOption, "--list", true},
+    {kListOption, "--list", true},      {kRootOption, "--root", false},
+    {kBindOption, "--bind", false},
 };
 
 bool AllDigits(const std::string& text) {
@@ -263,6 +264,14 @@ Options ParseCommandLine(const std::vector<std::string>& arguments) {
             break;
         case kListOption:
             options.list = true;
+            break;
+        case kRootOption:
+            if (value.empty()) throw UsageError("--root needs a folder name");
+            options.root = value;
+            break;
+        case kBindOption:
+            if (value.empty()) throw UsageError("--bind needs a shader name");
+            options.bind = value;
             break;
         }
     }

@@ -60,6 +60,8 @@ enum OptionBit : unsigned {
     kMixOption = 1u << 8,
     kMaskOption = 1u << 9,
     kListOption = 1u << 10,
+    kRootOption = 1u << 11,
+    kBindOption = 1u << 12,
 };
 
 // One command line: the command word, the operands in order and the options (each at most
@@ -80,6 +82,8 @@ struct Options {
     std::string mask;
     bool list = false;
     std::string out;
+    std::string root;
+    std::string bind;
 };
 
 // The arguments after the program's name. Throws UsageError.

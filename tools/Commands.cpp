@@ -20,7 +20,7 @@ namespace {
 // What every command on files takes.
 constexpr unsigned kFileOptions = kLayoutOption | kTopDownOption | kFramesOption | kDepthOption;
 
-enum class Kind { Operation, Info, Demo, Encipher, Decipher, ShaderInfo };
+enum class Kind { Operation, Info, Demo, Encipher, Decipher, ShaderInfo, Shaders };
 
 struct Command {
     const char* name;
@@ -211,6 +211,19 @@ const std::vector<Command>& Commands() {
          "image operation on them, prints the hardware report and each operation's time, and\n"
          "writes the inputs, the results and contact-sheet.png (each image's colour beside its\n"
          "alpha, inputs left, result right) into --out DIR (default: tesk-ae-demo)."},
+        {"shaders",
+         Kind::Shaders,
+         Operation::Copy,
+         {},
+         kRootOption | kBindOption,
+         false,
+         "the shader catalogue, or one shader bound",
+         "Builds the library's shader catalogue and lists it by category and sub-group with\n"
+         "each shader's ID, marking sub-group defaults, shaders reachable by ID only (legacy\n"
+         "and simple copies) and shaders whose programs fail to load, with the error. The\n"
+         "root is --root DIR, else TESK_AE_SHADERS, else the install folder's shaders folder\n"
+         "(registry value MasterDirectory), else the sample catalogue shipped with tesk-ae.\n"
+         "With --bind NAME, loads and binds that shader and reports success or the error."},
     };
     return commands;
 }
@@ -230,6 +243,7 @@ std::string UsageLine(const Command& command) {
     if (command.options & kSizeOption) line += " [--size WxH]";
     if (command.options & kModeOption) line += " --mode M [--mix X] [--mask FILE]";
     if (command.options & kOutOption) line += " [--out DIR]";
+    if (command.options & kRootOption) line += " [--root DIR] [--bind NAME]";
     if (command.needsColor) line += " --color r,g,b[,a]";
     for (const char* operand : command.operands) line += std::string(" ") + operand;
     return line;
@@ -462,6 +476,9 @@ int RunCommand(const Options& options) {
         return command->kind == Kind::Encipher
                    ? EncipherFile(options.operands[0], options.operands[1])
                    : DecipherFile(options.operands[0], options.operands[1]);
+    case Kind::Shaders:
+        if (!options.operands.empty()) throw UsageError("'shaders' takes no operands");
+        return ListShaders(options.root, options.bind);
     case Kind::Operation:
         break;
     }

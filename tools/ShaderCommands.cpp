@@ -2,11 +2,13 @@
 
 #include "tools/Commands.h"
 #include "tools/Failure.h"
+#include "tools/Operations.h"
 
 #include "common/Errors.h"
 #include "shaders/FileEncryptor.h"
 #include "shaders/Shader.h"
 #include "shaders/ShaderCatalog.h"
+#include "shaders/ShaderManager.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -172,7 +174,120 @@ void PrintArgument(const Shader& shader, const ShaderArg& arg) {
     if (!registers.empty()) std::printf("      registers%s\n", registers.c_str());
 }
 
+// The sample catalogue: installed beside the program (share/TESK_Common_AE/shaders), else the
+// source tree's data/shaders this program was built from.
+std::string SampleCatalogue() {
+    std::error_code error;
+    const fs::path exe = fs::read_symlink("/proc/self/exe", error);
+    const fs::path installed = exe.parent_path().parent_path() / "share/TESK_Common_AE/shaders";
+    if (!error && fs::is_directory(installed, error)) return installed.string();
+    return TESK_SAMPLE_SHADERS;
+}
+
+// Binding a shader loads its programs; the error text when they fail, "" when they bind.
+std::string BindError(const Shader* shader) {
+    std::string failure;
+    try {
+        if (!ShaderManager::BindShader(const_cast<Shader*>(shader), kProgramMain))
+            failure = shader->Type() == kRSDisplacement ? "no usable CPU module"
+                                                        : "a program file is missing";
+    } catch (const std::exception& e) {
+        failure = e.what();
+    }
+    ShaderManager::EnableShaders(false);
+    return failure;
+}
+
+void PrintCatalogue() {
+    using Lister = void (*)(std::vector<String>&);
+    using Getter = const Shader* (*)(const char*);
+    const struct {
+        const char* name;
+        Lister list;
+        Getter get;
+    } kCategories[] = {
+        {"volume", ShaderManager::GetVolumeShaderNames, ShaderManager::GetVolumeShader},
+        {"surface", ShaderManager::GetSurfaceShaderNames, ShaderManager::GetSurfaceShader},
+        {"displacement", ShaderManager::GetDisplacementShaderNames,
+         ShaderManager::GetDisplacementShader},
+        {"light", ShaderManager::GetLightShaderNames, ShaderManager::GetLightShader},
+        {"imageProcess", ShaderManager::GetImageProcessShaderNames,
+         ShaderManager::GetImageProcessShader},
+        {"procedural", ShaderManager::GetProceduralShaderNames, ShaderManager::GetProceduralShader},
+    };
+    auto line = [](const Shader* shader, const char* note) {
+        std::string marks;
+        const std::vector<String>& folders = shader->GetShaderCategory();
+        if (folders.size() >= 2) {
+            marks += "  sub-group " + folders[1].str();
+            if (ShaderManager::GetSubGroupDefaultID(folders[1].str().c_str()) == shader->ID())
+                marks += " (default)";
+        }
+        const std::string failure = BindError(shader);
+        if (!failure.empty()) marks += "  FAILS: " + OneLine(failure);
+        std::printf("  %5u  %-24s%s%s\n", shader->FrontEndID(), shader->Name().str().c_str(), note,
+                    marks.c_str());
+    };
+    std::vector<String> names;
+    std::vector<uint32_t> named;
+    for (const auto& category : kCategories) {
+        category.list(names);
+        std::printf("%s: %zu\n", category.name, names.size());
+        for (const String& name : names) {
+            const Shader* shader = category.get(name.str().c_str());
+            named.push_back(shader->ID());
+            line(shader, "");
+        }
+    }
+    std::printf("by ID only (legacy, simple copies, utility):\n");
+    for (uint32_t n = 0; n <= 4096; ++n) {
+        const Shader* shader = ShaderManager::GetShaderFromUIID(static_cast<uint16_t>(n));
+        if (shader && std::find(named.begin(), named.end(), shader->ID()) == named.end())
+            line(shader, ShaderManager::GetUtilityShader(shader->Name().str().c_str()) == shader
+                             ? " [utility]"
+                         : shader->SimpleCopyShader() ? " [copy]"
+                                                      : " [legacy]");
+    }
+}
+
 } // namespace
+
+int ListShaders(const std::string& root, const std::string& bind) {
+    if (!root.empty())
+        ShaderManager::SetShaderPath(root.c_str());
+    else if (ShaderManager::ShaderPath().GetLength() == 0)
+        ShaderManager::SetShaderPath(SampleCatalogue().c_str());
+    int status = kSuccess;
+    std::string error;
+    const bool ran = RunOnWorker(
+        [&]() {
+            ShaderManager::Init();
+            std::printf("shader root: %s\nshaders available: %s\n",
+                        ShaderManager::ShaderPath().str().c_str(),
+                        ShaderManager::ShadersAvailable() ? "yes" : "no");
+            if (bind.empty()) return PrintCatalogue();
+            const Shader* shader = nullptr;
+            std::vector<String> names;
+            for (auto get : {ShaderManager::GetSurfaceShader, ShaderManager::GetVolumeShader,
+                             ShaderManager::GetDisplacementShader, ShaderManager::GetLightShader,
+                             ShaderManager::GetImageProcessShader,
+                             ShaderManager::GetProceduralShader, ShaderManager::GetUtilityShader})
+                if (!shader) shader = get(bind.c_str());
+            if (!shader) {
+                std::printf("no shader named '%s'\n", bind.c_str());
+                status = kFailed;
+                return;
+            }
+            const std::string failure = BindError(shader);
+            std::printf("%s: %s\n", bind.c_str(),
+                        failure.empty() ? "bound" : ("fails: " + failure).c_str());
+            if (!failure.empty()) status = kFailed;
+        },
+        error);
+    if (!ran)
+        throw Failure(OneLine(error).empty() ? "the shader catalogue failed" : OneLine(error));
+    return status;
+}
 
 int EncipherFile(const std::string& in, const std::string& out) {
     const std::string plain = ReadBytes(in);

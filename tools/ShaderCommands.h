@@ -13,4 +13,8 @@ int DecipherFile(const std::string& in, const std::string& out);
 // kFailed when it does not parse.
 int PrintShaderInfo(const std::string& file);
 
+// Lists the library's catalogue below root (see the shaders command), or binds the shader
+// named bind; kFailed when the catalogue is empty or the shader does not bind.
+int ListShaders(const std::string& root, const std::string& bind);
+
 } // namespace cli

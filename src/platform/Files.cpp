@@ -2,6 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <filesystem>
+
 namespace TESK_AE {
 namespace platform {
 
@@ -29,6 +32,42 @@ bool IsReadable(const char* path) {
     if (!file) return false;
     std::fclose(file);
     return true;
+}
+
+namespace {
+
+void FindBelow(const std::filesystem::path& folder, const std::string& prefix,
+               const std::vector<std::string>& extensions, std::vector<std::string>& found) {
+    std::vector<std::string> files, folders;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        std::error_code ignored;
+        if (it->is_directory(ignored)) {
+            folders.push_back(name);
+            continue;
+        }
+        const size_t dot = name.rfind('.');
+        if (dot != std::string::npos && it->is_regular_file(ignored) &&
+            std::find(extensions.begin(), extensions.end(), name.substr(dot + 1)) !=
+                extensions.end())
+            files.push_back(name);
+    }
+    std::sort(files.begin(), files.end());
+    std::sort(folders.begin(), folders.end());
+    for (const std::string& name : files) found.push_back(prefix + name);
+    for (const std::string& name : folders)
+        FindBelow(folder / name, prefix + name + "/", extensions, found);
+}
+
+} // namespace
+
+std::vector<std::string> FindFiles(const std::string& root,
+                                   const std::vector<std::string>& extensions) {
+    std::vector<std::string> found;
+    if (!root.empty()) FindBelow(NativePath(root.c_str()), root, extensions, found);
+    return found;
 }
 
 } // namespace platform

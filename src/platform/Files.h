@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace TESK_AE {
 namespace platform {
@@ -15,6 +16,13 @@ std::FILE* OpenForReading(const char* path);
 
 // Whether the file exists and can be opened for reading.
 bool IsReadable(const char* path);
+
+// The files below root (a folder path ending in a separator) whose extension, the text after
+// their last '.', is one of extensions; each folder's own files come before its subfolders,
+// both in the order of their names, so that a folder's shaders load before those of its
+// sub-groups. Paths are root followed by the relative path with '/' separators.
+std::vector<std::string> FindFiles(const std::string& root,
+                                   const std::vector<std::string>& extensions);
 
 } // namespace platform
 } // namespace TESK_AE

@@ -37,6 +37,9 @@ public:
     void Clear();
     // Takes everything but the name (when it has one), ID and version from other.
     void CopyNonIdentifiersFrom(const Shader& other);
+    // Deletes the shader's program objects and clears its program error flags, so that the
+    // next bind loads its programs again.
+    void ResetShaderBinding();
 
     // Companion program files.
     String GpuFragmentShaderFile(int32_t kind) const;
@@ -108,6 +111,8 @@ protected:
     void ResolvePointArgs();
 
 private:
+    // The manager creates the program objects and opens the CPU module this record keeps.
+    friend class ShaderManager;
     struct ParseState;
     void ParseTag(ParseState& state, const char* line);
     void ParseArgLine(ParseState& state, const char* tag, int row);
@@ -125,6 +130,7 @@ private:
     std::vector<String> fGroups, fCategories;
     uint64_t fCpuModule = 0, fCpuCompanion = 0;
     std::vector<uint32_t> fProgramIDs;
+    uint32_t fVertexProgram = 0;
     std::vector<char> fErrors;
     std::map<std::string, ShaderArg*> fArgsByName;
     std::vector<std::unique_ptr<ShaderArg>> fArgs;

@@ -323,5 +323,20 @@ TEST(Program, ShaderDescriptionsEncipherDecipherAndParse) {
     EXPECT_NE(bad.err.find("Unknown procedure argument percent"), std::string::npos) << bad.err;
 }
 
+TEST(Program, ShadersListsTheSampleCatalogueAndBindsByName) {
+    ScratchFolder folder;
+    const Outcome list = RunProgram(folder, "shaders --root '" TESK_SAMPLE_SHADERS "'");
+    ASSERT_EQ(list.status, 0) << list.err;
+    EXPECT_NE(list.out.find("      3  Brushed Metal             sub-group Metal (default)"),
+              std::string::npos)
+        << list.out;
+    EXPECT_NE(list.out.find("Ripple                    FAILS: no usable CPU module"),
+              std::string::npos);
+    EXPECT_EQ(RunProgram(folder, "shaders --bind Chrome --root '" TESK_SAMPLE_SHADERS "'")
+                  .out.substr(list.out.find('\n') + 1),
+              "shaders available: yes\nChrome: bound\n");
+    EXPECT_EQ(RunProgram(folder, "shaders --bind Nothing").status, 1);
+}
+
 } // namespace
 } // namespace cli

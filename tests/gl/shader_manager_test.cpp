@@ -1,0 +1,412 @@
+// The shader manager over a small catalogue written here: tables, IDs and sub-groups, ARB
+// binding and uploads rendered on the card, CPU modules, procedural volumes and kernels.
+#include "GLTest.h"
+#include "TestTarget.h"
+
+#include "common/Errors.h"
+#include "platform/Module.h"
+#include "shaders/ManagerState.h"
+#include "shaders/ProceduralTextures.h"
+#include "shaders/ShaderManager.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace OGL_TESK_AE {
+struct ShaderManagerInternals {
+    static uint32_t Volume(const char* name) { return ShaderManager::Set3dProceduralTexture(name); }
+    static uint32_t Kernel(const char* name, float factor, float& scale) {
+        return ShaderManager::SetConvolution(name, factor, scale, 6);
+    }
+};
+} // namespace OGL_TESK_AE
+
+using namespace OGL_TESK_AE;
+using namespace tesk_test;
+using SM = ShaderManager;
+
+namespace {
+
+const char* const kHead = "!!ARBfp1.0\n# !type ";
+// File, then its text; "H" opens a fragment program description.
+const char* const kFiles[][2] = {
+    {"Surface/flat.arb", "surface Flat\n# !name Flat\n# !ID 101\n# !vertexshader none\n"
+                         "# !color Kd [1 1 1 1] K\n# !float gain 1 [0 1] G\n"
+                         "# !color offset [0 0 0 0] O\n#var float4 Kd : : c[1] : 1 : 1\n"
+                         "#var float gain : : c[2] : 2 : 1\n#var float4 offset : : c[3] : 3 : 1\n"
+                         "PARAM c[4] = { program.local[0..3] };\n"
+                         "MAD result.color, c[1], c[2].x, c[3];\nEND\n"},
+    {"Surface/Legacy/old.arb", "surface Old\n# !name Old\n# !ID 102\n# !vertexshader none\nEND\n"},
+    {"Surface/Source/src.arb", "surface Src\n# !name Src\n# !ID 103\n# !vertexshader none\nEND\n"},
+    {"Surface/Group/a.arb",
+     "surface A\n# !name Group A\n# !ID 110\n# !vertexshader none\n# !copyshader 101\nEND\n"},
+    {"Surface/Group/b.arb",
+     "surface B\n# !name Group B\n# !ID 111\n# !categoryDefault\n# !vertexshader none\nEND\n"},
+    {"Surface/Group/c.arb", "surface C\n# !ID 112\n# !vertexshader none\n# !copyshader 110\n"},
+    {"Surface/lift.arb", "surface Lift\n# !name Lift\n# !ID 104\n# !vertexshader lift_vert\n"
+                         "MOV result.color, fragment.color;\nEND\n"},
+    {"Surface/lift_vert.vrb", "!!ARBvp1.0\n#var float lift : $vin.ATTR6 : ATTR6 : 0 : 1\n"
+                              "MOV result.position, vertex.position;\nEND\n"},
+    {"ImageProcess/three.arb", "imageProcess T\n# !name Three\n# !ID 120\n# !multipasses 3\n"
+                               "# !vertexshader none\nMOV result.color, fragment.color;\nEND\n"},
+    {"ImageProcess/three.ip2", "!!ARBfp1.0\n# pass 2\nMOV result.color, fragment.color;\nEND\n"},
+    {"ImageProcess/three.ip3", "!!ARBfp1.0\n# pass 3\nMOV result.color, fragment.color;\nEND\n"},
+    {"ImageProcess/retry.arb", "imageProcess R\n# !name Retry\n# !ID 121\n# !multipasses 3\n"
+                               "# !vertexshader none\nMOV result.color, fragment.color;\nEND\n"},
+    {"ImageProcess/retry.ip2", "!!ARBfp1.0\nMOV result.color, fragment.color;\nEND\n"},
+    {"Volume/cut.arb", "volume Cut\n# !name Cut\n# !ID 150\n# !vertexshader none\n"
+                       "MOV result.color, fragment.color;\n"},
+    {"Volume/cut2.arb", "volume Cut\n# !name Cut2\n# !ID 152\n# !vertexshader none\n"
+                        "MOV result.color, fragment.color;"},
+    {"Volume/bad.arb", "volume Bad\n# !name Bad\n# !ID 151\n# !vertexshader none\n"
+                       "FOO result.color;\nEND\n"},
+    {"Utility/u1.utl", "utilsurf U\n# !name Util\n# !ID 130\n# !vertexshader none\nEND\n"},
+    {"Utility/u2.utl", "utilsurf U\n# !name Util\n# !ID 131\n# !vertexshader none\n"
+                       "MOV result.color, fragment.color;\nEND\n"},
+};
+
+std::string Root() {
+    static const std::string root = [] {
+        const std::string r = std::filesystem::temp_directory_path() / "tesk-shadermgr-test/";
+        std::filesystem::remove_all(r);
+        for (const auto& f : kFiles) {
+            std::filesystem::create_directories(std::filesystem::path(r + f[0]).parent_path());
+            const bool program = std::strncmp(f[1], "!!", 2) == 0;
+            std::ofstream(r + f[0]) << (program ? "" : kHead) << f[1];
+        }
+        std::filesystem::create_directories(r + "Displacement");
+        std::filesystem::copy_file(TESK_TEST_MODULE, r + "Displacement/wave.cvs");
+        std::filesystem::create_directories(r + "Displacement");
+        std::filesystem::copy_file(TESK_TEST_MODULE_NOPROCESS, r + "Displacement/bare.cvs");
+        return r;
+    }();
+    return root;
+}
+
+bool sFresh = false;
+
+// A catalogue as a fresh process meets it.
+void Fresh() {
+    sFresh = true;
+    SM::EnableShaders(false);
+    SM::ResetShaderBinding();
+    SM::Clear();
+    shadermgr::Get().initialised = false;
+    SM::SetShaderPath(Root().c_str());
+}
+
+void Ready() {
+    if (!sFresh) Fresh();
+    SM::Init();
+}
+
+Shader* ByID(uint16_t n) {
+    return const_cast<Shader*>(SM::GetShaderFromUIID(n));
+}
+
+// The text of the program bound to the fragment target.
+std::string BoundFragmentText() {
+    GLint length = 0;
+    TESK_GL(glGetProgramivARB)(GL_FRAGMENT_PROGRAM_ARB, GL_PROGRAM_LENGTH_ARB, &length);
+    std::string text(static_cast<size_t>(length), '\0');
+    TESK_GL(glGetProgramStringARB)(GL_FRAGMENT_PROGRAM_ARB, GL_PROGRAM_STRING_ARB, &text[0]);
+    return text;
+}
+
+std::string FileText(const std::string& name) {
+    std::ifstream in(Root() + name);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+} // namespace
+
+TEST_ON_WORKER(ShaderManager, InitIsLazyAndBuildsTheTables) {
+    Fresh();
+    EXPECT_EQ(SM::GetSurfaceShader("Flat"), nullptr);
+    std::vector<String> names;
+    SM::GetSurfaceShaderNames(names);
+    std::string all;
+    for (const String& n : names) all += n.str() + ";";
+    // Legacy, Source and the simple copy stay out; a copy of a shader in the parent folder loads.
+    EXPECT_EQ(all, "Flat;Group A;Group B;Lift;");
+    ASSERT_TRUE(SM::ShadersAvailable());
+    EXPECT_EQ(SM::GetShaderFromUIID(102)->Name().str(), "Old");
+    EXPECT_EQ(SM::GetShaderFromUIID(103), nullptr);
+    EXPECT_EQ(SM::GetShaderFromUIID(112)->Name().str(), "Group A");
+    EXPECT_EQ(SM::GetUtilityShader("Util")->ID(), SM::MakeShaderID(131));
+    EXPECT_NE(SM::GetDisplacementShader("Wave"), nullptr);
+    EXPECT_EQ(SM::InitCpuShaderProgram((Root() + "Displacement/bare.cvs").c_str()), 0u);
+    EXPECT_EQ(SM::MakeShaderFrontEndID(SM::MakeShaderID(7)), 7u);
+    EXPECT_EQ(SM::MakeShaderFrontEndID(0x0FFFFFFF), 65535u);
+}
+
+// Shader number, then its position in the sub-group.
+class ShaderSubGroup : public ::testing::TestWithParam<std::pair<uint16_t, int32_t>> {};
+TEST_P(ShaderSubGroup, TypeArgumentGivesThePosition) {
+    RunOnWorker([] {
+        Ready();
+        const std::vector<uint32_t>* ids = SM::GetShaderIDsInSubGroup("Group");
+        ASSERT_TRUE(ids && ids->size() == 3);
+        EXPECT_EQ(SM::GetSubGroupDefaultID("Group"), SM::MakeShaderID(111));
+        const Shader* s = SM::GetShaderFromUIID(GetParam().first);
+        ASSERT_TRUE(s && s->HasArg("Type: "));
+        EXPECT_EQ(s->GetInt("Type: "), GetParam().second);
+        EXPECT_EQ(s->GetShaderArg("Type: ")->ID(), s->ID() + s->NumArgs() - 1 + 2048u);
+    });
+}
+INSTANTIATE_TEST_SUITE_P(Rows, ShaderSubGroup,
+                         ::testing::Values(std::make_pair(110, 0), std::make_pair(111, 1),
+                                           std::make_pair(112, 0)));
+
+TEST_ON_WORKER(ShaderManager, BoundArbProgramRendersItsUploads) {
+    Ready();
+    TestTarget target(4, 4);
+    target.PixelProjection();
+    ASSERT_TRUE(SM::BindShader(ByID(101), kProgramMain));
+    const float kd[4] = {0.8f, 0.4f, 0.6f, 0.5f}, offset[2] = {0.1f, 0.3f}, gain = 0.75f;
+    SM::SetShaderParameter4fv(kShaderFragment, "Kd", kd, -1, kProgramMain);
+    SM::SetShaderParameter1f(kShaderFragment, "gain", gain, -1, kProgramMain);
+    SM::SetShaderParameter2fv(kShaderFragment, "offset", offset, -1, kProgramMain);
+    Quad(0, 0, 4, 4, 0);
+    SM::EnableShaders(false);
+    // MAD with (x, y, 0, 0) for the two-component offset.
+    const float expected[4] = {kd[0] * gain + offset[0], kd[1] * gain + offset[1], kd[2] * gain,
+                               kd[3] * gain};
+    std::vector<std::array<unsigned char, 4>> want(16);
+    for (auto& p : want)
+        for (int c = 0; c < 4; ++c) p[c] = static_cast<unsigned char>(expected[c] * 255 + 0.5f);
+    EXPECT_TRUE(PixelsNear(target.Read(), want, 4, 1.0));
+
+    // To a vertex program the same upload sends (x, y, 1).
+    ASSERT_TRUE(SM::BindShader(ByID(104), kProgramMain));
+    EXPECT_EQ(SM::GetShaderParameterVertexArbID("lift"), 6u);
+    SM::SetShaderParameter2fv(kShaderVertex, "lift", offset, -1, kProgramMain);
+    GLfloat got[4] = {};
+    TESK_GL(glGetVertexAttribfvARB)(6, GL_CURRENT_VERTEX_ATTRIB_ARB, got);
+    SM::EnableShaders(false);
+    EXPECT_EQ(std::vector<float>(got, got + 4), (std::vector<float>{0.1f, 0.3f, 1.0f, 1.0f}));
+}
+
+struct PassRow {
+    uint16_t id;
+    eShaderProgamType kind;
+    const char* file;
+};
+class ShaderPasses : public ::testing::TestWithParam<PassRow> {};
+TEST_P(ShaderPasses, BindLoadsTheKindsFileOrFallsBack) {
+    RunOnWorker([] {
+        Ready();
+        ASSERT_TRUE(SM::BindShader(ByID(GetParam().id), GetParam().kind));
+        EXPECT_EQ(BoundFragmentText(), FileText(GetParam().file));
+        SM::EnableShaders(false);
+    });
+}
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ShaderPasses,
+    ::testing::Values(PassRow{120, eShaderProgamType(7), "ImageProcess/three.ip3"},
+                      PassRow{121, eShaderProgamType(7), "ImageProcess/retry.arb"}));
+
+// Shader number, then the error text with its path left out.
+class ShaderRejected : public ::testing::TestWithParam<std::pair<uint16_t, const char*>> {};
+TEST_P(ShaderRejected, DriverErrorsNameThePath) {
+    RunOnWorker([] {
+        Ready();
+        Shader* s = ByID(GetParam().first);
+        std::string message;
+        try {
+            SM::BindShader(s, kProgramMain);
+        } catch (const Error& e) {
+            message = e.what();
+        }
+        SM::EnableShaders(false);
+        EXPECT_EQ(message, String(GetParam().second, s->FilePath().str().c_str()).str());
+        EXPECT_FALSE(SM::BindShader(s, kProgramMain)) << "stays failed until reset";
+    });
+}
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ShaderRejected,
+    ::testing::Values(std::make_pair(150, "Unknown ARB shader program parse error in \"%s\""),
+                      std::make_pair(152, "Unknown ARB shader program parse error in \"%s\""),
+                      std::make_pair(151, "ARB shader program error in \"%s\":")));
+
+TEST_ON_WORKER(ShaderManager, ResetMakesNewProgramsAndLoadsAgain) {
+    Ready();
+    ASSERT_TRUE(SM::BindShader(ByID(101), kProgramMain));
+    GLint before = 0, after = 0;
+    TESK_GL(glGetProgramivARB)(GL_FRAGMENT_PROGRAM_ARB, GL_PROGRAM_BINDING_ARB, &before);
+    SM::EnableShaders(false);
+    SM::ResetShaderBinding();
+    EXPECT_FALSE(TESK_GL(glIsProgramARB)(static_cast<GLuint>(before)));
+    ASSERT_TRUE(SM::BindShader(ByID(101), kProgramMain));
+    TESK_GL(glGetProgramivARB)(GL_FRAGMENT_PROGRAM_ARB, GL_PROGRAM_BINDING_ARB, &after);
+    EXPECT_TRUE(TESK_GL(glIsProgramARB)(static_cast<GLuint>(after)));
+    EXPECT_EQ(BoundFragmentText(), FileText("Surface/flat.arb"));
+    SM::EnableShaders(false);
+}
+
+TEST_ON_WORKER(ShaderManager, CpuModuleReceivesUploadsAndBounds) {
+    Ready();
+    Shader* wave = const_cast<Shader*>(SM::GetDisplacementShader("Wave"));
+    ASSERT_TRUE(wave && wave->HasCPUShaderComponent());
+    ASSERT_TRUE(SM::BindShader(wave, kProgramMain));
+    const uint64_t module =
+        TESK_AE::platform::OpenModule((Root() + "Displacement/wave.cvs").c_str());
+    auto calls =
+        reinterpret_cast<const char* (*)()>(TESK_AE::platform::FindSymbol(module, "TestCalls"));
+    ASSERT_TRUE(calls);
+    const std::string earlier = calls();
+    const float axis[2] = {1, 2};
+    SM::SetShaderParameter1f(kShaderCPU, "height", 0.25f, 0, kProgramMain);
+    SM::SetShaderParameter2fv(kShaderCPU, "axis", axis, 1, kProgramMain);
+    SM::SetDeformerBound(p3f(0, 0, 0), p3f(1, 2, 3));
+    SM::EnableShaders(true);
+    SM::SetShaderParameter1f(kShaderCPU, "height", 9, 0, kProgramMain);
+    EXPECT_EQ(std::string(calls()).substr(earlier.size()),
+              "1f 0 0.25;3f 1 1 2 0;bound 0 0 0 1 2 3;");
+
+    // The same module as the sibling host binds utility shaders by name through the callbacks.
+    ASSERT_TRUE(SM::SetMarlowAsShaderHost(module));
+    auto bind = reinterpret_cast<bool (*)(const char*)>(
+        TESK_AE::platform::FindSymbol(module, "HostBindUtility"));
+    EXPECT_TRUE(bind("Util"));
+    EXPECT_TRUE(glIsEnabled(GL_FRAGMENT_PROGRAM_ARB));
+    EXPECT_FALSE(bind("None"));
+    EXPECT_FALSE(glIsEnabled(GL_FRAGMENT_PROGRAM_ARB));
+    EXPECT_FALSE(SM::IsShaderBound());
+}
+
+TEST_ON_WORKER(ShaderManager, EnableTexGenByCharacters) {
+    SM::EnableTexGen("1010");
+    std::string on;
+    for (GLenum c : {GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T, GL_TEXTURE_GEN_R, GL_TEXTURE_GEN_Q})
+        on += glIsEnabled(c) ? "on " : "off ";
+    SM::EnableTexGen("");
+    EXPECT_EQ(on, "on off on off ");
+}
+
+TEST_ON_WORKER(ShaderManager, ConvolutionKernelIsCachedWithinATolerance) {
+    float scale = 0, total1 = 0;
+    procedural::KernelWeights(1, 2.0f, total1);
+    EXPECT_FLOAT_EQ(total1, 0.46934387f);
+    const GLuint first = ShaderManagerInternals::Kernel("blur", 1.5f, scale);
+    // The quarter kernel from its formula, and the weight of the whole kernel.
+    double total = 0;
+    std::vector<float> want(36);
+    for (int j = 0; j < 6; ++j)
+        for (int i = 0; i < 6; ++i) {
+            const double v = 0.4693438592958 *
+                             std::pow(2.71828, -0.692041522491345 * (i * i + j * j) / (1.5 * 1.5));
+            want[static_cast<size_t>(j) * 6 + i] = static_cast<float>(v);
+            total += (i == 0 && j == 0) ? v : (i == 0 || j == 0) ? 2 * v : 4 * v;
+        }
+    EXPECT_NEAR(scale, total, 1e-5);
+    std::vector<float> texels(36), marked(36, 0.0f);
+    glGetTexImage(GL_TEXTURE_RECTANGLE_ARB, 0, GL_LUMINANCE, GL_FLOAT, texels.data());
+    // GL_LUMINANCE keeps 8 bits: the weights come back rounded to 1/255.
+    EXPECT_TRUE(PixelsNear(texels, want, 36, 6, 0.5 / 255 + 1e-6, 1));
+    // A cached kernel is not rebuilt: what is written into it stays.
+    glTexSubImage2D(GL_TEXTURE_RECTANGLE_ARB, 0, 0, 0, 6, 6, GL_LUMINANCE, GL_FLOAT, marked.data());
+    EXPECT_EQ(ShaderManagerInternals::Kernel("blur", 1.5005f, scale), first);
+    glGetTexImage(GL_TEXTURE_RECTANGLE_ARB, 0, GL_LUMINANCE, GL_FLOAT, texels.data());
+    EXPECT_EQ(texels, marked);
+    ShaderManagerInternals::Kernel("blur", 1.503f, scale);
+    glGetTexImage(GL_TEXTURE_RECTANGLE_ARB, 0, GL_LUMINANCE, GL_FLOAT, texels.data());
+    EXPECT_NE(texels, marked);
+    glDisable(GL_TEXTURE_RECTANGLE_ARB);
+}
+
+// Lattice noise by its formula, in double, from the library's lattice.
+double NoiseReference(double x, double y, double z) {
+    const std::vector<float>& L = procedural::Lattice();
+    auto weight = [](double d) {
+        return d < 1 ? d * d * d - 2 * d * d + 1 : d < 2 ? -d * d * d + 5 * d * d - 8 * d + 4 : 0;
+    };
+    const double p[3] = {x, y, z};
+    double sum = 0;
+    for (int c = -1; c <= 2; ++c)
+        for (int b = -1; b <= 2; ++b)
+            for (int a = -1; a <= 2; ++a) {
+                const int o[3] = {a, b, c};
+                double w = 1;
+                int i[3];
+                for (int k = 0; k < 3; ++k) {
+                    i[k] = static_cast<int>(std::floor(p[k])) + o[k];
+                    w *= weight(std::fabs(p[k] - i[k]));
+                }
+                sum += w * L[(((i[2] & 15) * 16) + (i[1] & 15)) * 16 + (i[0] & 15)];
+            }
+    return sum;
+}
+
+std::vector<uint8_t> VolumeReference(const std::string& name, int& w) {
+    const int mode = name.rfind("NO", 0) == 0   ? 0
+                     : name.rfind("VE", 0) == 0 ? 2
+                     : name.rfind("RA", 0) == 0 ? 3
+                     : name.rfind("DI", 0) == 0 ? 4
+                                                : 1;
+    w = mode == 3 ? 16 : 64;
+    const double s = mode == 3 || mode == 4 ? 1 : 2;
+    std::vector<uint8_t> out;
+    for (int z = 0; z < w; ++z)
+        for (int y = 0; y < w; ++y)
+            for (int x = 0; x < w; ++x) {
+                const double px = x / s - 0.5, py = y / s - 0.5, pz = z / s - 0.5;
+                const double n = mode == 4 || mode == 3 ? 0 : NoiseReference(px, py, pz);
+                const double u = px / w, v = py / w;
+                const double L =
+                    procedural::Lattice()[(((int(pz) & 15) * 16) + (int(py) & 15)) * 16 +
+                                          (int(px) & 15)];
+                double value =
+                    mode == 0   ? (n + 1) / 2
+                    : mode == 1 ? std::fabs(n)
+                    : mode == 2 ? 1 - 2 * std::fabs(n)
+                    : mode == 3 ? (L + 1) / 2
+                                : 2 * std::sqrt(2 * (v - 0.5) * (v - 0.5) + (u - 0.5) * (u - 0.5));
+                out.push_back(static_cast<uint8_t>(std::min(1.0, std::max(0.0, value)) * 255));
+            }
+    return out;
+}
+
+std::vector<uint8_t> ReadVolume(GLuint texture, int w) {
+    std::vector<uint8_t> texels(static_cast<size_t>(w) * w * w);
+    glBindTexture(GL_TEXTURE_3D, texture);
+    glGetTexImage(GL_TEXTURE_3D, 0, GL_LUMINANCE, GL_UNSIGNED_BYTE, texels.data());
+    return texels;
+}
+
+class ProceduralVolume : public ::testing::TestWithParam<const char*> {};
+TEST_P(ProceduralVolume, VoxelsFollowTheLatticeFormulas) {
+    RunOnWorker([] {
+        int w = 0;
+        const std::vector<uint8_t> want = VolumeReference(GetParam(), w);
+        const GLuint texture = ShaderManagerInternals::Volume(GetParam());
+        EXPECT_EQ(TexParameter(GL_TEXTURE_3D, GL_TEXTURE_DEPTH, 0), w);
+        // One step where the float and double evaluations truncate on either side of a level.
+        EXPECT_TRUE(PixelsNear(ReadVolume(texture, w), want, want.size(), w, 1, 1));
+        glDisable(GL_TEXTURE_3D);
+    });
+}
+INSTANTIATE_TEST_SUITE_P(Rows, ProceduralVolume,
+                         ::testing::Values("NOISE", "noise", "VEINS", "RAW", "DISTANCE"));
+
+TEST_ON_WORKER(ShaderManager, FourthVolumeEvictsTheLeastUsed) {
+    for (auto& slot : shadermgr::Get().slots) {
+        if (slot.texture) glDeleteTextures(1, &slot.texture);
+        slot = shadermgr::State::Slot();
+    }
+    auto volume = [](const char* name) { return ShaderManagerInternals::Volume(name); };
+    const std::vector<uint8_t> raw = ReadVolume(volume("RAW"), 16);
+    const auto entry0 = static_cast<uint8_t>((procedural::Lattice()[0] + 1) * 0.5f * 255);
+    EXPECT_TRUE(raw[0] == entry0 && raw[1] == entry0) << "voxels 0 and 1 both take entry 0";
+    volume("RAW");
+    const std::vector<uint8_t> first = ReadVolume(volume("RAy"), 16);
+    volume("RAx");
+    volume("DI");
+    EXPECT_EQ(shadermgr::Get().slots[1].name, "DI");
+    const GLuint again = volume("RAy");
+    EXPECT_EQ(shadermgr::Get().slots[2].name, "RAy");
+    EXPECT_EQ(ReadVolume(again, 16), first);
+    glDisable(GL_TEXTURE_3D);
+}
