@@ -6,12 +6,14 @@
 
 #include "GLTest.h"
 #include "BlendReference.h"
+#include "BlurReference.h"
 #include "HostLayouts.h"
 #include "OpsReference.h"
 
 #include "gl/effects/ApplyMode.h"
 #include "gl/texture/ImageTextures.h"
 #include "ops/BasicOps.h"
+#include "ops/Blur.h"
 
 #include <memory>
 #include <stdexcept>
@@ -118,6 +120,10 @@ inline const std::vector<Operation>& Operations() {
     const auto overBack = +[](const XIImage* a, const XIImage* b, XIImage* d, const Color&) {
         ApplyMode::Apply(a, b, nullptr, d, PixelApplyMode::Over, 1.0f);
     };
+    const auto blur = +[](const XIImage* a, XIImage* d) { Blur(a, d, 5.0f, 3.0f, 0.85f); };
+    const auto blurred = +[](P a, P) {
+        return BlurReference(a, GaussianWeights(5, 0.85), GaussianWeights(3, 0.85));
+    };
     static const std::vector<Operation> rows = {
         {"Premultiply", Premultiply, 0, 1, +[](X a, X, X, X) { return Premultiplied(a); }, {}},
         {"Copy", Copy, 0, 1, same, {}},
@@ -143,6 +149,7 @@ inline const std::vector<Operation>& Operations() {
          2,
          +[](X a, X b, X, X) { return BlendReference(0, a, b, 1); },
          {}},
+        {"Blur", blur, 0, 2, {}, blurred},
     };
     return rows;
 }

@@ -70,6 +70,8 @@ void SubImageTexture::SetRegion(const Region& r) {
         region = r;
         loaded = false;
     }
+    // The texture is the region's size, also when it is drawn into.
+    SetDimensions(static_cast<int>(r.Width()), static_cast<int>(r.Height()));
     ChangeKey(TextureKey(GL_TEXTURE_RECTANGLE_ARB, static_cast<int>(r.Width()),
                          static_cast<int>(r.Height()), GetInternalFormat(imageFormat, imageType),
                          false));
