@@ -14,6 +14,7 @@
 #include "gl/texture/ImageTextures.h"
 #include "ops/BasicOps.h"
 #include "ops/Blur.h"
+#include "ops/Transform.h"
 
 #include <memory>
 #include <stdexcept>
@@ -124,6 +125,13 @@ inline const std::vector<Operation>& Operations() {
     const auto blurred = +[](P a, P) {
         return BlurReference(a, GaussianWeights(5, 0.85), GaussianWeights(3, 0.85));
     };
+    // Centred at its own size and unturned: the front over the back pixel for pixel.
+    const auto placed = +[](const XIImage* a, const XIImage* b, XIImage* d, const Color&) {
+        const p3f centre(IsValid(d) ? d->GetWidth() / 2.0f : 0,
+                         IsValid(d) ? d->GetHeight() / 2.0f : 0, 0);
+        Transform(a, b, nullptr, d, PixelApplyMode::Over, centre, p3f(1, 1, 1), p3f(), XYZ,
+                  TransformInterpolationFilterType::Nearest, TransformDecimationFilterType::None);
+    };
     static const std::vector<Operation> rows = {
         {"Premultiply", Premultiply, 0, 1, +[](X a, X, X, X) { return Premultiplied(a); }, {}},
         {"Copy", Copy, 0, 1, same, {}},
@@ -150,6 +158,12 @@ inline const std::vector<Operation>& Operations() {
          +[](X a, X b, X, X) { return BlendReference(0, a, b, 1); },
          {}},
         {"Blur", blur, 0, 2, {}, blurred},
+        {"Transform",
+         placed,
+         kOptional,
+         2,
+         +[](X a, X b, X, X) { return BlendReference(0, a, b, 1); },
+         {}},
     };
     return rows;
 }
