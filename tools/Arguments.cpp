@@ -21,14 +21,29 @@ struct OptionName {
 };
 
 const OptionName kOptionNames[] = {
-    {kLayoutOption, "--layout", false}, {kColorOption, "--color", false},
-    {kFramesOption, "--frames", false}, {kOutOption, "--out", false},
-    {kSizeOption, "--size", false},     {kTopDownOption, "--top-down", true},
-    {kDepthOption, "--depth", false},   {kModeOption, "--mode", false},
-    {kMixOption, "--mix", false},       {kMaskOption, "--mask", false},
-    {kListOption, "--list", true},      {kRootOption, "--root", false},
-    {kBindOption, "--bind", false},
+    {kLayoutOption, "--layout", false},     {kColorOption, "--color", false},
+    {kFramesOption, "--frames", false},     {kOutOption, "--out", false},
+    {kSizeOption, "--size", false},         {kTopDownOption, "--top-down", true},
+    {kDepthOption, "--depth", false},       {kModeOption, "--mode", false},
+    {kMixOption, "--mix", false},           {kMaskOption, "--mask", false},
+    {kListOption, "--list", true},          {kRootOption, "--root", false},
+    {kBindOption, "--bind", false},         {kPositionOption, "--position", false},
+    {kRotationOption, "--rotation", false}, {kOrderOption, "--order", false},
+    {kScaleOption, "--scale", false},       {kInterpOption, "--interp", false},
+    {kDecimOption, "--decim", false},
 };
+
+// The index of text in names (case folded), or UsageError listing them.
+int ParseName(const char* what, const std::string& text, const std::vector<const char*>& names) {
+    std::string folded;
+    for (char c : text) folded += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::string all;
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (folded == names[i]) return static_cast<int>(i);
+        all += (i ? ", " : "") + std::string(names[i]);
+    }
+    throw UsageError(std::string("unknown ") + what + " '" + text + "': expected one of " + all);
+}
 
 bool AllDigits(const std::string& text) {
     if (text.empty()) return false;
@@ -148,6 +163,20 @@ size_t EditDistance(const std::string& a, const std::string& b) {
         }
     }
     return row[b.size()];
+}
+
+// "X,Y,Z": three numbers.
+std::array<float, 3> ParseTriple(const std::string& name, const std::string& text) {
+    std::array<float, 3> v{};
+    size_t start = 0;
+    for (int i = 0; i < 3; ++i) {
+        const size_t comma = text.find(',', start);
+        const bool last = comma == std::string::npos;
+        if (last != (i == 2) || !ParseNumber(text.substr(start, comma - start), v[size_t(i)]))
+            throw UsageError("bad " + name + " '" + text + "': expected three numbers X,Y,Z");
+        start = comma + 1;
+    }
+    return v;
 }
 
 } // namespace
@@ -272,6 +301,29 @@ Options ParseCommandLine(const std::vector<std::string>& arguments) {
         case kBindOption:
             if (value.empty()) throw UsageError("--bind needs a shader name");
             options.bind = value;
+            break;
+        case kPositionOption:
+            options.placement.position = ParseTriple(name, value);
+            break;
+        case kRotationOption:
+            options.placement.rotation = ParseTriple(name, value);
+            break;
+        case kScaleOption:
+            options.placement.scale = ParseTriple(name, value);
+            break;
+        case kOrderOption: // in RotationOrder's numbering
+            options.placement.order =
+                ParseName("rotation order", value, {"xyz", "zxy", "yzx", "xzy", "zyx", "yxz"});
+            break;
+        case kInterpOption:
+            options.placement.interp = ParseName("interpolation", value,
+                                                 {"nearest", "texture", "catmull-rom", "mitchell",
+                                                  "b-spline", "lanczos2", "lanczos3"});
+            break;
+        case kDecimOption:
+            options.placement.decim =
+                ParseName("decimation", value,
+                          {"none", "box", "triangle", "binomial", "lanczos2", "lanczos3"});
             break;
         }
     }

@@ -62,6 +62,22 @@ enum OptionBit : unsigned {
     kListOption = 1u << 10,
     kRootOption = 1u << 11,
     kBindOption = 1u << 12,
+    kPositionOption = 1u << 13,
+    kRotationOption = 1u << 14,
+    kOrderOption = 1u << 15,
+    kScaleOption = 1u << 16,
+    kInterpOption = 1u << 17,
+    kDecimOption = 1u << 18,
+};
+
+// What places an image in 3-D (transform).
+struct Placement {
+    std::optional<std::array<float, 3>> position; // default: the destination's centre
+    std::array<float, 3> rotation{0.0f, 0.0f, 0.0f};
+    std::array<float, 3> scale{1.0f, 1.0f, 1.0f};
+    int order = 0;  // RotationOrder
+    int interp = 1; // TransformInterpolationFilterType: the texture's own filtering
+    int decim = 0;  // TransformDecimationFilterType: none
 };
 
 // One command line: the command word, the operands in order and the options (each at most
@@ -84,6 +100,7 @@ struct Options {
     std::string out;
     std::string root;
     std::string bind;
+    Placement placement;
 };
 
 // The arguments after the program's name. Throws UsageError.

@@ -19,6 +19,9 @@ namespace {
 
 // What every command on files takes.
 constexpr unsigned kFileOptions = kLayoutOption | kTopDownOption | kFramesOption | kDepthOption;
+// What places an image (transform).
+constexpr unsigned kPlacementOptions =
+    kPositionOption | kRotationOption | kOrderOption | kScaleOption | kInterpOption | kDecimOption;
 
 enum class Kind { Operation, Info, Demo, Encipher, Decipher, ShaderInfo, Shaders };
 
@@ -158,6 +161,20 @@ const std::vector<Command>& Commands() {
          "mixed with BACK by --mix (0 keeps BACK, 1 the full mode) and unpremultiplied.\n"
          "--mask FILE multiplies FRONT's alpha by the mask's. The output has BACK's size;\n"
          "images of other sizes are aligned at their bottom-left corners."},
+        {"transform",
+         Kind::Operation,
+         Operation::Transform,
+         {"FRONT", "BACK", "OUT"},
+         kFileOptions | kModeOption | kMaskOption | kListOption | kPlacementOptions,
+         false,
+         "one image placed in 3-D over another",
+         "Writes FRONT scaled (--scale), turned (--rotation, degrees about X, Y and Z, composed\n"
+         "in --order) and moved to --position, in BACK's pixels with y up from its bottom row\n"
+         "(default: FRONT's centre on BACK's centre), then blended over BACK by --mode (default\n"
+         "Over, as in blend). The view is orthographic: z moves nothing. Outside FRONT the mode\n"
+         "sees a transparent front. FRONT is filtered first: by --decim where a scale is below\n"
+         "1, by --interp otherwise. --mask FILE multiplies FRONT's alpha by the mask's. The\n"
+         "output has BACK's size."},
         {"info",
          Kind::Info,
          Operation::Copy,
@@ -241,7 +258,11 @@ std::string UsageLine(const Command& command) {
     if (command.options & kFramesOption) line += " [--frames A-B]";
     if (command.options & kDepthOption) line += " [--depth D]";
     if (command.options & kSizeOption) line += " [--size WxH]";
-    if (command.options & kModeOption) line += " --mode M [--mix X] [--mask FILE]";
+    if (command.options & kPositionOption)
+        line += " [--position X,Y,Z] [--rotation A,B,C] [--order O] [--scale SX,SY,SZ]"
+                " [--interp NAME] [--decim NAME] [--mode M] [--mask FILE]";
+    else if (command.options & kModeOption)
+        line += " --mode M [--mix X] [--mask FILE]";
     if (command.options & kOutOption) line += " [--out DIR]";
     if (command.options & kRootOption) line += " [--root DIR] [--bind NAME]";
     if (command.needsColor) line += " --color r,g,b[,a]";
@@ -283,11 +304,22 @@ void PrintHelp(const Command& command) {
     if (command.options & kSizeOption) std::printf("  --size WxH     size of the written image\n");
     if (command.options & kModeOption)
         std::printf("  --mode M       blend mode: its name in any case (SoftLight, soft-light) or\n"
-                    "                 its number 0..48\n"
-                    "  --mix X        amount of the mode from 0 to 1 (default 1)\n"
+                    "                 its number 0..48%s\n"
                     "  --mask FILE    an image whose alpha multiplies FRONT's (a sequence with\n"
                     "                 #### like the operands)\n"
-                    "  --list         print the modes with their numbers and stop\n");
+                    "  --list         print the modes with their numbers and stop\n",
+                    command.options & kMixOption
+                        ? "\n  --mix X        amount of the mode from 0 to 1 (default 1)"
+                        : " (default Over)");
+    if (command.options & kPositionOption)
+        std::printf("  --position P   X,Y,Z where FRONT's centre goes, in BACK's pixels\n"
+                    "  --rotation R   A,B,C degrees about X, Y and Z (default 0,0,0)\n"
+                    "  --order O      XYZ, XZY, YXZ, YZX, ZXY or ZYX (default XYZ)\n"
+                    "  --scale S      SX,SY,SZ (default 1,1,1)\n"
+                    "  --interp F     nearest, texture, catmull-rom, mitchell, b-spline,\n"
+                    "                 lanczos2 or lanczos3 (default texture: linear)\n"
+                    "  --decim F      none, box, triangle, binomial, lanczos2 or lanczos3\n"
+                    "                 (default none)\n");
     if (command.options & kOutOption)
         std::printf("  --out DIR      folder for the results (made when missing)\n");
     if (command.kind == Kind::Operation)
@@ -342,7 +374,7 @@ int RunOperation(const Command& command, const Options& options) {
                          " operands: " + UsageLine(command).substr(8));
     if (command.needsColor && !options.color)
         throw UsageError(std::string("'") + command.name + "' needs --color r,g,b[,a]");
-    if ((command.options & kModeOption) && !options.mode)
+    if (command.operation == Operation::Blend && !options.mode)
         throw UsageError(std::string("'") + command.name + "' needs --mode M");
 
     // Operands that are sizes, then input files, then the output.
@@ -371,7 +403,8 @@ int RunOperation(const Command& command, const Options& options) {
     // The input the output stands for: its windows, channels and depth are kept.
     const size_t kept =
         command.operation == Operation::CopyAlpha || command.operation == Operation::Mask ||
-                command.operation == Operation::InverseMask || command.operation == Operation::Blend
+                command.operation == Operation::InverseMask ||
+                command.operation == Operation::Blend || command.operation == Operation::Transform
             ? 1
             : 0;
 
@@ -395,6 +428,7 @@ int RunOperation(const Command& command, const Options& options) {
         if (options.color) request.color = *options.color;
         if (options.mode) request.mode = *options.mode;
         request.mix = options.mix;
+        request.placement = options.placement;
         // The clear operand that named a file only gave the size.
         if (command.operation == Operation::Clear) request.images.clear();
         OIIO::ImageBuf result;

@@ -8,6 +8,7 @@
 #include "gl/context/HardwareInfo.h"
 #include "gl/effects/ApplyMode.h"
 #include "ops/BasicOps.h"
+#include "ops/Transform.h"
 
 #include <GL/gl.h>
 
@@ -142,7 +143,8 @@ OIIO::ImageBuf Apply(Operation operation, const OperationInput& input, Layout la
     case Operation::Luma:
         first = host(Image(input, 0));
         break;
-    case Operation::Blend: {
+    case Operation::Blend:
+    case Operation::Transform: {
         first = host(Image(input, 0));
         second = host(Image(input, 1));
         if (input.images.size() > 2) third = host(Image(input, 2));
@@ -205,6 +207,18 @@ OIIO::ImageBuf Apply(Operation operation, const OperationInput& input, Layout la
             ApplyMode::Apply(first.get(), second.get(), third.get(), destination.get(),
                              static_cast<PixelApplyMode>(input.mode), input.mix);
             break;
+        case Operation::Transform: {
+            const Placement& p = input.placement;
+            const auto point = [](const std::array<float, 3>& v) { return p3f(v[0], v[1], v[2]); };
+            const p3f centre(destination->GetWidth() / 2.0f, destination->GetHeight() / 2.0f, 0);
+            Transform(first.get(), second.get(), third.get(), destination.get(),
+                      static_cast<PixelApplyMode>(input.mode),
+                      p.position ? point(*p.position) : centre, point(p.scale), point(p.rotation),
+                      static_cast<RotationOrder>(p.order),
+                      static_cast<TransformInterpolationFilterType>(p.interp),
+                      static_cast<TransformDecimationFilterType>(p.decim));
+            break;
+        }
         }
     };
 

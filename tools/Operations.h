@@ -25,6 +25,7 @@ enum class Operation {
     Alpha,
     Luma,
     Blend,
+    Transform,
 };
 
 // What an operation works on. Images are float RGBA; which ones an operation reads:
@@ -33,7 +34,7 @@ enum class Operation {
 //   CopyAlpha: images[0] gives the alpha, images[1] the destination's starting pixels.
 //   Mask, InverseMask: images[0] is the mask, images[1] the image.
 //   Blend: images[0] is the front, images[1] the back, images[2] (optional) the mask; the
-//   output has the back's size.
+//   output has the back's size. Transform reads them as Blend does.
 // size is the destination's for Resize, Fit, Center, Clear, and the buffer's for Alpha, Luma.
 struct OperationInput {
     std::vector<const OIIO::ImageBuf*> images;
@@ -44,6 +45,8 @@ struct OperationInput {
     // Blend: the numbered mode and the amount.
     int mode = 0;
     float mix = 1.0f;
+    // Transform: where the front goes.
+    Placement placement;
 };
 
 // Runs job inside a task of its own on the library's worker thread, where the exported

@@ -146,6 +146,9 @@ TEST(Program, RunsEachCommandOnItsInputsAndKeepsHowTheyAreStored) {
         {"blend --mode multiply --mix .5 m.exr a.exr out.exr",
          "4 float 4x2",
          {.656, .344, .18, .375}},
+        // Unmoved, a.exr over m.exr by Over: (0.48, 0.24, 0.12) * 0.6 plus m's premultiplied
+        // colour * 0.4, alpha 0.6 + 0.25, unpremultiplied.
+        {"transform a.exr m.exr out.exr", "4 float 4x2", {.3506, .2047, .1435, .85}},
         // JPEG holds no alpha.
         {"copy m.exr out.jpg", "3 uint8 4x2", {}},
     };
@@ -249,6 +252,7 @@ TEST(Program, AnswersHelpAndRejectsBadRequestsLeavingFilesAsTheyWere) {
         {"blend --mode screan in.exr in.exr out.exr", 2,
          "unknown blend mode 'screan'; did you mean Screen?"},
         {"blend in.exr in.exr out.exr", 2, "'blend' needs --mode M"},
+        {"transform --order XYW in.exr in.exr out.exr", 2, "unknown rotation order 'XYW'"},
         {"", 2, "no command given"},
     };
     for (const auto& [arguments, status, says] : cases) {

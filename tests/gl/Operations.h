@@ -16,6 +16,7 @@
 #include "ops/BasicOps.h"
 #include "ops/Blur.h"
 #include "ops/Composite.h"
+#include "ops/Transform.h"
 
 #include <memory>
 #include <stdexcept>
@@ -155,6 +156,13 @@ inline const std::vector<Operation>& Operations() {
         return RGBA{s[0] + b[0] * (1 - s[3]), s[1] + b[1] * (1 - s[3]), s[2] + b[2] * (1 - s[3]),
                     s[3] + b[3] * (1 - s[3])};
     };
+    // Centred at its own size and unturned: the front over the back pixel for pixel.
+    const auto placed = +[](const XIImage* a, const XIImage* b, XIImage* d, const Color&) {
+        const p3f centre(IsValid(d) ? d->GetWidth() / 2.0f : 0,
+                         IsValid(d) ? d->GetHeight() / 2.0f : 0, 0);
+        Transform(a, b, nullptr, d, PixelApplyMode::Over, centre, p3f(1, 1, 1), p3f(), XYZ,
+                  TransformInterpolationFilterType::Nearest, TransformDecimationFilterType::None);
+    };
     static const std::vector<Operation> rows = {
         {"Premultiply", Premultiply, 0, 1, +[](X a, X, X, X) { return Premultiplied(a); }, {}},
         {"Copy", Copy, 0, 1, same, {}},
@@ -183,6 +191,12 @@ inline const std::vector<Operation>& Operations() {
         {"Blur", blur, 0, 2, {}, blurred},
         {"Composite", composite, kOptional, 2, composited, {}},
         {"CompositeBlurredImages", stack, kOptional | kSkips, 2, stacked, {}},
+        {"Transform",
+         placed,
+         kOptional,
+         2,
+         +[](X a, X b, X, X) { return BlendReference(0, a, b, 1); },
+         {}},
     };
     return rows;
 }

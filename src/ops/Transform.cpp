@@ -1,0 +1,220 @@
+// The placed image: the front, pre-filtered for its scale, is drawn under its placement into a
+// layer the size of the tile, and the layer is blended with the back pixel for pixel by the
+// mode's program, as the compositing operation blends two images.
+#include "ops/Transform.h"
+
+#include "common/Shared.h"
+#include "gl/context/State.h"
+#include "gl/effects/EffectProgram.h"
+#include "gl/geometry/SimplePlane.h"
+#include "gl/state/Blend.h"
+#include "gl/state/Clear.h"
+#include "gl/state/Fragment.h"
+#include "gl/state/Push.h"
+#include "gl/texture/ImageTextures.h"
+#include "gl/texture/Selection.h"
+#include "gl/texture/TiledBuffer.h"
+#include "math/Transform.h"
+#include "ops/Blur.h"
+#include "ops/Convolve.h"
+#include "ops/Kernel.h"
+#include "ops/TransformFront.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace OGL_TESK_AE {
+
+namespace {
+
+// Far enough for any rotation of any image the card can hold; the projection is orthographic,
+// so depth only decides what is clipped.
+constexpr double kDepth = 1e7;
+
+// The front's texture is made larger for magnification, up to what the card can hold.
+int MagnifiedSize(int size, float scale) {
+    static GLint largest = 0;
+    if (!largest) glGetIntegerv(GL_MAX_RECTANGLE_TEXTURE_SIZE_ARB, &largest);
+    const double wanted = size * std::max(1.0, std::fabs(double(scale)));
+    return static_cast<int>(std::min(wanted, double(std::max(largest, size))));
+}
+
+// Whether the texture was filtered (and so holds premultiplied colour).
+bool Decimate(RenderedTexture& texture, TransformDecimationFilterType type, float sx, float sy) {
+    void (*shape)(Kernel&, float) = nullptr;
+    switch (type) {
+    case TransformDecimationFilterType::Box:
+        shape = BoxKernel;
+        break;
+    case TransformDecimationFilterType::Triangle:
+        shape = TriangleKernel;
+        break;
+    case TransformDecimationFilterType::Binomial:
+        shape = PascalKernel;
+        break;
+    case TransformDecimationFilterType::Lanczos2:
+        Lanczos2InterpolateTexture(texture);
+        return true;
+    case TransformDecimationFilterType::Lanczos3:
+        Lanczos3InterpolateTexture(texture);
+        return true;
+    default:
+        return false;
+    }
+    // A filter never wider than the texture: a scale near zero draws next to nothing anyway.
+    const float most = float(std::max(texture.Width(), texture.Height()));
+    Kernel x, y;
+    shape(x, sx > 0.0f ? std::min(1.0f / sx, most) : most);
+    shape(y, sy > 0.0f ? std::min(1.0f / sy, most) : most);
+    if (x.Size() <= 1 && y.Size() <= 1) return false;
+    ConvolveTexture(texture, x, y);
+    return true;
+}
+
+bool Interpolate(RenderedTexture& texture, TransformInterpolationFilterType type) {
+    using T = TransformInterpolationFilterType;
+    void (*filter)(RenderedTexture&) = type == T::CatmullRom ? CatmulInterpolateTexture
+                                       : type == T::Mitchell ? MitchellInterpolateTexture
+                                       : type == T::BSpline  ? BSplineInterpolateTexture
+                                       : type == T::Lanczos2 ? Lanczos2InterpolateTexture
+                                       : type == T::Lanczos3 ? Lanczos3InterpolateTexture
+                                                             : nullptr;
+    if (filter) filter(texture);
+    return filter != nullptr;
+}
+
+// The blurs leave colour premultiplied; the blend programs take it straight.
+GLSL::Shader sUnpremultiplyTexels(GL_FRAGMENT_SHADER, R"(#version 110
+#extension GL_ARB_texture_rectangle : enable
+uniform sampler2DRect texture;
+void main()
+{
+    vec4 t = texture2DRect(texture, gl_TexCoord[0].st);
+    gl_FragColor = t.a > 0.0 ? vec4(t.rgb / t.a, t.a) : vec4(0.0);
+}
+)");
+
+// The front under its placement, in destination pixels, with whatever blending is current.
+void DrawPlaced(const RenderedTexture& front, bool premultiplied, const XIImage* image,
+                const TransformParams& p) {
+    Push<Texture> binding;
+    PushColor white(Color::White);
+    Push<State> program;
+    front.Apply();
+    if (p.interpolation == TransformInterpolationFilterType::Nearest) front.ApplyNearest();
+    static const EffectProgram unpremultiply(&sUnpremultiplyTexels);
+    if (premultiplied) unpremultiply.Apply();
+    const float w = float(image->GetWidth()), h = float(image->GetHeight());
+    glMatrixMode(GL_MODELVIEW);
+    glTranslatef(p.position.x, p.position.y, p.position.z);
+    Rotate(p.rotation.x, p.rotation.y, p.rotation.z, p.order);
+    glScalef(p.scale.x, p.scale.y, p.scale.z);
+    glTranslatef(-w / 2.0f, -h / 2.0f, -0.0f);
+    sPlane.Draw(0.0f, 0.0f, w, h, 0.0f);
+}
+
+// A projection of the whole destination onto the tile, in the target selected now.
+void TileProjection(const Region& tile) {
+    glViewport(0, 0, GLsizei(tile.Width()), GLsizei(tile.Height()));
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(tile.XOrigin(), tile.XEnd(), tile.YOrigin(), tile.YEnd(), -kDepth, kDepth);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+void TransformOnWorker(const XIImage* front, const XIImage* back, const XIImage* mask,
+                       XIImage* destination, TransformParams p) {
+    if (!IsValid(front) || !IsValid(destination)) return;
+    if (Dispatch(&TransformOnWorker, front, back, mask, destination, p)) return;
+    RenderedTexture prepared;
+    bool premultiplied = false;
+    PrepareFront(prepared, premultiplied, front, mask, p);
+    const bool blended = PixelApplyModeName(p.mode) != nullptr;
+    SubImageTexture backTexture;
+    if (IsValid(back)) backTexture.SetImage(back);
+    RenderedTexture layer;
+    layer.Resize(std::min(destination->GetWidth(), 2048), std::min(destination->GetHeight(), 1080),
+                 GL_RGBA, GL_FLOAT);
+    {
+        TiledBuffer tiled(destination);
+        tiled.ReleaseBeforeRender(prepared);
+        tiled.ReleaseBeforeRender(backTexture);
+        tiled.ReleaseBeforeRender(layer);
+        while (tiled.Next()) {
+            const Region tile = tiled.GetCurrentTile();
+            Push<State> saved;
+            backTexture.SetRegion(tile);
+            if (!blended) {
+                // The back as it is, the front laid over it by fixed-function blending.
+                {
+                    PushBlendFunc overwrite(BlendFunc::Overwrite());
+                    Push<Texture> binding;
+                    PushColor white(Color::White);
+                    backTexture.Apply();
+                    backTexture.ApplyNearest();
+                    sPlane.Draw(tile);
+                }
+                DrawPlaced(prepared, premultiplied, front, p);
+                continue;
+            }
+            layer.SetDimensions(int(tile.Width()), int(tile.Height()));
+            {
+                Selection<RenderedTexture> target(layer);
+                if (!target.IsSelected()) continue;
+                ClearColorBuffer(Color::Transparent);
+                TileProjection(tile);
+                PushBlendFunc overwrite(BlendFunc::Overwrite());
+                DrawPlaced(prepared, premultiplied, front, p);
+            }
+            BlendFunc::Replace.Apply();
+            DepthFunc::Always.Apply();
+            ApplyMode::Apply(layer, backTexture, p.mode, 1.0f);
+            EffectProgram::DrawRegion(tile, GL_TEXTURE1);
+        }
+    }
+    prepared.Finalize();
+    backTexture.Finalize();
+    layer.Finalize();
+}
+
+} // namespace
+
+void PrepareFront(RenderedTexture& prepared, bool& premultiplied, const XIImage* front,
+                  const XIImage* mask, const TransformParams& p) {
+    premultiplied = false;
+    const float sx = std::fabs(p.scale.x), sy = std::fabs(p.scale.y);
+    const int w = MagnifiedSize(front->GetWidth(), sx), h = MagnifiedSize(front->GetHeight(), sy);
+    prepared.Resize(w, h, GL_RGBA, GL_FLOAT);
+    SubImageTexture source(front);
+    if (IsValid(mask)) source.SetMask(mask);
+    {
+        Push<Texture> binding;
+        // Loaded before the target is selected: loading may select a target of its own.
+        source.Apply();
+        Selection<RenderedTexture> target(prepared);
+        if (!target.IsSelected()) return;
+        PushBlendFunc overwrite(BlendFunc::Overwrite());
+        PushColor white(Color::White);
+        source.Apply();
+        if (p.interpolation == TransformInterpolationFilterType::Nearest) source.ApplyNearest();
+        sPlane.Draw(0.0f, 0.0f, float(w), float(h), 0.0f);
+    }
+    source.Finalize();
+    premultiplied = sx < 1.0f || sy < 1.0f ? Decimate(prepared, p.decimation, sx, sy)
+                                           : Interpolate(prepared, p.interpolation);
+}
+
+void Transform(const XIImage* front, const XIImage* back, const XIImage* mask, XIImage* destination,
+               PixelApplyMode mode, const p3f& position, const p3f& scale, const p3f& rotation,
+               RotationOrder order, TransformInterpolationFilterType interpolation,
+               TransformDecimationFilterType decimation) {
+    if (!IsValid(front) || !IsValid(destination)) return;
+    TransformParams p{mode, position, scale, rotation, order, interpolation, decimation};
+    TransformOnWorker(front, back, mask, destination, p);
+}
+
+} // namespace OGL_TESK_AE
