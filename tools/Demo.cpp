@@ -1,6 +1,7 @@
 #include "tools/Demo.h"
 
 #include "tools/Commands.h"
+#include "tools/CompositingDemo.h"
 #include "tools/ContactSheet.h"
 #include "tools/Failure.h"
 #include "tools/ImageFile.h"
@@ -222,6 +223,8 @@ int RunDemo(const std::string& folder, Layout layout, Rows order) {
         }
         rows.push_back(std::move(row));
     }
+    int compositing = 0;
+    failures += CompositingRows(out, layout, order, results, rows, compositing);
 
     const std::string heading =
         "TESK-AE DEMO  LAYOUT " + Upper(Describe(layout).name) + "  EACH IMAGE: COLOUR | ALPHA";
@@ -230,7 +233,7 @@ int RunDemo(const std::string& folder, Layout layout, Rows order) {
     std::printf("\nContact sheet: %s\n", sheet.c_str());
     if (failures) {
         std::fprintf(stderr, "tesk-ae: %d of %zu operations failed\n", failures,
-                     steps.size() + OGL_TESK_AE::kPixelApplyModeCount);
+                     steps.size() + OGL_TESK_AE::kPixelApplyModeCount + compositing);
         return kFailed;
     }
     return kSuccess;
