@@ -21,16 +21,31 @@ struct OptionName {
 };
 
 const OptionName kOptionNames[] = {
-    {kLayoutOption, "--layout", false},     {kColorOption, "--color", false},
-    {kFramesOption, "--frames", false},     {kOutOption, "--out", false},
-    {kSizeOption, "--size", false},         {kTopDownOption, "--top-down", true},
-    {kDepthOption, "--depth", false},       {kModeOption, "--mode", false},
-    {kMixOption, "--mix", false},           {kMaskOption, "--mask", false},
-    {kListOption, "--list", true},          {kRootOption, "--root", false},
-    {kBindOption, "--bind", false},         {kPositionOption, "--position", false},
-    {kRotationOption, "--rotation", false}, {kOrderOption, "--order", false},
-    {kScaleOption, "--scale", false},       {kInterpOption, "--interp", false},
+    {kLayoutOption, "--layout", false},
+    {kColorOption, "--color", false},
+    {kFramesOption, "--frames", false},
+    {kOutOption, "--out", false},
+    {kSizeOption, "--size", false},
+    {kTopDownOption, "--top-down", true},
+    {kDepthOption, "--depth", false},
+    {kModeOption, "--mode", false},
+    {kMixOption, "--mix", false},
+    {kMaskOption, "--mask", false},
+    {kListOption, "--list", true},
+    {kRootOption, "--root", false},
+    {kBindOption, "--bind", false},
+    {kPositionOption, "--position", false},
+    {kRotationOption, "--rotation", false},
+    {kOrderOption, "--order", false},
+    {kScaleOption, "--scale", false},
+    {kInterpOption, "--interp", false},
     {kDecimOption, "--decim", false},
+    {kKernelOption, "--kernel", false},
+    {kSpreadOption, "--spread", false},
+    {kOpOption, "--op", false},
+    {kOpacityOption, "--opacity", false},
+    {kLayerOption, "--layer", false},
+    {kUnpremultiplyOption, "--unpremultiply", true},
 };
 
 // The index of text in names (case folded), or UsageError listing them.
@@ -179,6 +194,46 @@ std::array<float, 3> ParseTriple(const std::string& name, const std::string& tex
     return v;
 }
 
+// The names text could have meant: within a typing slip or two of it, or holding it or held in
+// it, nearest first. exact is the index of the name text folds to, -1 when none does.
+std::vector<std::string> NearNames(const std::string& text, const std::vector<std::string>& names,
+                                   int& exact) {
+    const std::string wanted = Folded(text);
+    // Typing slips: a letter or two in short names, three in long ones.
+    const size_t slips = wanted.size() < 6 ? 2 : 3;
+    std::vector<std::pair<size_t, std::string>> near;
+    exact = -1;
+    for (size_t i = 0; i < names.size(); ++i) {
+        const std::string folded = Folded(names[i]);
+        if (!wanted.empty() && folded == wanted) {
+            exact = static_cast<int>(i);
+            return {};
+        }
+        const bool part = !wanted.empty() && (folded.find(wanted) != std::string::npos ||
+                                              wanted.find(folded) != std::string::npos);
+        const size_t distance = part ? 0 : EditDistance(folded, wanted);
+        if (distance <= slips) near.push_back({distance, names[i]});
+    }
+    std::stable_sort(near.begin(), near.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::string> nearest;
+    for (size_t i = 0; i < near.size() && i < 5; ++i) nearest.push_back(near[i].second);
+    return nearest;
+}
+
+// "; did you mean A, B?" for the names NearNames found, nothing for none.
+std::string Suggestions(const std::vector<std::string>& nearest) {
+    std::string text;
+    for (size_t i = 0; i < nearest.size(); ++i)
+        text += (i == 0 ? "; did you mean " : ", ") + nearest[i];
+    return text + (nearest.empty() ? "" : "?");
+}
+
+// A number from 0 to kMaxDimension, false otherwise.
+bool ParseExtent(const std::string& text, float& value) {
+    return ParseNumber(text, value) && value >= 0.0f && value <= float(kMaxDimension);
+}
+
 } // namespace
 
 int ParseBlendMode(const std::string& text) {
@@ -189,25 +244,13 @@ int ParseBlendMode(const std::string& text) {
     if (AllDigits(text))
         throw UsageError("bad blend mode '" + text + "': the numbered modes are 0 to " +
                          std::to_string(OGL_TESK_AE::kPixelApplyModeCount - 1));
-    const std::string wanted = Folded(text);
-    // Typing slips: a letter or two in short names, three in long ones.
-    const size_t slips = wanted.size() < 6 ? 2 : 3;
-    std::vector<std::pair<size_t, std::string>> near;
-    for (int mode = 0; mode < OGL_TESK_AE::kPixelApplyModeCount; ++mode) {
-        const std::string name = OGL_TESK_AE::PixelApplyModeName(static_cast<PixelApplyMode>(mode));
-        const std::string folded = Folded(name);
-        if (!wanted.empty() && folded == wanted) return mode;
-        const bool part = !wanted.empty() && (folded.find(wanted) != std::string::npos ||
-                                              wanted.find(folded) != std::string::npos);
-        const size_t distance = part ? 0 : EditDistance(folded, wanted);
-        if (distance <= slips) near.push_back({distance, name});
-    }
-    std::stable_sort(near.begin(), near.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    std::string message = "unknown blend mode '" + text + "'";
-    for (size_t i = 0; i < near.size() && i < 5; ++i)
-        message += (i == 0 ? "; did you mean " : ", ") + near[i].second;
-    throw UsageError(message + (near.empty() ? "" : "?") +
+    std::vector<std::string> names;
+    for (int mode = 0; mode < OGL_TESK_AE::kPixelApplyModeCount; ++mode)
+        names.push_back(OGL_TESK_AE::PixelApplyModeName(static_cast<PixelApplyMode>(mode)));
+    int exact = -1;
+    const std::vector<std::string> nearest = NearNames(text, names, exact);
+    if (exact >= 0) return exact;
+    throw UsageError("unknown blend mode '" + text + "'" + Suggestions(nearest) +
                      " (tesk-ae blend --list shows them all)");
 }
 
@@ -218,8 +261,77 @@ float ParseMix(const std::string& text) {
     return value;
 }
 
+const char* BlendOpName(int op) {
+    static const char* const names[kBlendOpCount] = {
+        "Default", "Composite", "Additive",    "Lighten",  "Screen",     "Max",
+        "Min",     "Darken",    "Subtractive", "Multiply", "Difference", "Replace"};
+    return op >= 0 && op < kBlendOpCount ? names[op] : "";
+}
+
+BlurSize ParseBlurSize(const std::string& text) {
+    const size_t comma = text.find(',');
+    BlurSize size;
+    bool good = ParseExtent(text.substr(0, comma), size.width);
+    size.height = size.width;
+    if (good && comma != std::string::npos) good = ParseExtent(text.substr(comma + 1), size.height);
+    if (!good)
+        throw UsageError("bad blur size '" + text +
+                         "': expected W or W,H, each a number from 0 to " +
+                         std::to_string(kMaxDimension) + ", e.g. 9 or 12,4.5");
+    return size;
+}
+
+BlurKernel ParseKernel(const std::string& text) {
+    const std::string folded = Folded(text);
+    if (folded == "gaussian") return BlurKernel::Gaussian;
+    if (folded == "box") return BlurKernel::Box;
+    if (folded == "pascal") return BlurKernel::Pascal;
+    throw UsageError("unknown kernel '" + text + "': expected gaussian, box or pascal");
+}
+
+float ParseSpread(const std::string& text) {
+    float value = 0.0f;
+    if (!ParseNumber(text, value) || !(value > 0.0f))
+        throw UsageError("bad spread '" + text + "': expected a number above 0, e.g. 0.85");
+    return value;
+}
+
+int ParseBlendOp(const std::string& text) {
+    std::vector<std::string> names;
+    for (int op = 0; op < kBlendOpCount; ++op) names.push_back(BlendOpName(op));
+    int exact = -1;
+    const std::vector<std::string> nearest = NearNames(text, names, exact);
+    if (exact >= 0) return exact;
+    std::string all;
+    for (const std::string& name : names) all += (all.empty() ? "" : ", ") + name;
+    throw UsageError("unknown blend op '" + text + "'" + Suggestions(nearest) +
+                     " (the ops: " + all + ")");
+}
+
+float ParseOpacity(const std::string& text) {
+    float value = 0.0f;
+    if (!ParseNumber(text, value) || value < 0.0f || value > 1.0f)
+        throw UsageError("bad opacity '" + text + "': expected a number from 0 to 1");
+    return value;
+}
+
+Layer ParseLayer(const std::string& text) {
+    const size_t colon = text.rfind(':');
+    const std::string size = colon == std::string::npos ? std::string() : text.substr(colon + 1);
+    const size_t x = size.find_first_of("xX");
+    Layer layer;
+    if (colon == 0 || colon == std::string::npos || x == std::string::npos ||
+        !ParseExtent(size.substr(0, x), layer.size.width) ||
+        !ParseExtent(size.substr(x + 1), layer.size.height))
+        throw UsageError("bad layer '" + text + "': expected FILE:WxH with blur sizes from 0 to " +
+                         std::to_string(kMaxDimension) + ", e.g. glow.png:24x24");
+    layer.file = text.substr(0, colon);
+    return layer;
+}
+
 Options ParseCommandLine(const std::vector<std::string>& arguments) {
     Options options;
+    std::string sizeText;
     bool operandsOnly = false;
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
@@ -254,7 +366,9 @@ Options ParseCommandLine(const std::vector<std::string>& arguments) {
             if (i + 1 >= arguments.size()) throw UsageError(name + " needs a value");
             value = arguments[++i];
         }
-        if (options.given & option->bit) throw UsageError(name + " is given more than once");
+        // Each layer of a glow is one --layer.
+        if ((options.given & option->bit) && option->bit != kLayerOption)
+            throw UsageError(name + " is given more than once");
         options.given |= option->bit;
         switch (option->bit) {
         case kLayoutOption:
@@ -269,7 +383,8 @@ Options ParseCommandLine(const std::vector<std::string>& arguments) {
             options.frames = ParseFrames(value);
             break;
         case kSizeOption:
-            options.size = ParseSize(value);
+            // Read once the command is known, wherever it stands.
+            sizeText = value;
             break;
         case kOutOption:
             if (value.empty()) throw UsageError("--out needs a folder name");
@@ -325,7 +440,31 @@ Options ParseCommandLine(const std::vector<std::string>& arguments) {
                 ParseName("decimation", value,
                           {"none", "box", "triangle", "binomial", "lanczos2", "lanczos3"});
             break;
+        case kKernelOption:
+            options.kernel = ParseKernel(value);
+            break;
+        case kSpreadOption:
+            options.spread = ParseSpread(value);
+            break;
+        case kOpOption:
+            options.op = ParseBlendOp(value);
+            break;
+        case kOpacityOption:
+            options.opacity = ParseOpacity(value);
+            break;
+        case kLayerOption:
+            options.layers.push_back(ParseLayer(value));
+            break;
+        case kUnpremultiplyOption:
+            options.unpremultiply = true;
+            break;
         }
+    }
+    if (options.given & kSizeOption) {
+        if (options.command == "blur")
+            options.blur = ParseBlurSize(sizeText);
+        else
+            options.size = ParseSize(sizeText);
     }
     return options;
 }

@@ -47,6 +47,38 @@ int ParseBlendMode(const std::string& text);
 // A mix amount from 0 to 1. Throws UsageError.
 float ParseMix(const std::string& text);
 
+// A blur's size in pixels across and along the rows; below 1 blurs nothing that way.
+struct BlurSize {
+    float width = 0.0f;
+    float height = 0.0f;
+};
+
+enum class BlurKernel { Gaussian, Box, Pascal };
+
+// One layer of a glow: a file and the size it is blurred by.
+struct Layer {
+    std::string file;
+    BlurSize size;
+};
+
+// The library's twelve fixed-function blend ops, numbered in the order BlendOp declares them.
+constexpr int kBlendOpCount = 12;
+const char* BlendOpName(int op);
+
+// "W" or "W,H" (H = W), each from 0 to kMaxDimension, fractions allowed. Throws UsageError.
+BlurSize ParseBlurSize(const std::string& text);
+// "gaussian", "box" or "pascal", in any case. Throws UsageError.
+BlurKernel ParseKernel(const std::string& text);
+// A Gaussian's spread in half-widths: a number above 0. Throws UsageError.
+float ParseSpread(const std::string& text);
+// A blend op by its name, in any case and with any punctuation ("Additive", "sub-tractive").
+// Throws UsageError naming the closest ops.
+int ParseBlendOp(const std::string& text);
+// An opacity from 0 to 1. Throws UsageError.
+float ParseOpacity(const std::string& text);
+// "FILE:WxH", split at the last colon, W and H as in ParseBlurSize. Throws UsageError.
+Layer ParseLayer(const std::string& text);
+
 // The options a command may accept, as bits.
 enum OptionBit : unsigned {
     kLayoutOption = 1u << 0,
@@ -68,6 +100,12 @@ enum OptionBit : unsigned {
     kScaleOption = 1u << 16,
     kInterpOption = 1u << 17,
     kDecimOption = 1u << 18,
+    kKernelOption = 1u << 19,
+    kSpreadOption = 1u << 20,
+    kOpOption = 1u << 21,
+    kOpacityOption = 1u << 22,
+    kLayerOption = 1u << 23,
+    kUnpremultiplyOption = 1u << 24,
 };
 
 // What places an image in 3-D (transform).
@@ -81,7 +119,8 @@ struct Placement {
 };
 
 // One command line: the command word, the operands in order and the options (each at most
-// once, as "--name value" or "--name=value", flags as "--name"; "--" ends the options).
+// once but --layer, as "--name value" or "--name=value", flags as "--name"; "--" ends the
+// options).
 struct Options {
     std::string command;
     std::vector<std::string> operands;
@@ -101,6 +140,14 @@ struct Options {
     std::string root;
     std::string bind;
     Placement placement;
+    // --size is a blur's W[,H] for the blur command, WxH for the others.
+    std::optional<BlurSize> blur;
+    BlurKernel kernel = BlurKernel::Gaussian;
+    std::optional<float> spread;
+    int op = 0;
+    float opacity = 1.0f;
+    std::vector<Layer> layers;
+    bool unpremultiply = false;
 };
 
 // The arguments after the program's name. Throws UsageError.

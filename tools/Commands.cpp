@@ -175,6 +175,46 @@ const std::vector<Command>& Commands() {
          "sees a transparent front. FRONT is filtered first: by --decim where a scale is below\n"
          "1, by --interp otherwise. --mask FILE multiplies FRONT's alpha by the mask's. The\n"
          "output has BACK's size."},
+        {"blur",
+         Kind::Operation,
+         Operation::Blur,
+         {"IN", "OUT"},
+         kFileOptions | kSizeOption | kKernelOption | kSpreadOption,
+         false,
+         "the image blurred by a Gaussian, box or Pascal kernel",
+         "Writes IN blurred across by a kernel W pixels wide, then along by one H pixels high\n"
+         "(--size W[,H], H defaulting to W; 1 or less blurs nothing that way). Each pass sums\n"
+         "its taps' colour weighted by weight times alpha and their alpha by weight: opaque\n"
+         "images blur plainly, partly transparent ones have their colour weighted by alpha in\n"
+         "both passes. Past the edges, the edge pixels repeat. The Gaussian's --spread is in\n"
+         "half-widths of the kernel (default 0.85); box and pascal take none."},
+        {"composite",
+         Kind::Operation,
+         Operation::Composite,
+         {"FG", "BG", "OUT"},
+         kFileOptions | kOpOption | kOpacityOption | kMaskOption,
+         false,
+         "one image laid over another by a fixed-function blend op",
+         "Writes FG laid over BG by one of the library's twelve fixed-function blend ops\n"
+         "(--op, default Default): FG's four channels are scaled by --opacity and, with --mask,\n"
+         "its alpha multiplied by the mask's, then blended into BG by the op's OpenGL blend\n"
+         "factors and equations (Default lays straight colour over, Composite premultiplied).\n"
+         "The output has BG's size; FG and the mask sit at its bottom-left corner, and\n"
+         "nothing is laid outside either of them."},
+        {"glow",
+         Kind::Operation,
+         Operation::Glow,
+         {"BG", "OUT"},
+         kFileOptions | kLayerOption | kOpOption | kUnpremultiplyOption,
+         false,
+         "blurred layers stacked over an image, for glows and blooms",
+         "Blurs each --layer FILE:WxH by Gaussians (spread 0.85) W pixels wide and H high\n"
+         "(below 1: no blur that way), stacks the layers over one another in the order given\n"
+         "and lays the stack over BG by --op (default Screen, which lightens BG by the stack's\n"
+         "light, within 0..1 never past white). A layer's colour is weighted by its alpha\n"
+         "again as it is stacked: light on opaque black glows at full strength, light on\n"
+         "transparency more faintly. The output has BG's size; the layers sit at its\n"
+         "bottom-left corner."},
         {"info",
          Kind::Info,
          Operation::Copy,
@@ -251,18 +291,28 @@ const Command* Find(const std::string& name) {
     return nullptr;
 }
 
+// The blend op a command lays with when no --op is given: a glow lightens.
+int DefaultOp(const Command& command) {
+    return command.operation == Operation::Glow ? ParseBlendOp("Screen") : 0;
+}
+
 std::string UsageLine(const Command& command) {
     std::string line = std::string("tesk-ae ") + command.name;
     if (command.options & kLayoutOption) line += " [--layout L]";
     if (command.options & kTopDownOption) line += " [--top-down]";
     if (command.options & kFramesOption) line += " [--frames A-B]";
     if (command.options & kDepthOption) line += " [--depth D]";
-    if (command.options & kSizeOption) line += " [--size WxH]";
+    if ((command.options & kSizeOption) && !(command.options & kKernelOption))
+        line += " [--size WxH]";
     if (command.options & kPositionOption)
         line += " [--position X,Y,Z] [--rotation A,B,C] [--order O] [--scale SX,SY,SZ]"
                 " [--interp NAME] [--decim NAME] [--mode M] [--mask FILE]";
     else if (command.options & kModeOption)
         line += " --mode M [--mix X] [--mask FILE]";
+    if (command.options & kKernelOption) line += " --size W[,H] [--kernel K] [--spread S]";
+    if (command.options & kOpacityOption) line += " [--op NAME] [--opacity O] [--mask FILE]";
+    if (command.options & kLayerOption)
+        line += " --layer FILE:WxH [--layer ...] [--op NAME] [--unpremultiply]";
     if (command.options & kOutOption) line += " [--out DIR]";
     if (command.options & kRootOption) line += " [--root DIR] [--bind NAME]";
     if (command.needsColor) line += " --color r,g,b[,a]";
@@ -301,7 +351,8 @@ void PrintHelp(const Command& command) {
                     KeptOperand(command).c_str());
     if (command.needsColor)
         std::printf("  --color C      r,g,b or r,g,b,a, each from 0 to 1, e.g. 1,0,0,1\n");
-    if (command.options & kSizeOption) std::printf("  --size WxH     size of the written image\n");
+    if ((command.options & kSizeOption) && !(command.options & kKernelOption))
+        std::printf("  --size WxH     size of the written image\n");
     if (command.options & kModeOption)
         std::printf("  --mode M       blend mode: its name in any case (SoftLight, soft-light) or\n"
                     "                 its number 0..48%s\n"
@@ -320,6 +371,28 @@ void PrintHelp(const Command& command) {
                     "                 lanczos2 or lanczos3 (default texture: linear)\n"
                     "  --decim F      none, box, triangle, binomial, lanczos2 or lanczos3\n"
                     "                 (default none)\n");
+    if (command.options & kKernelOption)
+        std::printf("  --size W[,H]   the kernel's width and height in pixels, fractions allowed\n"
+                    "                 (H defaults to W)\n"
+                    "  --kernel K     gaussian (the default), box or pascal (binomial weights)\n"
+                    "  --spread S     the Gaussian's spread in half-widths (default 0.85)\n");
+    if (command.options & kLayerOption)
+        std::printf("  --layer F:WxH  one layer: the image F blurred W pixels across and H along,\n"
+                    "                 e.g. glow.png:24x24 (F a sequence with #### like BG)\n"
+                    "  --unpremultiply  divide the result's colour by its alpha\n");
+    if (command.options & kOpOption) {
+        std::printf("  --op NAME      blend op, by its name in any case (default %s):\n",
+                    BlendOpName(DefaultOp(command)));
+        for (int op = 0; op < kBlendOpCount; ++op)
+            std::printf("%s%s%s", op % 6 == 0 ? "                 " : " ", BlendOpName(op),
+                        op + 1 == kBlendOpCount ? "\n"
+                        : op % 6 == 5           ? ",\n"
+                                                : ",");
+    }
+    if (command.options & kOpacityOption)
+        std::printf("  --opacity O    FG's four channels scaled by O, from 0 to 1 (default 1)\n"
+                    "  --mask FILE    an image whose alpha multiplies FG's (a sequence with ####\n"
+                    "                 like the operands)\n");
     if (command.options & kOutOption)
         std::printf("  --out DIR      folder for the results (made when missing)\n");
     if (command.kind == Kind::Operation)
@@ -376,6 +449,12 @@ int RunOperation(const Command& command, const Options& options) {
         throw UsageError(std::string("'") + command.name + "' needs --color r,g,b[,a]");
     if (command.operation == Operation::Blend && !options.mode)
         throw UsageError(std::string("'") + command.name + "' needs --mode M");
+    if ((command.options & kKernelOption) && !options.blur)
+        throw UsageError(std::string("'") + command.name + "' needs --size W[,H]");
+    if (options.spread && options.kernel != BlurKernel::Gaussian)
+        throw UsageError("--spread is for the gaussian kernel only");
+    if ((command.options & kLayerOption) && options.layers.empty())
+        throw UsageError(std::string("'") + command.name + "' needs --layer FILE:WxH");
 
     // Operands that are sizes, then input files, then the output.
     Size size;
@@ -394,6 +473,7 @@ int RunOperation(const Command& command, const Options& options) {
             inputs.push_back(value);
     }
     if (!options.mask.empty()) inputs.push_back(options.mask);
+    for (const Layer& layer : options.layers) inputs.push_back(layer.file);
     if (options.size) {
         size = *options.size;
         sizeFromInput = false;
@@ -401,12 +481,14 @@ int RunOperation(const Command& command, const Options& options) {
     const std::string& output = options.operands.back();
     const std::vector<int> frames = PlanFrames(inputs, output, options.frames);
     // The input the output stands for: its windows, channels and depth are kept.
-    const size_t kept =
-        command.operation == Operation::CopyAlpha || command.operation == Operation::Mask ||
-                command.operation == Operation::InverseMask ||
-                command.operation == Operation::Blend || command.operation == Operation::Transform
-            ? 1
-            : 0;
+    const size_t kept = command.operation == Operation::CopyAlpha ||
+                                command.operation == Operation::Mask ||
+                                command.operation == Operation::InverseMask ||
+                                command.operation == Operation::Blend ||
+                                command.operation == Operation::Transform ||
+                                command.operation == Operation::Composite
+                            ? 1
+                            : 0;
 
     Progress progress(stderr, command.name, frames[0] < 0 ? 0 : frames.size());
     for (size_t index = 0; index < frames.size(); ++index) {
@@ -429,6 +511,13 @@ int RunOperation(const Command& command, const Options& options) {
         if (options.mode) request.mode = *options.mode;
         request.mix = options.mix;
         request.placement = options.placement;
+        request.kernel = options.kernel;
+        if (options.spread) request.spread = *options.spread;
+        if (options.blur) request.blurs.push_back(*options.blur);
+        for (const Layer& layer : options.layers) request.blurs.push_back(layer.size);
+        request.op = options.given & kOpOption ? options.op : DefaultOp(command);
+        request.opacity = options.opacity;
+        request.unpremultiply = options.unpremultiply;
         // The clear operand that named a file only gave the size.
         if (command.operation == Operation::Clear) request.images.clear();
         OIIO::ImageBuf result;

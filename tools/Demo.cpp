@@ -1,6 +1,7 @@
 #include "tools/Demo.h"
 
 #include "tools/Commands.h"
+#include "tools/CompositingDemo.h"
 #include "tools/ContactSheet.h"
 #include "tools/Failure.h"
 #include "tools/ImageFile.h"
@@ -222,6 +223,8 @@ int RunDemo(const std::string& folder, Layout layout, Rows order) {
         }
         rows.push_back(std::move(row));
     }
+    int compositing = 0;
+    failures += CompositingRows(out, layout, order, results, rows, compositing);
 
     // The checker turned 30 degrees and scaled to 0.6 over the gradient, without and with a box
     // filter first: unfiltered, its squares' edges shimmer where the smaller picture skips
@@ -259,7 +262,7 @@ int RunDemo(const std::string& folder, Layout layout, Rows order) {
     std::printf("\nContact sheet: %s\n", sheet.c_str());
     if (failures) {
         std::fprintf(stderr, "tesk-ae: %d of %zu operations failed\n", failures,
-                     steps.size() + OGL_TESK_AE::kPixelApplyModeCount);
+                     steps.size() + OGL_TESK_AE::kPixelApplyModeCount + compositing);
         return kFailed;
     }
     return kSuccess;

@@ -9,6 +9,8 @@
 #include "gl/effects/ApplyMode.h"
 #include "ops/BasicOps.h"
 #include "ops/Transform.h"
+#include "ops/Blur.h"
+#include "ops/Composite.h"
 
 #include <GL/gl.h>
 
@@ -40,6 +42,21 @@ const OIIO::ImageBuf& Image(const OperationInput& input, size_t index) {
 
 Color ToColor(const Rgba& rgba) {
     return Color(rgba[0], rgba[1], rgba[2], rgba[3]);
+}
+
+const BlendOp& BlendOpAt(int op) {
+    static const BlendOp* const ops[kBlendOpCount] = {
+        &BlendOp::Default,     &BlendOp::Composite, &BlendOp::Additive,   &BlendOp::Lighten,
+        &BlendOp::Screen,      &BlendOp::Max,       &BlendOp::Min,        &BlendOp::Darken,
+        &BlendOp::Subtractive, &BlendOp::Multiply,  &BlendOp::Difference, &BlendOp::Replace};
+    if (op < 0 || op >= kBlendOpCount)
+        throw Failure("internal error: no blend op " + std::to_string(op));
+    return *ops[op];
+}
+
+BlurSize Blurred(const OperationInput& input, size_t index) {
+    if (index >= input.blurs.size()) throw Failure("internal error: a blur size is missing");
+    return input.blurs[index];
 }
 
 Size SizeOf(const OIIO::ImageBuf& image) {
@@ -105,6 +122,7 @@ std::string HardwareReport() {
 OIIO::ImageBuf Apply(Operation operation, const OperationInput& input, Layout layout, Rows rows,
                      double* milliseconds) {
     std::unique_ptr<HostImage> first, second, third, destination;
+    std::vector<std::unique_ptr<HostImage>> layers;
     auto host = [&](const OIIO::ImageBuf& image) {
         return std::make_unique<HostImage>(layout, image, rows);
     };
@@ -143,6 +161,19 @@ OIIO::ImageBuf Apply(Operation operation, const OperationInput& input, Layout la
     case Operation::Luma:
         first = host(Image(input, 0));
         break;
+    case Operation::Blur:
+        first = host(Image(input, 0));
+        destination = blank(first->GetWidth(), first->GetHeight());
+        break;
+    case Operation::Glow:
+        first = host(Image(input, 0));
+        for (size_t i = 1; i < input.images.size(); ++i) {
+            layers.push_back(host(Image(input, i)));
+            layers.back()->SetReadOnly(true);
+        }
+        destination = blank(first->GetWidth(), first->GetHeight());
+        break;
+    case Operation::Composite:
     case Operation::Blend:
     case Operation::Transform: {
         first = host(Image(input, 0));
@@ -219,6 +250,34 @@ OIIO::ImageBuf Apply(Operation operation, const OperationInput& input, Layout la
                       static_cast<TransformDecimationFilterType>(p.decim));
             break;
         }
+        case Operation::Blur: {
+            const BlurSize size = Blurred(input, 0);
+            if (input.kernel == BlurKernel::Box)
+                BoxBlur(first.get(), destination.get(), size.width, size.height);
+            else if (input.kernel == BlurKernel::Pascal)
+                PascalBlur(first.get(), destination.get(), size.width, size.height);
+            else
+                OGL_TESK_AE::Blur(first.get(), destination.get(), size.width, size.height,
+                                  input.spread);
+            break;
+        }
+        case Operation::Composite:
+            OGL_TESK_AE::Composite(first.get(), second.get(), third.get(), destination.get(),
+                                   input.opacity, BlendOpAt(input.op));
+            break;
+        case Operation::Glow: {
+            std::vector<const XIImage*> images;
+            std::vector<p2f> sizes;
+            for (size_t i = 0; i < layers.size(); ++i) {
+                images.push_back(layers[i].get());
+                const BlurSize size = Blurred(input, i);
+                sizes.push_back(p2f(size.width, size.height));
+            }
+            CompositeBlurredImages(images.data(), first.get(), destination.get(), sizes.data(),
+                                   static_cast<int>(images.size()), BlendOpAt(input.op),
+                                   input.unpremultiply);
+            break;
+        }
         }
     };
 
@@ -232,6 +291,9 @@ OIIO::ImageBuf Apply(Operation operation, const OperationInput& input, Layout la
         const std::string reason = OneLine(error);
         if (!reason.empty()) throw Failure(reason);
         std::vector<const HostImage*> sources = {first.get(), second.get(), third.get()};
+        // A glow's names are the background's, then its layers'.
+        if (operation == Operation::Glow) sources.resize(1);
+        for (const auto& layer : layers) sources.push_back(layer.get());
         // Copy-alpha draws its destination's own pixels as a second source.
         if (operation == Operation::CopyAlpha) sources[1] = destination.get();
         throw Failure(Unexplained(input, sources));

@@ -26,6 +26,9 @@ enum class Operation {
     Luma,
     Blend,
     Transform,
+    Blur,
+    Composite,
+    Glow,
 };
 
 // What an operation works on. Images are float RGBA; which ones an operation reads:
@@ -35,6 +38,12 @@ enum class Operation {
 //   Mask, InverseMask: images[0] is the mask, images[1] the image.
 //   Blend: images[0] is the front, images[1] the back, images[2] (optional) the mask; the
 //   output has the back's size. Transform reads them as Blend does.
+//   output has the back's size.
+//   Blur: images[0] is the source, blurred by blurs[0].
+//   Composite: images[0] is the foreground, images[1] the background, images[2] (optional)
+//   the mask; the output has the background's size.
+//   Glow: images[0] is the background (the output has its size), the others the layers, each
+//   blurred by the entry of blurs with its own index less one.
 // size is the destination's for Resize, Fit, Center, Clear, and the buffer's for Alpha, Luma.
 struct OperationInput {
     std::vector<const OIIO::ImageBuf*> images;
@@ -47,6 +56,15 @@ struct OperationInput {
     float mix = 1.0f;
     // Transform: where the front goes.
     Placement placement;
+    // Blur: the kernel, and the Gaussian's spread in half-widths.
+    BlurKernel kernel = BlurKernel::Gaussian;
+    float spread = 0.85f;
+    std::vector<BlurSize> blurs;
+    // Composite and Glow: the blend op (numbered as BlendOpName numbers them), Composite's
+    // opacity, and whether Glow's result is unpremultiplied as it is read back.
+    int op = 0;
+    float opacity = 1.0f;
+    bool unpremultiply = false;
 };
 
 // Runs job inside a task of its own on the library's worker thread, where the exported

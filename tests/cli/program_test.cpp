@@ -149,6 +149,19 @@ TEST(Program, RunsEachCommandOnItsInputsAndKeepsHowTheyAreStored) {
         // Unmoved, a.exr over m.exr by Over: (0.48, 0.24, 0.12) * 0.6 plus m's premultiplied
         // colour * 0.4, alpha 0.6 + 0.25, unpremultiplied.
         {"transform a.exr m.exr out.exr", "4 float 4x2", {.3506, .2047, .1435, .85}},
+        // A blur pass sums weight * alpha * rgb and weight * alpha: across (one tap) a.exr's rows
+        // become (.48, .24, .12, .6) and (.16, .08, .04, .2); along, Pascal (1, 2, 1) / 4 with
+        // the edge row repeated. r = .25 * .2 * .16 + .75 * .6 * .48, alpha = .25 * .2 + .75 * .6.
+        {"blur --kernel pascal --size 1,3 a.exr out.exr", "4 float 4x2", {.224, .112, .056, .5}},
+        // Screen of s = m / 2: s + a * (1 - s) in colour, .125 + .6 * .875 in alpha.
+        {"composite --layout rgba16 --op Screen --opacity .5 m.exr a.exr out.exr",
+         "4 float 4x2",
+         {.81, .49, .4, .65}},
+        // Gaussian (.2976, .4048, .2976) along gives (.3848, .1924, .0962, .481); stacked over
+        // nothing, colour times alpha again; screened over m.exr and divided by its alpha .6108.
+        {"glow --layer a.exr:0x3 --unpremultiply m.exr out.exr",
+         "4 float 4x2",
+         {.4365, .5972, .8564, .6108}},
         // JPEG holds no alpha.
         {"copy m.exr out.jpg", "3 uint8 4x2", {}},
     };
@@ -253,6 +266,13 @@ TEST(Program, AnswersHelpAndRejectsBadRequestsLeavingFilesAsTheyWere) {
          "unknown blend mode 'screan'; did you mean Screen?"},
         {"blend in.exr in.exr out.exr", 2, "'blend' needs --mode M"},
         {"transform --order XYW in.exr in.exr out.exr", 2, "unknown rotation order 'XYW'"},
+        {"blur in.exr out.exr", 2, "'blur' needs --size W[,H]"},
+        {"blur --size=-1 in.exr out.exr", 2, "bad blur size '-1'"},
+        {"blur --size 3 --kernel box --spread 1 in.exr out.exr", 2, "--spread is for the gaussian"},
+        {"composite --op scren in.exr in.exr out.exr", 2,
+         "unknown blend op 'scren'; did you mean Screen?"},
+        {"glow --layer in.exr in.exr out.exr", 2, "bad layer 'in.exr': expected FILE:WxH"},
+        {"glow in.exr out.exr", 2, "'glow' needs --layer FILE:WxH"},
         {"", 2, "no command given"},
     };
     for (const auto& [arguments, status, says] : cases) {
