@@ -75,7 +75,7 @@ void BindNearest(const RenderedTexture& texture) {
 }
 
 // Kernels up to this many taps are summed in one pass by a program; longer ones accumulate.
-constexpr int kMaxSummedTaps = 127;
+constexpr int kMaxSummedTaps = 255;
 
 // The same premultiplied weighted sum as the accumulation, for one direction in one pass:
 // summed in the program's floats and rounded once, into the target's texels. Positions beyond
@@ -111,8 +111,14 @@ const EffectProgram& SumProgramFor(int taps) {
     return slot->program;
 }
 
-// One direction by the program, into the selected target over (0, 0, w, h).
-void SumPass(const RenderedTexture& source, const Kernel& kernel, bool horizontal, int w, int h) {
+bool Summed(const Kernel& kernel) {
+    return kernel.Size() > 0 && kernel.Size() <= kMaxSummedTaps;
+}
+
+// One direction by the program: the lower-left w x h texels of source, summed into the current
+// target over where.
+void SumPass(const RenderedTexture& source, const Kernel& kernel, bool horizontal, int w, int h,
+             const Region& where) {
     Push<State> state;
     PushBlendFunc overwrite(BlendFunc::Overwrite());
     PushColor white(Color::White);
@@ -125,7 +131,7 @@ void SumPass(const RenderedTexture& source, const Kernel& kernel, bool horizonta
     glGetIntegerv(GL_CURRENT_PROGRAM, &current);
     const GLint weights = TESK_GL(glGetUniformLocation)(GLuint(current), "weights");
     TESK_GL(glUniform1fv)(weights, kernel.Size(), kernel.Data());
-    DrawPlane(Region(0, 0, unsigned(w), unsigned(h)));
+    DrawPlane(where);
 }
 
 int Radius(const Kernel& kernel) {
@@ -163,11 +169,12 @@ void ConvolvePass(const RenderedTexture& source, RenderedTexture& target, const 
                   bool horizontal, int w, int h, bool summed) {
     if (w <= 0 || h <= 0) return;
     Push<Texture> binding;
-    if (summed && kernel.Size() > 0 && kernel.Size() <= kMaxSummedTaps) {
+    if (summed && Summed(kernel)) {
         // Loaded before the target is selected, so that a first load selects its own.
         BindNearest(source);
         Selection<RenderedTexture> selection(target);
-        if (selection.IsSelected()) SumPass(source, kernel, horizontal, w, h);
+        if (selection.IsSelected())
+            SumPass(source, kernel, horizontal, w, h, Region(0, 0, unsigned(w), unsigned(h)));
         return;
     }
     // Loaded before the target is selected, so that a first load selects its own.
@@ -222,8 +229,24 @@ void ConvolveImage(const XIImage* source, XIImage* destination, const Kernel* x,
             if ((area & tile) != tile) ClearColorBuffer(Color::Transparent);
             if (!area.IsValid()) continue;
             texture.SetRegion(area);
+            if (Summed(*x) && Summed(*y)) {
+                // Across into a scratch texture, then along straight into the tile: the
+                // blurred region lies where it came from, texel for texel.
+                const int w = int(area.Width()), h = int(area.Height());
+                RenderedTexture across;
+                across.Resize(w, h, GL_RGBA, 0);
+                try {
+                    ConvolvePass(texture, across, *x, true, w, h, true);
+                    Push<Texture> binding;
+                    SumPass(across, *y, false, w, h, area);
+                } catch (...) {
+                    across.Finalize();
+                    throw;
+                }
+                across.Finalize();
+                continue;
+            }
             ConvolveTexture(texture, *x, *y, true);
-            // The blurred region lies where it came from, texel for texel.
             Push<Texture> binding;
             PushBlendFunc overwrite(BlendFunc::Overwrite());
             PushColor white(Color::White);
