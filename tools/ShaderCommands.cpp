@@ -174,16 +174,6 @@ void PrintArgument(const Shader& shader, const ShaderArg& arg) {
     if (!registers.empty()) std::printf("      registers%s\n", registers.c_str());
 }
 
-// The sample catalogue: installed beside the program (share/TESK_Common_AE/shaders), else the
-// source tree's data/shaders this program was built from.
-std::string SampleCatalogue() {
-    std::error_code error;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", error);
-    const fs::path installed = exe.parent_path().parent_path() / "share/TESK_Common_AE/shaders";
-    if (!error && fs::is_directory(installed, error)) return installed.string();
-    return TESK_SAMPLE_SHADERS;
-}
-
 // Binding a shader loads its programs; the error text when they fail, "" when they bind.
 std::string BindError(const Shader* shader) {
     std::string failure;
@@ -251,6 +241,14 @@ void PrintCatalogue() {
 }
 
 } // namespace
+
+std::string SampleCatalogue() {
+    std::error_code error;
+    const fs::path exe = fs::read_symlink("/proc/self/exe", error);
+    const fs::path installed = exe.parent_path().parent_path() / "share/TESK_Common_AE/shaders";
+    if (!error && fs::is_directory(installed, error)) return installed.string();
+    return TESK_SAMPLE_SHADERS;
+}
 
 int ListShaders(const std::string& root, const std::string& bind) {
     if (!root.empty())

@@ -13,6 +13,10 @@ int DecipherFile(const std::string& in, const std::string& out);
 // kFailed when it does not parse.
 int PrintShaderInfo(const std::string& file);
 
+// The sample catalogue: installed beside the program (share/TESK_Common_AE/shaders), else the
+// source tree's data/shaders this program was built from.
+std::string SampleCatalogue();
+
 // Lists the library's catalogue below root (see the shaders command), or binds the shader
 // named bind; kFailed when the catalogue is empty or the shader does not bind.
 int ListShaders(const std::string& root, const std::string& bind);

@@ -531,7 +531,9 @@ bool ShaderManager::GenerateTextureCoord(const char* text) {
     glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
     glGetIntegerv(GL_MAX_TEXTURE_UNITS, &units);
     const GLint unit = active - static_cast<GLint>(GL_TEXTURE0);
-    if (unit < 0 || unit > units || !text) return false;
+    // Units are numbered from 0: the one numbered GL_MAX_TEXTURE_UNITS has no coordinate
+    // generation, and every call below would raise GL_INVALID_OPERATION there.
+    if (unit < 0 || unit >= units || !text) return false;
     char modeWord[64], planeWord[64];
     float p[16];
     if (std::sscanf(text, "%63s %63s %f %f %f %f %f %f %f %f %f %f %f %f %f %f %f %f", modeWord,

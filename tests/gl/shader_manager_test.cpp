@@ -30,6 +30,7 @@ using SM = ShaderManager;
 namespace {
 
 const char* const kHead = "!!ARBfp1.0\n# !type ";
+#define PLANES " 1 2 3 4, 5 6 7 8, 9 10 11 12, 13 14 15 16\n# !texture "
 // File, then its text; "H" opens a fragment program description.
 const char* const kFiles[][2] = {
     {"Surface/flat.arb", "surface Flat\n# !name Flat\n# !ID 101\n# !vertexshader none\n"
@@ -62,6 +63,16 @@ const char* const kFiles[][2] = {
                         "MOV result.color, fragment.color;"},
     {"Volume/bad.arb", "volume Bad\n# !name Bad\n# !ID 151\n# !vertexshader none\n"
                        "FOO result.color;\nEND\n"},
+    // Texture arguments running one function each.
+    {"Volume/funcs.arb",
+     "volume F\n# !name Funcs\n# !ID 160\n# !vertexshader none\n# !float s_size 3 [0 9]\n"
+     "# !texture gen x\n# !exectexturefunc EnableTexGen 1010\n# !texture coords x\n"
+     "# !exectexturefunc GenerateTextureCoord GL_OBJECT_LINEAR, GL_OBJECT_PLANE," PLANES
+     "eye x\n# !exectexturefunc GenerateTextureCoord GL_EYE_LINEAR GL_EYE_PLANE" PLANES
+     "sphere x\n# !exectexturefunc GenerateTextureCoord GL_SPHERE_MAP GL_EYE_PLANE" PLANES
+     "ob5 x\n# !exectexturefunc GenerateTextureCoord GL_OBx GL_OBy" PLANES
+     "volume x\n# !exectexturefunc Set3dProceduralTexture RAW\n# !texture kernel x\n"
+     "# !exectexturefunc Convolution kern\n#var float factor : : c[2] : 2 : 1\nEND\n"},
     {"Utility/u1.utl", "utilsurf U\n# !name Util\n# !ID 130\n# !vertexshader none\nEND\n"},
     {"Utility/u2.utl", "utilsurf U\n# !name Util\n# !ID 131\n# !vertexshader none\n"
                        "MOV result.color, fragment.color;\nEND\n"},
@@ -277,14 +288,85 @@ TEST_ON_WORKER(ShaderManager, CpuModuleReceivesUploadsAndBounds) {
     EXPECT_FALSE(SM::IsShaderBound());
 }
 
-TEST_ON_WORKER(ShaderManager, EnableTexGenByCharacters) {
-    SM::EnableTexGen("1010");
-    std::string on;
-    for (GLenum c : {GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T, GL_TEXTURE_GEN_R, GL_TEXTURE_GEN_Q})
-        on += glIsEnabled(c) ? "on " : "off ";
-    SM::EnableTexGen("");
-    EXPECT_EQ(on, "on off on off ");
+// The depth of the 3-D and the width of the rectangle texture where they are on, local parameter
+// 2; then per coordinate S to Q of the active unit: generation on, its mode and plane.
+std::vector<float> FunctionState(GLenum plane) {
+    std::vector<float> state(6);
+    const GLenum v = GL_TEXTURE_3D, r = GL_TEXTURE_RECTANGLE_ARB;
+    if (glIsEnabled(v)) state[0] = TexParameter(v, GL_TEXTURE_DEPTH, 0);
+    if (glIsEnabled(r)) state[1] = TexParameter(r, GL_TEXTURE_WIDTH, 0);
+    TESK_GL(glGetProgramLocalParameterfvARB)(GL_FRAGMENT_PROGRAM_ARB, 2, &state[2]);
+    for (GLenum c = GL_S; c <= GL_Q; ++c) {
+        state.push_back(glIsEnabled(GL_TEXTURE_GEN_S + c - GL_S));
+        state.resize(state.size() + 5);
+        glGetTexGenfv(c, GL_TEXTURE_GEN_MODE, &state[state.size() - 5]);
+        glGetTexGenfv(c, plane, &state[state.size() - 4]);
+    }
+    return state;
 }
+
+// FunctionState with generation on where `on` says and the coordinates marked in `set` given mode
+// and the numbers 1 to 16 in order as planes; the others keep OpenGL's initial mode and planes.
+std::vector<float> Want(const char* on, const char* set, GLint mode, float depth = 0,
+                        float width = 0, float local = 0) {
+    std::vector<float> want = {depth, width, local, local, local, local};
+    for (int k = 0; k < 4; ++k) {
+        want.insert(want.end(), {float(on[k] == '1'), float(set[k] == '1' ? mode : GL_EYE_LINEAR)});
+        for (int j = 0; j < 4; ++j)
+            want.push_back(set[k] == '1' ? 4.0f * k + j + 1 : j == k && k < 2 ? 1.0f : 0.0f);
+    }
+    return want;
+}
+
+// The whole kernel of side 11 whose quarter the 6 x 6 table holds, from its formula: the weights
+// are a product of one factor per axis, so the sum is the square of one axis' sum.
+double KernelTotal(double f) {
+    double axis = 0;
+    for (int i = -5; i <= 5; ++i) axis += std::pow(2.71828, -0.692041522491345 * i * i / f / f);
+    return 0.4693438592958 * axis * axis;
+}
+
+// A Funcs argument, the coordinates generated before on the unit (-1: the first past the
+// fixed-function units, where nothing may be touched); the plane read back and the state wanted.
+using FunctionRow = std::tuple<const char*, const char*, int, GLenum, std::vector<float>>;
+class ShaderFunctions : public ::testing::TestWithParam<FunctionRow> {};
+TEST_P(ShaderFunctions, LeaveTheStateTheirTextAsks) {
+    RunOnWorker([] {
+        Ready();
+        const auto& [arg, on, unitInRow, plane, want] = GetParam();
+        const int unit = unitInRow < 0 ? Integer(GL_MAX_TEXTURE_UNITS) : unitInRow;
+        Shader* funcs = ByID(160);
+        ASSERT_TRUE(SM::BindShader(funcs, kProgramMain));
+        TESK_GL(glProgramLocalParameter4fARB)(GL_FRAGMENT_PROGRAM_ARB, 2, 0, 0, 0, 0);
+        glPushAttrib(GL_ENABLE_BIT | GL_TEXTURE_BIT | GL_TRANSFORM_BIT);
+        glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
+        if (unitInRow >= 0) SM::EnableTexGen(on);
+        // Eye planes given under this scale would be stored divided by it.
+        glMatrixMode(GL_MODELVIEW);
+        glPushMatrix();
+        glScalef(2, 2, 2);
+        SM::ExecuteShaderFunctions(funcs->GetShaderArg(arg), ShaderValues(funcs, nullptr),
+                                   kProgramMain);
+        EXPECT_EQ(Floats(GL_MODELVIEW_MATRIX)[0], 2.0f);
+        glPopMatrix();
+        const std::vector<float> got = unitInRow >= 0 ? FunctionState(plane) : std::vector<float>();
+        SM::EnableShaders(false);
+        glPopAttrib();
+        EXPECT_TRUE(got.size() == want.size() && PixelsNear(got, want, got.size(), 1, 1e-5, 1));
+    });
+}
+const float kTotal = static_cast<float>(KernelTotal(1.5)); // s_size 3 gives the factor 1.5
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ShaderFunctions,
+    ::testing::Values(
+        FunctionRow{"gen", "0101", 2, GL_OBJECT_PLANE, Want("1010", "0000", 0)},
+        FunctionRow{"coords", "1001", 2, GL_OBJECT_PLANE, Want("1001", "1001", GL_OBJECT_LINEAR)},
+        FunctionRow{"eye", "1010", 1, GL_EYE_PLANE, Want("1010", "1010", GL_EYE_LINEAR)},
+        FunctionRow{"sphere", "1100", 0, GL_EYE_PLANE, Want("1100", "1100", GL_SPHERE_MAP)},
+        FunctionRow{"ob5", "0110", 0, GL_OBJECT_PLANE, Want("0110", "0110", GL_OBJECT_LINEAR)},
+        FunctionRow{"coords", "1111", -1, GL_OBJECT_PLANE, {}},
+        FunctionRow{"volume", "0000", 2, GL_OBJECT_PLANE, Want("0000", "0000", 0, 16)},
+        FunctionRow{"kernel", "0000", 2, GL_OBJECT_PLANE, Want("0000", "0000", 0, 0, 6, kTotal)}));
 
 TEST_ON_WORKER(ShaderManager, ConvolutionKernelIsCachedWithinATolerance) {
     float scale = 0, total1 = 0;
@@ -292,16 +374,12 @@ TEST_ON_WORKER(ShaderManager, ConvolutionKernelIsCachedWithinATolerance) {
     EXPECT_FLOAT_EQ(total1, 0.46934387f);
     const GLuint first = ShaderManagerInternals::Kernel("blur", 1.5f, scale);
     // The quarter kernel from its formula, and the weight of the whole kernel.
-    double total = 0;
     std::vector<float> want(36);
     for (int j = 0; j < 6; ++j)
-        for (int i = 0; i < 6; ++i) {
-            const double v = 0.4693438592958 *
-                             std::pow(2.71828, -0.692041522491345 * (i * i + j * j) / (1.5 * 1.5));
-            want[static_cast<size_t>(j) * 6 + i] = static_cast<float>(v);
-            total += (i == 0 && j == 0) ? v : (i == 0 || j == 0) ? 2 * v : 4 * v;
-        }
-    EXPECT_NEAR(scale, total, 1e-5);
+        for (int i = 0; i < 6; ++i)
+            want[static_cast<size_t>(j) * 6 + i] = static_cast<float>(
+                0.4693438592958 * std::pow(2.71828, -0.692041522491345 * (i * i + j * j) / 2.25));
+    EXPECT_NEAR(scale, KernelTotal(1.5), 1e-5);
     std::vector<float> texels(36), marked(36, 0.0f);
     glGetTexImage(GL_TEXTURE_RECTANGLE_ARB, 0, GL_LUMINANCE, GL_FLOAT, texels.data());
     // GL_LUMINANCE keeps 8 bits: the weights come back rounded to 1/255.
