@@ -224,6 +224,7 @@ class ShaderRejected : public ::testing::TestWithParam<std::pair<uint16_t, const
 TEST_P(ShaderRejected, DriverErrorsNameThePath) {
     RunOnWorker([] {
         Ready();
+        SM::ResetShaderBinding(); // a failure stays until reset, also from an earlier run
         Shader* s = ByID(GetParam().first);
         std::string message;
         try {
