@@ -118,10 +118,9 @@ bool Summed(const Kernel& kernel) {
     return kernel.Size() > 0 && kernel.Size() <= kMaxSummedTaps;
 }
 
-// One direction by the program: the lower-left w x h texels of source, summed into the current
-// target over where.
-void SumPass(const RenderedTexture& source, const Kernel& kernel, bool horizontal, int w, int h,
-             const Region& where) {
+// One direction by the program: the lower-left w x h texels of source, summed into the same
+// texels of the current target.
+void SumPass(const RenderedTexture& source, const Kernel& kernel, bool horizontal, int w, int h) {
     Push<State> state;
     PushBlendFunc overwrite(BlendFunc::Overwrite());
     PushColor white(Color::White);
@@ -134,7 +133,7 @@ void SumPass(const RenderedTexture& source, const Kernel& kernel, bool horizonta
     glGetIntegerv(GL_CURRENT_PROGRAM, &current);
     const GLint weights = TESK_GL(glGetUniformLocation)(GLuint(current), "weights");
     TESK_GL(glUniform1fv)(weights, kernel.Size(), kernel.Data());
-    DrawPlane(where);
+    DrawPlane(Region(0, 0, unsigned(w), unsigned(h)));
 }
 
 // Sums that write through image stores: each fragment makes kStoredOutputs neighbouring sums of
@@ -293,12 +292,12 @@ void ConvolvePass(const RenderedTexture& source, RenderedTexture& target, const 
                   bool horizontal, int w, int h, bool summed) {
     if (w <= 0 || h <= 0) return;
     Push<Texture> binding;
+    if (summed && StoredPass(source, target, kernel, horizontal, w, h)) return;
     if (summed && Summed(kernel)) {
         // Loaded before the target is selected, so that a first load selects its own.
         BindNearest(source);
         Selection<RenderedTexture> selection(target);
-        if (selection.IsSelected())
-            SumPass(source, kernel, horizontal, w, h, Region(0, 0, unsigned(w), unsigned(h)));
+        if (selection.IsSelected()) SumPass(source, kernel, horizontal, w, h);
         return;
     }
     // Loaded before the target is selected, so that a first load selects its own.
@@ -353,36 +352,8 @@ void ConvolveImage(const XIImage* source, XIImage* destination, const Kernel* x,
             if ((area & tile) != tile) ClearColorBuffer(Color::Transparent);
             if (!area.IsValid()) continue;
             texture.SetRegion(area);
-            if (Summed(*x) && Summed(*y)) {
-                // Across into a scratch texture, then along straight into the tile: the
-                // blurred region lies where it came from, texel for texel.
-                const int w = int(area.Width()), h = int(area.Height());
-                RenderedTexture across, along;
-                across.Resize(w, h, GL_RGBA, 0);
-                along.Resize(w, h, GL_RGBA, 0);
-                try {
-                    if (StoredPass(texture, across, *x, true, w, h) &&
-                        StoredPass(across, along, *y, false, w, h)) {
-                        Push<Texture> binding;
-                        PushBlendFunc overwrite(BlendFunc::Overwrite());
-                        PushColor white(Color::White);
-                        BindNearest(along);
-                        DrawPlane(area);
-                    } else {
-                        ConvolvePass(texture, across, *x, true, w, h, true);
-                        Push<Texture> binding;
-                        SumPass(across, *y, false, w, h, area);
-                    }
-                } catch (...) {
-                    across.Finalize();
-                    along.Finalize();
-                    throw;
-                }
-                across.Finalize();
-                along.Finalize();
-                continue;
-            }
             ConvolveTexture(texture, *x, *y, true);
+            // The blurred region lies where it came from, texel for texel.
             Push<Texture> binding;
             PushBlendFunc overwrite(BlendFunc::Overwrite());
             PushColor white(Color::White);
