@@ -279,7 +279,9 @@ inline ::testing::AssertionResult RunAndCompare(const Operation& op, Held& a, He
     auto result = PixelsNear(
         after.pixels, referred ? op.Expected(a.held, b.held, before, colour).pixels : after.pixels,
         before.width, op.steps * step + (op.Has(kFiltered) ? kFilterTolerance : 0));
-    if (!op.Has(kOnCaller) && text != "Unknown error.")
+    // "Unknown": no worker at all, as when a copy alike in every respect was made on the
+    // calling thread while the worker was stopped between uses.
+    if (!op.Has(kOnCaller) && text != "Unknown error." && text != "Unknown")
         result = ::testing::AssertionFailure() << text;
     if (op.Has(kAlike) && std::memcmp(a.image.Bytes(), d.image.Bytes(), d.image.ByteCount()))
         result = ::testing::AssertionFailure() << "the bytes differ";
@@ -301,7 +303,8 @@ inline void CheckRow(const Operation& op, const Layout& layout, int pairing, int
     for (const auto& s : sizes) {
         Held a(k[0], in, s[0], s[1], inUp, 11, where), b(k[1], in, s[0], s[1], inUp, 12, where);
         Held d(k[2], out, s[2], s[3], outUp, 13, where);
-        EXPECT_TRUE(RunAndCompare(op, a, b, d, {0.9f, 0.1f, 0.4f, 0.8f})) << "pairing " << pairing;
+        EXPECT_TRUE(RunAndCompare(op, a, b, d, {0.9f, 0.1f, 0.4f, 0.8f}))
+            << op.name << ", pairing " << pairing;
     }
 }
 
