@@ -6,6 +6,7 @@
 #include "tools/Failure.h"
 #include "tools/ImageFile.h"
 #include "tools/Operations.h"
+#include "tools/SceneDemo.h"
 #include "tools/TestImages.h"
 #include "tools/BitmapFont.h"
 
@@ -255,6 +256,9 @@ int RunDemo(const std::string& folder, Layout layout, Rows order) {
         rows.push_back(std::move(row));
     }
 
+    int scenes = 0;
+    failures += SceneRows(out, layout, order, results, rows, scenes);
+
     const std::string heading =
         "TESK-AE DEMO  LAYOUT " + Upper(Describe(layout).name) + "  EACH IMAGE: COLOUR | ALPHA";
     const std::string sheet = (out / "contact-sheet.png").string();
@@ -262,7 +266,7 @@ int RunDemo(const std::string& folder, Layout layout, Rows order) {
     std::printf("\nContact sheet: %s\n", sheet.c_str());
     if (failures) {
         std::fprintf(stderr, "tesk-ae: %d of %zu operations failed\n", failures,
-                     steps.size() + OGL_TESK_AE::kPixelApplyModeCount + compositing);
+                     steps.size() + OGL_TESK_AE::kPixelApplyModeCount + compositing + scenes);
         return kFailed;
     }
     return kSuccess;
