@@ -53,6 +53,13 @@ public:
     virtual bool Glow(const HostImage&, const HostImage&, const HostImage&, HostImage&) {
         return false;
     }
+    // The source turned kTurn degrees clockwise (as the picture is seen) and scaled by kScale
+    // about its centre, into a destination of its size, transparent outside. filter 0 takes
+    // the nearest texel, 1 interpolates linearly, 2 uses Lanczos-3 (or the nearest the library
+    // has).
+    virtual bool Transform(const HostImage&, HostImage&, int /*filter*/) { return false; }
+    static constexpr float kTurn = 30.0f;
+    static constexpr float kScale = 0.8f;
 };
 
 // The weights of a width's taps (ceil(width) | 1 of them), each normalised to sum 1.

@@ -387,6 +387,14 @@ void RunComparison(Comparison& comparison) {
                        [&](Implementation& impl, HostImage& out) {
                            return impl.Glow(source(), mask(), mask(), out);
                        });
+        for (const auto& [filter, name] :
+             {std::pair<int, const char*>{0, "Transform 30 deg, 0.8, nearest"},
+              {1, "Transform 30 deg, 0.8, linear"},
+              {2, "Transform 30 deg, 0.8, Lanczos-3"}})
+            comparison.Run(name, *layout, *layout, kWidth, kHeight,
+                           [&, filter = filter](Implementation& impl, HostImage& out) {
+                               return impl.Transform(source(), out, filter);
+                           });
     }
     RunSmallCases(comparison, true);
 }

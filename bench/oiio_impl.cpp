@@ -185,6 +185,21 @@ public:
         return true;
     }
 
+    // warp maps source to destination positions, points as rows: p' = p M. With y down, the
+    // plain rotation matrix turns clockwise as the picture is seen.
+    bool Transform(const HostImage& source, HostImage& destination, int filter) override {
+        ImageBuf s = Wrap(source), d = Wrap(destination);
+        const float turn = kTurn * 3.14159265f / 180.0f;
+        const float c = kScale * std::cos(turn), n = kScale * std::sin(turn);
+        const float x = source.Width() / 2.0f, y = source.Height() / 2.0f;
+        const float m[3][3] = {
+            {c, n, 0.0f}, {-n, c, 0.0f}, {x - (c * x - n * y), y - (n * x + c * y), 1.0f}};
+        const char* filters[] = {"box", "triangle", "lanczos3"};
+        Check(IBA::warp(d, s, m, filters[filter], 0.0f, false, ImageBuf::WrapBlack), d, "warp",
+              Origin(destination));
+        return true;
+    }
+
 private:
     // A float image of the frame's size and channel order, made on first use.
     static void Scratch(ImageBuf& scratch, const Layout& layout, const HostImage& like) {

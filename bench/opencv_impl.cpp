@@ -208,6 +208,18 @@ public:
         return true;
     }
 
+    // The centre of a w-pixel row is (w - 1) / 2 where pixel centres are whole numbers; the
+    // angle is counter-clockwise as the picture is seen.
+    bool Transform(const HostImage& source, HostImage& destination, int filter) override {
+        cv::Mat s = Wrap(source), d = Wrap(destination);
+        const cv::Point2f centre((s.cols - 1) / 2.0f, (s.rows - 1) / 2.0f);
+        const cv::Mat m = cv::getRotationMatrix2D(centre, -kTurn, kScale);
+        const int flags[] = {cv::INTER_NEAREST, cv::INTER_LINEAR, cv::INTER_LANCZOS4};
+        cv::warpAffine(s, d, m, d.size(), flags[filter], cv::BORDER_CONSTANT, cv::Scalar::all(0));
+        ExpectInPlace(d, destination);
+        return true;
+    }
+
 private:
     cv::Mat fFactor, fBytes, fChannel, fWeight, fInverse, fColour, fFloats, fLuma;
     cv::Mat fFront, fBack, fFrontAlpha, fBackAlpha, fProduct, fDenominator, fPlanes[4],

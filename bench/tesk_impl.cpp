@@ -7,6 +7,7 @@
 #include "ops/BasicOps.h"
 #include "ops/Blur.h"
 #include "ops/Composite.h"
+#include "ops/Transform.h"
 
 namespace tesk_bench {
 
@@ -80,6 +81,20 @@ public:
         const OGL_TESK_AE::p2f sizes[] = {{21, 21}, {9, 9}, {41, 41}};
         OGL_TESK_AE::CompositeBlurredImages(layers, &back, &destination, sizes, 3,
                                             OGL_TESK_AE::BlendOp::Additive, false);
+        return true;
+    }
+    // Over nothing, so that the front's own pixels come out. Below a scale of 1 the front is
+    // filtered by the decimation type, so Lanczos-3 is asked of both.
+    bool Transform(const HostImage& source, HostImage& destination, int filter) override {
+        using Interp = OGL_TESK_AE::TransformInterpolationFilterType;
+        using Decim = OGL_TESK_AE::TransformDecimationFilterType;
+        const Interp interp[] = {Interp::Nearest, Interp::Texture, Interp::Lanczos3};
+        const Decim decim[] = {Decim::None, Decim::None, Decim::Lanczos3};
+        const OGL_TESK_AE::p3f centre(destination.Width() / 2.0f, destination.Height() / 2.0f, 0);
+        OGL_TESK_AE::Transform(
+            &source, nullptr, nullptr, &destination, OGL_TESK_AE::PixelApplyMode::Over, centre,
+            OGL_TESK_AE::p3f(kScale, kScale, 1.0f), OGL_TESK_AE::p3f(0.0f, 0.0f, kTurn),
+            OGL_TESK_AE::XYZ, interp[filter], decim[filter]);
         return true;
     }
 };

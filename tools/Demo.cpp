@@ -6,6 +6,7 @@
 #include "tools/Failure.h"
 #include "tools/ImageFile.h"
 #include "tools/Operations.h"
+#include "tools/SceneDemo.h"
 #include "tools/ShaderDemo.h"
 #include "tools/TestImages.h"
 #include "tools/BitmapFont.h"
@@ -258,6 +259,8 @@ int RunDemo(const std::string& folder, Layout layout, Rows order) {
 
     int shading = 0;
     failures += ShaderRows(out, layout, order, results, rows, shading);
+    int scenes = 0;
+    failures += SceneRows(out, layout, order, results, rows, scenes);
 
     const std::string heading =
         "TESK-AE DEMO  LAYOUT " + Upper(Describe(layout).name) + "  EACH IMAGE: COLOUR | ALPHA";
@@ -266,7 +269,8 @@ int RunDemo(const std::string& folder, Layout layout, Rows order) {
     std::printf("\nContact sheet: %s\n", sheet.c_str());
     if (failures) {
         std::fprintf(stderr, "tesk-ae: %d of %zu operations failed\n", failures,
-                     steps.size() + OGL_TESK_AE::kPixelApplyModeCount + compositing + shading);
+                     steps.size() + OGL_TESK_AE::kPixelApplyModeCount + compositing + shading +
+                         scenes);
         return kFailed;
     }
     return kSuccess;

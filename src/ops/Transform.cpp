@@ -116,6 +116,18 @@ void DrawPlaced(const RenderedTexture& front, bool premultiplied, const XIImage*
     sPlane.Draw(0.0f, 0.0f, w, h, 0.0f);
 }
 
+// Whether the front can be drawn from the texture it is loaded into: drawn no larger than it is,
+// with no mask to multiply in and no filter to run first. A copy of its own would then only cost
+// a draw of the whole front.
+bool SampledAsLoaded(const XIImage* mask, const TransformParams& p) {
+    const float sx = std::fabs(p.scale.x), sy = std::fabs(p.scale.y);
+    if (IsValid(mask) || sx > 1.0f || sy > 1.0f) return false;
+    using Interp = TransformInterpolationFilterType;
+    using Decim = TransformDecimationFilterType;
+    if (sx < 1.0f || sy < 1.0f) return p.decimation < Decim::Box || p.decimation > Decim::Lanczos3;
+    return p.interpolation < Interp::CatmullRom || p.interpolation > Interp::Lanczos3;
+}
+
 // A projection of the whole destination onto the tile, in the target selected now.
 void TileProjection(const Region& tile) {
     glViewport(0, 0, GLsizei(tile.Width()), GLsizei(tile.Height()));
@@ -131,8 +143,19 @@ void TransformOnWorker(const XIImage* front, const XIImage* back, const XIImage*
     if (!IsValid(front) || !IsValid(destination)) return;
     if (Dispatch(&TransformOnWorker, front, back, mask, destination, p)) return;
     RenderedTexture prepared;
+    SubImageTexture loaded;
     bool premultiplied = false;
-    PrepareFront(prepared, premultiplied, front, mask, p);
+    const RenderedTexture* placed = &prepared;
+    if (SampledAsLoaded(mask, p)) {
+        // Loaded now: loading may select a target of its own, which must not happen inside a
+        // tile's layer.
+        Push<Texture> binding;
+        loaded.SetImage(front);
+        loaded.Apply();
+        placed = &loaded;
+    } else {
+        PrepareFront(prepared, premultiplied, front, mask, p);
+    }
     const bool blended = PixelApplyModeName(p.mode) != nullptr;
     SubImageTexture backTexture;
     if (IsValid(back)) backTexture.SetImage(back);
@@ -142,12 +165,14 @@ void TransformOnWorker(const XIImage* front, const XIImage* back, const XIImage*
     {
         TiledBuffer tiled(destination);
         tiled.ReleaseBeforeRender(prepared);
+        tiled.ReleaseBeforeRender(loaded);
         tiled.ReleaseBeforeRender(backTexture);
         tiled.ReleaseBeforeRender(layer);
         while (tiled.Next()) {
             const Region tile = tiled.GetCurrentTile();
             Push<State> saved;
-            backTexture.SetRegion(tile);
+            // Without a back the empty texture is cleared once, not again for every tile.
+            if (IsValid(back)) backTexture.SetRegion(tile);
             if (!blended) {
                 // The back as it is, the front laid over it by fixed-function blending.
                 {
@@ -158,7 +183,7 @@ void TransformOnWorker(const XIImage* front, const XIImage* back, const XIImage*
                     backTexture.ApplyNearest();
                     sPlane.Draw(tile);
                 }
-                DrawPlaced(prepared, premultiplied, front, p);
+                DrawPlaced(*placed, premultiplied, front, p);
                 continue;
             }
             layer.SetDimensions(int(tile.Width()), int(tile.Height()));
@@ -168,15 +193,27 @@ void TransformOnWorker(const XIImage* front, const XIImage* back, const XIImage*
                 ClearColorBuffer(Color::Transparent);
                 TileProjection(tile);
                 PushBlendFunc overwrite(BlendFunc::Overwrite());
-                DrawPlaced(prepared, premultiplied, front, p);
+                DrawPlaced(*placed, premultiplied, front, p);
             }
-            BlendFunc::Replace.Apply();
+            BlendFunc::Overwrite().Apply();
             DepthFunc::Always.Apply();
             ApplyMode::Apply(layer, backTexture, p.mode, 1.0f);
+            {
+                // Both are read at their texel centres, where the nearest texel is what linear
+                // filtering gives, for a quarter of the reads.
+                Push<TextureUnit> unit;
+                if (IsValid(back)) {
+                    TextureUnit(1).Apply();
+                    backTexture.ApplyNearest();
+                }
+                TextureUnit(0).Apply();
+                layer.ApplyNearest();
+            }
             EffectProgram::DrawRegion(tile, GL_TEXTURE1);
         }
     }
     prepared.Finalize();
+    loaded.Finalize();
     backTexture.Finalize();
     layer.Finalize();
 }

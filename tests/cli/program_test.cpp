@@ -189,6 +189,17 @@ TEST(Program, DemoRunsAndSourcesBeyondTheLargestTextureWorkTileByTile) {
     EXPECT_TRUE(t > 0.1f && t < 0.9f) << t;
     EXPECT_NEAR(Load(folder.Path("results/alpha.png")).getchannel(218, 128, 0, 0), t,
                 2e-3f + 1.0f / 65535);
+    // The 16 x 16 pixels of the scene's sphere edge the sheet enlarges: coverage (alpha, against
+    // the empty sky) is 0 or 1 in the plain render, graded in each anti-aliased one.
+    for (const std::string method : {"plain", "aa-buffer-1", "aa-buffer-3", "aa-render-8"}) {
+        const OIIO::ImageBuf scene = Load(folder.Path("results/scene-" + method + ".png"));
+        int graded = 0;
+        for (int i = 0; i < 256; ++i) {
+            const float a = scene.getchannel(60 + i % 16, 55 + i / 16, 0, 3);
+            graded += a > 0.02f && a < 0.98f;
+        }
+        EXPECT_EQ(graded >= 6, method != "plain") << method << ": " << graded;
+    }
     const int largest = std::stoi(demo.out.substr(demo.out.find("Texture Dimension: ") + 19));
     if (largest >= kMaxDimension) GTEST_SKIP() << "no input may be larger than this card's";
     const int wide = largest + 1;

@@ -132,4 +132,48 @@ INSTANTIATE_TEST_SUITE_P(Kinds, AntiAliasEdges,
                          ::testing::Values(std::pair{0, 3}, std::pair{0, 0}, std::pair{1, 3},
                                            std::pair{1, 0}));
 
+// Depth of field: eight passes with focus 4 and lens 1 x 0.25 under a frustum of half-width 1 at
+// near 1 over 64 x 32 pixels (x = 32 + 32 X / Z, y = 16 + 32 Y / Z). The eye moves up to 7/8 of
+// a unit sideways: an 8 x 8 pixel square in the focus plane stays put, every pixel 0 or 1 (the
+// jitter never reaches a pixel centre), while a 4 x 8 one at depth 2, its images up to 7 pixels
+// (and the jitter) off, spreads over columns 33 to 50 and keeps its area.
+TEST(AntiAliasRender, TheLensBlursAllButTheFocusPlane) {
+    TestImage image = MakeImage(kFloat, 64, 32, true);
+    RunOnWorker([&] {
+        TiledBuffer tiles(&image);
+        while (tiles.Next()) {
+            AntiAliasRender passes(tiles.GetCurrentTile(), 3, 0, 4.0f, 1.0f, 0.25f);
+            while (passes.Next()) {
+                passes.Perspective(tiles, -1, 1, -0.5f, 0.5f, 1, 100);
+                ClearColorBuffer(Color::Transparent);
+                PushBlendFunc replace(BlendFunc::Replace);
+                glColor4f(1, 1, 1, 1);
+                glBegin(GL_QUADS); // X0, X1, Y0, Y1, Z
+                for (const auto& q :
+                     {std::array{-2.f, -1.f, -.5f, .5f, 4.f}, {.5f, .75f, -.25f, .25f, 2.f}})
+                    glVertex3f(q[0], q[2], -q[4]), glVertex3f(q[1], q[2], -q[4]),
+                        glVertex3f(q[1], q[3], -q[4]), glVertex3f(q[0], q[3], -q[4]);
+                glEnd();
+            }
+        }
+    });
+    int sharp = 0, soft = 0, first = 64, last = -1;
+    double area = 0;
+    for (int i = 0; i < 64 * 32; ++i) {
+        const int x = i % 64;
+        const float v = Get(kFloat, image, x, i / 64)[3];
+        if (x < 32) {
+            sharp += v > 0.99f;
+            soft += v > 0.01f && v < 0.99f;
+        } else if (v > 0.01f) {
+            area += v, first = std::min(first, x), last = std::max(last, x);
+        }
+    }
+    EXPECT_EQ(sharp, 64);
+    EXPECT_EQ(soft, 0);
+    EXPECT_NEAR(area, 32, 0.1);
+    EXPECT_EQ(first, 33);
+    EXPECT_EQ(last, 50);
+}
+
 } // namespace
