@@ -114,6 +114,7 @@ TEST_P(AntiAliasEdges, SmoothAnEdgeThatOnePassLeavesHard) {
                 glVertex2f(0, 0), glVertex2f(40, 0), glVertex2f(40, 27), glVertex2f(0, 0);
                 glVertex2f(40, 27), glVertex2f(0, 3);
                 glEnd();
+                glEnable(GL_LIGHTING); // as a lit scene leaves it: averaging must not be lit
             }
         }
     });

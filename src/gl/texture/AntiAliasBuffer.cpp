@@ -95,6 +95,8 @@ void AntiAliasBuffer::Read(XIImage* image) {
     PushColor colour;
     Push<DepthFunc> depth(DepthFunc::Always);
     Push<Texture> binding;
+    // The scene may have left lighting on; the selection's state puts it back.
+    glDisable(GL_LIGHTING);
     supersampled->Apply();
     supersampled->ApplyNearest();
     const float weight = 1.0f / static_cast<float>(scale * scale);

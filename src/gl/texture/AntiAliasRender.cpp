@@ -144,6 +144,9 @@ bool AntiAliasRender::Next() {
         PushBlendFunc blend(passIndex < 2 ? BlendFunc::Replace : BlendFunc::Add);
         Push<DepthFunc> depth(DepthFunc::Always);
         ParamLight::DisableLights();
+        // With its lights off, lighting left on would still shade the quad by the ambient
+        // light alone; state.Apply below puts it back.
+        glDisable(GL_LIGHTING);
         const float weight = 1.0f / static_cast<float>(passCount);
         PushColor colour(Color(weight, weight, weight, weight));
         const float fw = static_cast<float>(w), fh = static_cast<float>(h);
