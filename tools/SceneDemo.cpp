@@ -131,10 +131,6 @@ void DrawScene() {
     tesk::ClearDepthBuffer(1.0f);
     tesk::DepthFunc::Less.Apply();
     tesk::BlendFunc::Overwrite().Apply();
-    // The supersampled read-back and the sum of the passes draw textured quads with whatever
-    // lighting is left on, which would replace their weights by lit colours; lighting goes back
-    // off when the scene is done.
-    tesk::PushParamLights unlit;
     // The camera multiplies what is there: the jittered passes may have moved the eye.
     glMatrixMode(GL_MODELVIEW);
     tesk::Rotate(14.0f, p3f(1.0f, 0.0f, 0.0f));
