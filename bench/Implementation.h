@@ -88,4 +88,8 @@ inline std::vector<std::unique_ptr<Implementation>> MakeCompetitors() {
     return list;
 }
 
+// The floor of a small call: on the worker, one textured quad drawn into a render target made
+// beforehand and read back with glReadPixels, without the library's machinery.
+void BareDrawAndRead(HostImage& out);
+
 } // namespace tesk_bench

@@ -312,6 +312,9 @@ private:
     std::vector<Row> fRows;
 };
 
+constexpr const char* kBareRow = "Bare 64 x 64 draw and read-back";
+constexpr const char* kSmallRow = "Premultiply 64 x 64, fresh caches";
+
 // Small calls pay the per-call overhead: timed with fresh caches, and after one 4K float Resize
 // has left its textures in the library's caches.
 void RunSmallCases(Comparison& comparison, bool afterResize) {
@@ -324,9 +327,14 @@ void RunSmallCases(Comparison& comparison, bool afterResize) {
     for (const Layout* layout : {&FloatRGBA(), &ARGB8()}) {
         HostImage source(*layout, kSmall, kSmall);
         Fill(source, 3);
+        if (!afterResize)
+            comparison.RunSmall(kBareRow, *layout, [&](Implementation& impl, HostImage& out) {
+                if (&impl != comparison.Implementations()[0].get()) return false;
+                BareDrawAndRead(out);
+                return true;
+            });
         comparison.RunSmall(
-            std::string("Premultiply 64 x 64, ") +
-                (afterResize ? "after a 4K float Resize" : "fresh caches"),
+            afterResize ? std::string("Premultiply 64 x 64, after a 4K float Resize") : kSmallRow,
             *layout,
             [&](Implementation& impl, HostImage& out) { return impl.Premultiply(source, out); },
             afterResize ? std::function<void()>(resize) : nullptr);
@@ -481,6 +489,14 @@ void PrintSummary(const Comparison& comparison, const CapturingReporter& reporte
             std::printf(" %s |", Difference(row.difference[i], row.byteOutput).c_str());
         std::printf("\n");
     }
+    // The small call against its floor, both measured in this run.
+    for (const Row& small : comparison.Rows())
+        for (const Row& bare : comparison.Rows())
+            if (small.operation == kSmallRow && bare.operation == kBareRow &&
+                small.layout == bare.layout)
+                std::printf("| Premultiply 64 x 64 / bare draw and read-back | %s | %s |%s\n",
+                            small.layout.c_str(), Ratio(small.ms[0], bare.ms[0]).c_str(),
+                            std::string(3 * impls.size() - 3, '|').c_str());
     const std::map<std::string, std::string> titles = {
         {"BM_EmptyMarshalledCall", "Empty marshalled call, round trip"},
         {"BM_EmptyHandOverWithoutContext", "Empty hand-over without context, round trip"}};
