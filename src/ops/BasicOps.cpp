@@ -12,6 +12,7 @@
 #include "gl/state/Clear.h"
 #include "gl/state/Fragment.h"
 #include "gl/state/MatrixState.h"
+#include "gl/state/ProgramScope.h"
 #include "gl/state/Push.h"
 #include "gl/texture/ImageTextures.h"
 #include "gl/texture/MemoryRows.h"
@@ -315,7 +316,7 @@ void GetLuma(const XIImage* source, Buffer<LumaPixelType<float>>* destination) {
         if (!tiled.FitCoversTile(source)) ClearTile(tiled);
         PushBlendFunc overwrite(BlendFunc::Overwrite());
         PushColor scale(Color::LumaScale);
-        Push<State> program;
+        ProgramScope program;
         LumaProgram().Apply();
         tiled.WriteFit(source);
     }
@@ -363,7 +364,7 @@ void Premultiply(const XIImage* source, XIImage* destination) {
         texture.SetRegion(visible);
         texture.Apply();
         texture.ApplyNearest();
-        Push<State> program;
+        ProgramScope program;
         PremultiplyProgram().Apply();
         DrawPlane(visible);
     }

@@ -262,7 +262,7 @@ void Texture::MaskTexture(const XIImage* image, const Region& src, const Region&
         ApplyConversion(conversion, image, plan, nullptr, staging);
         SetStagingFilters(staging, plan);
         DrawLoadedRegion(src, plan.dst, fit);
-        state.Apply();
+        state.Restore();
     } else {
         TESK_GL(glUseProgram)(0); // not the caller's; the selection puts it back
         SetStagingFilters(staging, plan);

@@ -33,7 +33,11 @@ TiledBuffer::TiledBuffer(XIImage* dest) : destination(dest) {
         GetColorSpaceFormat(destination->GetColorSpace(), destination->GetBitDepth(),
                             destination->GetWhiteLevel(), format, type);
     render.reset(new RenderedTexture());
-    render->Resize(kTileWidth, kTileHeight, format, type);
+    // A destination smaller than a tile gets a target of its own size (see TextureBuffer::Make).
+    const bool small = IsValid(destination) && destination->GetWidth() <= kTileWidth &&
+                       destination->GetHeight() <= kTileHeight;
+    render->Resize(small ? destination->GetWidth() : kTileWidth,
+                   small ? destination->GetHeight() : kTileHeight, format, type);
     render->SetReadProcessing(postProcessing);
     Rewind(render->Width(), render->Height());
 }
@@ -52,7 +56,7 @@ TiledBuffer::~TiledBuffer() {
 void TiledBuffer::RestoreState() {
     if (!fSaved) return;
     try {
-        fSaved->Apply();
+        fSaved->Restore();
     } catch (...) {
         // Only a missing entry point can fail here; the attribute stacks are still popped below.
     }
@@ -100,6 +104,7 @@ bool TiledBuffer::Next() {
         Finalize();
         return false;
     }
+    fDefaultState = false;
     if (!current.IsValid()) {
         firstTile = true;
         if (!fSaved) {
@@ -113,7 +118,8 @@ bool TiledBuffer::Next() {
     tiles.pop_front();
     if (current.IsValid()) {
         glRasterPos2i(0, 0);
-        SetDefault();
+        // A target selected just now is in the default state already.
+        if (!fDefaultState) SetDefault();
         Orthogonal(-10000.0, 10000.0);
         fDrawing.Start(Phase::Draw);
     }
@@ -122,9 +128,15 @@ bool TiledBuffer::Next() {
 
 bool TiledBuffer::Select() {
     if (render) {
-        render->Select();
-        SetDefault();
+        // A selected target is in the default state but for its own pixel projection.
+        if (render->Select()) {
+            ProjectionMatrix::Identity.Apply();
+            ModelMatrix::Identity.Apply();
+        } else {
+            SetDefault();
+        }
         Orthogonal(-10000.0, 10000.0);
+        fDefaultState = true;
     }
     return false;
 }

@@ -119,6 +119,9 @@ private:
     void DrawOverTile(const XIImage* source, Region r);
 
     std::unique_ptr<State> fSaved;
+    // Set by this class's Select, which leaves the default state; Next, which clears it
+    // before selecting, then skips its own SetDefault for the first tile.
+    bool fDefaultState = false;
     std::vector<Texture*> fReleaseFirst;
     // Runs while the caller draws a tile, between two Next calls.
     PhaseTimer fDrawing;
