@@ -14,11 +14,13 @@
 #include "gl/state/MatrixState.h"
 #include "gl/state/ProgramScope.h"
 #include "gl/state/Push.h"
+#include "gl/state/TextureState.h"
 #include "gl/texture/ImageTextures.h"
 #include "gl/texture/MemoryRows.h"
 #include "gl/texture/RenderedTexture.h"
 #include "gl/texture/TextureFormat.h"
 #include "gl/texture/TiledBuffer.h"
+#include "math/Vector.h"
 
 #include <GL/gl.h>
 
@@ -249,8 +251,64 @@ void CopyTiled(const XIImage* source, XIImage* destination, int x, int y) {
     }
 }
 
-// Renders a mask pass and an image pass per tile: the colour where the mask lets it through,
-// the image under it. inverse picks the transparent parts of the mask instead.
+// The colour laid over the image with weight t = colour alpha x mask alpha (or its complement),
+// in one pass: rgb = image.rgb (1 - t) + colour.rgb t, alpha = image.a (1 - t) + t. Where the
+// mask does not reach, t is the colour's alpha; where the image does not, the pixel is the
+// colour with alpha t. Those are the pixels the three passes this replaces left (the tile
+// cleared to the colour, its alpha scaled by the mask, the image blended under it), which drew
+// the tile three times, two of them blending.
+//
+// Each texture holds the part of its image on the tile; its box is the offset from a fragment's
+// window position to its texel there, and the part's size (zero for none).
+GLSL::Shader sMaskTexels(GL_FRAGMENT_SHADER, R"(#version 110
+#extension GL_ARB_texture_rectangle : enable
+uniform sampler2DRect mask;
+uniform sampler2DRect image;
+uniform vec4 colour;
+uniform vec4 maskBox;
+uniform vec4 imageBox;
+uniform float inverse;
+bool inside(vec2 p, vec4 box)
+{
+    return all(greaterThanEqual(p, vec2(0.0))) && all(lessThan(p, box.zw));
+}
+void main()
+{
+    float t = colour.a;
+    vec2 m = gl_FragCoord.xy + maskBox.xy;
+    if (inside(m, maskBox)) {
+        float a = texture2DRect(mask, m).a;
+        t *= inverse > 0.5 ? 1.0 - a : a;
+    }
+    vec2 i = gl_FragCoord.xy + imageBox.xy;
+    if (inside(i, imageBox))
+        gl_FragColor = texture2DRect(image, i) * (1.0 - t) + vec4(colour.rgb, 1.0) * t;
+    else
+        gl_FragColor = vec4(colour.rgb, t);
+}
+)");
+
+const EffectProgram& MaskProgram() {
+    static const EffectProgram program(&sMaskTexels);
+    return program;
+}
+
+// Loads the part of image on the tile into texture, bound on unit, and gives its box; an empty
+// box (nothing bound) where none of it is there.
+p4f MaskOperand(const TiledBuffer& tiled, SubImageTexture& texture, const XIImage* image,
+                int unit) {
+    const Region tile = tiled.GetCurrentTile();
+    const Region visible = IsValid(image) ? Bounds(image) & tile : Region();
+    if (!visible.IsValid()) return p4f(0.0f, 0.0f, 0.0f, 0.0f);
+    TextureUnit(unit).Apply();
+    texture.SetRegion(visible);
+    texture.Apply();
+    texture.ApplyNearest();
+    return p4f(static_cast<float>(tile.XOrigin() - visible.XOrigin()),
+               static_cast<float>(tile.YOrigin() - visible.YOrigin()),
+               static_cast<float>(visible.Width()), static_cast<float>(visible.Height()));
+}
+
 void MaskOperation(const XIImage* mask, const XIImage* image, XIImage* destination,
                    const Color& color, bool inverse) {
     SubImageTexture maskTexture(mask);
@@ -259,31 +317,31 @@ void MaskOperation(const XIImage* mask, const XIImage* image, XIImage* destinati
     tiled.ReleaseBeforeRender(maskTexture);
     tiled.ReleaseBeforeRender(imageTexture);
     while (tiled.Next()) {
-        ClearTile(tiled, color);
+        Push<TextureUnit> unit;
         Push<Texture> binding;
-        PushColor white(Color::White);
-        {
-            Push<ColorMask> alphaOnly(ColorMask::AlphaOnly);
-            PushBlendFunc scale(GL_ZERO, inverse ? GL_ONE_MINUS_SRC_ALPHA : GL_SRC_ALPHA);
-            const Region visible = Bounds(mask) & tiled.GetCurrentTile();
-            if (visible.IsValid()) {
-                maskTexture.SetRegion(visible);
-                maskTexture.Apply();
-                maskTexture.ApplyNearest();
-                DrawPlane(visible);
-            }
-        }
-        if (IsValid(image)) {
-            Push<ColorMask> all(ColorMask::AllChannels);
-            PushBlendFunc under(BlendFunc::BlendUnder);
-            const Region visible = Bounds(image) & tiled.GetCurrentTile();
-            if (visible.IsValid()) {
-                imageTexture.SetRegion(visible);
-                imageTexture.Apply();
-                imageTexture.ApplyNearest();
-                DrawPlane(visible);
-            }
-        }
+        // Loading a texture may select another target, which puts back the binding of the
+        // active unit only: both are loaded first, then bound again.
+        MaskOperand(tiled, maskTexture, mask, 0);
+        MaskOperand(tiled, imageTexture, image, 1);
+        const p4f maskBox = MaskOperand(tiled, maskTexture, mask, 0);
+        const p4f imageBox = MaskOperand(tiled, imageTexture, image, 1);
+        TextureUnit(0).Apply();
+        PushBlendFunc overwrite(BlendFunc::Overwrite());
+        ProgramScope scope;
+        const EffectProgram& program = MaskProgram();
+        program.Apply();
+        program.SetUniform("mask", TextureUnit(0));
+        program.SetUniform("image", TextureUnit(1));
+        program.SetUniform("colour", color);
+        program.SetUniform("maskBox", maskBox);
+        program.SetUniform("imageBox", imageBox);
+        program.SetUniform("inverse", inverse ? 1.0f : 0.0f);
+        TextureUnit(0).Apply();
+        DrawPlane(tiled.GetCurrentTile());
+        // Unit 1 as the tile found it (Next left every unit in the default state); no scope
+        // puts back another unit's binding.
+        TextureUnit(1).Apply();
+        TextureBinding::Default.Apply();
     }
     maskTexture.Finalize();
     imageTexture.Finalize();
