@@ -311,9 +311,14 @@ p4f MaskOperand(const TiledBuffer& tiled, SubImageTexture& texture, const XIImag
 
 void MaskOperation(const XIImage* mask, const XIImage* image, XIImage* destination,
                    const Color& color, bool inverse) {
-    SubImageTexture maskTexture(mask);
-    SubImageTexture imageTexture(image);
+    const bool bytes =
+        IsByteImage(mask) && (!IsValid(image) || IsByteImage(image)) && IsByteImage(destination);
+    SubImageTexture maskTexture, imageTexture;
+    if (bytes) maskTexture.UseByteTexels(), imageTexture.UseByteTexels();
+    maskTexture.SetImage(mask);
+    imageTexture.SetImage(image);
     TiledBuffer tiled(destination);
+    if (bytes) tiled.UseByteTarget();
     tiled.ReleaseBeforeRender(maskTexture);
     tiled.ReleaseBeforeRender(imageTexture);
     while (tiled.Next()) {
@@ -408,8 +413,13 @@ void Clear(XIImage* destination, const Color& color) {
 void Premultiply(const XIImage* source, XIImage* destination) {
     if (Dispatch(&Premultiply, source, destination)) return;
     if (!IsValid(source) || !IsValid(destination)) return;
-    SubImageTexture texture(source);
+    // Between 8-bit images the products are rounded to 8 bits once, on the way into the target.
+    const bool bytes = IsByteImage(source) && IsByteImage(destination);
+    SubImageTexture texture;
+    if (bytes) texture.UseByteTexels();
+    texture.SetImage(source);
     TiledBuffer tiled(destination);
+    if (bytes) tiled.UseByteTarget();
     tiled.ReleaseBeforeRender(texture);
     while (tiled.Next()) {
         // The first draw replaces what it covers.
@@ -484,8 +494,12 @@ void Resize(const XIImage* source, XIImage* destination) {
     const double kx = double(source->GetWidth()) / destination->GetWidth();
     const double ky = double(source->GetHeight()) / destination->GetHeight();
     const Region bounds = Bounds(source);
-    SubImageTexture texture(source);
+    const bool bytes = IsByteImage(source) && IsByteImage(destination);
+    SubImageTexture texture;
+    if (bytes) texture.UseByteTexels();
+    texture.SetImage(source);
     TiledBuffer tiled(destination);
+    if (bytes) tiled.UseByteTarget();
     tiled.ReleaseBeforeRender(texture);
     while (tiled.Next()) {
         const Region tile = tiled.GetCurrentTile();

@@ -48,7 +48,8 @@ RenderedTexture::RenderedTexture() {
     Resize(kDefaultWidth, kDefaultHeight, GL_RGBA, GL_FLOAT);
 }
 
-RenderedTexture::RenderedTexture(RenderedTexture& other) : Context(), Texture() {
+RenderedTexture::RenderedTexture(RenderedTexture& other)
+    : Context(), Texture(), byteTexels(other.byteTexels) {
     Resize(kDefaultWidth, kDefaultHeight, GL_RGBA, GL_FLOAT);
     framebuffer = other.framebuffer;
     depth = other.depth;
@@ -69,9 +70,14 @@ void RenderedTexture::Resize(int newWidth, int newHeight, GLenum newFormat, GLen
     width = newWidth;
     height = newHeight;
     format = newFormat;
-    type = GetBestType();
+    type = byteTexels ? GL_UNSIGNED_BYTE : GetBestType();
     key =
         TextureKey(GL_TEXTURE_RECTANGLE_ARB, width, height, GetInternalFormat(format, type), false);
+}
+
+void RenderedTexture::UseByteTexels() {
+    byteTexels = true;
+    Resize(width, height, format, type);
 }
 
 void RenderedTexture::Resize(const XIImage* image) {
@@ -253,6 +259,10 @@ void RenderedTexture::Read(XIImage* image, const Region& region, bool flip) {
         return;
     }
 
+    // From a target of their own layout, the pass would copy them texel for texel.
+    if (!convert && flipRows && !readProcessing && whiteScale == 1.0f &&
+        buffer->ReadRowsTurnedOver(image, r, d))
+        return;
     // 8-bit images that only need turning over are looked up in what the pass makes of each
     // texel.
     if (!convert && flipRows && !readProcessing && whiteScale == 1.0f && IsByteType(imageType)) {

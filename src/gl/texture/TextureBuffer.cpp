@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace OGL_TESK_AE {
@@ -417,6 +418,64 @@ void ThroughBands(const XIImage* image, const Region& region, int64_t pixel, siz
 void NoBandTransfer(int, int, unsigned char*) {}
 
 } // namespace
+
+namespace {
+
+// The layout of an 8-bit image of four channels whose texels this texture holds as they are:
+// false for any other pair.
+bool SameByteTexels(const XIImage* image, GLenum internalFormat, GLenum& format, GLenum& type) {
+    GetFormatType(image, format, type);
+    return IsByteType(type) && PixelTransferBytes(format, type) == 4 &&
+           internalFormat == GL_RGBA8 && GetInternalFormat(format, type) == GL_RGBA8;
+}
+
+} // namespace
+
+bool TextureBuffer::LoadRowsTurnedOver(const XIImage* image, const Region& src,
+                                       const Region& dst) const {
+    if (!IsTransferable(image, src, dst)) return true;
+    Initialize();
+    GLenum format = GL_RGBA, type = 0;
+    if (!fTexture || !SameByteTexels(image, fKey.InternalFormat(), format, type)) return false;
+    if (!StaysInside(image, src, format, type)) return true;
+    PhaseTimer timer(Phase::Upload);
+    const int width = static_cast<int>(src.Width());
+    const size_t rowBytes = static_cast<size_t>(width) * 4;
+    PushPixelUnpack unpack(4, 0, 0, 0, 0);
+    ThroughBands(
+        image, src, 4, 4, true, NoBandTransfer,
+        [&](unsigned char* texels, const unsigned char* memory) {
+            std::memcpy(texels, memory, rowBytes);
+        },
+        [&](int t0, int n, unsigned char* band) {
+            glTexSubImage2D(fKey.Target(), 0, dst.XOrigin(), dst.YOrigin() + t0, width, n, format,
+                            type, band);
+        });
+    return true;
+}
+
+bool TextureBuffer::ReadRowsTurnedOver(const XIImage* image, const Region& imageRegion,
+                                       const Region& frameRegion) const {
+    if (!IsTransferable(image, imageRegion, frameRegion)) return true;
+    GLenum format = GL_RGBA, type = 0;
+    if (!SameByteTexels(image, fKey.InternalFormat(), format, type) || !IsReadFrom()) return false;
+    if (!StaysInside(image, imageRegion, format, type)) return true;
+    PhaseTimer timer(Phase::ReadBack);
+    const int width = static_cast<int>(imageRegion.Width());
+    const size_t rowBytes = static_cast<size_t>(width) * 4;
+    PushPixelPack pack(4, 0, 0, 0, 0);
+    ThroughBands(
+        image, imageRegion, 4, 4, true,
+        [&](int t0, int n, unsigned char* band) {
+            glReadPixels(frameRegion.XOrigin(), frameRegion.YOrigin() + t0, width, n, format, type,
+                         band);
+        },
+        [&](const unsigned char* texels, unsigned char* out) {
+            std::memcpy(out, texels, rowBytes);
+        },
+        NoBandTransfer);
+    return true;
+}
 
 bool TextureBuffer::LoadFloatRows(const XIImage* image, const Region& src, const Region& dst,
                                   bool turnOver) const {

@@ -357,6 +357,14 @@ bool IsByteType(GLenum type) {
            type == GL_UNSIGNED_INT_8_8_8_8_REV;
 }
 
+bool IsByteImage(const XIImage* image) {
+    if (!IsValid(image)) return false;
+    GLenum format = GL_RGBA, type = 0;
+    float whiteScale = 1.0f;
+    GetColorSpaceFormat(image, format, type, whiteScale);
+    return IsByteType(type) && PixelTransferBytes(format, type) == 4 && whiteScale == 1.0f;
+}
+
 int PixelTransferBytes(GLenum format, GLenum type) {
     int channel = 0;
     switch (type) {

@@ -229,6 +229,8 @@ void Texture::LoadTexture(const XIImage* image, const Region& src, const Region&
         return;
     }
 
+    // Into a texture of their own layout, the pass would copy them texel for texel.
+    if (asItIs && !fit && !mipmap && buffer->LoadRowsTurnedOver(image, src, plan.dst)) return;
     // 8-bit pixels that only need turning over are looked up in what the pass makes of each
     // value, and go in as the texels the pass would have drawn.
     if (asItIs && !fit && !mipmap && IsByteType(plan.type)) {

@@ -89,6 +89,10 @@ bool TiledBuffer::Rewind(int tileWidth, int tileHeight) {
     return !tiles.empty();
 }
 
+void TiledBuffer::UseByteTarget() {
+    if (render) render->UseByteTexels();
+}
+
 bool TiledBuffer::Next() {
     fDrawing.Stop();
     if (!render) {

@@ -50,6 +50,8 @@ public:
     bool Next();
     // Lists the tiles again with another size and starts over; false when there are none.
     bool Rewind(int tileWidth, int tileHeight);
+    // Draws into 8-bit texels (see RenderedTexture::UseByteTexels); before the first Next.
+    void UseByteTarget();
 
     // Projections of the whole destination onto the current tile.
     void Orthogonal(double nearPlane, double farPlane);
