@@ -2,6 +2,7 @@
 // destination one tile at a time, and lets the tiled buffer read every tile back.
 #include "ops/BasicOps.h"
 
+#include "common/PhaseTimer.h"
 #include "common/Shared.h"
 #include "gl/context/EntryPoints.h"
 #include "gl/context/State.h"
@@ -198,6 +199,9 @@ void ClearOnWorker(XIImage* destination, Color color) {
             TiledBuffer tiled(&sample);
             while (tiled.Next()) ClearTile(tiled, color);
         }
+        // Repeating the pixel is how this result reaches the host's memory: timed as the
+        // read-back it stands in for.
+        PhaseTimer timer(Phase::ReadBack);
         const uint8_t* value = static_cast<const uint8_t*>(sample.GetBaseAddress());
         uint8_t* first = static_cast<uint8_t*>(destination->GetBaseAddress());
         const size_t rowBytes = static_cast<size_t>(destination->GetWidth()) * pixel;
