@@ -53,6 +53,13 @@ public:
     virtual bool Glow(const HostImage&, const HostImage&, const HostImage&, HostImage&) {
         return false;
     }
+    // Operations only the library times (its own floors): alpha into a float alpha frame with
+    // bottom-up rows; the source's alpha into the destination's; the source centred at its own
+    // size; the source fitted into the destination.
+    virtual bool GetAlpha(const HostImage&, HostImage&) { return false; }
+    virtual bool CopyAlpha(const HostImage&, HostImage&) { return false; }
+    virtual bool Center(const HostImage&, HostImage&) { return false; }
+    virtual bool FitInto(const HostImage&, HostImage&) { return false; }
 };
 
 // The weights of a width's taps (ceil(width) | 1 of them), each normalised to sum 1.

@@ -417,6 +417,20 @@ void RunComparison(Comparison& comparison) {
                        [&](Implementation& impl, HostImage& out) {
                            return impl.Glow(source(), mask(), mask(), out);
                        });
+        // The library's other basic operations, timed for their floors alone.
+        Frame part(*layout, 3000, 1600, 3);
+        comparison.Run(
+            "GetAlpha", *layout, FloatAlpha(), kWidth, kHeight,
+            [&](Implementation& impl, HostImage& out) { return impl.GetAlpha(source(), out); });
+        comparison.Run(
+            "CopyAlpha", *layout, *layout, kWidth, kHeight,
+            [&](Implementation& impl, HostImage& out) { return impl.CopyAlpha(mask(), out); });
+        comparison.Run(
+            "Center 3000 x 1600", *layout, *layout, kWidth, kHeight,
+            [&](Implementation& impl, HostImage& out) { return impl.Center(part(), out); });
+        comparison.Run(
+            "FitInto 1920 x 1200", *layout, *layout, 1920, 1200,
+            [&](Implementation& impl, HostImage& out) { return impl.FitInto(source(), out); });
     }
     RunSmallCases(comparison, true);
 }

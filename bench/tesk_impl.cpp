@@ -20,6 +20,14 @@ public:
     }
 };
 
+// The same for its float alpha buffer.
+class AlphaView : public OGL_TESK_AE::Buffer<OGL_TESK_AE::AlphaPixelType<float>> {
+public:
+    explicit AlphaView(HostImage& alpha) {
+        OpaqueBuffer::Resize(alpha.Width(), alpha.Height(), alpha.Bytes(), alpha.RowBytes());
+    }
+};
+
 OGL_TESK_AE::Color ToColor(const Colour& c) {
     return OGL_TESK_AE::Color(c.r, c.g, c.b, c.a);
 }
@@ -80,6 +88,23 @@ public:
         const OGL_TESK_AE::p2f sizes[] = {{21, 21}, {9, 9}, {41, 41}};
         OGL_TESK_AE::CompositeBlurredImages(layers, &back, &destination, sizes, 3,
                                             OGL_TESK_AE::BlendOp::Additive, false);
+        return true;
+    }
+    bool GetAlpha(const HostImage& source, HostImage& alpha) override {
+        AlphaView view(alpha);
+        OGL_TESK_AE::GetAlpha(&source, &view);
+        return true;
+    }
+    bool CopyAlpha(const HostImage& source, HostImage& destination) override {
+        OGL_TESK_AE::CopyAlpha(&source, &destination);
+        return true;
+    }
+    bool Center(const HostImage& source, HostImage& destination) override {
+        OGL_TESK_AE::Center(&source, &destination);
+        return true;
+    }
+    bool FitInto(const HostImage& source, HostImage& destination) override {
+        OGL_TESK_AE::FitInto(&source, &destination);
         return true;
     }
 };
