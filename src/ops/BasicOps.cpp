@@ -297,9 +297,10 @@ const EffectProgram& MaskProgram() {
     return program;
 }
 
-// Loads the part of image on the tile into texture, bound on unit, and gives its box; an empty
-// box (nothing bound) where none of it is there.
-p4f MaskOperand(const TiledBuffer& tiled, SubImageTexture& texture, const XIImage* image,
+// Loads the part of image on the tile into texture, bound on unit, and gives its box for a
+// program that samples at window positions (the offset from a fragment's to the texel's, and
+// the part's size); an empty box (nothing bound) where none of it is there.
+p4f TileOperand(const TiledBuffer& tiled, SubImageTexture& texture, const XIImage* image,
                 int unit) {
     const Region tile = tiled.GetCurrentTile();
     const Region visible = IsValid(image) ? Bounds(image) & tile : Region();
@@ -330,10 +331,10 @@ void MaskOperation(const XIImage* mask, const XIImage* image, XIImage* destinati
         Push<Texture> binding;
         // Loading a texture may select another target, which puts back the binding of the
         // active unit only: both are loaded first, then bound again.
-        MaskOperand(tiled, maskTexture, mask, 0);
-        MaskOperand(tiled, imageTexture, image, 1);
-        const p4f maskBox = MaskOperand(tiled, maskTexture, mask, 0);
-        const p4f imageBox = MaskOperand(tiled, imageTexture, image, 1);
+        TileOperand(tiled, maskTexture, mask, 0);
+        TileOperand(tiled, imageTexture, image, 1);
+        const p4f maskBox = TileOperand(tiled, maskTexture, mask, 0);
+        const p4f imageBox = TileOperand(tiled, imageTexture, image, 1);
         TextureUnit(0).Apply();
         PushBlendFunc overwrite(BlendFunc::Overwrite());
         ProgramScope scope;
@@ -354,6 +355,64 @@ void MaskOperation(const XIImage* mask, const XIImage* image, XIImage* destinati
     }
     maskTexture.Finalize();
     imageTexture.Finalize();
+}
+
+// The destination with the source's alpha where the source reaches, in one pass. Drawing the
+// destination and then the source's alpha alone over it drew every tile twice.
+GLSL::Shader sAlphaTexels(GL_FRAGMENT_SHADER, R"(#version 110
+#extension GL_ARB_texture_rectangle : enable
+uniform sampler2DRect current;
+uniform sampler2DRect source;
+uniform vec4 sourceBox;
+void main()
+{
+    vec4 c = texture2DRect(current, gl_FragCoord.xy);
+    vec2 p = gl_FragCoord.xy + sourceBox.xy;
+    if (all(greaterThanEqual(p, vec2(0.0))) && all(lessThan(p, sourceBox.zw)))
+        c.a = texture2DRect(source, p).a;
+    gl_FragColor = c;
+}
+)");
+
+const EffectProgram& AlphaProgram() {
+    static const EffectProgram program(&sAlphaTexels);
+    return program;
+}
+
+// CopyAlpha from a source whose pixels carry colour too: its alpha is the texels' alpha.
+void CopyAlphaOfColour(const XIImage* source, XIImage* destination) {
+    const bool bytes = IsByteImage(source) && IsByteImage(destination);
+    SubImageTexture current, alpha;
+    if (bytes) current.UseByteTexels(), alpha.UseByteTexels();
+    current.SetImage(destination);
+    alpha.SetImage(source);
+    TiledBuffer tiled(destination);
+    if (bytes) tiled.UseByteTarget();
+    tiled.ReleaseBeforeRender(current);
+    tiled.ReleaseBeforeRender(alpha);
+    while (tiled.Next()) {
+        Push<TextureUnit> unit;
+        Push<Texture> binding;
+        // Both loaded before both are bound (see MaskOperation).
+        TileOperand(tiled, current, destination, 0);
+        TileOperand(tiled, alpha, source, 1);
+        TileOperand(tiled, current, destination, 0);
+        const p4f sourceBox = TileOperand(tiled, alpha, source, 1);
+        TextureUnit(0).Apply();
+        PushBlendFunc overwrite(BlendFunc::Overwrite());
+        ProgramScope scope;
+        const EffectProgram& program = AlphaProgram();
+        program.Apply();
+        program.SetUniform("current", TextureUnit(0));
+        program.SetUniform("source", TextureUnit(1));
+        program.SetUniform("sourceBox", sourceBox);
+        TextureUnit(0).Apply();
+        DrawPlane(tiled.GetCurrentTile());
+        TextureUnit(1).Apply();
+        TextureBinding::Default.Apply();
+    }
+    current.Finalize();
+    alpha.Finalize();
 }
 
 void RenderMaskOnWorker(const XIImage* mask, const XIImage* image, XIImage* destination,
@@ -463,6 +522,12 @@ void Center(const XIImage* source, XIImage* destination) {
 void CopyAlpha(const XIImage* source, XIImage* destination) {
     if (Dispatch(&CopyAlpha, source, destination)) return;
     if (!IsValid(source) || !IsValid(destination)) return;
+    GLenum format = GL_RGBA, type = 0;
+    GetFormatType(source, format, type);
+    if (format == GL_RGBA || format == GL_BGRA) {
+        CopyAlphaOfColour(source, destination);
+        return;
+    }
     static AlphaTexture alpha;
     alpha.SetImage(source);
     SubImageTexture current(destination);
