@@ -80,6 +80,41 @@ const EffectProgram& LumaProgram() {
     return program;
 }
 
+// The single values GetLuma and GetAlpha read back, whole in the red channel of a one-channel
+// target: a quarter of the texels to store and read back. They are what reading the programs
+// above (luma) or the plain texel (alpha) back into a float luminance or alpha image makes of
+// four channels: each channel clamped to [0, 1], NaN to 0, and luminance their sum.
+GLSL::Shader sRedLuma(GL_FRAGMENT_SHADER, R"(#version 110
+#extension GL_ARB_texture_rectangle : enable
+uniform sampler2DRect texture;
+float unit(float v) { return v > 0.0 ? min(v, 1.0) : 0.0; }
+void main()
+{
+    vec4 t = texture2DRect(texture, gl_TexCoord[0].st) * gl_Color;
+    gl_FragColor = vec4(unit(t.r * t.a) + unit(t.g * t.a) + unit(t.b * t.a));
+}
+)");
+
+GLSL::Shader sRedAlpha(GL_FRAGMENT_SHADER, R"(#version 110
+#extension GL_ARB_texture_rectangle : enable
+uniform sampler2DRect texture;
+void main()
+{
+    float a = (texture2DRect(texture, gl_TexCoord[0].st) * gl_Color).a;
+    gl_FragColor = vec4(a > 0.0 ? min(a, 1.0) : 0.0);
+}
+)");
+
+const EffectProgram& RedLumaProgram() {
+    static const EffectProgram program(&sRedLuma);
+    return program;
+}
+
+const EffectProgram& RedAlphaProgram() {
+    static const EffectProgram program(&sRedAlpha);
+    return program;
+}
+
 // Byte copy of the whole destination from a source laid out alike.
 void CopyBytes(const XIImage* source, XIImage* destination) {
     const size_t bytes = static_cast<size_t>(destination->GetRowBytes()) *
@@ -427,9 +462,12 @@ void GetAlpha(const XIImage* source, Buffer<AlphaPixelType<float>>* destination)
     if (Dispatch(&GetAlpha, source, destination)) return;
     if (!IsValid(source) || !IsValid(destination)) return;
     TiledBuffer tiled(destination);
+    const bool red = tiled.UseSingleChannelTarget();
     while (tiled.Next()) {
         if (!tiled.FitCoversTile(source)) ClearTile(tiled);
         PushBlendFunc overwrite(BlendFunc::Overwrite());
+        ProgramScope program;
+        if (red) RedAlphaProgram().Apply();
         tiled.WriteFit(source);
     }
 }
@@ -438,12 +476,13 @@ void GetLuma(const XIImage* source, Buffer<LumaPixelType<float>>* destination) {
     if (Dispatch(&GetLuma, source, destination)) return;
     if (!IsValid(source) || !IsValid(destination)) return;
     TiledBuffer tiled(destination);
+    const bool red = tiled.UseSingleChannelTarget();
     while (tiled.Next()) {
         if (!tiled.FitCoversTile(source)) ClearTile(tiled);
         PushBlendFunc overwrite(BlendFunc::Overwrite());
         PushColor scale(Color::LumaScale);
         ProgramScope program;
-        LumaProgram().Apply();
+        (red ? RedLumaProgram() : LumaProgram()).Apply();
         tiled.WriteFit(source);
     }
 }

@@ -49,7 +49,7 @@ RenderedTexture::RenderedTexture() {
 }
 
 RenderedTexture::RenderedTexture(RenderedTexture& other)
-    : Context(), Texture(), byteTexels(other.byteTexels) {
+    : Context(), Texture(), byteTexels(other.byteTexels), singleChannel(other.singleChannel) {
     Resize(kDefaultWidth, kDefaultHeight, GL_RGBA, GL_FLOAT);
     framebuffer = other.framebuffer;
     depth = other.depth;
@@ -71,13 +71,24 @@ void RenderedTexture::Resize(int newWidth, int newHeight, GLenum newFormat, GLen
     height = newHeight;
     format = newFormat;
     type = byteTexels ? GL_UNSIGNED_BYTE : GetBestType();
-    key =
-        TextureKey(GL_TEXTURE_RECTANGLE_ARB, width, height, GetInternalFormat(format, type), false);
+    GLenum internalFormat = GetInternalFormat(format, type);
+    if (singleChannel && internalFormat == GL_RGBA16F_ARB) internalFormat = GL_R16F;
+    if (singleChannel && internalFormat == GL_RGBA32F_ARB) internalFormat = GL_R32F;
+    key = TextureKey(GL_TEXTURE_RECTANGLE_ARB, width, height, internalFormat, false);
 }
 
 void RenderedTexture::UseByteTexels() {
     byteTexels = true;
     Resize(width, height, format, type);
+}
+
+bool RenderedTexture::UseSingleChannel() {
+    static const bool supported = IsExtensionSupported("GL_ARB_texture_rg");
+    if (!supported) return false;
+    singleChannel = true;
+    Resize(width, height, format, type);
+    const GLenum internalFormat = key.InternalFormat();
+    return internalFormat == GL_R16F || internalFormat == GL_R32F;
 }
 
 void RenderedTexture::Resize(const XIImage* image) {

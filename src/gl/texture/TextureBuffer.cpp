@@ -333,8 +333,8 @@ bool IsFloatRgba(const XIImage* image) {
 
 // The channel type the texture's texels are moved in without conversion; 0 for none handled.
 GLenum TexelType(GLenum internalFormat) {
-    if (internalFormat == GL_RGBA16F_ARB) return GL_HALF_FLOAT_ARB;
-    if (internalFormat == GL_RGBA32F_ARB) return GL_FLOAT;
+    if (internalFormat == GL_RGBA16F_ARB || internalFormat == GL_R16F) return GL_HALF_FLOAT_ARB;
+    if (internalFormat == GL_RGBA32F_ARB || internalFormat == GL_R32F) return GL_FLOAT;
     return 0;
 }
 
@@ -671,6 +671,28 @@ bool TextureBuffer::ReadFloatRows(const XIImage* image, const Region& imageRegio
     if (!StaysInside(image, imageRegion, format, GL_FLOAT)) return true;
     PhaseTimer timer(Phase::ReadBack);
     const int width = static_cast<int>(imageRegion.Width());
+    const bool red = fKey.InternalFormat() == GL_R16F || fKey.InternalFormat() == GL_R32F;
+    if (red) {
+        // One value per texel, made by the program that drew it: read as it is, in rows of
+        // two-byte texels packed without padding.
+        if (channels != 1) return false;
+        PushPixelPack pack(1, 0, 0, 0, 0);
+        ThroughBands(
+            image, imageRegion, 4, texelType == GL_FLOAT ? 4 : 2, turnOver,
+            [&](int t0, int n, unsigned char* band) {
+                glReadPixels(frameRegion.XOrigin(), frameRegion.YOrigin() + t0, width, n, GL_RED,
+                             texelType, band);
+            },
+            [&](const unsigned char* texels, unsigned char* memory) {
+                float* out = reinterpret_cast<float*>(memory);
+                if (texelType == GL_FLOAT)
+                    CopyFloats(reinterpret_cast<const float*>(texels), out, width, false);
+                else
+                    HalvesToFloats(reinterpret_cast<const uint16_t*>(texels), out, width, false);
+            },
+            NoBandTransfer);
+        return true;
+    }
     const size_t values = static_cast<size_t>(width) * 4;
     // Single-channel images take one value per texel, made from a row of RGBA floats.
     static std::vector<float> rgbaRow;

@@ -58,6 +58,7 @@ int BitsPerTexel(GLenum internalFormat) {
     case GL_DEPTH_COMPONENT16:
     case GL_ALPHA16F_ARB:
     case GL_LUMINANCE16F_ARB:
+    case GL_R16F:
         return 16;
     case GL_RGB8:
     case GL_DEPTH_COMPONENT24:
@@ -69,6 +70,7 @@ int BitsPerTexel(GLenum internalFormat) {
     case GL_DEPTH_COMPONENT32:
     case GL_ALPHA32F_ARB:
     case GL_LUMINANCE32F_ARB:
+    case GL_R32F:
         return 32;
     case GL_RGB12:
     case GL_RGB16:

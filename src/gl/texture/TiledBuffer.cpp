@@ -93,6 +93,10 @@ void TiledBuffer::UseByteTarget() {
     if (render) render->UseByteTexels();
 }
 
+bool TiledBuffer::UseSingleChannelTarget() {
+    return render && render->UseSingleChannel();
+}
+
 bool TiledBuffer::Next() {
     fDrawing.Stop();
     if (!render) {

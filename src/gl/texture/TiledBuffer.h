@@ -52,6 +52,8 @@ public:
     bool Rewind(int tileWidth, int tileHeight);
     // Draws into 8-bit texels (see RenderedTexture::UseByteTexels); before the first Next.
     void UseByteTarget();
+    // Draws into one channel (see RenderedTexture::UseSingleChannel); before the first Next.
+    bool UseSingleChannelTarget();
 
     // Projections of the whole destination onto the current tile.
     void Orthogonal(double nearPlane, double farPlane);
