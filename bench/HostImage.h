@@ -48,6 +48,12 @@ inline const Layout& FloatLuma() {
     return layout;
 }
 
+// What GetAlpha fills: the library's float alpha buffer, rows bottom-up.
+inline const Layout& FloatAlpha() {
+    static const Layout layout{"float alpha", GL_ALPHA32F_ARB, 32, 1, true, 1, {3, 3, 3, 3}, true};
+    return layout;
+}
+
 class HostImage : public XIImage {
 public:
     HostImage(const Layout& layout, int width, int height)

@@ -60,6 +60,13 @@ public:
     virtual bool Transform(const HostImage&, HostImage&, int /*filter*/) { return false; }
     static constexpr float kTurn = 30.0f;
     static constexpr float kScale = 0.8f;
+    // Operations only the library times (its own floors): alpha into a float alpha frame with
+    // bottom-up rows; the source's alpha into the destination's; the source centred at its own
+    // size; the source fitted into the destination.
+    virtual bool GetAlpha(const HostImage&, HostImage&) { return false; }
+    virtual bool CopyAlpha(const HostImage&, HostImage&) { return false; }
+    virtual bool Center(const HostImage&, HostImage&) { return false; }
+    virtual bool FitInto(const HostImage&, HostImage&) { return false; }
 };
 
 // The weights of a width's taps (ceil(width) | 1 of them), each normalised to sum 1.
@@ -94,5 +101,9 @@ inline std::vector<std::unique_ptr<Implementation>> MakeCompetitors() {
     if (auto oiio = MakeImageBufAlgo()) list.push_back(std::move(oiio));
     return list;
 }
+
+// The floor of a small call: on the worker, one textured quad drawn into a render target made
+// beforehand and read back with glReadPixels, without the library's machinery.
+void BareDrawAndRead(HostImage& out);
 
 } // namespace tesk_bench

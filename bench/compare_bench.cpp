@@ -246,11 +246,17 @@ public:
     }
 
     // Per-call time of a small call, from batches of calls. before runs after the library's
-    // caches were emptied, ahead of the warm-up call.
+    // caches were emptied, ahead of the warm-up call. floor, when given, is timed in turns with
+    // the implementations and reported as a row of its own (named floorName) ahead of theirs.
     void RunSmall(const std::string& operation, const Layout& layout,
                   const std::function<bool(Implementation&, HostImage&)>& op,
-                  const std::function<void()>& before = nullptr) {
+                  const std::function<void()>& before = nullptr,
+                  const std::function<void(HostImage&)>& floor = nullptr,
+                  const std::string& floorName = "") {
+        fFloor = floor;
+        fFloorName = floorName;
         Measure(operation, layout, layout, kSmall, kSmall, op, 200, before);
+        fFloor = nullptr;
     }
 
 private:
@@ -262,7 +268,7 @@ private:
                  const std::function<void()>& before) {
         if (!Selected(operation + " " + layout.name)) return;
         const bool small = batch > 1;
-        std::printf("  %-46s %-11s", operation.c_str(), layout.name);
+        std::printf("  %-46s %-11s", (fFloor ? fFloorName : operation).c_str(), layout.name);
         std::fflush(stdout);
         const size_t n = fImplementations.size();
         std::vector<std::unique_ptr<HostImage>> outputs;
@@ -274,13 +280,31 @@ private:
         for (size_t i = 0; i < n; ++i) offered[i] = op(*fImplementations[i], *outputs[i]);
         std::vector<std::vector<double>> times(n);
         const double scale = (small ? 1e6 : 1e3) / batch;
-        for (int rep = 0; rep < fOptions.reps; ++rep)
+        HostImage floorOutput(outputLayout, outputWidth, outputHeight);
+        std::vector<double> floorTimes;
+        if (fFloor) fFloor(floorOutput);
+        for (int rep = 0; rep < fOptions.reps; ++rep) {
+            if (fFloor) {
+                const double start = Now();
+                for (int k = 0; k < batch; ++k) fFloor(floorOutput);
+                floorTimes.push_back((Now() - start) * scale);
+            }
             for (size_t i = 0; i < n; ++i) {
                 if (!offered[i]) continue;
                 const double start = Now();
                 for (int k = 0; k < batch; ++k) op(*fImplementations[i], *outputs[i]);
                 times[i].push_back((Now() - start) * scale);
             }
+        }
+        if (fFloor) {
+            Row floorRow{fFloorName, layout.name, {Median(floorTimes)}, {NAN}, "us", false};
+            floorRow.ms.resize(n, NAN);
+            floorRow.difference.resize(n, NAN);
+            std::printf(" %10.2f   (microseconds per call, timed in turns with the next row)\n"
+                        "  %-46s %-11s",
+                        floorRow.ms[0], operation.c_str(), layout.name);
+            fRows.push_back(floorRow);
+        }
         Row row{operation, layout.name, {}, {}, small ? "us" : "ms", !outputLayout.isFloat};
         for (size_t i = 0; i < n; ++i) {
             row.ms.push_back(offered[i] ? Median(times[i]) : NAN);
@@ -310,7 +334,12 @@ private:
     const Options& fOptions;
     std::vector<std::unique_ptr<Implementation>> fImplementations;
     std::vector<Row> fRows;
+    std::function<void(HostImage&)> fFloor;
+    std::string fFloorName;
 };
+
+constexpr const char* kBareRow = "Bare 64 x 64 draw and read-back";
+constexpr const char* kSmallRow = "Premultiply 64 x 64, fresh caches";
 
 // Small calls pay the per-call overhead: timed with fresh caches, and after one 4K float Resize
 // has left its textures in the library's caches.
@@ -324,12 +353,13 @@ void RunSmallCases(Comparison& comparison, bool afterResize) {
     for (const Layout* layout : {&FloatRGBA(), &ARGB8()}) {
         HostImage source(*layout, kSmall, kSmall);
         Fill(source, 3);
+        // With fresh caches, the floor is timed in turns with the calls.
         comparison.RunSmall(
-            std::string("Premultiply 64 x 64, ") +
-                (afterResize ? "after a 4K float Resize" : "fresh caches"),
+            afterResize ? std::string("Premultiply 64 x 64, after a 4K float Resize") : kSmallRow,
             *layout,
             [&](Implementation& impl, HostImage& out) { return impl.Premultiply(source, out); },
-            afterResize ? std::function<void()>(resize) : nullptr);
+            afterResize ? std::function<void()>(resize) : nullptr,
+            afterResize ? nullptr : std::function<void(HostImage&)>(BareDrawAndRead), kBareRow);
     }
 }
 
@@ -395,6 +425,20 @@ void RunComparison(Comparison& comparison) {
                            [&, filter = filter](Implementation& impl, HostImage& out) {
                                return impl.Transform(source(), out, filter);
                            });
+        // The library's other basic operations, timed for their floors alone.
+        Frame part(*layout, 3000, 1600, 3);
+        comparison.Run(
+            "GetAlpha", *layout, FloatAlpha(), kWidth, kHeight,
+            [&](Implementation& impl, HostImage& out) { return impl.GetAlpha(source(), out); });
+        comparison.Run(
+            "CopyAlpha", *layout, *layout, kWidth, kHeight,
+            [&](Implementation& impl, HostImage& out) { return impl.CopyAlpha(mask(), out); });
+        comparison.Run(
+            "Center 3000 x 1600", *layout, *layout, kWidth, kHeight,
+            [&](Implementation& impl, HostImage& out) { return impl.Center(part(), out); });
+        comparison.Run(
+            "FitInto 1920 x 1200", *layout, *layout, 1920, 1200,
+            [&](Implementation& impl, HostImage& out) { return impl.FitInto(source(), out); });
     }
     RunSmallCases(comparison, true);
 }
@@ -489,6 +533,16 @@ void PrintSummary(const Comparison& comparison, const CapturingReporter& reporte
             std::printf(" %s |", Difference(row.difference[i], row.byteOutput).c_str());
         std::printf("\n");
     }
+    // The small call against its floor, both measured in this run.
+    for (const Row& small : comparison.Rows())
+        for (const Row& bare : comparison.Rows())
+            if (small.operation == kSmallRow && bare.operation == kBareRow &&
+                small.layout == bare.layout) {
+                std::printf("| Premultiply 64 x 64 / bare draw and read-back | %s | %s |",
+                            small.layout.c_str(), Ratio(small.ms[0], bare.ms[0]).c_str());
+                for (size_t i = 0; i < 3 * impls.size() - 3; ++i) std::printf(" |");
+                std::printf("\n");
+            }
     const std::map<std::string, std::string> titles = {
         {"BM_EmptyMarshalledCall", "Empty marshalled call, round trip"},
         {"BM_EmptyHandOverWithoutContext", "Empty hand-over without context, round trip"}};

@@ -21,6 +21,14 @@ public:
     }
 };
 
+// The same for its float alpha buffer.
+class AlphaView : public OGL_TESK_AE::Buffer<OGL_TESK_AE::AlphaPixelType<float>> {
+public:
+    explicit AlphaView(HostImage& alpha) {
+        OpaqueBuffer::Resize(alpha.Width(), alpha.Height(), alpha.Bytes(), alpha.RowBytes());
+    }
+};
+
 OGL_TESK_AE::Color ToColor(const Colour& c) {
     return OGL_TESK_AE::Color(c.r, c.g, c.b, c.a);
 }
@@ -95,6 +103,23 @@ public:
             &source, nullptr, nullptr, &destination, OGL_TESK_AE::PixelApplyMode::Over, centre,
             OGL_TESK_AE::p3f(kScale, kScale, 1.0f), OGL_TESK_AE::p3f(0.0f, 0.0f, kTurn),
             OGL_TESK_AE::XYZ, interp[filter], decim[filter]);
+        return true;
+    }
+    bool GetAlpha(const HostImage& source, HostImage& alpha) override {
+        AlphaView view(alpha);
+        OGL_TESK_AE::GetAlpha(&source, &view);
+        return true;
+    }
+    bool CopyAlpha(const HostImage& source, HostImage& destination) override {
+        OGL_TESK_AE::CopyAlpha(&source, &destination);
+        return true;
+    }
+    bool Center(const HostImage& source, HostImage& destination) override {
+        OGL_TESK_AE::Center(&source, &destination);
+        return true;
+    }
+    bool FitInto(const HostImage& source, HostImage& destination) override {
+        OGL_TESK_AE::FitInto(&source, &destination);
         return true;
     }
 };

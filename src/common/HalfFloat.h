@@ -25,4 +25,12 @@ void HalvesToFloats(const uint16_t* in, float* out, size_t count, bool clampToUn
 // The float-to-float counterpart, for float textures.
 void CopyFloats(const float* in, float* out, size_t count, bool clampToUnit);
 
+// Pixels of four 8-bit channels, r g b a at the memory slots order[0..3], into RGBA halves of
+// value / 255 (the product with 1/255 in float, rounded to half in the given mode).
+void BytesToHalves(const uint8_t* in, uint16_t* out, size_t pixels, const int order[4],
+                   HalfRounding rounding);
+// RGBA halves into pixels of four 8-bit channels: each clamped to [0, 1] (NaN to 0), times 255,
+// rounded to nearest even, stored at its slot of order.
+void HalvesToBytes(const uint16_t* in, uint8_t* out, size_t pixels, const int order[4]);
+
 } // namespace OGL_TESK_AE

@@ -2,6 +2,7 @@
 // destination one tile at a time, and lets the tiled buffer read every tile back.
 #include "ops/BasicOps.h"
 
+#include "common/PhaseTimer.h"
 #include "common/Shared.h"
 #include "gl/context/EntryPoints.h"
 #include "gl/context/State.h"
@@ -12,12 +13,15 @@
 #include "gl/state/Clear.h"
 #include "gl/state/Fragment.h"
 #include "gl/state/MatrixState.h"
+#include "gl/state/ProgramScope.h"
 #include "gl/state/Push.h"
+#include "gl/state/TextureState.h"
 #include "gl/texture/ImageTextures.h"
 #include "gl/texture/MemoryRows.h"
 #include "gl/texture/RenderedTexture.h"
 #include "gl/texture/TextureFormat.h"
 #include "gl/texture/TiledBuffer.h"
+#include "math/Vector.h"
 
 #include <GL/gl.h>
 
@@ -73,6 +77,41 @@ void main()
 
 const EffectProgram& LumaProgram() {
     static const EffectProgram program(&sLumaTexels);
+    return program;
+}
+
+// The single values GetLuma and GetAlpha read back, whole in the red channel of a one-channel
+// target: a quarter of the texels to store and read back. They are what reading the programs
+// above (luma) or the plain texel (alpha) back into a float luminance or alpha image makes of
+// four channels: each channel clamped to [0, 1], NaN to 0, and luminance their sum.
+GLSL::Shader sRedLuma(GL_FRAGMENT_SHADER, R"(#version 110
+#extension GL_ARB_texture_rectangle : enable
+uniform sampler2DRect texture;
+float unit(float v) { return v > 0.0 ? min(v, 1.0) : 0.0; }
+void main()
+{
+    vec4 t = texture2DRect(texture, gl_TexCoord[0].st) * gl_Color;
+    gl_FragColor = vec4(unit(t.r * t.a) + unit(t.g * t.a) + unit(t.b * t.a));
+}
+)");
+
+GLSL::Shader sRedAlpha(GL_FRAGMENT_SHADER, R"(#version 110
+#extension GL_ARB_texture_rectangle : enable
+uniform sampler2DRect texture;
+void main()
+{
+    float a = (texture2DRect(texture, gl_TexCoord[0].st) * gl_Color).a;
+    gl_FragColor = vec4(a > 0.0 ? min(a, 1.0) : 0.0);
+}
+)");
+
+const EffectProgram& RedLumaProgram() {
+    static const EffectProgram program(&sRedLuma);
+    return program;
+}
+
+const EffectProgram& RedAlphaProgram() {
+    static const EffectProgram program(&sRedAlpha);
     return program;
 }
 
@@ -195,6 +234,9 @@ void ClearOnWorker(XIImage* destination, Color color) {
             TiledBuffer tiled(&sample);
             while (tiled.Next()) ClearTile(tiled, color);
         }
+        // Repeating the pixel is how this result reaches the host's memory: timed as the
+        // read-back it stands in for.
+        PhaseTimer timer(Phase::ReadBack);
         const uint8_t* value = static_cast<const uint8_t*>(sample.GetBaseAddress());
         uint8_t* first = static_cast<uint8_t*>(destination->GetBaseAddress());
         const size_t rowBytes = static_cast<size_t>(destination->GetWidth()) * pixel;
@@ -248,44 +290,164 @@ void CopyTiled(const XIImage* source, XIImage* destination, int x, int y) {
     }
 }
 
-// Renders a mask pass and an image pass per tile: the colour where the mask lets it through,
-// the image under it. inverse picks the transparent parts of the mask instead.
+// The colour laid over the image with weight t = colour alpha x mask alpha (or its complement),
+// in one pass: rgb = image.rgb (1 - t) + colour.rgb t, alpha = image.a (1 - t) + t. Where the
+// mask does not reach, t is the colour's alpha; where the image does not, the pixel is the
+// colour with alpha t. Those are the pixels the three passes this replaces left (the tile
+// cleared to the colour, its alpha scaled by the mask, the image blended under it), which drew
+// the tile three times, two of them blending.
+//
+// Each texture holds the part of its image on the tile; its box is the offset from a fragment's
+// window position to its texel there, and the part's size (zero for none).
+GLSL::Shader sMaskTexels(GL_FRAGMENT_SHADER, R"(#version 110
+#extension GL_ARB_texture_rectangle : enable
+uniform sampler2DRect mask;
+uniform sampler2DRect image;
+uniform vec4 colour;
+uniform vec4 maskBox;
+uniform vec4 imageBox;
+uniform float inverse;
+bool inside(vec2 p, vec4 box)
+{
+    return all(greaterThanEqual(p, vec2(0.0))) && all(lessThan(p, box.zw));
+}
+void main()
+{
+    float t = colour.a;
+    vec2 m = gl_FragCoord.xy + maskBox.xy;
+    if (inside(m, maskBox)) {
+        float a = texture2DRect(mask, m).a;
+        t *= inverse > 0.5 ? 1.0 - a : a;
+    }
+    vec2 i = gl_FragCoord.xy + imageBox.xy;
+    if (inside(i, imageBox))
+        gl_FragColor = texture2DRect(image, i) * (1.0 - t) + vec4(colour.rgb, 1.0) * t;
+    else
+        gl_FragColor = vec4(colour.rgb, t);
+}
+)");
+
+const EffectProgram& MaskProgram() {
+    static const EffectProgram program(&sMaskTexels);
+    return program;
+}
+
+// Loads the part of image on the tile into texture, bound on unit, and gives its box for a
+// program that samples at window positions (the offset from a fragment's to the texel's, and
+// the part's size); an empty box (nothing bound) where none of it is there.
+p4f TileOperand(const TiledBuffer& tiled, SubImageTexture& texture, const XIImage* image,
+                int unit) {
+    const Region tile = tiled.GetCurrentTile();
+    const Region visible = IsValid(image) ? Bounds(image) & tile : Region();
+    if (!visible.IsValid()) return p4f(0.0f, 0.0f, 0.0f, 0.0f);
+    TextureUnit(unit).Apply();
+    texture.SetRegion(visible);
+    texture.Apply();
+    texture.ApplyNearest();
+    return p4f(static_cast<float>(tile.XOrigin() - visible.XOrigin()),
+               static_cast<float>(tile.YOrigin() - visible.YOrigin()),
+               static_cast<float>(visible.Width()), static_cast<float>(visible.Height()));
+}
+
 void MaskOperation(const XIImage* mask, const XIImage* image, XIImage* destination,
                    const Color& color, bool inverse) {
-    SubImageTexture maskTexture(mask);
-    SubImageTexture imageTexture(image);
+    const bool bytes =
+        IsByteImage(mask) && (!IsValid(image) || IsByteImage(image)) && IsByteImage(destination);
+    SubImageTexture maskTexture, imageTexture;
+    if (bytes) maskTexture.UseByteTexels(), imageTexture.UseByteTexels();
+    maskTexture.SetImage(mask);
+    imageTexture.SetImage(image);
     TiledBuffer tiled(destination);
+    if (bytes) tiled.UseByteTarget();
     tiled.ReleaseBeforeRender(maskTexture);
     tiled.ReleaseBeforeRender(imageTexture);
     while (tiled.Next()) {
-        ClearTile(tiled, color);
+        Push<TextureUnit> unit;
         Push<Texture> binding;
-        PushColor white(Color::White);
-        {
-            Push<ColorMask> alphaOnly(ColorMask::AlphaOnly);
-            PushBlendFunc scale(GL_ZERO, inverse ? GL_ONE_MINUS_SRC_ALPHA : GL_SRC_ALPHA);
-            const Region visible = Bounds(mask) & tiled.GetCurrentTile();
-            if (visible.IsValid()) {
-                maskTexture.SetRegion(visible);
-                maskTexture.Apply();
-                maskTexture.ApplyNearest();
-                DrawPlane(visible);
-            }
-        }
-        if (IsValid(image)) {
-            Push<ColorMask> all(ColorMask::AllChannels);
-            PushBlendFunc under(BlendFunc::BlendUnder);
-            const Region visible = Bounds(image) & tiled.GetCurrentTile();
-            if (visible.IsValid()) {
-                imageTexture.SetRegion(visible);
-                imageTexture.Apply();
-                imageTexture.ApplyNearest();
-                DrawPlane(visible);
-            }
-        }
+        // Loading a texture may select another target, which puts back the binding of the
+        // active unit only: both are loaded first, then bound again.
+        TileOperand(tiled, maskTexture, mask, 0);
+        TileOperand(tiled, imageTexture, image, 1);
+        const p4f maskBox = TileOperand(tiled, maskTexture, mask, 0);
+        const p4f imageBox = TileOperand(tiled, imageTexture, image, 1);
+        TextureUnit(0).Apply();
+        PushBlendFunc overwrite(BlendFunc::Overwrite());
+        ProgramScope scope;
+        const EffectProgram& program = MaskProgram();
+        program.Apply();
+        program.SetUniform("mask", TextureUnit(0));
+        program.SetUniform("image", TextureUnit(1));
+        program.SetUniform("colour", color);
+        program.SetUniform("maskBox", maskBox);
+        program.SetUniform("imageBox", imageBox);
+        program.SetUniform("inverse", inverse ? 1.0f : 0.0f);
+        TextureUnit(0).Apply();
+        DrawPlane(tiled.GetCurrentTile());
+        // Unit 1 as the tile found it (Next left every unit in the default state); no scope
+        // puts back another unit's binding.
+        TextureUnit(1).Apply();
+        TextureBinding::Default.Apply();
     }
     maskTexture.Finalize();
     imageTexture.Finalize();
+}
+
+// The destination with the source's alpha where the source reaches, in one pass. Drawing the
+// destination and then the source's alpha alone over it drew every tile twice.
+GLSL::Shader sAlphaTexels(GL_FRAGMENT_SHADER, R"(#version 110
+#extension GL_ARB_texture_rectangle : enable
+uniform sampler2DRect current;
+uniform sampler2DRect source;
+uniform vec4 sourceBox;
+void main()
+{
+    vec4 c = texture2DRect(current, gl_FragCoord.xy);
+    vec2 p = gl_FragCoord.xy + sourceBox.xy;
+    if (all(greaterThanEqual(p, vec2(0.0))) && all(lessThan(p, sourceBox.zw)))
+        c.a = texture2DRect(source, p).a;
+    gl_FragColor = c;
+}
+)");
+
+const EffectProgram& AlphaProgram() {
+    static const EffectProgram program(&sAlphaTexels);
+    return program;
+}
+
+// CopyAlpha from a source whose pixels carry colour too: its alpha is the texels' alpha.
+void CopyAlphaOfColour(const XIImage* source, XIImage* destination) {
+    const bool bytes = IsByteImage(source) && IsByteImage(destination);
+    SubImageTexture current, alpha;
+    if (bytes) current.UseByteTexels(), alpha.UseByteTexels();
+    current.SetImage(destination);
+    alpha.SetImage(source);
+    TiledBuffer tiled(destination);
+    if (bytes) tiled.UseByteTarget();
+    tiled.ReleaseBeforeRender(current);
+    tiled.ReleaseBeforeRender(alpha);
+    while (tiled.Next()) {
+        Push<TextureUnit> unit;
+        Push<Texture> binding;
+        // Both loaded before both are bound (see MaskOperation).
+        TileOperand(tiled, current, destination, 0);
+        TileOperand(tiled, alpha, source, 1);
+        TileOperand(tiled, current, destination, 0);
+        const p4f sourceBox = TileOperand(tiled, alpha, source, 1);
+        TextureUnit(0).Apply();
+        PushBlendFunc overwrite(BlendFunc::Overwrite());
+        ProgramScope scope;
+        const EffectProgram& program = AlphaProgram();
+        program.Apply();
+        program.SetUniform("current", TextureUnit(0));
+        program.SetUniform("source", TextureUnit(1));
+        program.SetUniform("sourceBox", sourceBox);
+        TextureUnit(0).Apply();
+        DrawPlane(tiled.GetCurrentTile());
+        TextureUnit(1).Apply();
+        TextureBinding::Default.Apply();
+    }
+    current.Finalize();
+    alpha.Finalize();
 }
 
 void RenderMaskOnWorker(const XIImage* mask, const XIImage* image, XIImage* destination,
@@ -300,9 +462,12 @@ void GetAlpha(const XIImage* source, Buffer<AlphaPixelType<float>>* destination)
     if (Dispatch(&GetAlpha, source, destination)) return;
     if (!IsValid(source) || !IsValid(destination)) return;
     TiledBuffer tiled(destination);
+    const bool red = tiled.UseSingleChannelTarget();
     while (tiled.Next()) {
         if (!tiled.FitCoversTile(source)) ClearTile(tiled);
         PushBlendFunc overwrite(BlendFunc::Overwrite());
+        ProgramScope program;
+        if (red) RedAlphaProgram().Apply();
         tiled.WriteFit(source);
     }
 }
@@ -311,12 +476,13 @@ void GetLuma(const XIImage* source, Buffer<LumaPixelType<float>>* destination) {
     if (Dispatch(&GetLuma, source, destination)) return;
     if (!IsValid(source) || !IsValid(destination)) return;
     TiledBuffer tiled(destination);
+    const bool red = tiled.UseSingleChannelTarget();
     while (tiled.Next()) {
         if (!tiled.FitCoversTile(source)) ClearTile(tiled);
         PushBlendFunc overwrite(BlendFunc::Overwrite());
         PushColor scale(Color::LumaScale);
-        Push<State> program;
-        LumaProgram().Apply();
+        ProgramScope program;
+        (red ? RedLumaProgram() : LumaProgram()).Apply();
         tiled.WriteFit(source);
     }
 }
@@ -349,8 +515,13 @@ void Clear(XIImage* destination, const Color& color) {
 void Premultiply(const XIImage* source, XIImage* destination) {
     if (Dispatch(&Premultiply, source, destination)) return;
     if (!IsValid(source) || !IsValid(destination)) return;
-    SubImageTexture texture(source);
+    // Between 8-bit images the products are rounded to 8 bits once, on the way into the target.
+    const bool bytes = IsByteImage(source) && IsByteImage(destination);
+    SubImageTexture texture;
+    if (bytes) texture.UseByteTexels();
+    texture.SetImage(source);
     TiledBuffer tiled(destination);
+    if (bytes) tiled.UseByteTarget();
     tiled.ReleaseBeforeRender(texture);
     while (tiled.Next()) {
         // The first draw replaces what it covers.
@@ -363,7 +534,7 @@ void Premultiply(const XIImage* source, XIImage* destination) {
         texture.SetRegion(visible);
         texture.Apply();
         texture.ApplyNearest();
-        Push<State> program;
+        ProgramScope program;
         PremultiplyProgram().Apply();
         DrawPlane(visible);
     }
@@ -390,6 +561,12 @@ void Center(const XIImage* source, XIImage* destination) {
 void CopyAlpha(const XIImage* source, XIImage* destination) {
     if (Dispatch(&CopyAlpha, source, destination)) return;
     if (!IsValid(source) || !IsValid(destination)) return;
+    GLenum format = GL_RGBA, type = 0;
+    GetFormatType(source, format, type);
+    if (format == GL_RGBA || format == GL_BGRA) {
+        CopyAlphaOfColour(source, destination);
+        return;
+    }
     static AlphaTexture alpha;
     alpha.SetImage(source);
     SubImageTexture current(destination);
@@ -425,8 +602,12 @@ void Resize(const XIImage* source, XIImage* destination) {
     const double kx = double(source->GetWidth()) / destination->GetWidth();
     const double ky = double(source->GetHeight()) / destination->GetHeight();
     const Region bounds = Bounds(source);
-    SubImageTexture texture(source);
+    const bool bytes = IsByteImage(source) && IsByteImage(destination);
+    SubImageTexture texture;
+    if (bytes) texture.UseByteTexels();
+    texture.SetImage(source);
     TiledBuffer tiled(destination);
+    if (bytes) tiled.UseByteTarget();
     tiled.ReleaseBeforeRender(texture);
     while (tiled.Next()) {
         const Region tile = tiled.GetCurrentTile();

@@ -1,26 +1,9 @@
 #include "platform/Event.h"
 
 #include <chrono>
-#include <thread>
 
 namespace TESK_AE {
 namespace platform {
-
-namespace {
-
-// Long enough to cover a hand-over and a short task, short enough not to matter when the
-// answer takes longer and the waiter goes to sleep after all.
-constexpr auto kSpin = std::chrono::microseconds(40);
-
-inline void Relax() {
-#if defined(__x86_64__) || defined(__i386__)
-    __builtin_ia32_pause();
-#else
-    std::this_thread::yield();
-#endif
-}
-
-} // namespace
 
 bool Event::Consume() {
     if (!fSignalled.load(std::memory_order_relaxed)) return false;
@@ -29,13 +12,6 @@ bool Event::Consume() {
 }
 
 WaitResult Event::Wait(uint32_t milliseconds) {
-    if (milliseconds > 0 && !fSignalled.load(std::memory_order_acquire)) {
-        const auto until = std::chrono::steady_clock::now() + kSpin;
-        do {
-            for (int i = 0; i < 64 && !fSignalled.load(std::memory_order_acquire); ++i) Relax();
-        } while (!fSignalled.load(std::memory_order_acquire) &&
-                 std::chrono::steady_clock::now() < until);
-    }
     std::unique_lock<std::mutex> lock(fGuard);
     if (Consume()) return WaitResult::Signalled;
     // A zero time-out is a poll: no trip into the kernel for a wait that cannot succeed.

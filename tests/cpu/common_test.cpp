@@ -176,6 +176,45 @@ TEST(HalfFloat, HalfToFloatIsExactAndClampsOnRequest) {
     }
 }
 
+// 8-bit channels to halves of v / 255 and back, in every channel order the layouts use, over
+// every value, with an odd pixel count so that the scalar tail runs too. Halves from a search
+// of all of them: the largest not above the value (toward zero), or the nearest (ties to the
+// even one). Bytes: clamped (NaN to 0), times 255, ties to even.
+TEST(HalfFloat, BytesAndHalvesConvertEveryValueInEveryChannelOrder) {
+    const auto half = [](float x, bool towardZero) {
+        int below = 0;
+        while (tesk_test::HalfToFloat(uint16_t(below + 1)) <= x) ++below;
+        const float lo = tesk_test::HalfToFloat(uint16_t(below));
+        const float hi = tesk_test::HalfToFloat(uint16_t(below + 1));
+        const bool up = x - lo > hi - x || (x - lo == hi - x && below % 2);
+        return uint16_t(towardZero || !up ? below : below + 1);
+    };
+    const int orders[][4] = {{0, 1, 2, 3}, {2, 1, 0, 3}, {1, 2, 3, 0}};
+    for (const auto& order : orders) {
+        std::vector<uint8_t> bytes(257 * 4), back(257 * 4);
+        std::iota(bytes.begin(), bytes.end(), uint8_t(0)); // value v at byte v % 256
+        std::vector<uint16_t> halves(257 * 4);
+        for (HalfRounding mode : {HalfRounding::ToNearestEven, HalfRounding::TowardZero}) {
+            BytesToHalves(bytes.data(), halves.data(), 257, order, mode);
+            for (size_t i = 0; i < halves.size(); ++i)
+                ASSERT_EQ(halves[i], half(bytes[i / 4 * 4 + order[i % 4]] * (1.0f / 255.0f),
+                                          mode == HalfRounding::TowardZero))
+                    << i;
+        }
+        std::vector<uint16_t> all(65536 + 4);
+        std::iota(all.begin(), all.end(), uint16_t(0));
+        back.resize(all.size());
+        HalvesToBytes(all.data(), back.data(), all.size() / 4, order);
+        for (size_t i = 0; i < all.size(); ++i) {
+            const float v = tesk_test::HalfToFloat(all[i]);
+            const float x = std::isnan(v) ? 0.0f : std::fmin(std::fmax(v, 0.0f), 1.0f) * 255.0f;
+            const float down = std::floor(x);
+            const int want = int(down) + (x - down > 0.5f || (x - down == 0.5f && int(down) % 2));
+            ASSERT_EQ(back[i / 4 * 4 + order[i % 4]], want) << i;
+        }
+    }
+}
+
 // Each phase counts its own time once, not in the phase around it; a timer left running when an
 // outer one stops is dropped, and so is one nested deeper than the stack holds.
 TEST(PhaseTimer, NestedPhasesCountOnceAndDroppedTimersNotAtAll) {

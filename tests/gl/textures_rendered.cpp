@@ -169,8 +169,9 @@ TEST(TiledBuffer, FailuresWhileDrawingLeaveNothingBehind) {
     });
 }
 
-// A written image blits one to one. The cache hands out its shared size, but drawing stays
-// inside the texture's own, and a read into a region is cut to the image.
+// A written image blits one to one. The cache hands out a larger texture (640 x 480 gets
+// 1024 x 512), but drawing stays inside the texture's own size, and a read into a region is cut
+// to the image.
 TEST(RenderedTexture, WritesBlitsAndDrawsAndReadsWithinItsOwnSize) {
     RunOnWorker([] {
         RenderedTexture texture, small, other;
@@ -187,7 +188,7 @@ TEST(RenderedTexture, WritesBlitsAndDrawsAndReadsWithinItsOwnSize) {
         Render(other, [&] { small.Blit(), other.Read(&copy); });
         EXPECT_TRUE(SameBytes(Pixels(copy), Pixels(source, true), 64));
         Render(texture, [&] {
-            EXPECT_GE(texture.Buffer()->Height(), 1080);
+            ASSERT_GT(texture.Buffer()->Width(), 700);
             glColor4f(1, 0, 0, 1), glRectf(-100, -100, 3000, 3000);
             EXPECT_EQ(Texel(texture.Buffer(), 700, 10), (std::array<uint8_t, 4>{}));
             texture.Read(&corner, Region(600, 440, 100, 100), false);

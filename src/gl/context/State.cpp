@@ -41,6 +41,10 @@ void Attributes::Retrieve() {
     Apply();
 }
 
+void Attributes::Restore() const {
+    ConditionallyPop();
+}
+
 State::State() : framebuffer(0), program(0) {}
 
 void State::Retrieve() {
@@ -56,10 +60,21 @@ void State::Retrieve() {
 }
 
 void State::Apply() const {
+    Put(true);
+}
+
+void State::Restore() const {
+    Put(false);
+}
+
+void State::Put(bool keep) const {
     PhaseTimer timer(Phase::StateSave);
     TESK_GL(glBindFramebufferEXT)(GL_FRAMEBUFFER_EXT, static_cast<GLuint>(framebuffer));
     TESK_GL(glUseProgram)(static_cast<GLuint>(program));
-    attributes.Apply();
+    if (keep)
+        attributes.Apply();
+    else
+        attributes.Restore();
     projectionMatrix.Apply();
     modelMatrix.Apply();
     // The texture matrix and binding belong to the unit that was active when they were saved;

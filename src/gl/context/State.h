@@ -23,6 +23,9 @@ public:
     // exactly one level, whatever it held before.
     void Apply() const;
     void Retrieve();
+    // Pops what this object pushed (restoring it) without pushing again: the last use of a
+    // saved state, which saves a push and a pop of every attribute group.
+    void Restore() const;
 
     bool IsPushed() const { return pushed; }
 
@@ -46,6 +49,8 @@ public:
     void Retrieve();
     // Throws Unsupported without framebuffer objects or GLSL programs.
     void Apply() const;
+    // Apply for the last time: puts the state back and keeps nothing for the destructor.
+    void Restore() const;
 
     Attributes attributes;
     ModelMatrix modelMatrix;
@@ -55,6 +60,16 @@ public:
     TextureUnit textureUnit;
     GLint framebuffer;
     GLint program;
+
+private:
+    void Put(bool keep) const;
 };
+
+// A pushed State is put back once, for good.
+template <> inline void Push<State>::Pop() {
+    if (!active) return;
+    active = false;
+    State::Restore();
+}
 
 } // namespace OGL_TESK_AE

@@ -26,10 +26,10 @@ public:
         try {
             result = task(data);
         } catch (...) {
-            saved.Apply();
+            saved.Restore();
             throw;
         }
-        saved.Apply();
+        saved.Restore();
         return result;
     }
 

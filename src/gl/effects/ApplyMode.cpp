@@ -8,6 +8,7 @@
 #include "gl/state/TextureState.h"
 #include "gl/texture/ImageTextures.h"
 #include "gl/texture/Texture.h"
+#include "gl/texture/TextureFormat.h"
 #include "gl/texture/TiledBuffer.h"
 #include "math/Region.h"
 #include "math/Vector.h"
@@ -386,7 +387,12 @@ void ApplyMode::Apply(const XIImage* front, const XIImage* back, const XIImage* 
     if (Dispatch(static_cast<Operation>(&ApplyMode::Apply), front, back, mask, destination, mode,
                  mix))
         return;
+    // Between 8-bit images the blend is rounded to 8 bits once, on the way into the target.
+    const bool bytes = IsByteImage(front) && IsByteImage(destination) &&
+                       (!IsValid(back) || IsByteImage(back)) &&
+                       (!IsValid(mask) || IsByteImage(mask));
     SubImageTexture frontTexture, backTexture;
+    if (bytes) frontTexture.UseByteTexels(), backTexture.UseByteTexels();
     frontTexture.SetImage(front);
     if (IsValid(mask)) frontTexture.SetMask(mask);
     if (IsValid(back)) backTexture.SetImage(back);
@@ -394,6 +400,7 @@ void ApplyMode::Apply(const XIImage* front, const XIImage* back, const XIImage* 
     if (program) program->Compile();
     {
         TiledBuffer tiled(destination);
+        if (bytes) tiled.UseByteTarget();
         tiled.ReleaseBeforeRender(frontTexture);
         tiled.ReleaseBeforeRender(backTexture);
         while (tiled.Next()) {
@@ -401,7 +408,9 @@ void ApplyMode::Apply(const XIImage* front, const XIImage* back, const XIImage* 
             frontTexture.SetRegion(tile);
             backTexture.SetRegion(tile);
             Push<State> saved;
-            BlendFunc::Replace.Apply();
+            // The program writes every pixel of the tile: no blending, which on llvmpipe would
+            // still read the target.
+            BlendFunc::Overwrite().Apply();
             DepthFunc::Always.Apply();
             if (program) program->Apply(frontTexture, backTexture, mix);
             EffectProgram::DrawRegion(tile, GL_TEXTURE1);

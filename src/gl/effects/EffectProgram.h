@@ -20,9 +20,10 @@ class p3f;
 class p4f;
 
 // A GLSL program put together from a list of shaders (not owned) and the library's shared
-// fragment functions (luma, saturation, rand, blur), linked on first Apply. The uniform table
-// is rebuilt from the linked program on every Apply; the typed setters convert the caller's
-// value to each uniform's declared type and ignore what does not fit.
+// fragment functions (luma, saturation, rand, blur), linked on first Apply. After every Apply
+// the uniform table holds the linked program's active uniforms (read again whenever it was
+// linked again); the typed setters convert the caller's value to each uniform's declared type
+// and ignore what does not fit.
 //
 // A copy takes the shader list but no program object and no uniform records: it links a
 // program of its own at its first Apply.
@@ -105,6 +106,8 @@ private:
     mutable std::vector<GLSL::Shader*> fShaders;
     mutable std::map<std::string, std::unique_ptr<GLSL::Uniform>> fUniforms;
     mutable bool fDirty;
+    // Whether fUniforms holds what the program as linked now has active.
+    mutable bool fUniformsRead = false;
     GLSL::Shader* fInitial;
 };
 

@@ -48,7 +48,7 @@ void SubImageTexture::SetImage(const XIImage* source) {
         GLenum sourceType = 0;
         GetColorSpaceFormat(source->GetColorSpace(), source->GetBitDepth(), source->GetWhiteLevel(),
                             imageFormat, sourceType);
-        imageType = GetBestType();
+        imageType = byteTexels ? GL_UNSIGNED_BYTE : GetBestType();
         SetRegion(WholeImage(source));
     } else {
         SetRegion(Region());

@@ -24,6 +24,8 @@ public:
 
     // The whole image; an invalid image leaves an empty region.
     void SetImage(const XIImage* image);
+    // Loads the image as 8-bit texels (see RenderedTexture::UseByteTexels); before SetImage.
+    void UseByteTexels() { byteTexels = true; }
     void SetMask(const XIImage* mask);
     // A different region reloads; the same one keeps what is loaded.
     void SetRegion(const Region& r);
@@ -43,6 +45,7 @@ protected:
     int imageHeight = 0;
     GLenum imageFormat = GL_RGBA;
     GLenum imageType = 0;
+    bool byteTexels = false;
 };
 
 // A sub-image texture that can also remember an image to be loaded later: the constructor's

@@ -48,7 +48,8 @@ RenderedTexture::RenderedTexture() {
     Resize(kDefaultWidth, kDefaultHeight, GL_RGBA, GL_FLOAT);
 }
 
-RenderedTexture::RenderedTexture(RenderedTexture& other) : Context(), Texture() {
+RenderedTexture::RenderedTexture(RenderedTexture& other)
+    : Context(), Texture(), byteTexels(other.byteTexels), singleChannel(other.singleChannel) {
     Resize(kDefaultWidth, kDefaultHeight, GL_RGBA, GL_FLOAT);
     framebuffer = other.framebuffer;
     depth = other.depth;
@@ -69,9 +70,25 @@ void RenderedTexture::Resize(int newWidth, int newHeight, GLenum newFormat, GLen
     width = newWidth;
     height = newHeight;
     format = newFormat;
-    type = GetBestType();
-    key =
-        TextureKey(GL_TEXTURE_RECTANGLE_ARB, width, height, GetInternalFormat(format, type), false);
+    type = byteTexels ? GL_UNSIGNED_BYTE : GetBestType();
+    GLenum internalFormat = GetInternalFormat(format, type);
+    if (singleChannel && internalFormat == GL_RGBA16F_ARB) internalFormat = GL_R16F;
+    if (singleChannel && internalFormat == GL_RGBA32F_ARB) internalFormat = GL_R32F;
+    key = TextureKey(GL_TEXTURE_RECTANGLE_ARB, width, height, internalFormat, false);
+}
+
+void RenderedTexture::UseByteTexels() {
+    byteTexels = true;
+    Resize(width, height, format, type);
+}
+
+bool RenderedTexture::UseSingleChannel() {
+    static const bool supported = IsExtensionSupported("GL_ARB_texture_rg");
+    if (!supported) return false;
+    singleChannel = true;
+    Resize(width, height, format, type);
+    const GLenum internalFormat = key.InternalFormat();
+    return internalFormat == GL_R16F || internalFormat == GL_R32F;
 }
 
 void RenderedTexture::Resize(const XIImage* image) {
@@ -253,6 +270,10 @@ void RenderedTexture::Read(XIImage* image, const Region& region, bool flip) {
         return;
     }
 
+    // From a target of their own layout, the pass would copy them texel for texel.
+    if (!convert && flipRows && !readProcessing && whiteScale == 1.0f &&
+        buffer->ReadRowsTurnedOver(image, r, d))
+        return;
     // 8-bit images that only need turning over are looked up in what the pass makes of each
     // texel.
     if (!convert && flipRows && !readProcessing && whiteScale == 1.0f && IsByteType(imageType)) {

@@ -31,6 +31,14 @@ public:
     void Resize(int width, int height, GLenum format, GLenum type);
     void Resize(const XIImage* image);
     void Resize(const RenderedTexture& other);
+    // From now on 8-bit texels (GL_RGBA8) instead of the preferred type, for work whose images
+    // are all 8-bit: llvmpipe draws into them two to three times as fast as into half floats,
+    // and they move to and from such images as they are. Drops what is held.
+    void UseByteTexels();
+    // From now on one float channel (GL_R16F or GL_R32F, as the preferred type), for drawings
+    // that put the whole result in red; float luminance and alpha images take it as it is. False,
+    // with the four channels kept, where OpenGL has no such textures.
+    bool UseSingleChannel();
 
     int Width() const { return width; }
     int Height() const { return height; }
@@ -93,6 +101,8 @@ protected:
     GLenum format = GL_RGBA;
     GLenum type = GL_FLOAT;
     GLSL::Shader* readProcessing = nullptr;
+    bool byteTexels = false;
+    bool singleChannel = false;
 
 private:
     void DebugRead(const TextureKey&) {}

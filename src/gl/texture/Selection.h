@@ -21,7 +21,7 @@ public:
     ~Selection() {
         try {
             if (fSelected) fTarget.Deselect();
-            fState.Apply();
+            fState.Restore();
         } catch (...) {
             // Only a missing entry point can fail here; the state's own destructor still pops
             // the attribute stacks.

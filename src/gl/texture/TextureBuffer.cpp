@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace OGL_TESK_AE {
@@ -82,9 +83,31 @@ TextureFactory& TextureBuffer::Factory() {
     return factory;
 }
 
+namespace {
+
+// Requests up to this size in both directions share power-of-two sizes of their own instead of
+// the shared size: llvmpipe's cost of a draw and of reading it back grows with the size of the
+// framebuffer's texture (it walks every 64 x 64 bin of it), not with the area drawn, and a
+// 64 x 64 call on a 2048 x 1080 target pays about half of its time for that.
+constexpr int kSmallSide = 1024;
+constexpr int kSmallestSide = 64;
+
+int SizeClass(int side) {
+    int size = kSmallestSide;
+    while (size < side) size *= 2;
+    return size;
+}
+
+} // namespace
+
 TextureBuffer* TextureBuffer::Make(const TextureKey& key) {
+    if (key.IsExact()) return Factory().Make(key);
+    // Exact, so that a small request never takes a large idle texture.
+    if (key.Width() <= kSmallSide && key.Height() <= kSmallSide)
+        return Factory().Make(TextureKey(key.Target(), SizeClass(key.Width()),
+                                         SizeClass(key.Height()), key.InternalFormat(), true));
     TextureKey widened = key;
-    if (!widened.IsExact()) widened.SetMinimumSize(kSharedWidth, kSharedHeight);
+    widened.SetMinimumSize(kSharedWidth, kSharedHeight);
     return Factory().Make(widened);
 }
 
@@ -310,8 +333,8 @@ bool IsFloatRgba(const XIImage* image) {
 
 // The channel type the texture's texels are moved in without conversion; 0 for none handled.
 GLenum TexelType(GLenum internalFormat) {
-    if (internalFormat == GL_RGBA16F_ARB) return GL_HALF_FLOAT_ARB;
-    if (internalFormat == GL_RGBA32F_ARB) return GL_FLOAT;
+    if (internalFormat == GL_RGBA16F_ARB || internalFormat == GL_R16F) return GL_HALF_FLOAT_ARB;
+    if (internalFormat == GL_RGBA32F_ARB || internalFormat == GL_R32F) return GL_FLOAT;
     return 0;
 }
 
@@ -396,6 +419,64 @@ void NoBandTransfer(int, int, unsigned char*) {}
 
 } // namespace
 
+namespace {
+
+// The layout of an 8-bit image of four channels whose texels this texture holds as they are:
+// false for any other pair.
+bool SameByteTexels(const XIImage* image, GLenum internalFormat, GLenum& format, GLenum& type) {
+    GetFormatType(image, format, type);
+    return IsByteType(type) && PixelTransferBytes(format, type) == 4 &&
+           internalFormat == GL_RGBA8 && GetInternalFormat(format, type) == GL_RGBA8;
+}
+
+} // namespace
+
+bool TextureBuffer::LoadRowsTurnedOver(const XIImage* image, const Region& src,
+                                       const Region& dst) const {
+    if (!IsTransferable(image, src, dst)) return true;
+    Initialize();
+    GLenum format = GL_RGBA, type = 0;
+    if (!fTexture || !SameByteTexels(image, fKey.InternalFormat(), format, type)) return false;
+    if (!StaysInside(image, src, format, type)) return true;
+    PhaseTimer timer(Phase::Upload);
+    const int width = static_cast<int>(src.Width());
+    const size_t rowBytes = static_cast<size_t>(width) * 4;
+    PushPixelUnpack unpack(4, 0, 0, 0, 0);
+    ThroughBands(
+        image, src, 4, 4, true, NoBandTransfer,
+        [&](unsigned char* texels, const unsigned char* memory) {
+            std::memcpy(texels, memory, rowBytes);
+        },
+        [&](int t0, int n, unsigned char* band) {
+            glTexSubImage2D(fKey.Target(), 0, dst.XOrigin(), dst.YOrigin() + t0, width, n, format,
+                            type, band);
+        });
+    return true;
+}
+
+bool TextureBuffer::ReadRowsTurnedOver(const XIImage* image, const Region& imageRegion,
+                                       const Region& frameRegion) const {
+    if (!IsTransferable(image, imageRegion, frameRegion)) return true;
+    GLenum format = GL_RGBA, type = 0;
+    if (!SameByteTexels(image, fKey.InternalFormat(), format, type) || !IsReadFrom()) return false;
+    if (!StaysInside(image, imageRegion, format, type)) return true;
+    PhaseTimer timer(Phase::ReadBack);
+    const int width = static_cast<int>(imageRegion.Width());
+    const size_t rowBytes = static_cast<size_t>(width) * 4;
+    PushPixelPack pack(4, 0, 0, 0, 0);
+    ThroughBands(
+        image, imageRegion, 4, 4, true,
+        [&](int t0, int n, unsigned char* band) {
+            glReadPixels(frameRegion.XOrigin(), frameRegion.YOrigin() + t0, width, n, format, type,
+                         band);
+        },
+        [&](const unsigned char* texels, unsigned char* out) {
+            std::memcpy(out, texels, rowBytes);
+        },
+        NoBandTransfer);
+    return true;
+}
+
 bool TextureBuffer::LoadFloatRows(const XIImage* image, const Region& src, const Region& dst,
                                   bool turnOver) const {
     if (!IsTransferable(image, src, dst)) return true;
@@ -442,6 +523,48 @@ bool ByteOrder(GLenum format, GLenum type, int order[4]) {
     return true;
 }
 
+// Whether BytesToHalves makes every texel of the table (what the loading pass draws of each
+// byte value), and in which rounding mode: it converts a row at a time, several times faster
+// than looking each channel up. Checked once per table.
+bool BytesByFormula(const uint16_t table[256], HalfRounding& rounding) {
+    static const uint16_t* checked = nullptr;
+    static int found = 0; // 0 neither mode, 1 to nearest even, 2 toward zero
+    if (checked != table) {
+        checked = table;
+        found = 0;
+        uint8_t bytes[256 * 4];
+        for (int v = 0; v < 256 * 4; ++v) bytes[v] = static_cast<uint8_t>(v / 4);
+        static const int rgba[4] = {0, 1, 2, 3};
+        uint16_t halves[256 * 4];
+        for (int mode : {1, 2}) {
+            BytesToHalves(bytes, halves, 256, rgba,
+                          mode == 2 ? HalfRounding::TowardZero : HalfRounding::ToNearestEven);
+            bool same = true;
+            for (int v = 0; v < 256 * 4 && same; ++v) same = halves[v] == table[v / 4];
+            if (same) found = mode;
+        }
+    }
+    rounding = found == 2 ? HalfRounding::TowardZero : HalfRounding::ToNearestEven;
+    return found > 0;
+}
+
+// The same for the way back: whether HalvesToBytes gives the byte the table holds (what the
+// reading pass makes of each half-float texel) for all 65536 of them.
+bool HalvesByFormula(const uint8_t table[65536]) {
+    static const uint8_t* checked = nullptr;
+    static bool same = false;
+    if (checked != table) {
+        checked = table;
+        std::vector<uint16_t> halves(65536);
+        std::vector<uint8_t> bytes(65536);
+        for (size_t i = 0; i < halves.size(); ++i) halves[i] = static_cast<uint16_t>(i);
+        static const int rgba[4] = {0, 1, 2, 3};
+        HalvesToBytes(halves.data(), bytes.data(), halves.size() / 4, rgba);
+        same = std::equal(bytes.begin(), bytes.end(), table);
+    }
+    return same;
+}
+
 } // namespace
 
 bool TextureBuffer::LoadByteRows(const XIImage* image, const Region& src, const Region& dst,
@@ -454,6 +577,8 @@ bool TextureBuffer::LoadByteRows(const XIImage* image, const Region& src, const 
     if (!fTexture || fKey.InternalFormat() != GL_RGBA16F_ARB || !ByteOrder(format, type, order))
         return false;
     if (!StaysInside(image, src, format, type)) return true;
+    HalfRounding rounding = HalfRounding::ToNearestEven;
+    const bool formula = BytesByFormula(halves, rounding);
     PhaseTimer timer(Phase::Upload);
     const int width = static_cast<int>(src.Width());
     PushPixelUnpack unpack(4, 0, 0, 0, 0);
@@ -461,6 +586,10 @@ bool TextureBuffer::LoadByteRows(const XIImage* image, const Region& src, const 
         image, src, 4, 8, turnOver, NoBandTransfer,
         [&](unsigned char* texels, const unsigned char* in) {
             uint16_t* out = reinterpret_cast<uint16_t*>(texels);
+            if (formula) {
+                BytesToHalves(in, out, static_cast<size_t>(width), order, rounding);
+                return;
+            }
             for (int x = 0; x < width; ++x, in += 4, out += 4) {
                 out[0] = halves[in[order[0]]];
                 out[1] = halves[in[order[1]]];
@@ -485,6 +614,7 @@ bool TextureBuffer::ReadByteRows(const XIImage* image, const Region& imageRegion
     if (fKey.InternalFormat() != GL_RGBA16F_ARB || !ByteOrder(format, type, order)) return false;
     if (!IsReadFrom()) return false;
     if (!StaysInside(image, imageRegion, format, type)) return true;
+    const bool formula = HalvesByFormula(bytes);
     PhaseTimer timer(Phase::ReadBack);
     const int width = static_cast<int>(imageRegion.Width());
     PushPixelPack pack(4, 0, 0, 0, 0);
@@ -496,6 +626,10 @@ bool TextureBuffer::ReadByteRows(const XIImage* image, const Region& imageRegion
         },
         [&](const unsigned char* texels, unsigned char* out) {
             const uint16_t* in = reinterpret_cast<const uint16_t*>(texels);
+            if (formula) {
+                HalvesToBytes(in, out, static_cast<size_t>(width), order);
+                return;
+            }
             for (int x = 0; x < width; ++x, in += 4, out += 4) {
                 out[order[0]] = bytes[in[0]];
                 out[order[1]] = bytes[in[1]];
@@ -537,6 +671,28 @@ bool TextureBuffer::ReadFloatRows(const XIImage* image, const Region& imageRegio
     if (!StaysInside(image, imageRegion, format, GL_FLOAT)) return true;
     PhaseTimer timer(Phase::ReadBack);
     const int width = static_cast<int>(imageRegion.Width());
+    const bool red = fKey.InternalFormat() == GL_R16F || fKey.InternalFormat() == GL_R32F;
+    if (red) {
+        // One value per texel, made by the program that drew it: read as it is, in rows of
+        // two-byte texels packed without padding.
+        if (channels != 1) return false;
+        PushPixelPack pack(1, 0, 0, 0, 0);
+        ThroughBands(
+            image, imageRegion, 4, texelType == GL_FLOAT ? 4 : 2, turnOver,
+            [&](int t0, int n, unsigned char* band) {
+                glReadPixels(frameRegion.XOrigin(), frameRegion.YOrigin() + t0, width, n, GL_RED,
+                             texelType, band);
+            },
+            [&](const unsigned char* texels, unsigned char* memory) {
+                float* out = reinterpret_cast<float*>(memory);
+                if (texelType == GL_FLOAT)
+                    CopyFloats(reinterpret_cast<const float*>(texels), out, width, false);
+                else
+                    HalvesToFloats(reinterpret_cast<const uint16_t*>(texels), out, width, false);
+            },
+            NoBandTransfer);
+        return true;
+    }
     const size_t values = static_cast<size_t>(width) * 4;
     // Single-channel images take one value per texel, made from a row of RGBA floats.
     static std::vector<float> rgbaRow;

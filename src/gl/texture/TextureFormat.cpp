@@ -58,6 +58,7 @@ int BitsPerTexel(GLenum internalFormat) {
     case GL_DEPTH_COMPONENT16:
     case GL_ALPHA16F_ARB:
     case GL_LUMINANCE16F_ARB:
+    case GL_R16F:
         return 16;
     case GL_RGB8:
     case GL_DEPTH_COMPONENT24:
@@ -69,6 +70,7 @@ int BitsPerTexel(GLenum internalFormat) {
     case GL_DEPTH_COMPONENT32:
     case GL_ALPHA32F_ARB:
     case GL_LUMINANCE32F_ARB:
+    case GL_R32F:
         return 32;
     case GL_RGB12:
     case GL_RGB16:
@@ -355,6 +357,14 @@ bool IsMatchingFormat(const XIImage* a, const XIImage* b) {
 bool IsByteType(GLenum type) {
     return type == GL_UNSIGNED_BYTE || type == GL_UNSIGNED_INT_8_8_8_8 ||
            type == GL_UNSIGNED_INT_8_8_8_8_REV;
+}
+
+bool IsByteImage(const XIImage* image) {
+    if (!IsValid(image)) return false;
+    GLenum format = GL_RGBA, type = 0;
+    float whiteScale = 1.0f;
+    GetColorSpaceFormat(image, format, type, whiteScale);
+    return IsByteType(type) && PixelTransferBytes(format, type) == 4 && whiteScale == 1.0f;
 }
 
 int PixelTransferBytes(GLenum format, GLenum type) {

@@ -53,6 +53,9 @@ TESK_API int64_t CalculateTextureSizeOnCard(const XIImage* image, int divisor, b
 TESK_API int PixelTransferBytes(GLenum format, GLenum type);
 // Whether type holds 8 bits per channel (plain or packed in 32-bit words).
 TESK_API bool IsByteType(GLenum type);
+// Whether the image has four 8-bit channels at full white that OpenGL moves as they are laid
+// out: work whose images all do can keep its texels in 8 bits (RenderedTexture::UseByteTexels).
+TESK_API bool IsByteImage(const XIImage* image);
 
 // Whether both images are valid and laid out alike in memory, so that pixels can be copied
 // byte for byte.

@@ -229,6 +229,8 @@ void Texture::LoadTexture(const XIImage* image, const Region& src, const Region&
         return;
     }
 
+    // Into a texture of their own layout, the pass would copy them texel for texel.
+    if (asItIs && !fit && !mipmap && buffer->LoadRowsTurnedOver(image, src, plan.dst)) return;
     // 8-bit pixels that only need turning over are looked up in what the pass makes of each
     // value, and go in as the texels the pass would have drawn.
     if (asItIs && !fit && !mipmap && IsByteType(plan.type)) {
@@ -262,7 +264,7 @@ void Texture::MaskTexture(const XIImage* image, const Region& src, const Region&
         ApplyConversion(conversion, image, plan, nullptr, staging);
         SetStagingFilters(staging, plan);
         DrawLoadedRegion(src, plan.dst, fit);
-        state.Apply();
+        state.Restore();
     } else {
         TESK_GL(glUseProgram)(0); // not the caller's; the selection puts it back
         SetStagingFilters(staging, plan);

@@ -33,7 +33,11 @@ TiledBuffer::TiledBuffer(XIImage* dest) : destination(dest) {
         GetColorSpaceFormat(destination->GetColorSpace(), destination->GetBitDepth(),
                             destination->GetWhiteLevel(), format, type);
     render.reset(new RenderedTexture());
-    render->Resize(kTileWidth, kTileHeight, format, type);
+    // A destination smaller than a tile gets a target of its own size (see TextureBuffer::Make).
+    const bool small = IsValid(destination) && destination->GetWidth() <= kTileWidth &&
+                       destination->GetHeight() <= kTileHeight;
+    render->Resize(small ? destination->GetWidth() : kTileWidth,
+                   small ? destination->GetHeight() : kTileHeight, format, type);
     render->SetReadProcessing(postProcessing);
     Rewind(render->Width(), render->Height());
 }
@@ -52,7 +56,7 @@ TiledBuffer::~TiledBuffer() {
 void TiledBuffer::RestoreState() {
     if (!fSaved) return;
     try {
-        fSaved->Apply();
+        fSaved->Restore();
     } catch (...) {
         // Only a missing entry point can fail here; the attribute stacks are still popped below.
     }
@@ -85,6 +89,14 @@ bool TiledBuffer::Rewind(int tileWidth, int tileHeight) {
     return !tiles.empty();
 }
 
+void TiledBuffer::UseByteTarget() {
+    if (render) render->UseByteTexels();
+}
+
+bool TiledBuffer::UseSingleChannelTarget() {
+    return render && render->UseSingleChannel();
+}
+
 bool TiledBuffer::Next() {
     fDrawing.Stop();
     if (!render) {
@@ -100,6 +112,7 @@ bool TiledBuffer::Next() {
         Finalize();
         return false;
     }
+    fDefaultState = false;
     if (!current.IsValid()) {
         firstTile = true;
         if (!fSaved) {
@@ -113,7 +126,8 @@ bool TiledBuffer::Next() {
     tiles.pop_front();
     if (current.IsValid()) {
         glRasterPos2i(0, 0);
-        SetDefault();
+        // A target selected just now is in the default state already.
+        if (!fDefaultState) SetDefault();
         Orthogonal(-10000.0, 10000.0);
         fDrawing.Start(Phase::Draw);
     }
@@ -122,9 +136,15 @@ bool TiledBuffer::Next() {
 
 bool TiledBuffer::Select() {
     if (render) {
-        render->Select();
-        SetDefault();
+        // A selected target is in the default state but for its own pixel projection.
+        if (render->Select()) {
+            ProjectionMatrix::Identity.Apply();
+            ModelMatrix::Identity.Apply();
+        } else {
+            SetDefault();
+        }
         Orthogonal(-10000.0, 10000.0);
+        fDefaultState = true;
     }
     return false;
 }
@@ -232,6 +252,9 @@ void TiledBuffer::DrawOverTile(const XIImage* source, Region r) {
     SubImageTexture texture(source);
     texture.SetRegion(r);
     texture.Apply();
+    // Texel for pixel, every fragment samples a texel's centre: nearest sampling reads the same
+    // value as linear filtering, with one fetch instead of four.
+    if (r.Width() == current.Width() && r.Height() == current.Height()) texture.ApplyNearest();
     if (flipped) texture.FlipTransform();
     sPlane.Draw(static_cast<float>(current.XOrigin()), static_cast<float>(current.YOrigin()),
                 static_cast<float>(current.XEnd()), static_cast<float>(current.YEnd()), 0.0f);

@@ -50,6 +50,10 @@ public:
     bool Next();
     // Lists the tiles again with another size and starts over; false when there are none.
     bool Rewind(int tileWidth, int tileHeight);
+    // Draws into 8-bit texels (see RenderedTexture::UseByteTexels); before the first Next.
+    void UseByteTarget();
+    // Draws into one channel (see RenderedTexture::UseSingleChannel); before the first Next.
+    bool UseSingleChannelTarget();
 
     // Projections of the whole destination onto the current tile.
     void Orthogonal(double nearPlane, double farPlane);
@@ -119,6 +123,9 @@ private:
     void DrawOverTile(const XIImage* source, Region r);
 
     std::unique_ptr<State> fSaved;
+    // Set by this class's Select, which leaves the default state; Next, which clears it
+    // before selecting, then skips its own SetDefault for the first tile.
+    bool fDefaultState = false;
     std::vector<Texture*> fReleaseFirst;
     // Runs while the caller draws a tile, between two Next calls.
     PhaseTimer fDrawing;
