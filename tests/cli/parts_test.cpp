@@ -2,13 +2,18 @@
 // built program (program_test.cpp) do not reach.
 #include "tools/Arguments.h"
 #include "tools/Failure.h"
+#include "tools/Pipeline.h"
 #include "tools/Sequence.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 #include <numeric>
+#include <thread>
 
 namespace cli {
 namespace {
@@ -109,6 +114,72 @@ TEST(HostImage, RoundTripsEveryValueExactly) {
         const HostImage copy(layout, source.Load());
         EXPECT_EQ(std::memcmp(copy.GetBaseAddress(), memory.data(), memory.size()), 0)
             << Describe(layout).name;
+    }
+}
+
+// Each step takes the frames in order, no more than three are under way, and a step that throws
+// stops the run at its frame: the frames before it are written, none after it is worked on or
+// written, and the earliest frame's failure comes out, even when a later frame failed first.
+TEST(Pipeline, RunsFramesInOrderAndStopsAtTheEarliestFailure) {
+    constexpr size_t kNone = 99, kCount = 8;
+    struct Row {
+        size_t read, work, write, worked, written;
+        std::string failure;
+    };
+    const Row rows[] = {{kNone, kNone, kNone, kCount, kCount, ""},
+                        {3, kNone, kNone, 3, 3, "read 3"},
+                        {kNone, 2, kNone, 2, 2, "work 2"},
+                        {kNone, 2, 1, 2, 1, "write 1"}};
+    for (const Row& row : rows) {
+        std::mutex mutex;
+        std::atomic<int> thrown{0};
+        std::vector<size_t> began, read, worked, written;
+        const auto step = [&](std::vector<size_t>& done, size_t fails, size_t n, auto ready) {
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                EXPECT_TRUE(ready() && done.size() == n) << row.failure << ", frame " << n;
+            }
+            // Work and writes are slow (writes the slowest), so that a reader running ahead too
+            // far, or a failed read caught up with late, would show. The write that fails waits
+            // for a later frame's failure first.
+            const bool waits = &done == &written && n == fails;
+            const int ms = &done == &read ? 0 : &done == &worked ? 1 : waits ? 2000 : 4;
+            for (int i = 0; i < ms && !(waits && thrown); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (n == fails) {
+                ++thrown;
+                const char* name = &done == &read ? "read " : &done == &worked ? "work " : "write ";
+                throw Failure(name + std::to_string(n));
+            }
+            std::lock_guard<std::mutex> lock(mutex);
+            done.push_back(n);
+        };
+        FrameSteps steps;
+        steps.read = [&](size_t n) {
+            step(read, row.read, n,
+                 [&]() { return n <= worked.size() + 1 && n <= written.size() + 2; });
+        };
+        steps.begin = [&](size_t n) {
+            std::lock_guard<std::mutex> lock(mutex);
+            began.push_back(n);
+        };
+        steps.work = [&](size_t n) {
+            step(worked, row.work, n, [&]() { return n < read.size() && n <= written.size() + 1; });
+        };
+        steps.write = [&](size_t n) {
+            step(written, row.write, n, [&]() { return n < worked.size(); });
+        };
+        std::string failure;
+        try {
+            RunFrames(kCount, steps);
+        } catch (const Failure& error) {
+            failure = error.what();
+        }
+        EXPECT_EQ(failure, row.failure);
+        EXPECT_EQ(std::pair(worked.size(), written.size()), std::pair(row.worked, row.written))
+            << row.failure;
+        // The frame that failed had its turn, after it none.
+        EXPECT_EQ(began.size(), std::min(kCount, worked.size() + 1)) << row.failure;
     }
 }
 
