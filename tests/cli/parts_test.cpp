@@ -133,42 +133,38 @@ TEST(Pipeline, RunsFramesInOrderAndStopsAtTheEarliestFailure) {
     for (const Row& row : rows) {
         std::mutex mutex;
         std::atomic<int> thrown{0};
-        std::vector<size_t> began, read, worked, written;
-        const auto step = [&](std::vector<size_t>& done, size_t fails, size_t n, auto ready) {
+        size_t began = 0;
+        std::vector<size_t> read, worked, written;
+        const auto step = [&](const std::string& name, size_t n) {
+            const bool reads = name == "read", works = name == "work";
+            std::vector<size_t>& done = reads ? read : works ? worked : written;
+            const size_t fails = reads ? row.read : works ? row.work : row.write;
             {
                 std::lock_guard<std::mutex> lock(mutex);
-                EXPECT_TRUE(ready() && done.size() == n) << row.failure << ", frame " << n;
+                const bool ready = reads   ? n <= worked.size() + 1 && n <= written.size() + 2
+                                   : works ? n < read.size() && n <= written.size() + 1
+                                           : n < worked.size();
+                EXPECT_TRUE(ready && done.size() == n) << row.failure << ": " << name << ' ' << n;
             }
             // Work and writes are slow (writes the slowest), so that a reader running ahead too
             // far, or a failed read caught up with late, would show. The write that fails waits
             // for a later frame's failure first.
-            const bool waits = &done == &written && n == fails;
-            const int ms = &done == &read ? 0 : &done == &worked ? 1 : waits ? 2000 : 4;
+            const bool waits = !reads && !works && n == fails;
+            const int ms = reads ? 0 : works ? 1 : waits ? 2000 : 4;
             for (int i = 0; i < ms && !(waits && thrown); ++i)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             if (n == fails) {
                 ++thrown;
-                const char* name = &done == &read ? "read " : &done == &worked ? "work " : "write ";
-                throw Failure(name + std::to_string(n));
+                throw Failure(name + " " + std::to_string(n));
             }
             std::lock_guard<std::mutex> lock(mutex);
             done.push_back(n);
         };
         FrameSteps steps;
-        steps.read = [&](size_t n) {
-            step(read, row.read, n,
-                 [&]() { return n <= worked.size() + 1 && n <= written.size() + 2; });
-        };
-        steps.begin = [&](size_t n) {
-            std::lock_guard<std::mutex> lock(mutex);
-            began.push_back(n);
-        };
-        steps.work = [&](size_t n) {
-            step(worked, row.work, n, [&]() { return n < read.size() && n <= written.size() + 1; });
-        };
-        steps.write = [&](size_t n) {
-            step(written, row.write, n, [&]() { return n < worked.size(); });
-        };
+        steps.read = [&](size_t n) { step("read", n); };
+        steps.begin = [&](size_t) { ++began; };
+        steps.work = [&](size_t n) { step("work", n); };
+        steps.write = [&](size_t n) { step("write", n); };
         std::string failure;
         try {
             RunFrames(kCount, steps);
@@ -179,7 +175,7 @@ TEST(Pipeline, RunsFramesInOrderAndStopsAtTheEarliestFailure) {
         EXPECT_EQ(std::pair(worked.size(), written.size()), std::pair(row.worked, row.written))
             << row.failure;
         // The frame that failed had its turn, after it none.
-        EXPECT_EQ(began.size(), std::min(kCount, worked.size() + 1)) << row.failure;
+        EXPECT_EQ(began, std::min(kCount, worked.size() + 1)) << row.failure;
     }
 }
 

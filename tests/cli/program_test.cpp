@@ -232,11 +232,12 @@ TEST(Program, RunsFrameSequencesUpToTheFirstFrameThatFails) {
         for (int frame = 1; frame <= std::min(failed, 5); ++frame)
             progress += "tesk-ae premultiply: frame " + std::to_string(frame) + " (" +
                         std::to_string(frame) + " of 5)\n";
-        EXPECT_EQ(outcome.status, failed > 5 ? 0 : 1);
-        EXPECT_EQ(outcome.err.substr(0, outcome.err.find("tesk-ae: ")), progress);
         // The message is one line, after the progress line of the frame that failed.
-        const std::string rest = outcome.err.substr(progress.size());
-        EXPECT_TRUE(rest.rfind(says, 0) == 0 && rest.find('\n') + 1 == rest.size()) << outcome.err;
+        const std::string rest = outcome.err.substr(std::min(progress.size(), outcome.err.size()));
+        EXPECT_TRUE(outcome.status == (failed > 5 ? 0 : 1) &&
+                    outcome.err.rfind(progress + says, 0) == 0 &&
+                    rest.find('\n') + 1 == rest.size())
+            << outcome.err;
         for (int frame = 1; frame <= 5; ++frame) {
             const std::string name = folder.Path(out + "." + std::to_string(frame) + ".exr");
             if (frame < failed)
