@@ -4,6 +4,7 @@
 #include "tools/Failure.h"
 #include "tools/ImageFile.h"
 #include "tools/Operations.h"
+#include "tools/Pipeline.h"
 #include "tools/Sequence.h"
 #include "tools/ShaderCommands.h"
 
@@ -490,21 +491,39 @@ int RunOperation(const Command& command, const Options& options) {
                             ? 1
                             : 0;
 
-    Progress progress(stderr, command.name, frames[0] < 0 ? 0 : frames.size());
-    for (size_t index = 0; index < frames.size(); ++index) {
-        const int frame = frames[index];
-        if (frame >= 0) progress.Frame(frame, index);
-        const std::string target = FrameName(output, frame);
-        // Before any work: an output that cannot be written stops the run here.
-        CheckOutput(target);
+    // What one frame holds on its way through the steps; each step lets go of what the next
+    // does not need.
+    struct Frame {
         std::vector<OIIO::ImageBuf> images;
-        std::vector<Storage> storages(inputs.size());
+        std::vector<Storage> storages;
+        std::string warnings;
+        OIIO::ImageBuf result;
+        Storage storage;
+    };
+    std::vector<Frame> held(frames.size());
+    Progress progress(stderr, command.name, frames[0] < 0 ? 0 : frames.size());
+    FrameSteps steps;
+    steps.read = [&](size_t index) {
+        // Before any work: an output that cannot be written stops the run here.
+        CheckOutput(FrameName(output, frames[index]));
+        Frame& frame = held[index];
+        frame.storages.resize(inputs.size());
+        for (size_t i = 0; i < inputs.size(); ++i)
+            frame.images.push_back(ReadImage(FrameName(inputs[i], frames[index]),
+                                             &frame.storages[i], &frame.warnings));
+    };
+    steps.begin = [&](size_t index) {
+        if (frames[index] >= 0) progress.Frame(frames[index], index);
+    };
+    steps.work = [&](size_t index) {
+        Frame& frame = held[index];
+        progress.Print(frame.warnings);
+        const std::vector<OIIO::ImageBuf> images = std::move(frame.images);
         OperationInput request;
         for (size_t i = 0; i < inputs.size(); ++i) {
-            request.names.push_back(FrameName(inputs[i], frame));
-            images.push_back(ReadImage(request.names.back(), &storages[i]));
+            request.names.push_back(FrameName(inputs[i], frames[index]));
+            request.images.push_back(&images[i]);
         }
-        for (const OIIO::ImageBuf& image : images) request.images.push_back(&image);
         request.size = size;
         if (sizeFromInput) request.size = {images[0].spec().width, images[0].spec().height};
         if (options.color) request.color = *options.color;
@@ -520,26 +539,30 @@ int RunOperation(const Command& command, const Options& options) {
         request.unpremultiply = options.unpremultiply;
         // The clear operand that named a file only gave the size.
         if (command.operation == Operation::Clear) request.images.clear();
-        OIIO::ImageBuf result;
         try {
-            result = Apply(command.operation, request, options.layout, options.rows);
+            frame.result = Apply(command.operation, request, options.layout, options.rows);
         } catch (const Failure& failure) {
             throw Failure(std::string(command.name) + " failed: " + failure.what());
         }
-        Storage storage;
-        if (kept < storages.size()) {
-            storage = storages[kept];
+        if (kept < frame.storages.size()) {
+            frame.storage = frame.storages[kept];
             // Windows belong to a picture of the input's size.
             const OIIO::ImageSpec& in = images[kept].spec();
-            storage.windows = storage.windows && in.width == result.spec().width &&
-                              in.height == result.spec().height;
+            frame.storage.windows = frame.storage.windows &&
+                                    in.width == frame.result.spec().width &&
+                                    in.height == frame.result.spec().height;
         }
         if (options.depth) {
-            storage.type = options.depth->type;
-            storage.bits = options.depth->bits;
+            frame.storage.type = options.depth->type;
+            frame.storage.bits = options.depth->bits;
         }
-        WriteImage(target, result, options.layout, storage);
-    }
+    };
+    steps.write = [&](size_t index) {
+        Frame& frame = held[index];
+        WriteImage(FrameName(output, frames[index]), frame.result, options.layout, frame.storage);
+        frame = Frame();
+    };
+    RunFrames(frames.size(), steps);
     return kSuccess;
 }
 

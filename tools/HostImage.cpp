@@ -1,6 +1,7 @@
 #include "tools/HostImage.h"
 
 #include <OpenImageIO/half.h>
+#include <OpenImageIO/imageio.h>
 
 #include <cstring>
 #include <stdexcept>
@@ -56,6 +57,15 @@ int32_t RowBytesFor(int width, int bitDepth) {
     const int64_t bits = (static_cast<int64_t>(width) * bitDepth + 127) & ~int64_t(127);
     if (bits / 8 > INT32_MAX) throw std::length_error("image too wide");
     return static_cast<int32_t>(bits / 8);
+}
+
+// A row of a float RGBA buffer where the buffer keeps it in place, contiguous; null otherwise.
+const float* RowOf(const OIIO::ImageBuf& rgba, int y) {
+    const OIIO::ImageSpec& header = rgba.spec();
+    if (!rgba.localpixels() || header.format != OIIO::TypeFloat || header.nchannels != 4 ||
+        rgba.pixel_stride() != static_cast<OIIO::stride_t>(4 * sizeof(float)))
+        return nullptr;
+    return static_cast<const float*>(rgba.pixeladdr(header.x, header.y + y));
 }
 
 } // namespace
@@ -188,21 +198,40 @@ void HostImage::Store(const OIIO::ImageBuf& rgba) {
     const OIIO::ImageSpec& header = rgba.spec();
     if (header.width != fWidth || header.height != fHeight || header.nchannels != 4)
         throw std::invalid_argument("pixel buffer does not match the host image");
-    std::vector<float> row(static_cast<size_t>(fWidth) * 4);
+    std::vector<float> copy;
     for (int y = 0; y < fHeight; ++y) {
-        const OIIO::ROI line(header.x, header.x + fWidth, header.y + y, header.y + y + 1, 0, 1, 0,
-                             4);
-        rgba.get_pixels(line, OIIO::TypeFloat, row.data());
-        for (int x = 0; x < fWidth; ++x) StorePixel(x, y, &row[static_cast<size_t>(x) * 4]);
+        const float* row = RowOf(rgba, y);
+        if (!row) {
+            copy.resize(static_cast<size_t>(fWidth) * 4);
+            const OIIO::ROI line(header.x, header.x + fWidth, header.y + y, header.y + y + 1, 0, 1,
+                                 0, 4);
+            rgba.get_pixels(line, OIIO::TypeFloat, copy.data());
+            row = copy.data();
+        }
+        // Float and half frames keep RGBA order, so whole rows convert at once: a sequence's
+        // frames pass through here twice each.
+        auto* pixels = const_cast<uint8_t*>(PixelAddress(0, y));
+        if (fLayout == Layout::Float)
+            std::memcpy(pixels, row, static_cast<size_t>(fWidth) * 4 * sizeof(float));
+        else if (fLayout == Layout::Half)
+            OIIO::convert_pixel_values(OIIO::TypeFloat, row, OIIO::TypeHalf, pixels, fWidth * 4);
+        else
+            for (int x = 0; x < fWidth; ++x) StorePixel(x, y, &row[static_cast<size_t>(x) * 4]);
     }
 }
 
 OIIO::ImageBuf HostImage::Load() const {
-    OIIO::ImageBuf rgba(OIIO::ImageSpec(fWidth, fHeight, 4, OIIO::TypeFloat));
-    std::vector<float> row(static_cast<size_t>(fWidth) * 4);
+    OIIO::ImageBuf rgba(OIIO::ImageSpec(fWidth, fHeight, 4, OIIO::TypeFloat),
+                        OIIO::InitializePixels::No);
     for (int y = 0; y < fHeight; ++y) {
-        for (int x = 0; x < fWidth; ++x) LoadPixel(x, y, &row[static_cast<size_t>(x) * 4]);
-        rgba.set_pixels(OIIO::ROI(0, fWidth, y, y + 1, 0, 1, 0, 4), OIIO::TypeFloat, row.data());
+        auto* row = static_cast<float*>(rgba.pixeladdr(0, y));
+        const uint8_t* pixels = PixelAddress(0, y);
+        if (fLayout == Layout::Float)
+            std::memcpy(row, pixels, static_cast<size_t>(fWidth) * 4 * sizeof(float));
+        else if (fLayout == Layout::Half)
+            OIIO::convert_pixel_values(OIIO::TypeHalf, pixels, OIIO::TypeFloat, row, fWidth * 4);
+        else
+            for (int x = 0; x < fWidth; ++x) LoadPixel(x, y, &row[static_cast<size_t>(x) * 4]);
     }
     return rgba;
 }

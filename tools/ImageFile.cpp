@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <csignal>
@@ -133,10 +134,10 @@ private:
     int fSaved = -1;
 };
 
-// The half-written file of the write in progress, for the signal handlers: they may only read
-// plain memory.
+// The half-written file of the write in progress, for the signal handlers, which may run on any
+// thread: they may only read plain memory and lock-free atomics.
 char sPending[4096];
-volatile std::sig_atomic_t sHasPending = 0;
+std::atomic<bool> sHasPending{false};
 
 extern "C" void RemovePendingAndStop(int signal) {
     if (sHasPending) ::unlink(sPending);
@@ -168,20 +169,20 @@ public:
     explicit Temporary(std::string path) : fPath(std::move(path)) {
         CatchStopSignals();
         if (fPath.size() < sizeof sPending) {
-            sHasPending = 0;
+            sHasPending = false;
             std::memcpy(sPending, fPath.c_str(), fPath.size() + 1);
-            sHasPending = 1;
+            sHasPending = true;
         }
     }
     ~Temporary() {
-        sHasPending = 0;
+        sHasPending = false;
         if (!fKept) std::remove(fPath.c_str());
     }
     Temporary(const Temporary&) = delete;
     Temporary& operator=(const Temporary&) = delete;
     const std::string& Path() const { return fPath; }
     void Keep() {
-        sHasPending = 0;
+        sHasPending = false;
         fKept = true;
     }
 
@@ -190,24 +191,36 @@ private:
     bool fKept = false;
 };
 
-bool IsOpaque(const OIIO::ImageBuf& rgba) {
-    for (OIIO::ImageBuf::ConstIterator<float> p(rgba); !p.done(); ++p)
-        if (p[3] != 1.0f) return false;
+// The pixels of a float buffer as plain rows, where the buffer keeps them so; a copy otherwise.
+const float* Pixels(const OIIO::ImageBuf& image, std::vector<float>& copy) {
+    const OIIO::ImageSpec& spec = image.spec();
+    if (image.localpixels() && spec.format == OIIO::TypeFloat &&
+        image.pixel_stride() == static_cast<OIIO::stride_t>(spec.nchannels * sizeof(float)) &&
+        image.scanline_stride() == image.pixel_stride() * spec.width)
+        return static_cast<const float*>(image.localpixels());
+    copy.resize(static_cast<size_t>(spec.width) * spec.height * spec.nchannels);
+    image.get_pixels(image.roi(), OIIO::TypeFloat, copy.data());
+    return copy.data();
+}
+
+bool IsOpaque(const float* rgba, size_t count) {
+    for (size_t i = 0; i < count; ++i)
+        if (rgba[i * 4 + 3] != 1.0f) return false;
     return true;
 }
 
-bool IsGrey(const OIIO::ImageBuf& rgba) {
-    for (OIIO::ImageBuf::ConstIterator<float> p(rgba); !p.done(); ++p)
+bool IsGrey(const float* rgba, size_t count) {
+    for (const float* p = rgba; p < rgba + count * 4; p += 4)
         if (p[0] != p[1] || p[1] != p[2]) return false;
     return true;
 }
 
 // The channels written of an RGBA buffer, as indices into it: the storage's, widened to what
 // the pixels need.
-std::vector<int> ChannelsToWrite(const OIIO::ImageBuf& rgba, int stored, bool alphaAllowed,
+std::vector<int> ChannelsToWrite(const float* rgba, size_t count, int stored, bool alphaAllowed,
                                  bool greyAlphaAllowed) {
-    bool colour = stored >= 3 || !IsGrey(rgba);
-    const bool alpha = alphaAllowed && (stored == 2 || stored >= 4 || !IsOpaque(rgba));
+    bool colour = stored >= 3 || !IsGrey(rgba, count);
+    const bool alpha = alphaAllowed && (stored == 2 || stored >= 4 || !IsOpaque(rgba, count));
     if (alpha && !colour && !greyAlphaAllowed) colour = true;
     std::vector<int> channels = colour ? std::vector<int>{0, 1, 2} : std::vector<int>{0};
     if (alpha) channels.push_back(3);
@@ -229,7 +242,7 @@ std::string OneLine(const std::string& text) {
     return line;
 }
 
-OIIO::ImageBuf ReadImage(const std::string& path, Storage* storage) {
+OIIO::ImageBuf ReadImage(const std::string& path, Storage* storage, std::string* warning) {
     const std::string failed = "cannot read '" + path + "': ";
     if (std::filesystem::is_directory(path)) throw Failure(failed + "it is a folder");
     // OpenImageIO says only that it could not open the file; the system says why.
@@ -253,31 +266,42 @@ OIIO::ImageBuf ReadImage(const std::string& path, Storage* storage) {
         throw Failure(failed + "it is " + std::to_string(width) + " x " + std::to_string(height) +
                       ", larger than the " + std::to_string(kMaxDimension) +
                       " pixels a side the program takes");
-    std::vector<float> pixels(static_cast<size_t>(width) * height * channels);
-    const bool read = input->read_image(0, 0, 0, channels, OIIO::TypeFloat, pixels.data());
-    const std::string reported = input->geterror();
-    input->close();
-    const std::string messages = Summary(reported, caught.Release());
-    if (!read) throw Failure(failed + Reason(messages, "the pixels could not be decoded"));
-    if (!messages.empty())
-        std::fprintf(stderr, "tesk-ae: warning: '%s': %s\n", path.c_str(), messages.c_str());
-
     int alpha = header.alpha_channel;
     if (alpha < 0 && channels == 2) alpha = 1;
     if (alpha < 0 && channels >= 4) alpha = 3;
     const bool grey = channels < 3;
-    OIIO::ImageBuf rgba(OIIO::ImageSpec(width, height, 4, OIIO::TypeFloat));
-    std::vector<float> row(static_cast<size_t>(width) * 4);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const float* in = &pixels[(static_cast<size_t>(y) * width + x) * channels];
-            float* out = &row[static_cast<size_t>(x) * 4];
-            out[0] = in[0];
-            out[1] = grey ? in[0] : in[1];
-            out[2] = grey ? in[0] : in[2];
-            out[3] = alpha >= 0 ? in[alpha] : 1.0f;
+    OIIO::ImageBuf rgba(OIIO::ImageSpec(width, height, 4, OIIO::TypeFloat),
+                        OIIO::InitializePixels::No);
+    auto* out = static_cast<float*>(rgba.localpixels());
+    const size_t count = static_cast<size_t>(width) * height;
+    // Files whose channels lie as the buffer keeps them (grey or colour first, alpha last) are
+    // decoded straight into it and spread out in place; others go through a copy.
+    const bool inPlace = channels <= 4 && alpha == (channels % 2 == 0 ? channels - 1 : -1);
+    std::vector<float> pixels(inPlace ? 0 : count * channels);
+    const bool read =
+        inPlace ? input->read_image(0, 0, 0, channels, OIIO::TypeFloat, out, 4 * sizeof(float))
+                : input->read_image(0, 0, 0, channels, OIIO::TypeFloat, pixels.data());
+    const std::string reported = input->geterror();
+    input->close();
+    const std::string messages = Summary(reported, caught.Release());
+    if (!read) throw Failure(failed + Reason(messages, "the pixels could not be decoded"));
+    if (!messages.empty()) {
+        const std::string line = "tesk-ae: warning: '" + path + "': " + messages + "\n";
+        if (warning)
+            *warning += line;
+        else
+            std::fputs(line.c_str(), stderr);
+    }
+    if (channels < 4 || !inPlace) {
+        for (size_t i = 0; i < count; ++i) {
+            float* pixel = out + i * 4;
+            const float* in = inPlace ? pixel : &pixels[i * channels];
+            const float a = alpha >= 0 ? in[alpha] : 1.0f;
+            pixel[0] = in[0];
+            pixel[1] = grey ? in[0] : in[1];
+            pixel[2] = grey ? in[0] : in[2];
+            pixel[3] = a;
         }
-        rgba.set_pixels(OIIO::ROI(0, width, y, y + 1, 0, 1, 0, 4), OIIO::TypeFloat, row.data());
     }
     if (storage) {
         storage->channels = (grey ? 1 : 3) + (alpha >= 0 ? 1 : 0);
@@ -323,20 +347,24 @@ void WriteImage(const std::string& path, const OIIO::ImageBuf& image, Layout lay
     if (!output)
         throw Failure("cannot write '" + path +
                       "': " + Reason(OIIO::geterror(), "no image format for this file name"));
+    std::vector<float> copy;
+    const float* pixels = Pixels(image, copy);
+    const size_t count = static_cast<size_t>(width) * height;
     // DPX has no grey-and-alpha pictures (OpenImageIO stops the program on one).
     const std::string ext = Extension(path);
     const std::vector<int> channels =
-        source.nchannels == 1 ? std::vector<int>{0}
-                              : ChannelsToWrite(image, storage.channels, output->supports("alpha"),
-                                                ext != ".dpx" && ext != ".cin");
-    const int count = static_cast<int>(channels.size());
+        source.nchannels == 1
+            ? std::vector<int>{0}
+            : ChannelsToWrite(pixels, count, storage.channels, output->supports("alpha"),
+                              ext != ".dpx" && ext != ".cin");
+    const int written = static_cast<int>(channels.size());
 
     OIIO::TypeDesc type = storage.type;
     if (type == OIIO::TypeUnknown) type = FileTypeFor(path, layout);
-    OIIO::ImageSpec header(width, height, count, type);
-    if (count == 1) header.channelnames = {"Y"};
-    if (count == 2) header.channelnames = {"Y", "A"};
-    if (count >= 2 && channels.back() == 3) header.alpha_channel = count - 1;
+    OIIO::ImageSpec header(width, height, written, type);
+    if (written == 1) header.channelnames = {"Y"};
+    if (written == 2) header.channelnames = {"Y", "A"};
+    if (written >= 2 && channels.back() == 3) header.alpha_channel = written - 1;
     if (storage.bits > 0) header.attribute("oiio:BitsPerSample", storage.bits);
     if (storage.windows) {
         header.x = storage.x;
@@ -349,13 +377,18 @@ void WriteImage(const std::string& path, const OIIO::ImageBuf& image, Layout lay
         }
     }
     header.attribute("oiio:UnassociatedAlpha", 1);
-    OIIO::ImageBuf picked;
-    if (!OIIO::ImageBufAlgo::channels(picked, image, count, channels))
-        throw Failure("cannot write '" + path + "': " + Reason(picked.geterror(), "out of memory"));
-    std::vector<float> pixels(static_cast<size_t>(width) * height * count);
-    picked.get_pixels(
-        OIIO::ROI(source.x, source.x + width, source.y, source.y + height, 0, 1, 0, count),
-        OIIO::TypeFloat, pixels.data());
+    // The encoder takes each pixel's leading channels straight from the buffer; grey and alpha,
+    // which are not neighbours there, are gathered first.
+    OIIO::stride_t pixelBytes = source.nchannels * sizeof(float);
+    if (channels.back() != written - 1) {
+        std::vector<float> gathered(count * written);
+        for (size_t i = 0; i < count; ++i)
+            for (int c = 0; c < written; ++c)
+                gathered[i * written + c] = pixels[i * source.nchannels + channels[c]];
+        copy.swap(gathered);
+        pixels = copy.data();
+        pixelBytes = written * sizeof(float);
+    }
 
     // Written beside the target under a name of its own, then renamed over it: a failure on
     // the way leaves the old file as it was.
@@ -363,7 +396,7 @@ void WriteImage(const std::string& path, const OIIO::ImageBuf& image, Layout lay
     if (!output->open(temporary.Path(), header))
         throw Failure("cannot write '" + path +
                       "': " + Reason(output->geterror(), "the file could not be created"));
-    if (!output->write_image(OIIO::TypeFloat, pixels.data()) || !output->close())
+    if (!output->write_image(OIIO::TypeFloat, pixels, pixelBytes) || !output->close())
         throw Failure("cannot write '" + path +
                       "': " + Reason(output->geterror(), "the pixels could not be written"));
     std::error_code error;

@@ -33,8 +33,9 @@ struct Storage {
 // receives how the file keeps its picture. A file whose header gives a side longer than
 // kMaxDimension is refused before any pixel is read. What a decoder writes to stderr on its
 // own is folded into the one line of the failure, or printed as one warning line when the
-// image was read all the same. Throws Failure.
-OIIO::ImageBuf ReadImage(const std::string& path, Storage* storage = nullptr);
+// image was read all the same (appended to warning instead, when given). Throws Failure.
+OIIO::ImageBuf ReadImage(const std::string& path, Storage* storage = nullptr,
+                         std::string* warning = nullptr);
 
 // Throws Failure when path cannot take an output: its folder is missing, or a file is there
 // that is read-only (or a folder).

@@ -41,11 +41,17 @@ std::vector<int> PlanFrames(const std::vector<std::string>& inputs, const std::s
 }
 
 Progress::Progress(std::FILE* stream, std::string command, size_t count)
-    : fStream(stream), fCommand(std::move(command)), fCount(count),
-      fTerminal(::isatty(::fileno(stream)) == 1) {}
+    : fStream(stream), fOwn(nullptr), fCommand(std::move(command)), fCount(count),
+      fTerminal(::isatty(::fileno(stream)) == 1) {
+    std::fflush(stream);
+    const int own = ::dup(::fileno(stream));
+    if (own >= 0 && !(fOwn = ::fdopen(own, "w"))) ::close(own);
+    if (fOwn) fStream = fOwn;
+}
 
 Progress::~Progress() {
     if (fOpenLine) std::fputc('\n', fStream);
+    if (fOwn) std::fclose(fOwn);
 }
 
 void Progress::Frame(int frame, size_t index) {
@@ -53,6 +59,13 @@ void Progress::Frame(int frame, size_t index) {
                  fCommand.c_str(), frame, index + 1, fCount, fTerminal ? "" : "\n");
     std::fflush(fStream);
     fOpenLine = fTerminal;
+}
+
+void Progress::Print(const std::string& lines) {
+    if (lines.empty()) return;
+    std::fprintf(fStream, "%s%s", fOpenLine ? "\n" : "", lines.c_str());
+    std::fflush(fStream);
+    fOpenLine = false;
 }
 
 } // namespace cli

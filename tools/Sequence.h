@@ -23,15 +23,21 @@ std::vector<int> PlanFrames(const std::vector<std::string>& inputs, const std::s
                             const std::optional<FrameRange>& frames);
 
 // The progress line of a sequence on a stream (stderr): rewritten in place on a terminal, one
-// line per frame otherwise.
+// line per frame otherwise. It writes through a descriptor of its own, so that stderr turned
+// aside while a decoder runs on another thread does not catch it.
 class Progress {
 public:
     Progress(std::FILE* stream, std::string command, size_t count);
     ~Progress();
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
     void Frame(int frame, size_t index);
+    // Text of its own (warnings, each line ending in a newline) below the progress line.
+    void Print(const std::string& lines);
 
 private:
     std::FILE* fStream;
+    std::FILE* fOwn;
     std::string fCommand;
     size_t fCount;
     bool fTerminal;

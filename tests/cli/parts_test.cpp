@@ -2,13 +2,18 @@
 // built program (program_test.cpp) do not reach.
 #include "tools/Arguments.h"
 #include "tools/Failure.h"
+#include "tools/Pipeline.h"
 #include "tools/Sequence.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 #include <numeric>
+#include <thread>
 
 namespace cli {
 namespace {
@@ -109,6 +114,68 @@ TEST(HostImage, RoundTripsEveryValueExactly) {
         const HostImage copy(layout, source.Load());
         EXPECT_EQ(std::memcmp(copy.GetBaseAddress(), memory.data(), memory.size()), 0)
             << Describe(layout).name;
+    }
+}
+
+// Each step takes the frames in order, no more than three are under way, and a step that throws
+// stops the run at its frame: the frames before it are written, none after it is worked on or
+// written, and the earliest frame's failure comes out, even when a later frame failed first.
+TEST(Pipeline, RunsFramesInOrderAndStopsAtTheEarliestFailure) {
+    constexpr size_t kNone = 99, kCount = 8;
+    struct Row {
+        size_t read, work, write, worked, written;
+        std::string failure;
+    };
+    const Row rows[] = {{kNone, kNone, kNone, kCount, kCount, ""},
+                        {3, kNone, kNone, 3, 3, "read 3"},
+                        {kNone, 2, kNone, 2, 2, "work 2"},
+                        {kNone, 2, 1, 2, 1, "write 1"}};
+    for (const Row& row : rows) {
+        std::mutex mutex;
+        std::atomic<int> thrown{0};
+        size_t began = 0;
+        std::vector<size_t> read, worked, written;
+        const auto step = [&](const std::string& name, size_t n) {
+            const bool reads = name == "read", works = name == "work";
+            std::vector<size_t>& done = reads ? read : works ? worked : written;
+            const size_t fails = reads ? row.read : works ? row.work : row.write;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                const bool ready = reads   ? n <= worked.size() + 1 && n <= written.size() + 2
+                                   : works ? n < read.size() && n <= written.size() + 1
+                                           : n < worked.size();
+                EXPECT_TRUE(ready && done.size() == n) << row.failure << ": " << name << ' ' << n;
+            }
+            // Work and writes are slow (writes the slowest), so that a reader running ahead too
+            // far, or a failed read caught up with late, would show. The write that fails waits
+            // for a later frame's failure first.
+            const bool waits = !reads && !works && n == fails;
+            const int ms = reads ? 0 : works ? 1 : waits ? 2000 : 4;
+            for (int i = 0; i < ms && !(waits && thrown); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (n == fails) {
+                ++thrown;
+                throw Failure(name + " " + std::to_string(n));
+            }
+            std::lock_guard<std::mutex> lock(mutex);
+            done.push_back(n);
+        };
+        FrameSteps steps;
+        steps.read = [&](size_t n) { step("read", n); };
+        steps.begin = [&](size_t) { ++began; };
+        steps.work = [&](size_t n) { step("work", n); };
+        steps.write = [&](size_t n) { step("write", n); };
+        std::string failure;
+        try {
+            RunFrames(kCount, steps);
+        } catch (const Failure& error) {
+            failure = error.what();
+        }
+        EXPECT_EQ(failure, row.failure);
+        EXPECT_EQ(std::pair(worked.size(), written.size()), std::pair(row.worked, row.written))
+            << row.failure;
+        // The frame that failed had its turn, after it none.
+        EXPECT_EQ(began, std::min(kCount, worked.size() + 1)) << row.failure;
     }
 }
 

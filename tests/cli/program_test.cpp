@@ -218,25 +218,46 @@ TEST(Program, DemoRunsAndSourcesBeyondTheLargestTextureWorkTileByTile) {
                           " x 8, more than the card's largest texture (" + std::to_string(largest));
 }
 
-TEST(Program, RunsFrameSequencesUpToTheFirstMissingFrame) {
+// A sequence stops at the first frame that fails, whichever step it fails in, even while later
+// frames are read ahead: the frames before it are written whole, none after it, and the message
+// follows that frame's progress line.
+TEST(Program, RunsFrameSequencesUpToTheFirstFrameThatFails) {
     ScratchFolder folder;
-    for (int frame = 1; frame <= 3; ++frame)
+    for (int frame = 1; frame <= 5; ++frame)
         WriteImage(folder.Path("in.000" + std::to_string(frame) + ".exr"),
-                   Solid(3, 2, {0.8f, 0.4f, 0.2f, frame * 0.25f}), Layout::Float);
-    const Outcome outcome = RunProgram(folder, "premultiply --frames 1-3 in.####.exr out.####.exr");
-    ASSERT_EQ(outcome.status, 0) << outcome.err;
-    EXPECT_EQ(outcome.err, "tesk-ae premultiply: frame 1 (1 of 3)\n"
-                           "tesk-ae premultiply: frame 2 (2 of 3)\n"
-                           "tesk-ae premultiply: frame 3 (3 of 3)\n");
-    for (const std::string frame : {"1", "2", "3"})
-        EXPECT_NEAR(Load(folder.Path("out.000" + frame + ".exr")).getchannel(1, 1, 0, 0),
-                    0.2f * std::stoi(frame), 2e-3f);
-    // Earlier frames are written, later ones are not.
-    const Outcome gap = RunProgram(folder, "copy --frames 2-5 in.####.exr copy.##.exr");
-    EXPECT_TRUE(gap.status == 1 &&
-                gap.err.find("\ntesk-ae: cannot read 'in.0004.exr'") != std::string::npos &&
-                fs::exists(folder.Path("copy.03.exr")) && !fs::exists(folder.Path("copy.05.exr")))
-        << gap.err;
+                   Solid(3, 2, {0.8f, 0.4f, 0.2f, frame * 0.2f}), Layout::Float);
+    WriteImage(folder.Path("ro.3.exr"), Solid(1, 1, {}), Layout::Float);
+    fs::permissions(folder.Path("ro.3.exr"), fs::perms::owner_read);
+    const std::tuple<std::string, int, std::string> rows[] = {
+        {"ok", 6, ""},
+        {"ro", 3, "tesk-ae: cannot write 'ro.3.exr': the file there is read-only"},
+        {"bad", 4, "tesk-ae: cannot read 'in.0004.exr': "},
+    };
+    for (const auto& [out, failed, says] : rows) {
+        // An unreadable frame with a good one after it.
+        if (out == "bad") std::ofstream(folder.Path("in.0004.exr")) << "not an image";
+        const Outcome outcome =
+            RunProgram(folder, "premultiply --frames 1-5 in.####.exr " + out + ".#.exr");
+        std::string progress;
+        for (int frame = 1; frame <= std::min(failed, 5); ++frame)
+            progress += "tesk-ae premultiply: frame " + std::to_string(frame) + " (" +
+                        std::to_string(frame) + " of 5)\n";
+        // The message is one line, after the progress line of the frame that failed.
+        const std::string rest = outcome.err.substr(std::min(progress.size(), outcome.err.size()));
+        EXPECT_TRUE(outcome.status == (failed > 5 ? 0 : 1) &&
+                    outcome.err.rfind(progress + says, 0) == 0 &&
+                    rest.find('\n') + 1 == rest.size())
+            << outcome.err;
+        for (int frame = 1; frame <= 5; ++frame) {
+            const std::string name = folder.Path(out + "." + std::to_string(frame) + ".exr");
+            if (frame < failed)
+                EXPECT_NEAR(Load(name).getchannel(1, 1, 0, 1), 0.08f * frame, 1e-3f) << name;
+            else
+                EXPECT_EQ(fs::exists(name), out == "ro" && frame == 3) << name;
+        }
+    }
+    // Nothing half-written is left behind: the inputs, the read-only file and 5 + 2 + 3 outputs.
+    EXPECT_EQ(folder.Names().size(), 6u + 10);
 }
 
 // Help and the hardware report go to stdout; failures are one line on stderr. None of them writes a
