@@ -3,9 +3,7 @@
 // blending.
 #include "ops/Convolve.h"
 
-#include "common/Errors.h"
 #include "common/Shared.h"
-#include "gl/context/Capabilities.h"
 #include "gl/context/EntryPoints.h"
 #include "gl/context/State.h"
 #include "gl/effects/EffectProgram.h"
@@ -23,7 +21,6 @@
 #include "ops/BasicOps.h"
 #include "math/Vector.h"
 #include "ops/Kernel.h"
-#include "platform/EglContext.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -136,127 +133,6 @@ void SumPass(const RenderedTexture& source, const Kernel& kernel, bool horizonta
     DrawPlane(Region(0, 0, unsigned(w), unsigned(h)));
 }
 
-// Sums that write through image stores: each fragment makes kStoredOutputs neighbouring sums of
-// one row (column), so every texel read serves that many sums instead of one. On llvmpipe a 4K
-// float Gaussian of width 21 then takes about a quarter less processor time than with one sum
-// per fragment (the stores themselves are slow there); the sums are the same, rounded once into
-// the target.
-constexpr int kStoredOutputs = 8;
-
-using BindImageTexture = void (*)(GLuint, GLuint, GLint, GLboolean, GLint, GLenum, GLenum);
-using MemoryBarrier = void (*)(GLbitfield);
-
-struct ImageStores {
-    BindImageTexture bind = nullptr;
-    MemoryBarrier barrier = nullptr;
-};
-
-bool sStoresRefused = false;
-
-const ImageStores& Stores() {
-    static const ImageStores stores = [] {
-        ImageStores s;
-        if (!IsExtensionSupported("GL_ARB_shader_image_load_store")) return s;
-        s.bind = reinterpret_cast<BindImageTexture>(
-            TESK_AE::platform::EglContext::ProcAddress("glBindImageTexture"));
-        s.barrier = reinterpret_cast<MemoryBarrier>(
-            TESK_AE::platform::EglContext::ProcAddress("glMemoryBarrier"));
-        if (!s.bind || !s.barrier) s = ImageStores();
-        return s;
-    }();
-    return stores;
-}
-
-// The image format qualifier of a rendered texture's internal format; null for one the
-// stores do not take.
-const char* ImageFormat(GLenum internalFormat) {
-    switch (internalFormat) {
-    case GL_RGBA16F_ARB:
-        return "rgba16f";
-    case GL_RGBA32F_ARB:
-        return "rgba32f";
-    case GL_RGBA8:
-        return "rgba8";
-    default:
-        return nullptr;
-    }
-}
-
-std::string StoredSource(int taps, const char* format) {
-    const int centre = (taps - 1) / 2;
-    std::ostringstream text;
-    text << "#version 150 compatibility\n#extension GL_ARB_shader_image_load_store : require\n"
-            "uniform sampler2DRect source;\nlayout("
-         << format << ") writeonly uniform image2DRect target;\nuniform float weights[" << taps
-         << "];\nuniform ivec2 direction;\nuniform ivec2 size;\n"
-            "void main()\n{\n    ivec2 first = ivec2(gl_FragCoord.xy) * (ivec2(1) + direction * "
-         << kStoredOutputs - 1 << ");\n    vec4 t, q;\n";
-    for (int k = 0; k < kStoredOutputs; ++k) text << "    vec4 s" << k << " = vec4(0.0);\n";
-    for (int j = 0; j < taps + kStoredOutputs - 1; ++j) {
-        text << "    t = texture(source, vec2(clamp(first + direction * " << j - centre
-             << ", ivec2(0), size - 1)) + 0.5);\n    q = vec4(t.rgb * t.a, t.a);\n";
-        for (int k = 0; k < kStoredOutputs; ++k)
-            if (j - k >= 0 && j - k < taps)
-                text << "    s" << k << " += weights[" << j - k << "] * q;\n";
-    }
-    for (int k = 0; k < kStoredOutputs; ++k)
-        text << "    if (all(lessThan(first + direction * " << k
-             << ", size))) imageStore(target, first + direction * " << k << ", s" << k << ");\n";
-    text << "}\n";
-    return text.str();
-}
-
-const EffectProgram& StoredProgramFor(int taps, const char* format) {
-    static std::map<std::pair<int, std::string>, std::unique_ptr<SumProgram>> programs;
-    std::unique_ptr<SumProgram>& slot = programs[{taps, format}];
-    if (!slot) slot.reset(new SumProgram(StoredSource(taps, format)));
-    return slot->program;
-}
-
-// One direction summed into target's lower-left w x h texels by image stores; false, with
-// nothing done, where the card or the target's format does not allow it.
-bool StoredPass(const RenderedTexture& source, RenderedTexture& target, const Kernel& kernel,
-                bool horizontal, int w, int h) {
-    const ImageStores& stores = Stores();
-    if (!stores.bind || sStoresRefused || !Summed(kernel)) return false;
-    Push<Texture> binding;
-    BindNearest(source);
-    Selection<RenderedTexture> selection(target);
-    if (!selection.IsSelected() || !target.Buffer()) return false;
-    const char* format = ImageFormat(target.Buffer()->Key().InternalFormat());
-    if (!format) return false;
-    Push<State> state;
-    Push<ColorMask> nothing(ColorMask(0, 0, 0, 0));
-    BindNearest(source);
-    const EffectProgram& program = StoredProgramFor(kernel.Size(), format);
-    try {
-        program.Apply();
-    } catch (const Error&) {
-        // A driver that offers the stores but does not compile the program: the sums are
-        // made one per fragment from then on.
-        sStoresRefused = true;
-        return false;
-    }
-    program.SetUniform("direction", horizontal ? vec<int, 2>{{1, 0}} : vec<int, 2>{{0, 1}});
-    program.SetUniform("size", vec<int, 2>{{w, h}});
-    GLint current = 0;
-    glGetIntegerv(GL_CURRENT_PROGRAM, &current);
-    const GLuint name = GLuint(current);
-    TESK_GL(glUniform1fv)
-    (TESK_GL(glGetUniformLocation)(name, "weights"), kernel.Size(), kernel.Data());
-    TESK_GL(glUniform1i)(TESK_GL(glGetUniformLocation)(name, "target"), 0);
-    stores.bind(0, target.Buffer()->Name(), 0, GL_FALSE, 0, GL_WRITE_ONLY,
-                target.Buffer()->Key().InternalFormat());
-    // One fragment for every kStoredOutputs texels along the direction.
-    const int cells = (horizontal ? w : h) + kStoredOutputs - 1;
-    DrawPlane(Region(0, 0, unsigned(horizontal ? cells / kStoredOutputs : w),
-                     unsigned(horizontal ? h : cells / kStoredOutputs)));
-    stores.barrier(GL_TEXTURE_FETCH_BARRIER_BIT | GL_SHADER_IMAGE_ACCESS_BARRIER_BIT |
-                   GL_FRAMEBUFFER_BARRIER_BIT | GL_TEXTURE_UPDATE_BARRIER_BIT);
-    stores.bind(0, 0, 0, GL_FALSE, 0, GL_WRITE_ONLY, GL_RGBA8);
-    return true;
-}
-
 int Radius(const Kernel& kernel) {
     return (kernel.Size() + 1) / 2;
 }
@@ -292,7 +168,6 @@ void ConvolvePass(const RenderedTexture& source, RenderedTexture& target, const 
                   bool horizontal, int w, int h, bool summed) {
     if (w <= 0 || h <= 0) return;
     Push<Texture> binding;
-    if (summed && StoredPass(source, target, kernel, horizontal, w, h)) return;
     if (summed && Summed(kernel)) {
         // Loaded before the target is selected, so that a first load selects its own.
         BindNearest(source);
