@@ -25,11 +25,6 @@ Region Bounds(const XIImage* image) {
     return Region(0, 0, unsigned(image->GetWidth()), unsigned(image->GetHeight()));
 }
 
-void DrawPlane(const Region& r) {
-    sPlane.Draw(static_cast<float>(r.XOrigin()), static_cast<float>(r.YOrigin()),
-                static_cast<float>(r.XEnd()), static_cast<float>(r.YEnd()), 0.0f);
-}
-
 // Everything a BlendOp sets, put back however the scope is left.
 class SavedBlendOp {
 public:
@@ -67,7 +62,7 @@ void DrawWithOp(const Texture& texture, const Region& where, float opacity, cons
     op.Apply();
     texture.Apply();
     texture.ApplyNearest();
-    DrawPlane(where);
+    sPlane.Draw(where);
 }
 
 void CompositeOnWorker(const XIImage* foreground, const XIImage* background, const XIImage* mask,
@@ -149,7 +144,7 @@ void StackLayer(const XIImage* image, const p2f& size, const Region& r, SubImage
         Push<Texture> binding;
         last->Apply();
         last->ApplyNearest();
-        DrawPlane(part.Offset(-r.XOrigin(), -r.YOrigin()));
+        sPlane.Draw(part.Offset(-r.XOrigin(), -r.YOrigin()));
     } catch (...) {
         across.Finalize();
         along.Finalize();

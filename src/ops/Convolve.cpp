@@ -35,11 +35,6 @@ namespace OGL_TESK_AE {
 
 namespace {
 
-void DrawPlane(const Region& r) {
-    sPlane.Draw(static_cast<float>(r.XOrigin()), static_cast<float>(r.YOrigin()),
-                static_cast<float>(r.XEnd()), static_cast<float>(r.YEnd()), 0.0f);
-}
-
 // The cache hands out textures larger than asked for, and clamping then reaches texels beyond
 // the w x h in use that belong to earlier work. Repeating the last column (row) over the next
 // columns (rows) that a tap can reach makes sampling there see the edge, as clamping at the
@@ -130,7 +125,7 @@ void SumPass(const RenderedTexture& source, const Kernel& kernel, bool horizonta
     glGetIntegerv(GL_CURRENT_PROGRAM, &current);
     const GLint weights = TESK_GL(glGetUniformLocation)(GLuint(current), "weights");
     TESK_GL(glUniform1fv)(weights, kernel.Size(), kernel.Data());
-    DrawPlane(Region(0, 0, unsigned(w), unsigned(h)));
+    sPlane.Draw(Region(0, 0, unsigned(w), unsigned(h)));
 }
 
 int Radius(const Kernel& kernel) {
@@ -158,7 +153,7 @@ void Convolve(const Kernel& kernel, int columns, int rows, const Region& region)
                              float(r) - float(rows - 1) / 2.0f, 0.0f);
                 glMultMatrixd(matrix.m);
                 glMatrixMode(matrix.mode);
-                DrawPlane(region);
+                sPlane.Draw(region);
             }
             BlendFunc::ApplyFactors(GL_SRC_ALPHA, GL_ONE, GL_ONE, GL_ONE);
         }
@@ -233,7 +228,7 @@ void ConvolveImage(const XIImage* source, XIImage* destination, const Kernel* x,
             PushBlendFunc overwrite(BlendFunc::Overwrite());
             PushColor white(Color::White);
             BindNearest(texture);
-            DrawPlane(area);
+            sPlane.Draw(area);
         }
     }
     texture.Finalize();
