@@ -193,12 +193,12 @@ private:
 
 // The pixels of a float buffer as plain rows, where the buffer keeps them so; a copy otherwise.
 const float* Pixels(const OIIO::ImageBuf& image, std::vector<float>& copy) {
-    const OIIO::ImageSpec& spec = image.spec();
-    if (image.localpixels() && spec.format == OIIO::TypeFloat &&
-        image.pixel_stride() == static_cast<OIIO::stride_t>(spec.nchannels * sizeof(float)) &&
-        image.scanline_stride() == image.pixel_stride() * spec.width)
+    const OIIO::ImageSpec& header = image.spec();
+    if (image.localpixels() && header.format == OIIO::TypeFloat &&
+        image.pixel_stride() == static_cast<OIIO::stride_t>(header.nchannels * sizeof(float)) &&
+        image.scanline_stride() == image.pixel_stride() * header.width)
         return static_cast<const float*>(image.localpixels());
-    copy.resize(static_cast<size_t>(spec.width) * spec.height * spec.nchannels);
+    copy.resize(static_cast<size_t>(header.width) * header.height * header.nchannels);
     image.get_pixels(image.roi(), OIIO::TypeFloat, copy.data());
     return copy.data();
 }
