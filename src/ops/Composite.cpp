@@ -25,24 +25,6 @@ Region Bounds(const XIImage* image) {
     return Region(0, 0, unsigned(image->GetWidth()), unsigned(image->GetHeight()));
 }
 
-// Everything a BlendOp sets, put back however the scope is left.
-class SavedBlendOp {
-public:
-    SavedBlendOp() { fSaved.Retrieve(); }
-    SavedBlendOp(const SavedBlendOp&) = delete;
-    SavedBlendOp& operator=(const SavedBlendOp&) = delete;
-    ~SavedBlendOp() {
-        try {
-            fSaved.Apply();
-        } catch (...) {
-            // Only a missing entry point fails, and then the op could not have changed it.
-        }
-    }
-
-private:
-    BlendOp fSaved;
-};
-
 // The tile starts as the background; where the background does not reach, transparent.
 void DrawBackground(TiledBuffer& tiled, const XIImage* background) {
     const Region tile = tiled.GetCurrentTile();
@@ -56,7 +38,7 @@ void DrawBackground(TiledBuffer& tiled, const XIImage* background) {
 // Draws the texture over where (in the current target's pixels), its colour scaled by opacity
 // in all four channels and blended by the op.
 void DrawWithOp(const Texture& texture, const Region& where, float opacity, const BlendOp& op) {
-    SavedBlendOp saved;
+    Push<BlendOp> saved; // everything the op sets, put back however the scope is left
     PushColor color(Color(opacity, opacity, opacity, opacity));
     Push<Texture> binding;
     op.Apply();
@@ -87,17 +69,6 @@ void CompositeOnWorker(const XIImage* foreground, const XIImage* background, con
     texture.Finalize();
 }
 
-Region Grown(const Region& r, int dx, int dy) {
-    return Region(r.XOrigin() - dx, r.YOrigin() - dy, r.Width() + 2 * unsigned(dx),
-                  r.Height() + 2 * unsigned(dy));
-}
-
-Region BoundingBox(const Region& a, const Region& b) {
-    const int x0 = std::min(a.XOrigin(), b.XOrigin()), y0 = std::min(a.YOrigin(), b.YOrigin());
-    const int x1 = std::max(a.XEnd(), b.XEnd()), y1 = std::max(a.YEnd(), b.YEnd());
-    return Region(x0, y0, unsigned(x1 - x0), unsigned(y1 - y0));
-}
-
 bool Blurs(const p2f& size) {
     return size.x >= 1.0f || size.y >= 1.0f;
 }
@@ -109,8 +80,8 @@ Region SourceRegion(const Region& tile, const XIImage** images, const p2f* sizes
     for (int i = 0; i < count; ++i) {
         if (!IsValid(images[i]) || !Blurs(sizes[i])) continue;
         const int rx = int(std::ceil(sizes[i].x / 2)), ry = int(std::ceil(sizes[i].y / 2));
-        const Region grown = Grown(tile, rx, ry) & Bounds(images[i]);
-        if (grown.IsValid()) r = BoundingBox(r, grown);
+        const Region grown = tile.Grow(rx, ry) & Bounds(images[i]);
+        if (grown.IsValid()) r = r | grown;
     }
     return r;
 }

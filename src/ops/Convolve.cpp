@@ -215,9 +215,7 @@ void ConvolveImage(const XIImage* source, XIImage* destination, const Kernel* x,
         tiled.ReleaseBeforeRender(texture);
         while (tiled.Next()) {
             const Region tile = tiled.GetCurrentTile();
-            const Region grown(tile.XOrigin() - rx, tile.YOrigin() - ry, tile.Width() + 2 * rx,
-                               tile.Height() + 2 * ry);
-            const Region area = grown & bounds;
+            const Region area = tile.Grow(rx, ry) & bounds;
             // Parts of the tile beyond the source stay transparent.
             if ((area & tile) != tile) ClearColorBuffer(Color::Transparent);
             if (!area.IsValid()) continue;
