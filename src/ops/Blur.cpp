@@ -102,7 +102,7 @@ void PascalBlurTexture(RenderedTexture& texture, float width, float height) {
 //   cubic B-spline (B = 1, C = 0): 0.085106, 0.244681, 0.340426, 0.244681, 0.085106
 //   Lanczos-2:                     0.267043, 0.465914, 0.267043
 //   Lanczos-3:                     0, 0.274353, 0.451293, 0.274353, 0
-// The zero end taps are where the filters cross zero; Convolve skips them.
+// The zero end taps are where the filters cross zero; the convolution skips them.
 void CatmulInterpolateTexture(RenderedTexture& texture) {
     Interpolate(texture, 5, [](double x) { return Cubic(x, 0.0, 0.5); });
 }

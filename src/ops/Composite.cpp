@@ -101,13 +101,13 @@ void StackLayer(const XIImage* image, const p2f& size, const Region& r, SubImage
         if (size.x >= 1.0f) {
             GaussianKernel(kernel, size.x, kLayerSpread);
             across.Resize(w, h, GL_RGBA, 0);
-            ConvolvePass(*last, across, kernel, true, w, h, true);
+            ConvolvePass(*last, across, kernel, true, w, h);
             last = &across;
         }
         if (size.y >= 1.0f) {
             GaussianKernel(kernel, size.y, kLayerSpread);
             along.Resize(w, h, GL_RGBA, 0);
-            ConvolvePass(*last, along, kernel, false, w, h, true);
+            ConvolvePass(*last, along, kernel, false, w, h);
             last = &along;
         }
         PushBlendFunc over(BlendFunc::BlendOver);

@@ -113,18 +113,25 @@ bool Summed(const Kernel& kernel) {
 // One direction by the program: the lower-left w x h texels of source, summed into the same
 // texels of the current target.
 void SumPass(const RenderedTexture& source, const Kernel& kernel, bool horizontal, int w, int h) {
+    // Zero taps at both ends (where a filter crosses zero) are left out of the program: the
+    // kernels are odd and centred, so dropping a pair keeps the centre.
+    int skip = 0;
+    while (kernel.Size() - 2 * skip > 1 && kernel[skip] == 0.0f &&
+           kernel[kernel.Size() - 1 - skip] == 0.0f)
+        ++skip;
+    const int taps = kernel.Size() - 2 * skip;
     Push<State> state;
     PushBlendFunc overwrite(BlendFunc::Overwrite());
     PushColor white(Color::White);
     BindNearest(source);
-    const EffectProgram& program = SumProgramFor(kernel.Size());
+    const EffectProgram& program = SumProgramFor(taps);
     program.Apply();
     program.SetUniform("direction", horizontal ? p2f(1.0f, 0.0f) : p2f(0.0f, 1.0f));
     program.SetUniform("last", p2f(float(w) - 0.5f, float(h) - 0.5f));
     GLint current = 0;
     glGetIntegerv(GL_CURRENT_PROGRAM, &current);
     const GLint weights = TESK_GL(glGetUniformLocation)(GLuint(current), "weights");
-    TESK_GL(glUniform1fv)(weights, kernel.Size(), kernel.Data());
+    TESK_GL(glUniform1fv)(weights, taps, kernel.Data() + skip);
     sPlane.Draw(Region(0, 0, unsigned(w), unsigned(h)));
 }
 
@@ -160,10 +167,10 @@ void Convolve(const Kernel& kernel, int columns, int rows, const Region& region)
 }
 
 void ConvolvePass(const RenderedTexture& source, RenderedTexture& target, const Kernel& kernel,
-                  bool horizontal, int w, int h, bool summed) {
+                  bool horizontal, int w, int h) {
     if (w <= 0 || h <= 0) return;
     Push<Texture> binding;
-    if (summed && Summed(kernel)) {
+    if (Summed(kernel)) {
         // Loaded before the target is selected, so that a first load selects its own.
         BindNearest(source);
         Selection<RenderedTexture> selection(target);
@@ -184,15 +191,15 @@ void ConvolvePass(const RenderedTexture& source, RenderedTexture& target, const 
         Convolve(kernel, 1, kernel.Size(), area);
 }
 
-void ConvolveTexture(RenderedTexture& texture, const Kernel& x, const Kernel& y, bool summed) {
+void ConvolveTexture(RenderedTexture& texture, const Kernel& x, const Kernel& y) {
     if (x.Size() <= 1 && y.Size() < 2) return;
     const int w = texture.Width(), h = texture.Height();
     if (w <= 0 || h <= 0) return;
     RenderedTexture scratch;
     scratch.Resize(w, h, GL_RGBA, 0);
     try {
-        ConvolvePass(texture, scratch, x, true, w, h, summed);
-        ConvolvePass(scratch, texture, y, false, w, h, summed);
+        ConvolvePass(texture, scratch, x, true, w, h);
+        ConvolvePass(scratch, texture, y, false, w, h);
     } catch (...) {
         scratch.Finalize();
         throw;
@@ -220,7 +227,7 @@ void ConvolveImage(const XIImage* source, XIImage* destination, const Kernel* x,
             if ((area & tile) != tile) ClearColorBuffer(Color::Transparent);
             if (!area.IsValid()) continue;
             texture.SetRegion(area);
-            ConvolveTexture(texture, *x, *y, true);
+            ConvolveTexture(texture, *x, *y);
             // The blurred region lies where it came from, texel for texel.
             Push<Texture> binding;
             PushBlendFunc overwrite(BlendFunc::Overwrite());

@@ -15,14 +15,14 @@ void Convolve(const Kernel& kernel, int columns, int rows, const Region& region)
 
 // One direction of a separable blur: the lower-left w x h texels of source, convolved along x
 // (horizontal) or y, into the same texels of target. Texels beyond w x h read as the edge.
-// summed: in one pass of a program that adds up the taps, where the kernel fits it, instead of
-// one accumulated draw per tap; the sums agree within the target's rounding.
+// Summed in one pass of a program that adds up the taps where the kernel fits one, else
+// accumulated one draw per tap; the two agree within the target's rounding.
 void ConvolvePass(const RenderedTexture& source, RenderedTexture& target, const Kernel& kernel,
-                  bool horizontal, int w, int h, bool summed = false);
+                  bool horizontal, int w, int h);
 
-// Blurs a rendered texture in place: horizontally into a scratch texture, vertically back.
-void ConvolveTexture(RenderedTexture& texture, const Kernel& x, const Kernel& y,
-                     bool summed = false);
+// Blurs a rendered texture in place: horizontally into a scratch texture, vertically back, each
+// direction summed in one pass where its kernel fits a program.
+void ConvolveTexture(RenderedTexture& texture, const Kernel& x, const Kernel& y);
 
 // The tiled image blur, marshalled onto the worker.
 void ConvolveImage(const XIImage* source, XIImage* destination, const Kernel* x, const Kernel* y);
