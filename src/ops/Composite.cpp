@@ -94,7 +94,9 @@ void StackLayer(const XIImage* image, const p2f& size, const Region& r, SubImage
     const int w = int(part.Width()), h = int(part.Height());
     source.SetImage(image);
     source.SetRegion(part);
+    const Region at = part.Offset(-r.XOrigin(), -r.YOrigin());
     RenderedTexture across, along;
+    across.UseFullFloatTexels();
     const RenderedTexture* last = &source;
     try {
         Kernel kernel;
@@ -106,6 +108,11 @@ void StackLayer(const XIImage* image, const p2f& size, const Region& r, SubImage
         }
         if (size.y >= 1.0f) {
             GaussianKernel(kernel, size.y, kLayerSpread);
+            // Summed straight onto the stack where the kernel allows.
+            if (SumInto(*last, kernel, false, at, BlendFunc::BlendOver)) {
+                across.Finalize();
+                return;
+            }
             along.Resize(w, h, GL_RGBA, 0);
             ConvolvePass(*last, along, kernel, false, w, h);
             last = &along;
@@ -115,7 +122,7 @@ void StackLayer(const XIImage* image, const p2f& size, const Region& r, SubImage
         Push<Texture> binding;
         last->Apply();
         last->ApplyNearest();
-        sPlane.Draw(part.Offset(-r.XOrigin(), -r.YOrigin()));
+        sPlane.Draw(at);
     } catch (...) {
         across.Finalize();
         along.Finalize();

@@ -17,6 +17,7 @@
 #include "gl/texture/ImageTextures.h"
 #include "gl/texture/Selection.h"
 #include "gl/texture/TextureBuffer.h"
+#include "gl/texture/TextureFormat.h"
 #include "gl/texture/TiledBuffer.h"
 #include "ops/BasicOps.h"
 #include "math/Vector.h"
@@ -76,18 +77,27 @@ constexpr int kMaxSummedTaps = 255;
 // summed in the program's floats and rounded once, into the target's texels. Positions beyond
 // the texels in use are clamped to the last one in use. The taps are written out one by one
 // for each tap count: a loop the compiler cannot unroll costs llvmpipe several times more.
-std::string SumSource(int taps) {
+std::string SumSource(int taps, bool horizontal) {
     std::ostringstream text;
+    const char* along = horizontal ? "x" : "y";
     text << "#version 110\n#extension GL_ARB_texture_rectangle : enable\n"
             "uniform sampler2DRect source;\nuniform float weights["
          << taps
-         << "];\nuniform vec2 direction;\nuniform vec2 last;\n"
-            "void main()\n{\n    vec2 first = gl_TexCoord[0].xy;\n    vec4 t;\n"
+         << "];\nuniform float last;\n"
+            "void main()\n{\n    vec2 at = gl_TexCoord[0].xy;\n    vec2 p = at;\n    vec4 t;\n"
             "    vec4 sum = vec4(0.0);\n";
-    for (int i = 0; i < taps; ++i)
-        text << "    t = texture2DRect(source, clamp(first + direction * " << (i - (taps - 1) / 2)
-             << ".0, vec2(0.5), last));\n    sum += (weights[" << i
+    for (int i = 0; i < taps; ++i) {
+        const int offset = i - (taps - 1) / 2;
+        text << "    p." << along << " = ";
+        if (offset < 0)
+            text << "max(at." << along << " - " << -offset << ".0, 0.5);\n";
+        else if (offset > 0)
+            text << "min(at." << along << " + " << offset << ".0, last);\n";
+        else
+            text << "at." << along << ";\n";
+        text << "    t = texture2DRect(source, p);\n    sum += (weights[" << i
              << "] * t.a) * vec4(t.rgb, 1.0);\n";
+    }
     text << "    gl_FragColor = sum;\n}\n";
     return text.str();
 }
@@ -99,10 +109,10 @@ struct SumProgram {
     EffectProgram program;
 };
 
-const EffectProgram& SumProgramFor(int taps) {
+const EffectProgram& SumProgramFor(int taps, bool horizontal) {
     static std::map<int, std::unique_ptr<SumProgram>> programs;
-    std::unique_ptr<SumProgram>& slot = programs[taps];
-    if (!slot) slot.reset(new SumProgram(SumSource(taps)));
+    std::unique_ptr<SumProgram>& slot = programs[horizontal ? taps : -taps];
+    if (!slot) slot.reset(new SumProgram(SumSource(taps, horizontal)));
     return slot->program;
 }
 
@@ -110,9 +120,10 @@ bool Summed(const Kernel& kernel) {
     return kernel.Size() > 0 && kernel.Size() <= kMaxSummedTaps;
 }
 
-// One direction by the program: the lower-left w x h texels of source, summed into the same
-// texels of the current target.
-void SumPass(const RenderedTexture& source, const Kernel& kernel, bool horizontal, int w, int h) {
+// One direction by the program: the lower-left w x h texels of source, summed into the current
+// target over at.
+void SumPass(const RenderedTexture& source, const Kernel& kernel, bool horizontal, int w, int h,
+             const Region& at, const BlendFunc& blend) {
     // Zero taps at both ends (where a filter crosses zero) are left out of the program: the
     // kernels are odd and centred, so dropping a pair keeps the centre.
     int skip = 0;
@@ -121,18 +132,17 @@ void SumPass(const RenderedTexture& source, const Kernel& kernel, bool horizonta
         ++skip;
     const int taps = kernel.Size() - 2 * skip;
     Push<State> state;
-    PushBlendFunc overwrite(BlendFunc::Overwrite());
+    PushBlendFunc blending(blend);
     PushColor white(Color::White);
     BindNearest(source);
-    const EffectProgram& program = SumProgramFor(taps);
+    const EffectProgram& program = SumProgramFor(taps, horizontal);
     program.Apply();
-    program.SetUniform("direction", horizontal ? p2f(1.0f, 0.0f) : p2f(0.0f, 1.0f));
-    program.SetUniform("last", p2f(float(w) - 0.5f, float(h) - 0.5f));
+    program.SetUniform("last", float(horizontal ? w : h) - 0.5f);
     GLint current = 0;
     glGetIntegerv(GL_CURRENT_PROGRAM, &current);
     const GLint weights = TESK_GL(glGetUniformLocation)(GLuint(current), "weights");
     TESK_GL(glUniform1fv)(weights, taps, kernel.Data() + skip);
-    sPlane.Draw(Region(0, 0, unsigned(w), unsigned(h)));
+    sPlane.Draw(at);
 }
 
 int Radius(const Kernel& kernel) {
@@ -174,7 +184,9 @@ void ConvolvePass(const RenderedTexture& source, RenderedTexture& target, const 
         // Loaded before the target is selected, so that a first load selects its own.
         BindNearest(source);
         Selection<RenderedTexture> selection(target);
-        if (selection.IsSelected()) SumPass(source, kernel, horizontal, w, h);
+        if (selection.IsSelected())
+            SumPass(source, kernel, horizontal, w, h, Region(0, 0, unsigned(w), unsigned(h)),
+                    BlendFunc::Overwrite());
         return;
     }
     // Loaded before the target is selected, so that a first load selects its own.
@@ -191,11 +203,20 @@ void ConvolvePass(const RenderedTexture& source, RenderedTexture& target, const 
         Convolve(kernel, 1, kernel.Size(), area);
 }
 
+bool SumInto(const RenderedTexture& source, const Kernel& kernel, bool horizontal, const Region& at,
+             const BlendFunc& blend) {
+    if (!Summed(kernel)) return false;
+    Push<Texture> binding;
+    SumPass(source, kernel, horizontal, int(at.Width()), int(at.Height()), at, blend);
+    return true;
+}
+
 void ConvolveTexture(RenderedTexture& texture, const Kernel& x, const Kernel& y) {
     if (x.Size() <= 1 && y.Size() < 2) return;
     const int w = texture.Width(), h = texture.Height();
     if (w <= 0 || h <= 0) return;
     RenderedTexture scratch;
+    scratch.UseFullFloatTexels();
     scratch.Resize(w, h, GL_RGBA, 0);
     try {
         ConvolvePass(texture, scratch, x, true, w, h);
@@ -216,7 +237,14 @@ void ConvolveImage(const XIImage* source, XIImage* destination, const Kernel* x,
     }
     const int rx = Radius(*x), ry = Radius(*y);
     const Region bounds(0, 0, unsigned(source->GetWidth()), unsigned(source->GetHeight()));
-    SubImageTexture texture(source);
+    // The source is only read when the vertical pass goes straight into the tile, and 8-bit
+    // texels then hold an 8-bit source exactly and are the cheapest to read.
+    SubImageTexture texture;
+    if (Summed(*y) && IsByteImage(source))
+        texture.UseByteTexels();
+    else if (Summed(*y))
+        texture.UseFullFloatTexels();
+    texture.SetImage(source);
     {
         TiledBuffer tiled(destination);
         tiled.ReleaseBeforeRender(texture);
@@ -227,8 +255,18 @@ void ConvolveImage(const XIImage* source, XIImage* destination, const Kernel* x,
             if ((area & tile) != tile) ClearColorBuffer(Color::Transparent);
             if (!area.IsValid()) continue;
             texture.SetRegion(area);
-            ConvolveTexture(texture, *x, *y);
             // The blurred region lies where it came from, texel for texel.
+            if (Summed(*y)) {
+                // The vertical pass draws straight into the tile.
+                RenderedTexture scratch;
+                scratch.UseFullFloatTexels();
+                scratch.Resize(int(area.Width()), int(area.Height()), GL_RGBA, 0);
+                ConvolvePass(texture, scratch, *x, true, scratch.Width(), scratch.Height());
+                SumInto(scratch, *y, false, area, BlendFunc::Overwrite());
+                scratch.Finalize();
+                continue;
+            }
+            ConvolveTexture(texture, *x, *y);
             Push<Texture> binding;
             PushBlendFunc overwrite(BlendFunc::Overwrite());
             PushColor white(Color::White);

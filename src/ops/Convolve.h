@@ -5,6 +5,7 @@
 
 namespace OGL_TESK_AE {
 
+class BlendFunc;
 class Kernel;
 class RenderedTexture;
 
@@ -19,6 +20,12 @@ void Convolve(const Kernel& kernel, int columns, int rows, const Region& region)
 // accumulated one draw per tap; the two agree within the target's rounding.
 void ConvolvePass(const RenderedTexture& source, RenderedTexture& target, const Kernel& kernel,
                   bool horizontal, int w, int h);
+
+// One direction of ConvolvePass drawn straight into the current target over at, from the
+// lower-left texels of source of at's size, blended by blend. False, with nothing drawn, for a
+// kernel too long to be summed in one pass.
+bool SumInto(const RenderedTexture& source, const Kernel& kernel, bool horizontal, const Region& at,
+             const BlendFunc& blend);
 
 // Blurs a rendered texture in place: horizontally into a scratch texture, vertically back, each
 // direction summed in one pass where its kernel fits a program.

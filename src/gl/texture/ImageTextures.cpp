@@ -48,7 +48,7 @@ void SubImageTexture::SetImage(const XIImage* source) {
         GLenum sourceType = 0;
         GetColorSpaceFormat(source->GetColorSpace(), source->GetBitDepth(), source->GetWhiteLevel(),
                             imageFormat, sourceType);
-        imageType = byteTexels ? GL_UNSIGNED_BYTE : GetBestType();
+        imageType = byteTexels ? GL_UNSIGNED_BYTE : TexelType();
         SetRegion(WholeImage(source));
     } else {
         SetRegion(Region());

@@ -49,7 +49,8 @@ RenderedTexture::RenderedTexture() {
 }
 
 RenderedTexture::RenderedTexture(RenderedTexture& other)
-    : Context(), Texture(), byteTexels(other.byteTexels), singleChannel(other.singleChannel) {
+    : Context(), Texture(), byteTexels(other.byteTexels), fullFloatTexels(other.fullFloatTexels),
+      singleChannel(other.singleChannel) {
     Resize(kDefaultWidth, kDefaultHeight, GL_RGBA, GL_FLOAT);
     framebuffer = other.framebuffer;
     depth = other.depth;
@@ -70,7 +71,7 @@ void RenderedTexture::Resize(int newWidth, int newHeight, GLenum newFormat, GLen
     width = newWidth;
     height = newHeight;
     format = newFormat;
-    type = byteTexels ? GL_UNSIGNED_BYTE : GetBestType();
+    type = TexelType();
     GLenum internalFormat = GetInternalFormat(format, type);
     if (singleChannel && internalFormat == GL_RGBA16F_ARB) internalFormat = GL_R16F;
     if (singleChannel && internalFormat == GL_RGBA32F_ARB) internalFormat = GL_R32F;
@@ -79,6 +80,17 @@ void RenderedTexture::Resize(int newWidth, int newHeight, GLenum newFormat, GLen
 
 void RenderedTexture::UseByteTexels() {
     byteTexels = true;
+    Resize(width, height, format, type);
+}
+
+GLenum RenderedTexture::TexelType() const {
+    static const bool floatTexels = IsExtensionSupported("GL_ARB_texture_float");
+    if (byteTexels) return GL_UNSIGNED_BYTE;
+    return fullFloatTexels && floatTexels ? GL_FLOAT : GetBestType();
+}
+
+void RenderedTexture::UseFullFloatTexels() {
+    fullFloatTexels = true;
     Resize(width, height, format, type);
 }
 

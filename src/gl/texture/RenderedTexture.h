@@ -35,6 +35,12 @@ public:
     // are all 8-bit: llvmpipe draws into them two to three times as fast as into half floats,
     // and they move to and from such images as they are. Drops what is held.
     void UseByteTexels();
+    // From now on 32-bit float texels where OpenGL has them, for intermediate results of a
+    // longer computation: they keep its precision, and llvmpipe reads and writes them without
+    // converting to and from half floats. Drops what is held.
+    void UseFullFloatTexels();
+    // The channel type the texels are given: 8-bit, 32-bit float or the preferred type.
+    GLenum TexelType() const;
     // From now on one float channel (GL_R16F or GL_R32F, as the preferred type), for drawings
     // that put the whole result in red; float luminance and alpha images take it as it is. False,
     // with the four channels kept, where OpenGL has no such textures.
@@ -102,6 +108,7 @@ protected:
     GLenum type = GL_FLOAT;
     GLSL::Shader* readProcessing = nullptr;
     bool byteTexels = false;
+    bool fullFloatTexels = false;
     bool singleChannel = false;
 
 private:
