@@ -213,14 +213,19 @@ bool SumInto(const RenderedTexture& source, const Kernel& kernel, bool horizonta
 
 void ConvolveTexture(RenderedTexture& texture, const Kernel& x, const Kernel& y) {
     if (x.Size() <= 1 && y.Size() < 2) return;
-    const int w = texture.Width(), h = texture.Height();
+    ConvolveTexture(texture, texture, x, y);
+}
+
+void ConvolveTexture(const RenderedTexture& source, RenderedTexture& target, const Kernel& x,
+                     const Kernel& y) {
+    const int w = target.Width(), h = target.Height();
     if (w <= 0 || h <= 0) return;
     RenderedTexture scratch;
     scratch.UseFullFloatTexels();
     scratch.Resize(w, h, GL_RGBA, 0);
     try {
-        ConvolvePass(texture, scratch, x, true, w, h);
-        ConvolvePass(scratch, texture, y, false, w, h);
+        ConvolvePass(source, scratch, x, true, w, h);
+        ConvolvePass(scratch, target, y, false, w, h);
     } catch (...) {
         scratch.Finalize();
         throw;

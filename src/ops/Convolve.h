@@ -30,6 +30,9 @@ bool SumInto(const RenderedTexture& source, const Kernel& kernel, bool horizonta
 // Blurs a rendered texture in place: horizontally into a scratch texture, vertically back, each
 // direction summed in one pass where its kernel fits a program.
 void ConvolveTexture(RenderedTexture& texture, const Kernel& x, const Kernel& y);
+// The same from the lower-left texels of source into target, of target's size.
+void ConvolveTexture(const RenderedTexture& source, RenderedTexture& target, const Kernel& x,
+                     const Kernel& y);
 
 // The tiled image blur, marshalled onto the worker.
 void ConvolveImage(const XIImage* source, XIImage* destination, const Kernel* x, const Kernel* y);

@@ -28,6 +28,37 @@ void Normalise(Kernel& kernel) {
     for (int i = 0; i < kernel.Size(); ++i) kernel[i] /= sum;
 }
 
+constexpr double kPi = 3.14159265358979323846;
+
+// A filter sampled at taps half a pixel apart, centred on 0, and normalised.
+void Sampled(Kernel& kernel, int taps, double (*filter)(double)) {
+    kernel.Resize(float(taps));
+    for (int i = 0; i < kernel.Size(); ++i)
+        kernel[i] = static_cast<float>(filter(0.5 * (i - (kernel.Size() - 1) / 2)));
+    Normalise(kernel);
+}
+
+// Mitchell-Netravali cubics with parameters B and C.
+double Cubic(double x, double b, double c) {
+    x = std::fabs(x);
+    if (x < 1.0)
+        return ((12 - 9 * b - 6 * c) * x * x * x + (-18 + 12 * b + 6 * c) * x * x + (6 - 2 * b)) /
+               6.0;
+    if (x < 2.0)
+        return ((-b - 6 * c) * x * x * x + (6 * b + 30 * c) * x * x + (-12 * b - 48 * c) * x +
+                (8 * b + 24 * c)) /
+               6.0;
+    return 0.0;
+}
+
+double Sinc(double x) {
+    return x == 0.0 ? 1.0 : std::sin(kPi * x) / (kPi * x);
+}
+
+double Lanczos(double x, double a) {
+    return std::fabs(x) < a ? Sinc(x) * Sinc(x / a) : 0.0;
+}
+
 } // namespace
 
 void BoxKernel(Kernel& kernel, float width) {
@@ -74,6 +105,33 @@ void GaussianKernel(Kernel& kernel, float width, float spread) {
         kernel[i] = std::exp(-x * x / (2.0f * variance)) * scale;
     }
     Normalise(kernel);
+}
+
+// Each filter is sampled at -1, -0.5, 0, 0.5, 1 pixels (Lanczos-2: -0.5, 0, 0.5) and normalised:
+//   Catmull-Rom (B = 0, C = 1/2):  0, 0.264706, 0.470588, 0.264706, 0
+//   Mitchell (B = C = 1/3):        0.026846, 0.258389, 0.429530, 0.258389, 0.026846
+//   cubic B-spline (B = 1, C = 0): 0.085106, 0.244681, 0.340426, 0.244681, 0.085106
+//   Lanczos-2:                     0.267043, 0.465914, 0.267043
+//   Lanczos-3:                     0, 0.274353, 0.451293, 0.274353, 0
+// The zero end taps are where the filters cross zero; the convolution skips them.
+void CatmullRomKernel(Kernel& kernel) {
+    Sampled(kernel, 5, [](double x) { return Cubic(x, 0.0, 0.5); });
+}
+
+void MitchellKernel(Kernel& kernel) {
+    Sampled(kernel, 5, [](double x) { return Cubic(x, 1.0 / 3.0, 1.0 / 3.0); });
+}
+
+void BSplineKernel(Kernel& kernel) {
+    Sampled(kernel, 5, [](double x) { return Cubic(x, 1.0, 0.0); });
+}
+
+void Lanczos2Kernel(Kernel& kernel) {
+    Sampled(kernel, 3, [](double x) { return Lanczos(x, 2.0); });
+}
+
+void Lanczos3Kernel(Kernel& kernel) {
+    Sampled(kernel, 5, [](double x) { return Lanczos(x, 3.0); });
 }
 
 } // namespace OGL_TESK_AE

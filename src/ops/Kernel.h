@@ -32,4 +32,12 @@ void PascalKernel(Kernel& kernel, float width);
 // spread is in units of the half-width.
 void GaussianKernel(Kernel& kernel, float width, float spread);
 
+// The interpolation filters, each sampled at taps half a pixel apart and normalised: a
+// reconstruction for a texture magnified twice. 5 taps (Lanczos-2: 3).
+void CatmullRomKernel(Kernel& kernel);
+void MitchellKernel(Kernel& kernel);
+void BSplineKernel(Kernel& kernel);
+void Lanczos2Kernel(Kernel& kernel);
+void Lanczos3Kernel(Kernel& kernel);
+
 } // namespace OGL_TESK_AE

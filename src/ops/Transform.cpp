@@ -16,7 +16,6 @@
 #include "gl/texture/TextureFormat.h"
 #include "gl/texture/TiledBuffer.h"
 #include "math/Transform.h"
-#include "ops/Blur.h"
 #include "ops/Convolve.h"
 #include "ops/Kernel.h"
 #include "ops/TransformFront.h"
@@ -43,48 +42,40 @@ int MagnifiedSize(int size, float scale) {
     return static_cast<int>(std::min(wanted, double(std::max(largest, size))));
 }
 
-// Whether the texture was filtered (and so holds premultiplied colour).
-bool Decimate(RenderedTexture& texture, TransformDecimationFilterType type, float sx, float sy) {
-    void (*shape)(Kernel&, float) = nullptr;
-    switch (type) {
-    case TransformDecimationFilterType::Box:
-        shape = BoxKernel;
-        break;
-    case TransformDecimationFilterType::Triangle:
-        shape = TriangleKernel;
-        break;
-    case TransformDecimationFilterType::Binomial:
-        shape = PascalKernel;
-        break;
-    case TransformDecimationFilterType::Lanczos2:
-        Lanczos2InterpolateTexture(texture);
-        return true;
-    case TransformDecimationFilterType::Lanczos3:
-        Lanczos3InterpolateTexture(texture);
-        return true;
-    default:
-        return false;
+// The pre-filter for the scale: the decimation type's kernels where a scale is below 1, else the
+// interpolation type's. False where none runs. w x h: the size of the texture it filters.
+bool FilterKernels(Kernel& x, Kernel& y, const TransformParams& p, float sx, float sy, int w,
+                   int h) {
+    using D = TransformDecimationFilterType;
+    using I = TransformInterpolationFilterType;
+    void (*fixed)(Kernel&) = nullptr;
+    if (sx < 1.0f || sy < 1.0f) {
+        void (*shape)(Kernel&, float) = p.decimation == D::Box        ? BoxKernel
+                                        : p.decimation == D::Triangle ? TriangleKernel
+                                        : p.decimation == D::Binomial ? PascalKernel
+                                                                      : nullptr;
+        if (shape) {
+            // A filter never wider than the texture: a scale near zero draws next to nothing.
+            const float most = float(std::max(w, h));
+            shape(x, sx > 0.0f ? std::min(1.0f / sx, most) : most);
+            shape(y, sy > 0.0f ? std::min(1.0f / sy, most) : most);
+            return x.Size() > 1 || y.Size() > 1;
+        }
+        fixed = p.decimation == D::Lanczos2   ? Lanczos2Kernel
+                : p.decimation == D::Lanczos3 ? Lanczos3Kernel
+                                              : nullptr;
+    } else {
+        fixed = p.interpolation == I::CatmullRom ? CatmullRomKernel
+                : p.interpolation == I::Mitchell ? MitchellKernel
+                : p.interpolation == I::BSpline  ? BSplineKernel
+                : p.interpolation == I::Lanczos2 ? Lanczos2Kernel
+                : p.interpolation == I::Lanczos3 ? Lanczos3Kernel
+                                                 : nullptr;
     }
-    // A filter never wider than the texture: a scale near zero draws next to nothing anyway.
-    const float most = float(std::max(texture.Width(), texture.Height()));
-    Kernel x, y;
-    shape(x, sx > 0.0f ? std::min(1.0f / sx, most) : most);
-    shape(y, sy > 0.0f ? std::min(1.0f / sy, most) : most);
-    if (x.Size() <= 1 && y.Size() <= 1) return false;
-    ConvolveTexture(texture, x, y);
+    if (!fixed) return false;
+    fixed(x);
+    fixed(y);
     return true;
-}
-
-bool Interpolate(RenderedTexture& texture, TransformInterpolationFilterType type) {
-    using T = TransformInterpolationFilterType;
-    void (*filter)(RenderedTexture&) = type == T::CatmullRom ? CatmulInterpolateTexture
-                                       : type == T::Mitchell ? MitchellInterpolateTexture
-                                       : type == T::BSpline  ? BSplineInterpolateTexture
-                                       : type == T::Lanczos2 ? Lanczos2InterpolateTexture
-                                       : type == T::Lanczos3 ? Lanczos3InterpolateTexture
-                                                             : nullptr;
-    if (filter) filter(texture);
-    return filter != nullptr;
 }
 
 // The blurs leave colour premultiplied; the blend programs take it straight.
@@ -237,8 +228,18 @@ void PrepareFront(RenderedTexture& prepared, bool& premultiplied, const XIImage*
     const float sx = std::fabs(p.scale.x), sy = std::fabs(p.scale.y);
     const int w = MagnifiedSize(front->GetWidth(), sx), h = MagnifiedSize(front->GetHeight(), sy);
     prepared.Resize(w, h, GL_RGBA, GL_FLOAT);
+    Kernel x, y;
+    const bool filtered = FilterKernels(x, y, p, sx, sy, w, h);
     SubImageTexture source(front);
     if (IsValid(mask)) source.SetMask(mask);
+    if (filtered && !IsValid(mask) && w == front->GetWidth() && h == front->GetHeight()) {
+        // Drawn no larger than it is, the front is filtered from the texture it is loaded into,
+        // without a copy first.
+        ConvolveTexture(source, prepared, x, y);
+        source.Finalize();
+        premultiplied = true;
+        return;
+    }
     {
         Push<Texture> binding;
         // Loaded before the target is selected: loading may select a target of its own.
@@ -252,8 +253,8 @@ void PrepareFront(RenderedTexture& prepared, bool& premultiplied, const XIImage*
         sPlane.Draw(0.0f, 0.0f, float(w), float(h), 0.0f);
     }
     source.Finalize();
-    premultiplied = sx < 1.0f || sy < 1.0f ? Decimate(prepared, p.decimation, sx, sy)
-                                           : Interpolate(prepared, p.interpolation);
+    if (filtered) ConvolveTexture(prepared, x, y);
+    premultiplied = filtered;
 }
 
 void Transform(const XIImage* front, const XIImage* back, const XIImage* mask, XIImage* destination,
