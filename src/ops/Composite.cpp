@@ -96,14 +96,12 @@ void StackLayer(const XIImage* image, const p2f& size, const Region& r, SubImage
     source.SetRegion(part);
     const Region at = part.Offset(-r.XOrigin(), -r.YOrigin());
     RenderedTexture across, along;
-    across.UseFullFloatTexels();
     const RenderedTexture* last = &source;
     try {
         Kernel kernel;
         if (size.x >= 1.0f) {
             GaussianKernel(kernel, size.x, kLayerSpread);
-            across.Resize(w, h, GL_RGBA, 0);
-            ConvolvePass(*last, across, kernel, true, w, h);
+            ConvolveAcross(*last, across, kernel, w, h);
             last = &across;
         }
         if (size.y >= 1.0f) {

@@ -203,6 +203,13 @@ void ConvolvePass(const RenderedTexture& source, RenderedTexture& target, const 
         Convolve(kernel, 1, kernel.Size(), area);
 }
 
+void ConvolveAcross(const RenderedTexture& source, RenderedTexture& scratch, const Kernel& x, int w,
+                    int h) {
+    scratch.UseFullFloatTexels();
+    scratch.Resize(w, h, GL_RGBA, 0);
+    ConvolvePass(source, scratch, x, true, w, h);
+}
+
 bool SumInto(const RenderedTexture& source, const Kernel& kernel, bool horizontal, const Region& at,
              const BlendFunc& blend) {
     if (!Summed(kernel)) return false;
@@ -221,10 +228,8 @@ void ConvolveTexture(const RenderedTexture& source, RenderedTexture& target, con
     const int w = target.Width(), h = target.Height();
     if (w <= 0 || h <= 0) return;
     RenderedTexture scratch;
-    scratch.UseFullFloatTexels();
-    scratch.Resize(w, h, GL_RGBA, 0);
     try {
-        ConvolvePass(source, scratch, x, true, w, h);
+        ConvolveAcross(source, scratch, x, w, h);
         ConvolvePass(scratch, target, y, false, w, h);
     } catch (...) {
         scratch.Finalize();
@@ -264,9 +269,7 @@ void ConvolveImage(const XIImage* source, XIImage* destination, const Kernel* x,
             if (Summed(*y)) {
                 // The vertical pass draws straight into the tile.
                 RenderedTexture scratch;
-                scratch.UseFullFloatTexels();
-                scratch.Resize(int(area.Width()), int(area.Height()), GL_RGBA, 0);
-                ConvolvePass(texture, scratch, *x, true, scratch.Width(), scratch.Height());
+                ConvolveAcross(texture, scratch, *x, int(area.Width()), int(area.Height()));
                 SumInto(scratch, *y, false, area, BlendFunc::Overwrite());
                 scratch.Finalize();
                 continue;

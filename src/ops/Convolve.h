@@ -21,6 +21,11 @@ void Convolve(const Kernel& kernel, int columns, int rows, const Region& region)
 void ConvolvePass(const RenderedTexture& source, RenderedTexture& target, const Kernel& kernel,
                   bool horizontal, int w, int h);
 
+// The horizontal pass into scratch, resized to w x h texels of 32-bit float where OpenGL has
+// them: the intermediate result of a blur keeps its precision until the vertical pass.
+void ConvolveAcross(const RenderedTexture& source, RenderedTexture& scratch, const Kernel& x, int w,
+                    int h);
+
 // One direction of ConvolvePass drawn straight into the current target over at, from the
 // lower-left texels of source of at's size, blended by blend. False, with nothing drawn, for a
 // kernel too long to be summed in one pass.
