@@ -71,8 +71,11 @@ libdir=$(pkg-config --variable=libdir TESK_Common_AE)
 echo "pkg-config: built and ran"
 
 if [ -x "$prefix/bin/tesk-ae" ]; then
-    ldd "$prefix/bin/tesk-ae" | grep -q "$prefix/bin/../lib/libTESK_Common_AE" ||
-        fail "the installed tesk-ae does not find the installed library: $(ldd "$prefix/bin/tesk-ae" | grep TESK)"
+    # Captured first: grep -q would stop reading early, and under pipefail ldd's broken pipe
+    # would fail the check now and then.
+    linked=$(ldd "$prefix/bin/tesk-ae")
+    grep -q "$prefix/bin/../lib/libTESK_Common_AE" <<<"$linked" ||
+        fail "the installed tesk-ae does not find the installed library: $(grep TESK <<<"$linked")"
     "$prefix/bin/tesk-ae" --help >/dev/null || fail "the installed tesk-ae does not start"
     echo "installed tesk-ae starts"
 fi
