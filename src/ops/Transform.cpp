@@ -238,6 +238,7 @@ void PrepareFront(RenderedTexture& prepared, bool& premultiplied, const XIImage*
         ConvolveTexture(source, prepared, x, y);
         source.Finalize();
         premultiplied = true;
+        prepared.ExtendEdges(w, h);
         return;
     }
     {
@@ -255,6 +256,9 @@ void PrepareFront(RenderedTexture& prepared, bool& premultiplied, const XIImage*
     source.Finalize();
     if (filtered) ConvolveTexture(prepared, x, y);
     premultiplied = filtered;
+    // The placed front is drawn with linear filtering, which reads half a texel beyond its
+    // edges.
+    prepared.ExtendEdges(w, h);
 }
 
 void Transform(const XIImage* front, const XIImage* back, const XIImage* mask, XIImage* destination,

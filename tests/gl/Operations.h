@@ -65,7 +65,7 @@ struct Call {
 // colour is laid over nothing then. kAlike: the destination is made like in[0] in every respect,
 // a byte copy, or (with kOnCaller) other work in memory on the calling thread, never on the
 // worker. kFiltered: linear filtering adds kFilterTolerance. kSkips: in[0] is skipped when it
-// cannot be used, as if absent.
+// cannot be used, as if absent. kStateful: the result depends on the state current at the call.
 enum Flag {
     kAnySize = 1,
     kMayKeep = 2,
@@ -73,7 +73,8 @@ enum Flag {
     kAlike = 8,
     kOnCaller = 16,
     kFiltered = 32,
-    kSkips = 64
+    kSkips = 64,
+    kStateful = 128
 };
 
 // The reference, from the inputs as they were and the destination before the call: pixel by
@@ -163,6 +164,33 @@ inline const std::vector<Operation>& Operations() {
         Transform(a, b, nullptr, d, PixelApplyMode::Over, centre, p3f(1, 1, 1), p3f(), XYZ,
                   TransformInterpolationFilterType::Nearest, TransformDecimationFilterType::None);
     };
+    // Turned and scaled, the front is pre-filtered and its edges are sampled between texels.
+    // Their coverage is a matter of rounding, so these rows have no reference here
+    // (transform_test.cpp checks the inside against the inverse mapping); they serve the
+    // scenarios that compare calls with one another.
+    const auto shrunk = +[](const XIImage* a, const XIImage* b, XIImage* d, const Color&) {
+        const p3f centre(IsValid(d) ? d->GetWidth() / 2.0f : 0,
+                         IsValid(d) ? d->GetHeight() / 2.0f : 0, 0);
+        Transform(a, b, nullptr, d, PixelApplyMode::Over, centre, p3f(0.7f, 0.8f, 1), p3f(0, 0, 15),
+                  XYZ, TransformInterpolationFilterType::Texture,
+                  TransformDecimationFilterType::Box);
+    };
+    const auto magnified = +[](const XIImage* a, const XIImage* b, XIImage* d, const Color&) {
+        const p3f centre(IsValid(d) ? d->GetWidth() / 2.0f + 0.3f : 0,
+                         IsValid(d) ? d->GetHeight() / 2.0f : 0, 0);
+        Transform(a, b, nullptr, d, PixelApplyMode::Screen, centre, p3f(1.3f, 1.2f, 1),
+                  p3f(0, 0, -10), XYZ, TransformInterpolationFilterType::Lanczos3,
+                  TransformDecimationFilterType::None);
+    };
+    const auto box = +[](const XIImage* a, XIImage* d) { BoxBlur(a, d, 3.0f, 5.0f); };
+    const auto boxed = +[](P a, P) {
+        return BlurReference(a, {1 / 3.0, 1 / 3.0, 1 / 3.0}, {0.2, 0.2, 0.2, 0.2, 0.2});
+    };
+    const auto pascal = +[](const XIImage* a, XIImage* d) { PascalBlur(a, d, 5.0f, 3.0f); };
+    const auto binomial = +[](P a, P) {
+        return BlurReference(a, {1 / 16.0, 4 / 16.0, 6 / 16.0, 4 / 16.0, 1 / 16.0},
+                             {0.25, 0.5, 0.25});
+    };
     static const std::vector<Operation> rows = {
         {"Premultiply", Premultiply, 0, 1, +[](X a, X, X, X) { return Premultiplied(a); }, {}},
         {"Copy", Copy, 0, 1, same, {}},
@@ -180,7 +208,7 @@ inline const std::vector<Operation>& Operations() {
         {"GetLuma", GetLuma, 0, 2, luma, {}},
         {"Invert", Invert, 0, 0, inverted, {}},
         {"CopyTexture", CopyTexture, kAnySize | kFiltered, 1, {}, resized},
-        {"Test", TestOnWorker, 0, 1, {}, {}}, // whatever state is current: nothing to compare with
+        {"Test", TestOnWorker, kStateful, 1, {}, {}},
         {"WriteTexture", WriteRegions, kMayKeep, 0, +[](X, X, X d, X) { return d; }, {}},
         {"Blend",
          overBack,
@@ -189,6 +217,8 @@ inline const std::vector<Operation>& Operations() {
          +[](X a, X b, X, X) { return BlendReference(0, a, b, 1); },
          {}},
         {"Blur", blur, 0, 2, {}, blurred},
+        {"BoxBlur", box, 0, 2, {}, boxed},
+        {"PascalBlur", pascal, 0, 2, {}, binomial},
         {"Composite", composite, kOptional, 2, composited, {}},
         {"CompositeBlurredImages", stack, kOptional | kSkips, 2, stacked, {}},
         {"Transform",
@@ -197,6 +227,8 @@ inline const std::vector<Operation>& Operations() {
          2,
          +[](X a, X b, X, X) { return BlendReference(0, a, b, 1); },
          {}},
+        {"TransformShrunk", shrunk, kOptional, 0, {}, {}},
+        {"TransformMagnified", magnified, kOptional, 0, {}, {}},
     };
     return rows;
 }
@@ -275,7 +307,7 @@ inline ::testing::AssertionResult RunAndCompare(const Operation& op, Held& a, He
     op.call.run(a.Get(), b.Get(), d.Get(), Color(&colour[0]), texture.get());
     const std::string text = Shared::ErrorMessage();
     const Picture after = d.Read();
-    const bool referred = op.pixel || op.picture; // Test's result has nothing to compare with
+    const bool referred = op.pixel || op.picture;
     auto result = PixelsNear(
         after.pixels, referred ? op.Expected(a.held, b.held, before, colour).pixels : after.pixels,
         before.width, op.steps * step + (op.Has(kFiltered) ? kFilterTolerance : 0));

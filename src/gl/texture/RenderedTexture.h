@@ -90,15 +90,16 @@ public:
     // rows run top-down unless the image says otherwise, so the rows are turned over for such
     // images; flip turns them over once more. The selected framebuffer must be this target's.
     void Read(XIImage* image, const Region& region, bool flip);
+    // The cache may hand out a texture larger than the w x h texels loaded or drawn into it.
+    // Linear filtering at that part's right and top edges would then blend in whatever the
+    // texture held before; repeating the last column and row once beyond the edge makes clamped
+    // sampling behave as if the texture were exactly w x h. Needed by whatever samples the
+    // texture linearly, before the first such draw.
+    void ExtendEdges(int w, int h) const;
 
 protected:
     // Changes the key; a buffer that cannot serve the new key goes back to the cache.
     void ChangeKey(const TextureKey& newKey);
-    // The cache may hand out a texture larger than the w x h texels loaded into it. Filtering
-    // at the loaded part's right and top edges would then blend in whatever the texture held
-    // before; repeating the last column and row once beyond the edge makes clamped sampling
-    // behave as if the texture were exactly w x h.
-    void ExtendEdges(int w, int h) const;
 
     GLuint framebuffer = 0;
     RenderBuffer* depth = nullptr;
