@@ -1,5 +1,6 @@
 #include "ops/Kernel.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 
@@ -8,8 +9,9 @@ namespace OGL_TESK_AE {
 void Kernel::Resize(float width) {
     fWeights.reset();
     fSize = 0;
-    const int n = static_cast<int>(std::ceil(width)) | 1;
-    if (n < 1) return;
+    // A width of a pixel or less, negative or not a number at all, is one tap: the convolution
+    // then copies, where a kernel of no taps would leave its target as it was.
+    const int n = width > 1.0f ? static_cast<int>(std::ceil(width)) | 1 : 1;
     fWeights.reset(new (std::nothrow) float[n]());
     if (fWeights) fSize = n;
 }
@@ -22,9 +24,16 @@ float Kernel::Sum() const {
 
 namespace {
 
+// Scaled to sum to 1, so that a flat field stays flat. A kernel with nothing to scale (all
+// zero, or a sum that is not a number) becomes the identity: copying is what a filter too narrow
+// to reach any pixel amounts to, where transparent or unscaled weights would erase or brighten.
 void Normalise(Kernel& kernel) {
     const float sum = kernel.Sum();
-    if (sum == 0.0f) return;
+    if (!(sum > 0.0f) || !std::isfinite(sum)) {
+        for (int i = 0; i < kernel.Size(); ++i) kernel[i] = 0.0f;
+        if (kernel.Size() > 0) kernel[kernel.Size() / 2] = 1.0f;
+        return;
+    }
     for (int i = 0; i < kernel.Size(); ++i) kernel[i] /= sum;
 }
 
@@ -66,19 +75,24 @@ void BoxKernel(Kernel& kernel, float width) {
     const int n = kernel.Size();
     if (n == 0) return;
     for (int i = 0; i < n; ++i) kernel[i] = 1.0f;
-    // A fractional width covers the outermost pixels only partly.
-    if (float(n) != width) {
+    // A fractional width covers the outermost pixels only partly. One tap is the whole width,
+    // however narrow: its weight 1 / w would brighten.
+    if (n > 1 && float(n) != width) {
         const float end = 1.0f - (float(n) - width) / 2.0f;
         kernel[0] = end;
         kernel[n - 1] = end;
     }
-    for (int i = 0; i < n; ++i) kernel[i] *= 1.0f / width;
+    Normalise(kernel);
 }
 
 void TriangleKernel(Kernel& kernel, float width) {
     kernel.Resize(width);
     const float half = width / 2.0f;
-    for (int i = 0; i < kernel.Size(); ++i) kernel[i] = 1.0f - std::fabs(half - float(i)) / half;
+    // The peak sits at w / 2, so the last tap can lie beyond the triangle's foot (w = 1.5: 0,
+    // 2/3, -2/3). Such taps weigh nothing rather than subtract, and a width too narrow to reach
+    // a tap (w <= 1 and 1 < w < 2 leave one) is the identity through Normalise.
+    for (int i = 0; i < kernel.Size(); ++i)
+        kernel[i] = std::max(0.0f, 1.0f - std::fabs(half - float(i)) / half);
     Normalise(kernel);
 }
 
@@ -86,11 +100,11 @@ void PascalKernel(Kernel& kernel, float width) {
     kernel.Resize(width);
     const int n = kernel.Size();
     if (n == 0) return;
-    // Row n - 1 of Pascal's triangle, built in place from the right so each entry reads the
-    // previous row's values.
+    // Row n - 1 of Pascal's triangle over 2^(n - 1), built in place from the right so each entry
+    // reads the previous row's values; halving at every row keeps wide rows finite.
     kernel[0] = 1.0f;
     for (int row = 1; row < n; ++row)
-        for (int i = row; i > 0; --i) kernel[i] += kernel[i - 1];
+        for (int i = row; i >= 0; --i) kernel[i] = ((i > 0 ? kernel[i - 1] : 0.0f) + kernel[i]) / 2;
     Normalise(kernel);
 }
 
@@ -99,10 +113,12 @@ void GaussianKernel(Kernel& kernel, float width, float spread) {
     const int n = kernel.Size();
     const float c = float(n - 1) / 2.0f;
     const float variance = spread * spread;
-    const float scale = 1.0f / std::sqrt(2.0f * 3.14159265f * variance);
+    // The constant factor of the density cancels in Normalise; a spread of 0 is the identity
+    // (the limit of ever narrower Gaussians), as is a single tap.
+    if (n <= 1 || !(variance > 0.0f)) return Normalise(kernel);
     for (int i = 0; i < n; ++i) {
         const float x = (float(i) - c) / (width / 2.0f);
-        kernel[i] = std::exp(-x * x / (2.0f * variance)) * scale;
+        kernel[i] = std::exp(-x * x / (2.0f * variance));
     }
     Normalise(kernel);
 }

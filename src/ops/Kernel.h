@@ -12,8 +12,8 @@ public:
     Kernel(const Kernel&) = delete;
     Kernel& operator=(const Kernel&) = delete;
 
-    // ceil(width) | 1 taps, all zero. A failed allocation leaves the kernel empty, which
-    // convolves to nothing rather than throwing across the worker.
+    // ceil(width) | 1 taps, all zero; one tap for a width of 1 or less. A failed allocation
+    // leaves the kernel empty, which convolves as a copy rather than throwing across the worker.
     void Resize(float width);
     int Size() const { return fSize; }
     float operator[](int i) const { return fWeights[i]; }
@@ -26,6 +26,8 @@ private:
     int fSize = 0;
 };
 
+// The shapes sum to 1 and weigh no tap below 0, so that a flat field stays flat; a shape that
+// reaches no tap but the centre is the identity.
 void BoxKernel(Kernel& kernel, float width);
 void TriangleKernel(Kernel& kernel, float width);
 void PascalKernel(Kernel& kernel, float width);

@@ -15,8 +15,9 @@ namespace tesk_test {
 
 using Weights = std::vector<double>;
 
+// A width of a pixel or less is one tap.
 inline int Taps(double w) {
-    return static_cast<int>(std::ceil(w)) | 1;
+    return w > 1 ? static_cast<int>(std::ceil(w)) | 1 : 1;
 }
 
 inline Weights Normalised(Weights k) {
@@ -52,9 +53,15 @@ inline Weights PascalWeights(double w) {
     return Normalised(k);
 }
 
+// Taps beyond the triangle's foot weigh nothing; one that reaches no tap but the centre is the
+// identity.
 inline Weights TriangleWeights(double w) {
     Weights k(Taps(w));
-    for (int i = 0; i < int(k.size()); ++i) k[i] = 1 - std::fabs(w / 2 - i) / (w / 2);
+    for (int i = 0; i < int(k.size()); ++i)
+        k[i] = std::max(0.0, 1 - std::fabs(w / 2 - i) / (w / 2));
+    double sum = 0;
+    for (double v : k) sum += v;
+    if (sum == 0) k[k.size() / 2] = 1;
     return Normalised(k);
 }
 

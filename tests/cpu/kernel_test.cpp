@@ -28,6 +28,17 @@ TEST(Kernel, ShapesGiveTheirWeightsAndSumToOne) {
         {"triangle 3", TriangleKernel, 3.0f, {0.0f, 0.5f, 0.5f}},
         {"gaussian 0.5", Gaussian, 0.5f, {1.0f}},
         {"box 2.2", BoxKernel, 2.2f, {0.6f / 2.2f, 1 / 2.2f, 0.6f / 2.2f}},
+        {"box 1.5", BoxKernel, 1.5f, {1 / 6.0f, 2 / 3.0f, 1 / 6.0f}},
+        // Too narrow to reach a neighbour, or reaching one only beyond the triangle's foot.
+        {"box 0.5", BoxKernel, 0.5f, {1.0f}},
+        {"triangle 1", TriangleKernel, 1.0f, {1.0f}},
+        {"triangle 1.5", TriangleKernel, 1.5f, {0.0f, 1.0f, 0.0f}},
+        {"triangle 3.5", TriangleKernel, 3.5f, {0.0f, 1 / 3.0f, 0.5f, 1 / 6.0f, 0.0f}},
+        {"gaussian spread 0",
+         [](Kernel& k, float w) { GaussianKernel(k, w, 0.0f); },
+         3.0f,
+         {0.0f, 1.0f, 0.0f}},
+        {"negative width", BoxKernel, -3.0f, {1.0f}},
     };
     for (const KernelCase& c : cases) {
         Kernel k;
@@ -44,6 +55,26 @@ TEST(Kernel, ShapesGiveTheirWeightsAndSumToOne) {
         EXPECT_NEAR(k.Sum(), 1.0f, 1e-5f);
         EXPECT_FLOAT_EQ(k[0], k[k.Size() - 1]);
     }
+}
+
+// The property every filter owes a flat field: whatever the width, the weights sum to 1 and none
+// is negative or above 1.
+TEST(Kernel, EveryShapeAndWidthSumsToOneWithoutNegativeWeights) {
+    const std::vector<std::pair<const char*, void (*)(Kernel&, float)>> shapes = {
+        {"box", BoxKernel},
+        {"triangle", TriangleKernel},
+        {"pascal", PascalKernel},
+        {"gaussian", Gaussian},
+        {"gaussian 0.85", [](Kernel& k, float w) { GaussianKernel(k, w, 0.85f); }}};
+    for (const auto& [name, make] : shapes)
+        for (float w = 0.25f; w <= 300.0f; w *= 1.19f) {
+            Kernel k;
+            make(k, w);
+            ASSERT_EQ(k.Size() % 2, 1) << name << " " << w;
+            EXPECT_NEAR(k.Sum(), 1.0f, 1e-5f) << name << " " << w;
+            for (int i = 0; i < k.Size(); ++i)
+                ASSERT_TRUE(k[i] >= 0.0f && k[i] <= 1.0f) << name << " " << w << ": " << k[i];
+        }
 }
 
 } // namespace
