@@ -31,6 +31,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 namespace OGL_TESK_AE {
 
@@ -77,7 +78,8 @@ constexpr int kMaxSummedTaps = 255;
 // summed in the program's floats and rounded once, into the target's texels. Positions beyond
 // the texels in use are clamped to the last one in use. The taps are written out one by one
 // for each tap count: a loop the compiler cannot unroll costs llvmpipe several times more.
-std::string SumSource(int taps, bool horizontal) {
+// Texels already premultiplied are summed as they are.
+std::string SumSource(int taps, bool horizontal, bool premultiplied) {
     std::ostringstream text;
     const char* along = horizontal ? "x" : "y";
     text << "#version 110\n#extension GL_ARB_texture_rectangle : enable\n"
@@ -95,8 +97,8 @@ std::string SumSource(int taps, bool horizontal) {
             text << "min(at." << along << " + " << offset << ".0, last);\n";
         else
             text << "at." << along << ";\n";
-        text << "    t = texture2DRect(source, p);\n    sum += (weights[" << i
-             << "] * t.a) * vec4(t.rgb, 1.0);\n";
+        text << "    t = texture2DRect(source, p);\n    sum += weights[" << i
+             << (premultiplied ? "] * t;\n" : "] * t.a * vec4(t.rgb, 1.0);\n");
     }
     text << "    gl_FragColor = sum;\n}\n";
     return text.str();
@@ -109,10 +111,10 @@ struct SumProgram {
     EffectProgram program;
 };
 
-const EffectProgram& SumProgramFor(int taps, bool horizontal) {
-    static std::map<int, std::unique_ptr<SumProgram>> programs;
-    std::unique_ptr<SumProgram>& slot = programs[horizontal ? taps : -taps];
-    if (!slot) slot.reset(new SumProgram(SumSource(taps, horizontal)));
+const EffectProgram& SumProgramFor(int taps, bool horizontal, bool premultiplied) {
+    static std::map<std::tuple<int, bool, bool>, std::unique_ptr<SumProgram>> programs;
+    std::unique_ptr<SumProgram>& slot = programs[{taps, horizontal, premultiplied}];
+    if (!slot) slot.reset(new SumProgram(SumSource(taps, horizontal, premultiplied)));
     return slot->program;
 }
 
@@ -123,7 +125,7 @@ bool Summed(const Kernel& kernel) {
 // One direction by the program: the lower-left w x h texels of source, summed into the current
 // target over at.
 void SumPass(const RenderedTexture& source, const Kernel& kernel, bool horizontal, int w, int h,
-             const Region& at, const BlendFunc& blend) {
+             const Region& at, const BlendFunc& blend, bool premultiplied) {
     // Zero taps at both ends (where a filter crosses zero) are left out of the program: the
     // kernels are odd and centred, so dropping a pair keeps the centre.
     int skip = 0;
@@ -135,7 +137,7 @@ void SumPass(const RenderedTexture& source, const Kernel& kernel, bool horizonta
     PushBlendFunc blending(blend);
     PushColor white(Color::White);
     BindNearest(source);
-    const EffectProgram& program = SumProgramFor(taps, horizontal);
+    const EffectProgram& program = SumProgramFor(taps, horizontal, premultiplied);
     program.Apply();
     program.SetUniform("last", float(horizontal ? w : h) - 0.5f);
     GLint current = 0;
@@ -151,10 +153,13 @@ int Radius(const Kernel& kernel) {
 
 } // namespace
 
-void Convolve(const Kernel& kernel, int columns, int rows, const Region& region) {
+void Convolve(const Kernel& kernel, int columns, int rows, const Region& region,
+              bool premultiplied) {
     // The first drawn tap replaces what the target held; every later one adds to it. Both
-    // multiply colour by the texel's alpha times the weight, so the sum is premultiplied.
-    PushBlendFunc blend(GL_SRC_ALPHA, GL_ZERO, GL_ONE, GL_ZERO);
+    // multiply colour by the texel's alpha times the weight, so the sum is premultiplied; texels
+    // premultiplied already are taken at the weight alone, in all four channels.
+    const GLenum factor = premultiplied ? GL_ONE : GL_SRC_ALPHA;
+    PushBlendFunc blend(factor, GL_ZERO, GL_ONE, GL_ZERO);
     Push<DepthFunc> depth(DepthFunc::Always);
     PushColor color;
     for (int r = 0; r < rows; ++r)
@@ -162,7 +167,10 @@ void Convolve(const Kernel& kernel, int columns, int rows, const Region& region)
             const int tap = r * columns + c;
             const float weight = tap < kernel.Size() ? kernel[tap] : 0.0f;
             if (weight == 0.0f) continue;
-            glColor4f(1.0f, 1.0f, 1.0f, weight);
+            if (premultiplied)
+                glColor4f(weight, weight, weight, weight);
+            else
+                glColor4f(1.0f, 1.0f, 1.0f, weight);
             {
                 PushTextureMatrix matrix;
                 glLoadIdentity();
@@ -172,13 +180,22 @@ void Convolve(const Kernel& kernel, int columns, int rows, const Region& region)
                 glMatrixMode(matrix.mode);
                 sPlane.Draw(region);
             }
-            BlendFunc::ApplyFactors(GL_SRC_ALPHA, GL_ONE, GL_ONE, GL_ONE);
+            BlendFunc::ApplyFactors(factor, GL_ONE, GL_ONE, GL_ONE);
         }
 }
 
 void ConvolvePass(const RenderedTexture& source, RenderedTexture& target, const Kernel& kernel,
-                  bool horizontal, int w, int h) {
+                  bool horizontal, int w, int h, bool premultiplied) {
     if (w <= 0 || h <= 0) return;
+    if (kernel.Size() == 0) {
+        // A kernel that could not be allocated copies: drawing no tap would leave the target's
+        // old texels in place.
+        Kernel identity;
+        identity.Resize(1);
+        if (identity.Size() == 0) return;
+        identity[0] = 1.0f;
+        return ConvolvePass(source, target, identity, horizontal, w, h, premultiplied);
+    }
     Push<Texture> binding;
     if (Summed(kernel)) {
         // Loaded before the target is selected, so that a first load selects its own.
@@ -186,7 +203,7 @@ void ConvolvePass(const RenderedTexture& source, RenderedTexture& target, const 
         Selection<RenderedTexture> selection(target);
         if (selection.IsSelected())
             SumPass(source, kernel, horizontal, w, h, Region(0, 0, unsigned(w), unsigned(h)),
-                    BlendFunc::Overwrite());
+                    BlendFunc::Overwrite(), premultiplied);
         return;
     }
     // Loaded before the target is selected, so that a first load selects its own.
@@ -198,39 +215,39 @@ void ConvolvePass(const RenderedTexture& source, RenderedTexture& target, const 
     BindNearest(source);
     const Region area(0, 0, unsigned(w), unsigned(h));
     if (horizontal)
-        Convolve(kernel, kernel.Size(), 1, area);
+        Convolve(kernel, kernel.Size(), 1, area, premultiplied);
     else
-        Convolve(kernel, 1, kernel.Size(), area);
+        Convolve(kernel, 1, kernel.Size(), area, premultiplied);
 }
 
 void ConvolveAcross(const RenderedTexture& source, RenderedTexture& scratch, const Kernel& x, int w,
                     int h) {
     scratch.UseFullFloatTexels();
     scratch.Resize(w, h, GL_RGBA, 0);
-    ConvolvePass(source, scratch, x, true, w, h);
+    ConvolvePass(source, scratch, x, true, w, h, false);
 }
 
 bool SumInto(const RenderedTexture& source, const Kernel& kernel, bool horizontal, const Region& at,
              const BlendFunc& blend) {
     if (!Summed(kernel)) return false;
     Push<Texture> binding;
-    SumPass(source, kernel, horizontal, int(at.Width()), int(at.Height()), at, blend);
+    SumPass(source, kernel, horizontal, int(at.Width()), int(at.Height()), at, blend, false);
     return true;
 }
 
-void ConvolveTexture(RenderedTexture& texture, const Kernel& x, const Kernel& y) {
+void ConvolveTexture(RenderedTexture& texture, const Kernel& x, const Kernel& y, bool alphaOnce) {
     if (x.Size() <= 1 && y.Size() < 2) return;
-    ConvolveTexture(texture, texture, x, y);
+    ConvolveTexture(texture, texture, x, y, alphaOnce);
 }
 
 void ConvolveTexture(const RenderedTexture& source, RenderedTexture& target, const Kernel& x,
-                     const Kernel& y) {
+                     const Kernel& y, bool alphaOnce) {
     const int w = target.Width(), h = target.Height();
     if (w <= 0 || h <= 0) return;
     RenderedTexture scratch;
     try {
         ConvolveAcross(source, scratch, x, w, h);
-        ConvolvePass(scratch, target, y, false, w, h);
+        ConvolvePass(scratch, target, y, false, w, h, alphaOnce);
     } catch (...) {
         scratch.Finalize();
         throw;

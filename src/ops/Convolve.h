@@ -11,15 +11,17 @@ class RenderedTexture;
 
 // Accumulates the bound texture into the current target over region, one draw per non-zero
 // tap, the taps laid out as columns x rows: the target receives the premultiplied weighted sum
-// of the texels the taps reach.
-void Convolve(const Kernel& kernel, int columns, int rows, const Region& region);
+// of the texels the taps reach (their plain weighted sum when they are premultiplied already).
+void Convolve(const Kernel& kernel, int columns, int rows, const Region& region,
+              bool premultiplied = false);
 
 // One direction of a separable blur: the lower-left w x h texels of source, convolved along x
 // (horizontal) or y, into the same texels of target. Texels beyond w x h read as the edge.
 // Summed in one pass of a program that adds up the taps where the kernel fits one, else
-// accumulated one draw per tap; the two agree within the target's rounding.
+// accumulated one draw per tap; the two agree within the target's rounding. premultiplied:
+// the source's texels are, and are weighted as they are.
 void ConvolvePass(const RenderedTexture& source, RenderedTexture& target, const Kernel& kernel,
-                  bool horizontal, int w, int h);
+                  bool horizontal, int w, int h, bool premultiplied = false);
 
 // The horizontal pass into scratch, resized to w x h texels of 32-bit float where OpenGL has
 // them: the intermediate result of a blur keeps its precision until the vertical pass.
@@ -33,11 +35,15 @@ bool SumInto(const RenderedTexture& source, const Kernel& kernel, bool horizonta
              const BlendFunc& blend);
 
 // Blurs a rendered texture in place: horizontally into a scratch texture, vertically back, each
-// direction summed in one pass where its kernel fits a program.
-void ConvolveTexture(RenderedTexture& texture, const Kernel& x, const Kernel& y);
+// direction summed in one pass where its kernel fits a program. Each pass premultiplies what it
+// reads, so colour comes out multiplied by alpha twice, as the blurs have always given it;
+// alphaOnce takes the horizontal pass's texels as the premultiplied colour they are, for a
+// filter whose result is to be unpremultiplied again.
+void ConvolveTexture(RenderedTexture& texture, const Kernel& x, const Kernel& y,
+                     bool alphaOnce = false);
 // The same from the lower-left texels of source into target, of target's size.
 void ConvolveTexture(const RenderedTexture& source, RenderedTexture& target, const Kernel& x,
-                     const Kernel& y);
+                     const Kernel& y, bool alphaOnce = false);
 
 // The tiled image blur, marshalled onto the worker.
 void ConvolveImage(const XIImage* source, XIImage* destination, const Kernel* x, const Kernel* y);

@@ -78,7 +78,10 @@ bool FilterKernels(Kernel& x, Kernel& y, const TransformParams& p, float sx, flo
     return true;
 }
 
-// The blurs leave colour premultiplied; the blend programs take it straight.
+// The pre-filter leaves colour premultiplied (once: a flat half-transparent front keeps its
+// colour), and the blend programs take it straight and premultiply it themselves. Handing them
+// the premultiplied texels would multiply by alpha twice, darkening every filtered front that is
+// not opaque against the same front drawn unfiltered.
 GLSL::Shader sUnpremultiplyTexels(GL_FRAGMENT_SHADER, R"(#version 110
 #extension GL_ARB_texture_rectangle : enable
 uniform sampler2DRect texture;
@@ -235,7 +238,7 @@ void PrepareFront(RenderedTexture& prepared, bool& premultiplied, const XIImage*
     if (filtered && !IsValid(mask) && w == front->GetWidth() && h == front->GetHeight()) {
         // Drawn no larger than it is, the front is filtered from the texture it is loaded into,
         // without a copy first.
-        ConvolveTexture(source, prepared, x, y);
+        ConvolveTexture(source, prepared, x, y, true);
         source.Finalize();
         premultiplied = true;
         prepared.ExtendEdges(w, h);
@@ -254,7 +257,7 @@ void PrepareFront(RenderedTexture& prepared, bool& premultiplied, const XIImage*
         sPlane.Draw(0.0f, 0.0f, float(w), float(h), 0.0f);
     }
     source.Finalize();
-    if (filtered) ConvolveTexture(prepared, x, y);
+    if (filtered) ConvolveTexture(prepared, x, y, true);
     premultiplied = filtered;
     // The placed front is drawn with linear filtering, which reads half a texel beyond its
     // edges.

@@ -2,6 +2,7 @@
 // through a matrix of the math module, across tiles; the front's magnified size and the box
 // pre-filter of a halved front; and the point-sprite attenuation.
 
+#include "BlendReference.h"
 #include "BlurReference.h"
 #include "GLTest.h"
 
@@ -107,6 +108,63 @@ TEST(TransformScale, AHalvedFrontIsBoxFilteredBeforeItIsDrawn) {
             EXPECT_NEAR(Get(kFloat, out, i % 8, i / 8)[0],
                         Bilinear(g, i % 8 * 2 + 1, i / 8 * 2 + 1)[0], 2e-3)
                 << int(d) << ": " << i % 8 << "," << i / 8;
+    }
+}
+
+// A flat front stays flat under every pre-filter at every scale, x and y apart: opaque grey and a
+// half-transparent colour come out as the mode's blend of that colour wherever a pixel centre
+// maps a texel or more inside the front, and a transparent front leaves the whole destination
+// (0, 0, 0, 0). Scales below 1 run the decimation filters (with the other axis at 1, the same,
+// or magnified twice), scales from 1 the interpolation filters. The half-transparent colour also
+// shows that a filtered front's colour is multiplied by its alpha once, not twice.
+TEST(TransformScale, AFlatFrontStaysFlatUnderEveryFilterAndScale) {
+    struct Filters {
+        Interp interp;
+        Decim decim;
+    };
+    std::vector<std::pair<Filters, std::vector<p3f>>> sweeps;
+    for (int d = 0; d <= 5; ++d) {
+        std::vector<p3f> scales;
+        for (float s : {1 / 16.0f, 0.3f, 0.5f, 0.7f, 0.9f})
+            for (const p3f& c : {p3f(s, 1, 1), p3f(1, s, 1), p3f(s, s, 1), p3f(s, 2, 1)})
+                scales.push_back(c);
+        sweeps.push_back({{Interp::Texture, Decim(d)}, scales});
+    }
+    for (int i = 0; i <= 6; ++i) {
+        std::vector<p3f> scales;
+        for (float s : {1.0f, 1.5f, 3.0f, 8.0f})
+            for (const p3f& c : {p3f(s, 1, 1), p3f(1, s, 1), p3f(s, s, 1)}) scales.push_back(c);
+        sweeps.push_back({{Interp(i), Decim::None}, scales});
+    }
+    const int fw = 64, fh = 48;
+    for (const RGBA& flat : {RGBA{0.5f, 0.5f, 0.5f, 1}, RGBA{1, 0.5f, 0.25f, 0.5f}, RGBA{}}) {
+        TestImage front = MakeImage(kFloat, fw, fh);
+        for (int i = 0; i < fw * fh; ++i) Put(kFloat, front, i % fw, i / fw, flat);
+        const RGBA want = BlendReference(0, flat, RGBA{}, 1);
+        for (const auto& [filters, scales] : sweeps)
+            for (const p3f& s : scales) {
+                const int dw = int(std::ceil(fw * s.x)) + 6, dh = int(std::ceil(fh * s.y)) + 6;
+                TestImage out = MakeImage(kFloat, dw, dh);
+                FillPicture(kFloat, out, 4);
+                Transform(&front, nullptr, nullptr, &out, PixelApplyMode::Over,
+                          p3f(dw / 2.0f, dh / 2.0f, 0), s, p3f(), XYZ, filters.interp,
+                          filters.decim);
+                int compared = 0;
+                for (int y = 0; y < dh; ++y)
+                    for (int x = 0; x < dw; ++x) {
+                        const double u = (x + 0.5 - dw / 2.0) / s.x + fw / 2.0;
+                        const double v = (y + 0.5 - dh / 2.0) / s.y + fh / 2.0;
+                        const bool inside = u >= 1 && u <= fw - 1 && v >= 1 && v <= fh - 1;
+                        if (flat[3] > 0 && !inside) continue;
+                        ASSERT_TRUE(PixelsNear(Get(kFloat, out, x, y), flat[3] > 0 ? want : RGBA{},
+                                               4, 1, flat[3] > 0 ? 4e-3 : 0))
+                            << "interpolation " << int(filters.interp) << ", decimation "
+                            << int(filters.decim) << ", scale " << s.x << " x " << s.y << ", alpha "
+                            << flat[3] << " at " << x << "," << y;
+                        ++compared;
+                    }
+                EXPECT_GT(compared, 0) << s.x << " x " << s.y;
+            }
     }
 }
 
