@@ -51,6 +51,9 @@ void CompositeOnWorker(const XIImage* foreground, const XIImage* background, con
                        XIImage* destination, float opacity, BlendOp op) {
     if (Dispatch(&CompositeOnWorker, foreground, background, mask, destination, opacity, op))
         return;
+    // A foreground that cannot be used covers nothing, which leaves the background; a mask
+    // that cannot be used is left out.
+    if (!IsValid(mask)) mask = nullptr;
     SubImageTexture texture;
     texture.SetImage(foreground);
     texture.SetMask(mask);
@@ -59,6 +62,7 @@ void CompositeOnWorker(const XIImage* foreground, const XIImage* background, con
         tiled.ReleaseBeforeRender(texture);
         while (tiled.Next()) {
             DrawBackground(tiled, background);
+            if (!IsValid(foreground)) continue;
             Region visible = Bounds(foreground) & tiled.GetCurrentTile();
             if (mask) visible = visible & Bounds(mask);
             if (!visible.IsValid()) continue;
@@ -166,9 +170,7 @@ void CompositeBlurredOnWorker(const XIImage** images, const XIImage* background,
 
 void Composite(const XIImage* foreground, const XIImage* background, const XIImage* mask,
                XIImage* destination, float opacity, const BlendOp& op) {
-    // Like every operation, one that cannot use an image it was given leaves the destination
-    // alone; without a mask, none is meant.
-    if (!IsValid(foreground) || !IsValid(destination) || (mask && !IsValid(mask))) return;
+    if (!IsValid(destination)) return;
     CompositeOnWorker(foreground, background, mask, destination, opacity, op);
 }
 

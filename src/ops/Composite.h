@@ -10,8 +10,9 @@ namespace OGL_TESK_AE {
 // Lays the foreground over the background with a fixed-function blend: the foreground's texels,
 // alpha times the mask's alpha where a mask is given, scaled by opacity in all four channels,
 // blended by the op over the background. The foreground and mask sit at the destination's
-// origin; outside a mask nothing is laid. An unusable foreground or mask leaves the destination
-// as it was. Handed to the worker thread.
+// origin; outside a mask nothing is laid. An unusable foreground covers nothing, which leaves the
+// background; an unusable mask is left out. Handed to the worker thread; an unusable destination
+// returns at once.
 TESK_API void Composite(const XIImage* foreground, const XIImage* background, const XIImage* mask,
                         XIImage* destination, float opacity, const BlendOp& op);
 

@@ -135,18 +135,23 @@ void TileProjection(const Region& tile) {
 
 void TransformOnWorker(const XIImage* front, const XIImage* back, const XIImage* mask,
                        XIImage* destination, TransformParams p) {
-    if (!IsValid(front) || !IsValid(destination)) return;
+    if (!IsValid(destination)) return;
     if (Dispatch(&TransformOnWorker, front, back, mask, destination, p)) return;
+    // A front that cannot be used is transparent: nothing is placed, and the mode blends the
+    // back with nothing.
+    const bool placing = IsValid(front);
     RenderedTexture prepared;
     SubImageTexture loaded;
     bool premultiplied = false;
     const RenderedTexture* placed = &prepared;
-    const bool asLoaded = SampledAsLoaded(mask, p);
+    const bool asLoaded = placing && SampledAsLoaded(mask, p);
     // Between 8-bit images, with the front drawn from its texels as they are, the work stays in
     // 8-bit texels, which llvmpipe draws into two to three times as fast: they hold the inputs
     // exactly, and the placed front and the blend are each rounded to 8 bits.
-    const bool bytes = asLoaded && IsByteImage(front) && IsByteImage(destination) &&
-                       (!IsValid(back) || IsByteImage(back));
+    // A front left out takes the path of a transparent front drawn as it is: both give the same
+    // pixels.
+    const bool bytes = (placing ? asLoaded && IsByteImage(front) : SampledAsLoaded(mask, p)) &&
+                       IsByteImage(destination) && (!IsValid(back) || IsByteImage(back));
     if (bytes) loaded.UseByteTexels();
     if (asLoaded) {
         // Loaded now: loading may select a target of its own, which must not happen inside a
@@ -155,7 +160,7 @@ void TransformOnWorker(const XIImage* front, const XIImage* back, const XIImage*
         loaded.SetImage(front);
         loaded.Apply();
         placed = &loaded;
-    } else {
+    } else if (placing) {
         PrepareFront(prepared, premultiplied, front, mask, p);
     }
     const bool blended = PixelApplyModeName(p.mode) != nullptr;
@@ -179,7 +184,9 @@ void TransformOnWorker(const XIImage* front, const XIImage* back, const XIImage*
             // Without a back the empty texture is cleared once, not again for every tile.
             if (IsValid(back)) backTexture.SetRegion(tile);
             if (!blended) {
-                // The back as it is, the front laid over it by fixed-function blending.
+                // The back as it is, the front laid over it by fixed-function blending. Without a
+                // mode the front alone would be drawn over whatever the tile held; the back is
+                // what the host asked to see under it, so it is laid first.
                 {
                     PushBlendFunc overwrite(BlendFunc::Overwrite());
                     Push<Texture> binding;
@@ -188,7 +195,7 @@ void TransformOnWorker(const XIImage* front, const XIImage* back, const XIImage*
                     backTexture.ApplyNearest();
                     sPlane.Draw(tile);
                 }
-                DrawPlaced(*placed, premultiplied, front, p);
+                if (placing) DrawPlaced(*placed, premultiplied, front, p);
                 continue;
             }
             layer.SetDimensions(int(tile.Width()), int(tile.Height()));
@@ -198,7 +205,7 @@ void TransformOnWorker(const XIImage* front, const XIImage* back, const XIImage*
                 ClearColorBuffer(Color::Transparent);
                 TileProjection(tile);
                 PushBlendFunc overwrite(BlendFunc::Overwrite());
-                DrawPlaced(*placed, premultiplied, front, p);
+                if (placing) DrawPlaced(*placed, premultiplied, front, p);
             }
             BlendFunc::Overwrite().Apply();
             DepthFunc::Always.Apply();
@@ -268,7 +275,7 @@ void Transform(const XIImage* front, const XIImage* back, const XIImage* mask, X
                PixelApplyMode mode, const p3f& position, const p3f& scale, const p3f& rotation,
                RotationOrder order, TransformInterpolationFilterType interpolation,
                TransformDecimationFilterType decimation) {
-    if (!IsValid(front) || !IsValid(destination)) return;
+    if (!IsValid(destination)) return;
     TransformParams p{mode, position, scale, rotation, order, interpolation, decimation};
     TransformOnWorker(front, back, mask, destination, p);
 }

@@ -102,3 +102,52 @@ TEST(BasicOpsTiles, EightBitCopiesAreExactInEveryRowOrder) {
             << from.name << " to " << to.name << ", rows " << i % 4;
     }
 }
+
+// A front that cannot be used (null, no pixels, no width) is a transparent front: the operations
+// that blend one over a back run, and give what a valid, fully transparent front gives (Over:
+// the back), where returning early would leave the destination's old pixels as the result.
+// The destination starts as random pixels.
+TEST(BasicOpsEdges, AnUnusableFrontIsATransparentFront) {
+    const Layout& layout = HostLayouts().front();
+    Held transparent(Kind::Image, layout, 37, 23, false, 1);
+    std::memset(transparent.image.Bytes(), 0, transparent.image.ByteCount());
+    TestImage narrow = MakeImage(layout, 0, 23), empty = MakeImage(layout, 37, 23);
+    empty.SetBaseAddress(nullptr);
+    for (const Operation& op : Operations()) {
+        if (!op.Has(kSkips) || op.call.kinds[0] != Kind::Image) continue;
+        Held b(Kind::Image, layout, 37, 23, false, 12),
+            want(Kind::Image, layout, 37, 23, false, 13);
+        op.call.run(transparent.Get(), b.Get(), want.Get(), Color::White, nullptr);
+        for (XIImage* front : std::initializer_list<XIImage*>{nullptr, &narrow, &empty}) {
+            Held d(Kind::Image, layout, 37, 23, false, 13);
+            op.call.run(front, b.Get(), d.Get(), Color::White, nullptr);
+            EXPECT_TRUE(PixelsNear(d.Read().pixels, want.Read().pixels, 37, 0.0))
+                << op.name
+                << (front == &narrow ? ", no width"
+                    : front          ? ", no pixels"
+                                     : ", null");
+        }
+    }
+    // A mask that cannot be used is left out.
+    Held f(Kind::Image, layout, 37, 23, false, 11), b(Kind::Image, layout, 37, 23, false, 12);
+    Held unmasked(Kind::Image, layout, 37, 23, false, 13),
+        d(Kind::Image, layout, 37, 23, false, 13);
+    Composite(f.Get(), b.Get(), nullptr, unmasked.Get(), 0.7f, BlendOp::Default);
+    Composite(f.Get(), b.Get(), &empty, d.Get(), 0.7f, BlendOp::Default);
+    EXPECT_TRUE(PixelsNear(d.Read().pixels, unmasked.Read().pixels, 37, 0.0)) << "unusable mask";
+}
+
+// Without a blend mode (outside 0...48) the image blend runs no program and binds nothing: every
+// pixel takes the current colour, opaque white. The transform lays the back and the front over
+// it with plain alpha blending, here no front.
+TEST(BasicOpsEdges, AModeOutsideTheTableRunsNoProgram) {
+    const Layout& layout = HostLayouts().front();
+    Held f(Kind::Image, layout, 37, 23, false, 11), b(Kind::Image, layout, 37, 23, false, 12);
+    Held d(Kind::Image, layout, 37, 23, false, 13);
+    ApplyMode::Apply(f.Get(), b.Get(), nullptr, d.Get(), PixelApplyMode(49), 1.0f);
+    EXPECT_TRUE(PixelsNear(d.Read().pixels, Picture(37, 23, RGBA{1, 1, 1, 1}).pixels, 37, 0.0));
+    Transform(nullptr, b.Get(), nullptr, d.Get(), PixelApplyMode(99), p3f(18.5f, 11.5f, 0),
+              p3f(1, 1, 1), p3f(), XYZ, TransformInterpolationFilterType::Texture,
+              TransformDecimationFilterType::None);
+    EXPECT_TRUE(PixelsNear(d.Read().pixels, b.held.pixels, 37, Tolerance(layout)));
+}

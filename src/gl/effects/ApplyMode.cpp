@@ -381,14 +381,16 @@ void ApplyMode::Apply(const XIImage* front, const XIImage* back, const XIImage* 
                       XIImage* destination, PixelApplyMode mode, float mix) {
     using Operation =
         void (*)(const XIImage*, const XIImage*, const XIImage*, XIImage*, PixelApplyMode, float);
-    // Without a front there is nothing to blend: the destination is left as it was, as every
-    // operation leaves it for an image it cannot use. The back and the mask are optional.
-    if (!IsValid(front) || !IsValid(destination)) return;
+    // A front, back or mask that cannot be used is transparent, and the blend runs: Over then
+    // gives the back. Only a destination that cannot be written stops the call, since leaving
+    // it as it was would hand the host stale pixels as if they were the result.
+    if (!IsValid(destination)) return;
     if (Dispatch(static_cast<Operation>(&ApplyMode::Apply), front, back, mask, destination, mode,
                  mix))
         return;
-    // Between 8-bit images the blend is rounded to 8 bits once, on the way into the target.
-    const bool bytes = IsByteImage(front) && IsByteImage(destination) &&
+    // Between 8-bit images the blend is rounded to 8 bits once, on the way into the target. An
+    // image left out counts as 8-bit, so that it gives what a transparent 8-bit one gives.
+    const bool bytes = (!IsValid(front) || IsByteImage(front)) && IsByteImage(destination) &&
                        (!IsValid(back) || IsByteImage(back)) &&
                        (!IsValid(mask) || IsByteImage(mask));
     SubImageTexture frontTexture, backTexture;

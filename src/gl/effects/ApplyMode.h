@@ -12,7 +12,8 @@ namespace OGL_TESK_AE {
 class Texture;
 
 // The blend modes the image operation selects by number. Values outside 0...48 select no mode:
-// the operation then draws the front without a blend program.
+// the operation then draws each tile without a blend program and without binding the front or
+// back, which leaves the current colour (opaque white) over the whole destination.
 enum class PixelApplyMode : int32_t {
     Over = 0,
     Lighten = 1,
@@ -98,8 +99,9 @@ public:
                            float mix);
 
     // front blended over back by mode into destination, at amount mix (0 keeps the back, 1 the
-    // full mode). The mask's alpha multiplies the front's; an invalid back or mask is left out.
-    // Marshalled to the worker; an invalid front or destination returns at once.
+    // full mode). The mask's alpha multiplies the front's; an invalid front, back or mask is
+    // left out (a front left out is a transparent one: Over gives the back). Marshalled to the
+    // worker; an invalid destination returns at once.
     static void Apply(const XIImage* front, const XIImage* back, const XIImage* mask,
                       XIImage* destination, PixelApplyMode mode, float mix);
 
