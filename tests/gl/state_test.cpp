@@ -6,6 +6,7 @@
 #include "common/StaticList.h"
 #include "common/Thread.h"
 #include "gl/context/Capabilities.h"
+#include "gl/context/HardwareInfo.h"
 #include "gl/context/RootContext.h"
 #include "gl/context/State.h"
 #include "gl/effects/BlendOp.h"
@@ -221,6 +222,19 @@ TEST_ON_WORKER(StateScopes, RestoreEverythingOnNormalAndThrowingExit) {
 void DisturbAndThrow() {
     Disturb(true);
     throw Error("the task failed on purpose");
+}
+
+// A plug-in's interface thread may ask for the report before anything ran on the worker; the
+// report is kept for the process, so it must be gathered where the context is. (No other test of
+// this program asks for it: this call is the first.)
+TEST(HardwareReport, AskedFirstFromAHostThreadTellsTheLargestTexture) {
+    GLint largest = 0;
+    ASSERT_TRUE(RunOnWorker([&] { glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest); }));
+    ASSERT_GT(largest, 0);
+    const std::string side = std::to_string(largest);
+    EXPECT_NE(HardwareInfoString().find("Texture Dimension: " + side + " x " + side + "\n"),
+              std::string::npos)
+        << HardwareInfoString();
 }
 
 TEST(WorkerState, RestoredAfterATaskThatThrew) {

@@ -2,7 +2,6 @@
 
 #include "common/Shared.h"
 #include "gl/context/Capabilities.h"
-#include "gl/context/RootContext.h"
 #include "platform/DriverInfo.h"
 #include "platform/Registry.h"
 
@@ -123,6 +122,13 @@ void QueryDedicatedMemory(uint32_t* bytes, bool* found) {
     *found = true;
 }
 
+// The largest texture side, asked where the context is: a plug-in's interface thread, which may
+// ask for the report first, has none current.
+void QueryMaxTextureSize(GLint* size) {
+    if (Dispatch(&QueryMaxTextureSize, size)) return;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, size);
+}
+
 } // namespace
 
 const std::string GetVendor() {
@@ -182,7 +188,7 @@ const std::string HardwareInfoString() {
     if (sReportFirst) {
         sReportFirst = false;
         GLint maxSize = 0;
-        if (RootContext::HasContext()) glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+        QueryMaxTextureSize(&maxSize);
         sReport = hardware::BuildReport(GetCard(), GetVersion(), GetDriver(),
                                         IsExtensionSupported("GL_ARB_texture_rectangle"),
                                         GetCardMemorySize(), maxSize);
