@@ -211,11 +211,11 @@ TEST(Program, DemoRunsAndSourcesBeyondTheLargestTextureWorkTileByTile) {
     ASSERT_EQ(RunProgram(folder, "resize " + half + "x8 wide.exr out.exr").status, 0);
     EXPECT_EQ(OIIO::ImageBufAlgo::compare(Load(folder.Path("out.exr")), want, 2e-3f, 0).nfail, 0u);
     ASSERT_EQ(RunProgram(folder, "alpha --size " + half + "x8 wide.exr out.exr").status, 0);
-    // The one tile of a 100-pixel-wide output would need the whole source.
+    // The one tile of a 100-pixel-wide output would need the whole source: the library says
+    // which texture the card would not make.
     for (const std::string command : {"resize 100x8", "alpha --size 100x8"})
         ExpectFailure(RunProgram(folder, command + " wide.exr small.exr"), 1,
-                      "'wide.exr' is " + std::to_string(wide) +
-                          " x 8, more than the card's largest texture (" + std::to_string(largest));
+                      "could not make a " + std::to_string(wide) + " x ");
 }
 
 // A sequence stops at the first frame that fails, whichever step it fails in, even while later

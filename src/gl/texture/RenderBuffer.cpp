@@ -56,7 +56,8 @@ void RenderBuffer::Initialize() const {
     if (width != fKey.Width() || height != fKey.Height()) {
         TESK_GL(glDeleteRenderbuffersEXT)(1, &fRenderbuffer);
         fRenderbuffer = 0;
-        throw OpenGLError();
+        throw Error(
+            CannotMake("depth buffer", fKey.Width(), fKey.Height(), GL_MAX_RENDERBUFFER_SIZE_EXT));
     }
     TESK_GL(glGetRenderbufferParameterivEXT)
     (GL_RENDERBUFFER_EXT, GL_RENDERBUFFER_INTERNAL_FORMAT_EXT, &internalFormat);

@@ -2,6 +2,9 @@
 
 #include "platform/Mutex.h"
 
+#include <GL/gl.h>
+
+#include <cstdio>
 #include <new>
 
 namespace OGL_TESK_AE {
@@ -117,6 +120,17 @@ void Resource::operator delete(void* p, const char*, int) {
 }
 void Resource::operator delete[](void* p, const char*, int) {
     ::operator delete[](p);
+}
+
+const char* Resource::CannotMake(const char* kind, int width, int height, unsigned limit) {
+    thread_local char text[200];
+    GLint largest = 0;
+    glGetIntegerv(static_cast<GLenum>(limit), &largest);
+    std::snprintf(text, sizeof text,
+                  "The graphics card could not make a %d x %d %s (its largest is %d x %d, and "
+                  "memory may have run out).",
+                  width, height, kind, int(largest), int(largest));
+    return text;
 }
 
 } // namespace OGL_TESK_AE

@@ -64,6 +64,10 @@ protected:
     // object or takes a block, so that the next sweep finds it: static programs and caches live
     // on across contexts, and an unlisted one would keep its names into the context after next.
     void Relist() const;
+    // Why the card would not make a width x height object of this kind (its side limit is the
+    // OpenGL query limit), as the text of an Error: in a buffer of the calling thread that the
+    // next such failure there overwrites.
+    static const char* CannotMake(const char* kind, int width, int height, unsigned limit);
 
 private:
     void Link();

@@ -153,7 +153,10 @@ void TextureBuffer::Initialize() const {
     if (width != fKey.Width() || height != fKey.Height()) {
         glDeleteTextures(1, &fTexture);
         fTexture = 0;
-        throw OpenGLError();
+        throw Error(CannotMake("texture", fKey.Width(), fKey.Height(),
+                               target == GL_TEXTURE_RECTANGLE_ARB
+                                   ? GL_MAX_RECTANGLE_TEXTURE_SIZE_ARB
+                                   : GL_MAX_TEXTURE_SIZE));
     }
     glGetTexLevelParameteriv(target, 0, GL_TEXTURE_INTERNAL_FORMAT, &internalFormat);
     // The cache counts what the card really holds.
