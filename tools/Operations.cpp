@@ -4,6 +4,7 @@
 
 #include "common/Buffer.h"
 #include "common/Errors.h"
+#include "common/Reason.h"
 #include "common/Shared.h"
 #include "gl/context/HardwareInfo.h"
 #include "gl/effects/ApplyMode.h"
@@ -11,8 +12,6 @@
 #include "ops/Transform.h"
 #include "ops/Blur.h"
 #include "ops/Composite.h"
-
-#include <GL/gl.h>
 
 #include <chrono>
 #include <memory>
@@ -73,35 +72,6 @@ OIIO::ImageBuf FromPlane(const Buffer<PixelType>& plane, const char* what) {
         image.set_pixels(OIIO::ROI(0, width, y, y + 1, 0, 1, 0, 1), OIIO::TypeFloat,
                          plane.Row(height - 1 - y));
     return image;
-}
-
-// The largest side of the rectangle textures the library loads sources into; 0 when the worker
-// cannot say.
-int LargestTexture() {
-    GLint largest = 0;
-    std::string ignored;
-    RunOnWorker([&]() { glGetIntegerv(GL_MAX_RECTANGLE_TEXTURE_SIZE, &largest); }, ignored);
-    return largest;
-}
-
-// Why an operation failed that the library left without a text. The one such failure a user
-// meets is an OpenGL error raised for a texture the card cannot make: a source larger than the
-// card's limit, of which one tile of the output needs more than the limit (the library loads
-// each tile's share of a source on its own, so large sources work with large enough outputs).
-std::string Unexplained(const OperationInput& input, const std::vector<const HostImage*>& sources) {
-    const int largest = LargestTexture();
-    for (size_t i = 0; i < sources.size() && largest > 0; ++i) {
-        const HostImage* image = sources[i];
-        if (!image || (image->GetWidth() <= largest && image->GetHeight() <= largest)) continue;
-        const std::string name =
-            i < input.names.size() ? "'" + input.names[i] + "'" : "input " + std::to_string(i + 1);
-        const std::string side = std::to_string(largest);
-        return name + " is " + std::to_string(image->GetWidth()) + " x " +
-               std::to_string(image->GetHeight()) + ", more than the card's largest texture (" +
-               side + " x " + side +
-               "), and one tile of an output this size needs more of it than that";
-    }
-    return "the library stopped with an OpenGL error and gave no reason";
 }
 
 } // namespace
@@ -189,7 +159,13 @@ OIIO::ImageBuf Apply(Operation operation, const OperationInput& input, Layout la
 
     const Color color = ToColor(input.color);
     OIIO::ImageBuf result;
+    // Why the operation refused, read where it ran: the reason belongs to the calling thread.
+    std::string refused;
     auto job = [&]() {
+        struct Reason {
+            std::string& refused;
+            ~Reason() { refused = LastOperationReason(); }
+        } reason{refused};
         switch (operation) {
         case Operation::Premultiply:
             Premultiply(first.get(), destination.get());
@@ -287,16 +263,9 @@ OIIO::ImageBuf Apply(Operation operation, const OperationInput& input, Layout la
     const auto end = std::chrono::steady_clock::now();
     if (milliseconds)
         *milliseconds = std::chrono::duration<double, std::milli>(end - start).count();
-    if (!ran) {
-        const std::string reason = OneLine(error);
-        if (!reason.empty()) throw Failure(reason);
-        std::vector<const HostImage*> sources = {first.get(), second.get(), third.get()};
-        // A glow's names are the background's, then its layers'.
-        if (operation == Operation::Glow) sources.resize(1);
-        for (const auto& layer : layers) sources.push_back(layer.get());
-        // Copy-alpha draws its destination's own pixels as a second source.
-        if (operation == Operation::CopyAlpha) sources[1] = destination.get();
-        throw Failure(Unexplained(input, sources));
+    if (!ran || !refused.empty()) {
+        const std::string reason = OneLine(refused.empty() ? error : refused);
+        throw Failure(reason.empty() ? "the library stopped with an OpenGL error" : reason);
     }
     return plane ? std::move(result) : destination->Load();
 }

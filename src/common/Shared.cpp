@@ -1,6 +1,7 @@
 #include "common/Shared.h"
 
 #include "common/OpaqueBuffer.h"
+#include "common/Prologue.h"
 
 #include "platform/Mutex.h"
 
@@ -54,7 +55,11 @@ bool Shared::ThreadTask(void* task) {
 }
 
 bool Shared::ThreadQueue() {
-    return EnsureWorker()->Execute(ThreadTask, this);
+    if (EnsureWorker()->Execute(ThreadTask, this)) return true;
+    // The operation that handed this task over stopped on the worker: its reason is the text
+    // the worker left for this thread.
+    Refuse(ErrorMessage());
+    return false;
 }
 
 } // namespace OGL_TESK_AE

@@ -12,18 +12,35 @@ namespace {
 char sImageError[256];
 }
 
+namespace {
+
+// The row length is worked out in 32 bits, wrapping as 32-bit hardware does, so that absurd
+// sizes give the same verdict everywhere instead of undefined behaviour.
+int32_t RowBits(const XIImage* image) {
+    return static_cast<int32_t>(static_cast<uint32_t>(image->GetBitDepth()) *
+                                static_cast<uint32_t>(image->GetWidth()));
+}
+
+} // namespace
+
 bool IsValid(const XIImage* image) {
     if (!image) return false;
-    const int32_t width = image->GetWidth();
-    if (width < 1) return false;
+    if (image->GetWidth() < 1) return false;
     if (image->GetHeight() < 1) return false;
-    const int32_t bitDepth = image->GetBitDepth();
-    // The row length is worked out in 32 bits, wrapping as 32-bit hardware does, so that
-    // absurd sizes give the same verdict everywhere instead of undefined behaviour.
-    const int32_t rowBits =
-        static_cast<int32_t>(static_cast<uint32_t>(bitDepth) * static_cast<uint32_t>(width));
-    if (image->GetRowBytes() < rowBits / 8) return false;
+    if (image->GetRowBytes() < RowBits(image) / 8) return false;
     return image->GetBaseAddress() != nullptr;
+}
+
+std::string WhyInvalid(const XIImage* image) {
+    if (!image) return "missing";
+    if (image->GetWidth() < 1) return "width " + std::to_string(image->GetWidth());
+    if (image->GetHeight() < 1) return "height " + std::to_string(image->GetHeight());
+    if (image->GetRowBytes() < RowBits(image) / 8)
+        return "rows of " + std::to_string(image->GetRowBytes()) + " bytes, shorter than " +
+               std::to_string(image->GetWidth()) + " pixels of " +
+               std::to_string(image->GetBitDepth()) + " bits";
+    if (!image->GetBaseAddress()) return "no pixels (a null base address)";
+    return std::string();
 }
 
 void AssertValidImage(const XIImage* image, const char* name) {

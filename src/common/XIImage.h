@@ -3,6 +3,7 @@
 #include "common/Export.h"
 
 #include <cstdint>
+#include <string>
 
 // A host's image as the library sees it: a block of memory (size, row stride, base address) and
 // how its pixels are encoded. Plug-ins implement it around their own frames; the library only
@@ -74,6 +75,9 @@ constexpr int32_t kL565 = FourCC('L', '5', '6', '5');
 // Whether an image can be used at all: non-null, at least 1 x 1, a base address, and rows long
 // enough for its pixels. Reads the getters only, never the pixels.
 TESK_API bool IsValid(const XIImage* image);
+// Why IsValid says no, as a phrase an error message can follow a name with ("width 0",
+// "missing"); empty for a usable image.
+TESK_API std::string WhyInvalid(const XIImage* image);
 
 // Throws Error("<name> error.") unless the image is valid. The text lives in one buffer shared
 // by all calls and stays valid until the next failing call.

@@ -22,6 +22,7 @@
 #include "gl/texture/TextureFormat.h"
 #include "gl/texture/TiledBuffer.h"
 #include "math/Vector.h"
+#include "common/Prologue.h"
 
 #include <GL/gl.h>
 
@@ -254,7 +255,6 @@ void ClearOnWorker(XIImage* destination, Color color) {
 
 void CopyTextureOnWorker(const Texture* texture, XIImage* destination) {
     if (Dispatch(&CopyTextureOnWorker, texture, destination)) return;
-    if (!IsValid(destination)) return;
     TiledBuffer tiled(destination);
     const Region whole = Bounds(destination);
     while (tiled.Next()) {
@@ -456,11 +456,8 @@ void RenderMaskOnWorker(const XIImage* mask, const XIImage* image, XIImage* dest
     MaskOperation(mask, image, destination, color, inverse);
 }
 
-} // namespace
-
-void GetAlpha(const XIImage* source, Buffer<AlphaPixelType<float>>* destination) {
-    if (Dispatch(&GetAlpha, source, destination)) return;
-    if (!IsValid(source) || !IsValid(destination)) return;
+void GetAlphaOnWorker(const XIImage* source, Buffer<AlphaPixelType<float>>* destination) {
+    if (Dispatch(&GetAlphaOnWorker, source, destination)) return;
     TiledBuffer tiled(destination);
     const bool red = tiled.UseSingleChannelTarget();
     while (tiled.Next()) {
@@ -472,9 +469,8 @@ void GetAlpha(const XIImage* source, Buffer<AlphaPixelType<float>>* destination)
     }
 }
 
-void GetLuma(const XIImage* source, Buffer<LumaPixelType<float>>* destination) {
-    if (Dispatch(&GetLuma, source, destination)) return;
-    if (!IsValid(source) || !IsValid(destination)) return;
+void GetLumaOnWorker(const XIImage* source, Buffer<LumaPixelType<float>>* destination) {
+    if (Dispatch(&GetLumaOnWorker, source, destination)) return;
     TiledBuffer tiled(destination);
     const bool red = tiled.UseSingleChannelTarget();
     while (tiled.Next()) {
@@ -487,34 +483,8 @@ void GetLuma(const XIImage* source, Buffer<LumaPixelType<float>>* destination) {
     }
 }
 
-void CopyTexture(const Texture& texture, XIImage* destination) {
-    if (!IsValid(destination)) return;
-    // The caller's texture outlives the call, which blocks until the worker is done; handing it
-    // over by address keeps its buffer and contents, which a copy would not have.
-    CopyTextureOnWorker(&texture, destination);
-}
-
-void Test(const XIImage* source, XIImage* destination) {
-    if (!IsValid(source) || !IsValid(destination)) return;
-    TiledBuffer tiled(destination);
-    while (tiled.Next()) tiled.Write(source, 0, 0);
-}
-
-void Clear(XIImage* destination, const Color& color) {
-    if (!IsValid(destination)) return;
-    if (color.r == 0.0f && color.g == 0.0f && color.b == 0.0f && color.a == 0.0f) {
-        const size_t bytes = static_cast<size_t>(destination->GetRowBytes()) *
-                             static_cast<size_t>(destination->GetHeight());
-        if (bytes && destination->GetBaseAddress())
-            std::memset(destination->GetBaseAddress(), 0, bytes);
-        return;
-    }
-    ClearOnWorker(destination, color);
-}
-
-void Premultiply(const XIImage* source, XIImage* destination) {
-    if (Dispatch(&Premultiply, source, destination)) return;
-    if (!IsValid(source) || !IsValid(destination)) return;
+void PremultiplyOnWorker(const XIImage* source, XIImage* destination) {
+    if (Dispatch(&PremultiplyOnWorker, source, destination)) return;
     // Between 8-bit images the products are rounded to 8 bits once, on the way into the target.
     const bool bytes = IsByteImage(source) && IsByteImage(destination);
     SubImageTexture texture;
@@ -541,26 +511,19 @@ void Premultiply(const XIImage* source, XIImage* destination) {
     texture.Finalize();
 }
 
-void Copy(const XIImage* source, XIImage* destination) {
-    if (IsMatchingFormat(source, destination)) {
-        CopyBytes(source, destination);
-        return;
-    }
-    if (Dispatch(&Copy, source, destination)) return;
-    if (!IsValid(source) || !IsValid(destination)) return;
+void CopyOnWorker(const XIImage* source, XIImage* destination) {
+    if (Dispatch(&CopyOnWorker, source, destination)) return;
     CopyTiled(source, destination, 0, 0);
 }
 
-void Center(const XIImage* source, XIImage* destination) {
-    if (Dispatch(&Center, source, destination)) return;
-    if (!IsValid(source) || !IsValid(destination)) return;
+void CenterOnWorker(const XIImage* source, XIImage* destination) {
+    if (Dispatch(&CenterOnWorker, source, destination)) return;
     CopyTiled(source, destination, CentreOffset(destination->GetWidth(), source->GetWidth()),
               CentreOffset(destination->GetHeight(), source->GetHeight()));
 }
 
-void CopyAlpha(const XIImage* source, XIImage* destination) {
-    if (Dispatch(&CopyAlpha, source, destination)) return;
-    if (!IsValid(source) || !IsValid(destination)) return;
+void CopyAlphaOnWorker(const XIImage* source, XIImage* destination) {
+    if (Dispatch(&CopyAlphaOnWorker, source, destination)) return;
     GLenum format = GL_RGBA, type = 0;
     GetFormatType(source, format, type);
     if (format == GL_RGBA || format == GL_BGRA) {
@@ -592,13 +555,8 @@ void CopyAlpha(const XIImage* source, XIImage* destination) {
     alpha.Finalize();
 }
 
-void Resize(const XIImage* source, XIImage* destination) {
-    if (IsMatchingFormat(source, destination)) {
-        CopyBytes(source, destination);
-        return;
-    }
-    if (Dispatch(&Resize, source, destination)) return;
-    if (!IsValid(source) || !IsValid(destination)) return;
+void ResizeOnWorker(const XIImage* source, XIImage* destination) {
+    if (Dispatch(&ResizeOnWorker, source, destination)) return;
     const double kx = double(source->GetWidth()) / destination->GetWidth();
     const double ky = double(source->GetHeight()) / destination->GetHeight();
     const Region bounds = Bounds(source);
@@ -643,30 +601,114 @@ void Resize(const XIImage* source, XIImage* destination) {
     texture.Finalize();
 }
 
+// The source resized into a float buffer of the fitted size, centred in the destination. The
+// buffer comes from the memory cache, which belongs to the worker.
+void FitOnWorker(const XIImage* source, XIImage* destination, int fw, int fh) {
+    if (Dispatch(&FitOnWorker, source, destination, fw, fh)) return;
+    Buffer<RGBAPixelType<float>> fitted;
+    if (!fitted.Resize(fw, fh) || !IsValid(&fitted)) {
+        Refuse("no memory for the fitted image of " + std::to_string(fw) + " x " +
+               std::to_string(fh) + " pixels");
+        return;
+    }
+    ResizeOnWorker(source, &fitted);
+    CopyTiled(&fitted, destination, (destination->GetWidth() - fw) / 2,
+              (destination->GetHeight() - fh) / 2);
+}
+
+} // namespace
+
+void GetAlpha(const XIImage* source, Buffer<AlphaPixelType<float>>* destination) {
+    if (!Prologue({{source, "source image"}, {destination, "alpha buffer"}})) return;
+    GetAlphaOnWorker(source, destination);
+}
+
+void GetLuma(const XIImage* source, Buffer<LumaPixelType<float>>* destination) {
+    if (!Prologue({{source, "source image"}, {destination, "luma buffer"}})) return;
+    GetLumaOnWorker(source, destination);
+}
+
+void CopyTexture(const Texture& texture, XIImage* destination) {
+    if (!Prologue({{destination, "destination image"}})) return;
+    // The caller's texture outlives the call, which blocks until the worker is done; handing it
+    // over by address keeps its buffer and contents, which a copy would not have.
+    CopyTextureOnWorker(&texture, destination);
+}
+
+void Test(const XIImage* source, XIImage* destination) {
+    if (!Prologue({{source, "source image"}, {destination, "destination image"}})) return;
+    TiledBuffer tiled(destination);
+    while (tiled.Next()) tiled.Write(source, 0, 0);
+}
+
+void Clear(XIImage* destination, const Color& color) {
+    if (!Prologue({{destination, "destination image"}})) return;
+    if (color.r == 0.0f && color.g == 0.0f && color.b == 0.0f && color.a == 0.0f) {
+        const size_t bytes = static_cast<size_t>(destination->GetRowBytes()) *
+                             static_cast<size_t>(destination->GetHeight());
+        std::memset(destination->GetBaseAddress(), 0, bytes);
+        return;
+    }
+    ClearOnWorker(destination, color);
+}
+
+void Premultiply(const XIImage* source, XIImage* destination) {
+    if (!Prologue({{source, "source image"}, {destination, "destination image"}})) return;
+    PremultiplyOnWorker(source, destination);
+}
+
+void Copy(const XIImage* source, XIImage* destination) {
+    if (!Prologue({{source, "source image"}, {destination, "destination image"}})) return;
+    if (IsMatchingFormat(source, destination))
+        CopyBytes(source, destination);
+    else
+        CopyOnWorker(source, destination);
+}
+
+void Center(const XIImage* source, XIImage* destination) {
+    if (!Prologue({{source, "source image"}, {destination, "destination image"}})) return;
+    CenterOnWorker(source, destination);
+}
+
+void CopyAlpha(const XIImage* source, XIImage* destination) {
+    if (!Prologue({{source, "source image"}, {destination, "destination image"}})) return;
+    CopyAlphaOnWorker(source, destination);
+}
+
+void Resize(const XIImage* source, XIImage* destination) {
+    if (!Prologue({{source, "source image"}, {destination, "destination image"}})) return;
+    if (IsMatchingFormat(source, destination))
+        CopyBytes(source, destination);
+    else
+        ResizeOnWorker(source, destination);
+}
+
 void FitInto(const XIImage* source, XIImage* destination) {
-    if (Dispatch(&FitInto, source, destination)) return;
-    if (!IsValid(source) || !IsValid(destination)) return;
+    if (!Prologue({{source, "source image"}, {destination, "destination image"}})) return;
     const float sw = float(source->GetWidth()), sh = float(source->GetHeight());
     const float dw = float(destination->GetWidth()), dh = float(destination->GetHeight());
     const float s = std::min(dw / sw, dh / sh);
     const int fw = static_cast<int>(s * sw), fh = static_cast<int>(s * sh);
-    if (fw < 1 || fh < 1) return;
-    Buffer<RGBAPixelType<float>> fitted;
-    if (!fitted.Resize(fw, fh) || !IsValid(&fitted)) return;
-    Resize(source, &fitted);
-    CopyTiled(&fitted, destination, static_cast<int>((dw - fw) * 0.5f),
-              static_cast<int>((dh - fh) * 0.5f));
+    if (fw < 1 || fh < 1) {
+        Refuse("destination image: fitting the " + std::to_string(source->GetWidth()) + " x " +
+               std::to_string(source->GetHeight()) + " source into " +
+               std::to_string(destination->GetWidth()) + " x " +
+               std::to_string(destination->GetHeight()) + " leaves " + std::to_string(fw) + " x " +
+               std::to_string(fh) + " pixels to draw");
+        return;
+    }
+    FitOnWorker(source, destination, fw, fh);
 }
 
 void RenderMask(const XIImage* mask, const XIImage* image, XIImage* destination,
                 const Color& color) {
-    if (!IsValid(mask) || !IsValid(destination)) return;
+    if (!Prologue({{mask, "mask image"}, {destination, "destination image"}})) return;
     RenderMaskOnWorker(mask, image, destination, color, false);
 }
 
 void RenderInvMask(const XIImage* mask, const XIImage* image, XIImage* destination,
                    const Color& color) {
-    if (!IsValid(mask) || !IsValid(destination)) return;
+    if (!Prologue({{mask, "mask image"}, {destination, "destination image"}})) return;
     RenderMaskOnWorker(mask, image, destination, color, true);
 }
 

@@ -4,6 +4,7 @@
 #include "common/Shared.h"
 #include "ops/Convolve.h"
 #include "ops/Kernel.h"
+#include "common/Prologue.h"
 
 namespace OGL_TESK_AE {
 
@@ -18,7 +19,7 @@ void Separable(RenderedTexture& texture, void (*shape)(Kernel&, float), float wi
 
 void SeparableImage(const XIImage* source, XIImage* destination, void (*shape)(Kernel&, float),
                     float width, float height) {
-    if (!IsValid(source) || !IsValid(destination)) return;
+    if (!Prologue({{source, "source image"}, {destination, "destination image"}})) return;
     Kernel x, y;
     shape(x, width);
     shape(y, height);
@@ -35,7 +36,7 @@ void Interpolate(RenderedTexture& texture, void (*shape)(Kernel&)) {
 } // namespace
 
 void Blur(const XIImage* source, XIImage* destination, float width, float height, float spread) {
-    if (!IsValid(source) || !IsValid(destination)) return;
+    if (!Prologue({{source, "source image"}, {destination, "destination image"}})) return;
     Kernel x, y;
     GaussianKernel(x, width, spread);
     GaussianKernel(y, height, spread);

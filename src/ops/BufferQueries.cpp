@@ -1,6 +1,7 @@
 // The CPU side of the basic operations: queries and arithmetic on the library's float buffers.
 #include "common/Shared.h"
 #include "ops/BasicOps.h"
+#include "common/Prologue.h"
 
 #include <algorithm>
 
@@ -57,9 +58,11 @@ float MaxLuma(const Buffer<RGBAPixelType<float>>* buffer) {
     return largest;
 }
 
-void Invert(const Buffer<LumaPixelType<float>>* source, Buffer<LumaPixelType<float>>* destination) {
-    if (Dispatch(&Invert, source, destination)) return;
-    if (!IsValid(source) || !IsValid(destination)) return;
+namespace {
+
+void InvertOnWorker(const Buffer<LumaPixelType<float>>* source,
+                    Buffer<LumaPixelType<float>>* destination) {
+    if (Dispatch(&InvertOnWorker, source, destination)) return;
     const int width = std::min(source->GetWidth(), destination->GetWidth());
     const int height = std::min(source->GetHeight(), destination->GetHeight());
     for (int y = 0; y < height; ++y) {
@@ -67,6 +70,13 @@ void Invert(const Buffer<LumaPixelType<float>>* source, Buffer<LumaPixelType<flo
         LumaPixelType<float>* out = destination->Row(y);
         for (int x = 0; x < width; ++x) out[x].luma = 1.0f - in[x].luma;
     }
+}
+
+} // namespace
+
+void Invert(const Buffer<LumaPixelType<float>>* source, Buffer<LumaPixelType<float>>* destination) {
+    if (!Prologue({{source, "source buffer"}, {destination, "destination buffer"}})) return;
+    InvertOnWorker(source, destination);
 }
 
 } // namespace OGL_TESK_AE

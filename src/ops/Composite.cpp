@@ -11,6 +11,7 @@
 #include "gl/texture/TiledBuffer.h"
 #include "ops/Convolve.h"
 #include "ops/Kernel.h"
+#include "common/Prologue.h"
 
 #include <cmath>
 
@@ -170,13 +171,13 @@ void CompositeBlurredOnWorker(const XIImage** images, const XIImage* background,
 
 void Composite(const XIImage* foreground, const XIImage* background, const XIImage* mask,
                XIImage* destination, float opacity, const BlendOp& op) {
-    if (!IsValid(destination)) return;
+    if (!Prologue({{destination, "destination image"}})) return;
     CompositeOnWorker(foreground, background, mask, destination, opacity, op);
 }
 
 void CompositeBlurredImages(const XIImage** images, const XIImage* background, XIImage* destination,
                             const p2f* sizes, int count, BlendOp op, bool unpremultiply) {
-    if (!IsValid(destination)) return;
+    if (!Prologue({{destination, "destination image"}})) return;
     CompositeBlurredOnWorker(images, background, destination, sizes, count, op, unpremultiply);
 }
 

@@ -256,7 +256,6 @@ void ConvolveTexture(const RenderedTexture& source, RenderedTexture& target, con
 }
 
 void ConvolveImage(const XIImage* source, XIImage* destination, const Kernel* x, const Kernel* y) {
-    if (!IsValid(source) || !IsValid(destination)) return;
     if (Dispatch(&ConvolveImage, source, destination, x, y)) return;
     if (x->Size() <= 1 && y->Size() <= 1) {
         if (source != destination) Copy(source, destination);

@@ -45,7 +45,7 @@ void ConvolveTexture(RenderedTexture& texture, const Kernel& x, const Kernel& y,
 void ConvolveTexture(const RenderedTexture& source, RenderedTexture& target, const Kernel& x,
                      const Kernel& y, bool alphaOnce = false);
 
-// The tiled image blur, marshalled onto the worker.
+// The tiled image blur, marshalled onto the worker; the caller has checked both images.
 void ConvolveImage(const XIImage* source, XIImage* destination, const Kernel* x, const Kernel* y);
 
 } // namespace OGL_TESK_AE

@@ -18,6 +18,7 @@
 #include "math/Transform.h"
 #include "ops/Convolve.h"
 #include "ops/Kernel.h"
+#include "common/Prologue.h"
 #include "ops/TransformFront.h"
 
 #include <GL/gl.h>
@@ -135,7 +136,6 @@ void TileProjection(const Region& tile) {
 
 void TransformOnWorker(const XIImage* front, const XIImage* back, const XIImage* mask,
                        XIImage* destination, TransformParams p) {
-    if (!IsValid(destination)) return;
     if (Dispatch(&TransformOnWorker, front, back, mask, destination, p)) return;
     // A front that cannot be used is transparent: nothing is placed, and the mode blends the
     // back with nothing.
@@ -275,7 +275,7 @@ void Transform(const XIImage* front, const XIImage* back, const XIImage* mask, X
                PixelApplyMode mode, const p3f& position, const p3f& scale, const p3f& rotation,
                RotationOrder order, TransformInterpolationFilterType interpolation,
                TransformDecimationFilterType decimation) {
-    if (!IsValid(destination)) return;
+    if (!Prologue({{destination, "destination image"}})) return;
     TransformParams p{mode, position, scale, rotation, order, interpolation, decimation};
     TransformOnWorker(front, back, mask, destination, p);
 }

@@ -66,6 +66,8 @@ struct Call {
 // a byte copy, or (with kOnCaller) other work in memory on the calling thread, never on the
 // worker. kFiltered: linear filtering adds kFilterTolerance. kSkips: in[0] is skipped when it
 // cannot be used, as if absent. kStateful: the result depends on the state current at the call.
+// kOwnTask: called through a task of the test's own on the worker, where a refusal's reason
+// stays.
 enum Flag {
     kAnySize = 1,
     kMayKeep = 2,
@@ -74,7 +76,8 @@ enum Flag {
     kOnCaller = 16,
     kFiltered = 32,
     kSkips = 64,
-    kStateful = 128
+    kStateful = 128,
+    kOwnTask = 256
 };
 
 // The reference, from the inputs as they were and the destination before the call: pixel by
@@ -208,8 +211,8 @@ inline const std::vector<Operation>& Operations() {
         {"GetLuma", GetLuma, 0, 2, luma, {}},
         {"Invert", Invert, 0, 0, inverted, {}},
         {"CopyTexture", CopyTexture, kAnySize | kFiltered, 1, {}, resized},
-        {"Test", TestOnWorker, kStateful, 1, {}, {}},
-        {"WriteTexture", WriteRegions, kMayKeep, 0, +[](X, X, X d, X) { return d; }, {}},
+        {"Test", TestOnWorker, kStateful | kOwnTask, 1, {}, {}},
+        {"WriteTexture", WriteRegions, kMayKeep | kOwnTask, 0, +[](X, X, X d, X) { return d; }, {}},
         {"Blend",
          overBack,
          kOptional | kSkips,

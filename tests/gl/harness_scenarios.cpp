@@ -4,6 +4,7 @@
 #include "Operations.h"
 #include "Scoped.h"
 
+#include "common/Reason.h"
 #include "gl/texture/Resource.h"
 
 #include <sys/mman.h>
@@ -219,6 +220,17 @@ TEST(HarnessBadInput, EveryOperandHandedOverBadly) {
                 EXPECT_TRUE(v.way == Way::Strange || (!kept && op.Has(kMayKeep)) ||
                             g[2]->Same() == kept)
                     << (kept ? "destination written" : "nothing written");
+                // A refusal names what was wrong with the operand; a call that ran leaves none.
+                const std::string reason = LastOperationReason();
+                const XIImage* refused = slot < 0 ? nullptr : at(slot);
+                if (kept && !op.Has(kOwnTask)) {
+                    const std::string why = ": " + WhyInvalid(refused);
+                    EXPECT_TRUE(reason.size() > why.size() &&
+                                reason.compare(reason.size() - why.size(), why.size(), why) == 0)
+                        << "reason \"" << reason << "\"";
+                } else if (!kept && !op.Has(kMayKeep)) {
+                    EXPECT_EQ(reason, "");
+                }
             }
         }
 }
@@ -288,9 +300,11 @@ TEST(HarnessContextFailure, EveryOperationReportsItAndTheNextCallWorks) {
         for (int t = 0; t < 4; ++t)
             callers.push_back(std::async(std::launch::async, [&] {
                 TestImage destination = MakeImage(floats, 3, 2);
-                return Premultiply(source.Get(), &destination), std::string(Shared::ErrorMessage());
+                Premultiply(source.Get(), &destination);
+                return std::string(Shared::ErrorMessage()) + " / " + LastOperationReason();
             }));
-        for (auto& caller : callers) EXPECT_EQ(caller.get(), "OpenGL context failure.");
+        for (auto& caller : callers)
+            EXPECT_EQ(caller.get(), "OpenGL context failure. / OpenGL context failure.");
 
         EXPECT_FALSE(CurrentWorker() && CurrentWorker()->IsRunning());
         EXPECT_EQ(Left(), left);

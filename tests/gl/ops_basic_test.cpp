@@ -5,6 +5,7 @@
 #include "Operations.h"
 
 #include "common/PhaseTimer.h"
+#include "common/Reason.h"
 
 using namespace OGL_TESK_AE;
 using namespace tesk_test;
@@ -150,4 +151,27 @@ TEST(BasicOpsEdges, AModeOutsideTheTableRunsNoProgram) {
               p3f(1, 1, 1), p3f(), XYZ, TransformInterpolationFilterType::Texture,
               TransformDecimationFilterType::None);
     EXPECT_TRUE(PixelsNear(d.Read().pixels, b.held.pixels, 37, Tolerance(layout)));
+}
+
+// A refusal says which argument and what of it; the next call that runs forgets it.
+TEST(BasicOpsEdges, ARefusalNamesTheArgumentAndWhatIsWrongWithIt) {
+    const Layout& layout = HostLayouts().front();
+    TestImage image = MakeImage(layout, 4, 4), other = MakeImage(layout, 4, 4);
+    TestImage narrow = MakeImage(layout, 0, 4), shortRows = MakeImage(layout, 4, 4);
+    TestImage thin = MakeImage(layout, 4000, 1), square = MakeImage(layout, 100, 100);
+    shortRows.SetRowBytes(3);
+    const std::vector<std::pair<std::function<void()>, std::string>> rows = {
+        {[&] { Premultiply(&image, &narrow); }, "destination image: width 0"},
+        {[&] { Blur(nullptr, &image, 3, 3, 0.85f); }, "source image: missing"},
+        {[&] { RenderMask(&shortRows, &image, &other, Color::White); },
+         "mask image: rows of 3 bytes, shorter than 4 pixels of 32 bits"},
+        {[&] { FitInto(&thin, &square); },
+         "destination image: fitting the 4000 x 1 source into 100 x 100 leaves 100 x 0 pixels "
+         "to draw"},
+        {[&] { Premultiply(&image, &other); }, ""},
+    };
+    for (const auto& [call, reason] : rows) {
+        call();
+        EXPECT_EQ(LastOperationReason(), reason);
+    }
 }

@@ -1,5 +1,7 @@
 #include "gl/effects/ApplyMode.h"
 
+#include "common/Prologue.h"
+
 #include "common/Shared.h"
 #include "gl/context/State.h"
 #include "gl/state/Blend.h"
@@ -377,17 +379,9 @@ void ApplyMode::Compile() {
     }
 }
 
-void ApplyMode::Apply(const XIImage* front, const XIImage* back, const XIImage* mask,
-                      XIImage* destination, PixelApplyMode mode, float mix) {
-    using Operation =
-        void (*)(const XIImage*, const XIImage*, const XIImage*, XIImage*, PixelApplyMode, float);
-    // A front, back or mask that cannot be used is transparent, and the blend runs: Over then
-    // gives the back. Only a destination that cannot be written stops the call, since leaving
-    // it as it was would hand the host stale pixels as if they were the result.
-    if (!IsValid(destination)) return;
-    if (Dispatch(static_cast<Operation>(&ApplyMode::Apply), front, back, mask, destination, mode,
-                 mix))
-        return;
+void ApplyMode::ApplyOnWorker(const XIImage* front, const XIImage* back, const XIImage* mask,
+                              XIImage* destination, PixelApplyMode mode, float mix) {
+    if (Dispatch(&ApplyMode::ApplyOnWorker, front, back, mask, destination, mode, mix)) return;
     // Between 8-bit images the blend is rounded to 8 bits once, on the way into the target. An
     // image left out counts as 8-bit, so that it gives what a transparent 8-bit one gives.
     const bool bytes = (!IsValid(front) || IsByteImage(front)) && IsByteImage(destination) &&
@@ -420,6 +414,15 @@ void ApplyMode::Apply(const XIImage* front, const XIImage* back, const XIImage* 
     }
     frontTexture.Finalize();
     backTexture.Finalize();
+}
+
+void ApplyMode::Apply(const XIImage* front, const XIImage* back, const XIImage* mask,
+                      XIImage* destination, PixelApplyMode mode, float mix) {
+    // A front, back or mask that cannot be used is transparent, and the blend runs: Over then
+    // gives the back. Only a destination that cannot be written stops the call, since leaving
+    // it as it was would hand the host stale pixels as if they were the result.
+    if (!Prologue({{destination, "destination image"}})) return;
+    ApplyOnWorker(front, back, mask, destination, mode, mix);
 }
 
 void ApplyMode::Finalize() {

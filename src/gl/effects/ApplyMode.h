@@ -176,6 +176,9 @@ private:
     static ApplyMode* GetApplyMode(PixelApplyMode mode);
     // Compiles the apply shader now; a failure is left for Apply to report.
     void Compile();
+    // The image blend once its destination has been checked, marshalled to the worker.
+    static void ApplyOnWorker(const XIImage* front, const XIImage* back, const XIImage* mask,
+                              XIImage* destination, PixelApplyMode mode, float mix);
 
     mutable GLSL::Shader fApply;
     // The main() the first Apply or ApplyLight chose.
