@@ -1,13 +1,14 @@
 // A plug-in's use of an installed copy of the library: its own frame behind XIImage, one
-// operation, the error text, and the use count around it all. Built by the installed_library
+// operation, the reason it gives for a refusal, and the use count around it all. Built by the installed_library
 // test through both find_package and pkg-config; the README shows the same steps.
-#include "common/Shared.h"
+#include "common/Reason.h"
 #include "common/StaticList.h"
 #include "common/XIImage.h"
 #include "ops/BasicOps.h"
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -35,20 +36,6 @@ private:
     std::vector<float> fPixels;
 };
 
-// The exported operations return nothing. To learn whether one failed, call it inside a task of
-// your own: on the library's worker it runs in place, an exception ends the task, and
-// ThreadQueue() returns false with the reason in Shared::ErrorMessage().
-class PremultiplyTask final : public OGL_TESK_AE::Shared {
-public:
-    PremultiplyTask(const XIImage& source, XIImage& destination)
-        : fSource(source), fDestination(destination) {}
-    void Run() override { OGL_TESK_AE::Premultiply(&fSource, &fDestination); }
-
-private:
-    const XIImage& fSource;
-    XIImage& fDestination;
-};
-
 } // namespace
 
 int main() {
@@ -61,12 +48,17 @@ int main() {
     for (int i = 0; i < 4; ++i) source.Pixel(2, 1)[i] = colour[i];
 
     // Called directly, an operation is handed to the library's worker thread and returns when
-    // it is done; no exception crosses back.
+    // it is done; no exception crosses back. One that did nothing or failed says why.
+    Frame empty(0, 2);
+    OGL_TESK_AE::Premultiply(&source, &empty);
+    if (std::strcmp(OGL_TESK_AE::LastOperationReason(), "destination image: width 0") != 0) {
+        std::fprintf(stderr, "refused with \"%s\"\n", OGL_TESK_AE::LastOperationReason());
+        TESK_AE::StaticList::Decrement();
+        return 1;
+    }
     OGL_TESK_AE::Premultiply(&source, &destination);
-
-    PremultiplyTask task(source, destination);
-    if (!task.ThreadQueue()) {
-        std::fprintf(stderr, "Premultiply failed: %s\n", OGL_TESK_AE::Shared::ErrorMessage());
+    if (*OGL_TESK_AE::LastOperationReason()) {
+        std::fprintf(stderr, "Premultiply failed: %s\n", OGL_TESK_AE::LastOperationReason());
         TESK_AE::StaticList::Decrement();
         return 1;
     }
