@@ -321,7 +321,7 @@ private:
     }
 
     // What one case leaves in the library's caches changes what the next one costs (see
-    // the README's Performance section); unless asked to keep them, each case starts from a library
+    // docs/performance.md); unless asked to keep them, each case starts from a library
     // that was let go of entirely (worker, context and caches), the warm-up call then starting it.
     void ReleaseLibrary() const {
         if (!fOptions.keepCaches) ReleaseTesk();
