@@ -89,75 +89,165 @@ std::string HardwareReport() {
     return HardwareInfoString();
 }
 
-OIIO::ImageBuf Apply(Operation operation, const OperationInput& input, Layout layout, Rows rows,
-                     double* milliseconds) {
+namespace {
+
+// The host images of one run: the inputs as the operation names them, the glow's layers, the
+// destination. Inputs are read-only.
+struct Operands {
     std::unique_ptr<HostImage> first, second, third, destination;
     std::vector<std::unique_ptr<HostImage>> layers;
-    auto host = [&](const OIIO::ImageBuf& image) {
-        return std::make_unique<HostImage>(layout, image, rows);
-    };
-    auto blank = [&](int width, int height) {
-        return std::make_unique<HostImage>(layout, width, height, rows);
-    };
-    const bool plane = operation == Operation::Alpha || operation == Operation::Luma;
-    switch (operation) {
-    case Operation::Clear:
-        destination = blank(input.size.width, input.size.height);
-        break;
-    case Operation::Premultiply:
-    case Operation::Copy:
-        first = host(Image(input, 0));
-        destination = blank(first->GetWidth(), first->GetHeight());
-        break;
-    case Operation::Resize:
-    case Operation::Fit:
-    case Operation::Center:
-        first = host(Image(input, 0));
-        destination = blank(input.size.width, input.size.height);
-        break;
-    case Operation::CopyAlpha:
-        first = host(Image(input, 0));
-        destination = host(Image(input, 1));
-        break;
-    case Operation::Mask:
-    case Operation::InverseMask: {
-        first = host(Image(input, 0));
-        second = host(Image(input, 1));
-        const Size size = SizeOf(Image(input, 1));
-        destination = blank(size.width, size.height);
-        break;
-    }
-    case Operation::Alpha:
-    case Operation::Luma:
-        first = host(Image(input, 0));
-        break;
-    case Operation::Blur:
-        first = host(Image(input, 0));
-        destination = blank(first->GetWidth(), first->GetHeight());
-        break;
-    case Operation::Glow:
-        first = host(Image(input, 0));
-        for (size_t i = 1; i < input.images.size(); ++i) {
-            layers.push_back(host(Image(input, i)));
-            layers.back()->SetReadOnly(true);
-        }
-        destination = blank(first->GetWidth(), first->GetHeight());
-        break;
-    case Operation::Composite:
-    case Operation::Blend:
-    case Operation::Transform: {
-        first = host(Image(input, 0));
-        second = host(Image(input, 1));
-        if (input.images.size() > 2) third = host(Image(input, 2));
-        const Size size = SizeOf(Image(input, 1));
-        destination = blank(size.width, size.height);
-        break;
-    }
-    }
-    for (HostImage* source : {first.get(), second.get(), third.get()})
-        if (source) source->SetReadOnly(true);
+    Color color;
+};
 
-    const Color color = ToColor(input.color);
+// Where an operation's output gets its size: from its first or second input, from the size
+// given, or it is the second input itself (copy-alpha keeps that image's colour).
+enum class Output { First, Second, Size, SecondItself };
+
+// An operation as the program runs it: how many inputs it reads (a third one is optional; -1:
+// the first, then every further one as a layer), where its output comes from, and its call,
+// made on the worker. A call that fills a plane of its own puts the result in result.
+struct Record {
+    int inputs;
+    Output output;
+    void (*call)(Operands& o, const OperationInput& in, OIIO::ImageBuf& result);
+};
+
+p3f Point(const std::array<float, 3>& v) {
+    return p3f(v[0], v[1], v[2]);
+}
+
+// One record an operation, in the order of the Operation enum.
+const Record kRecords[] = {
+    {1, Output::First, // Premultiply
+     [](Operands& o, const OperationInput&, OIIO::ImageBuf&) {
+         Premultiply(o.first.get(), o.destination.get());
+     }},
+    {1, Output::First, // Copy
+     [](Operands& o, const OperationInput&, OIIO::ImageBuf&) {
+         Copy(o.first.get(), o.destination.get());
+     }},
+    {1, Output::Size, // Resize
+     [](Operands& o, const OperationInput&, OIIO::ImageBuf&) {
+         Resize(o.first.get(), o.destination.get());
+     }},
+    {1, Output::Size, // Fit
+     [](Operands& o, const OperationInput&, OIIO::ImageBuf&) {
+         FitInto(o.first.get(), o.destination.get());
+     }},
+    {1, Output::Size, // Center
+     [](Operands& o, const OperationInput&, OIIO::ImageBuf&) {
+         Center(o.first.get(), o.destination.get());
+     }},
+    {0, Output::Size, // Clear
+     [](Operands& o, const OperationInput&, OIIO::ImageBuf&) {
+         OGL_TESK_AE::Clear(o.destination.get(), o.color);
+     }},
+    {1, Output::SecondItself, // CopyAlpha
+     [](Operands& o, const OperationInput&, OIIO::ImageBuf&) {
+         CopyAlpha(o.first.get(), o.destination.get());
+     }},
+    {2, Output::Second, // Mask
+     [](Operands& o, const OperationInput&, OIIO::ImageBuf&) {
+         RenderMask(o.first.get(), o.second.get(), o.destination.get(), o.color);
+     }},
+    {2, Output::Second, // InverseMask
+     [](Operands& o, const OperationInput&, OIIO::ImageBuf&) {
+         RenderInvMask(o.first.get(), o.second.get(), o.destination.get(), o.color);
+     }},
+    // The library's buffers come from its memory cache, which belongs to the worker: made,
+    // filled and read inside the task.
+    {1, Output::Size, // Alpha
+     [](Operands& o, const OperationInput& in, OIIO::ImageBuf& result) {
+         Buffer<AlphaPixelType<float>> alpha;
+         alpha.Resize(in.size.width, in.size.height);
+         GetAlpha(o.first.get(), &alpha);
+         result = FromPlane(alpha, "No memory for the alpha buffer.");
+     }},
+    {1, Output::Size, // Luma
+     [](Operands& o, const OperationInput& in, OIIO::ImageBuf& result) {
+         Buffer<LumaPixelType<float>> luma;
+         luma.Resize(in.size.width, in.size.height);
+         GetLuma(o.first.get(), &luma);
+         result = FromPlane(luma, "No memory for the luma buffer.");
+     }},
+    {3, Output::Second, // Blend
+     [](Operands& o, const OperationInput& in, OIIO::ImageBuf&) {
+         ApplyMode::Apply(o.first.get(), o.second.get(), o.third.get(), o.destination.get(),
+                          static_cast<PixelApplyMode>(in.mode), in.mix);
+     }},
+    {3, Output::Second, // Transform
+     [](Operands& o, const OperationInput& in, OIIO::ImageBuf&) {
+         const Placement& p = in.placement;
+         const p3f centre(o.destination->GetWidth() / 2.0f, o.destination->GetHeight() / 2.0f, 0);
+         Transform(o.first.get(), o.second.get(), o.third.get(), o.destination.get(),
+                   static_cast<PixelApplyMode>(in.mode), p.position ? Point(*p.position) : centre,
+                   Point(p.scale), Point(p.rotation), static_cast<RotationOrder>(p.order),
+                   static_cast<TransformInterpolationFilterType>(p.interp),
+                   static_cast<TransformDecimationFilterType>(p.decim));
+     }},
+    {1, Output::First, // Blur
+     [](Operands& o, const OperationInput& in, OIIO::ImageBuf&) {
+         const BlurSize size = Blurred(in, 0);
+         if (in.kernel == BlurKernel::Box)
+             BoxBlur(o.first.get(), o.destination.get(), size.width, size.height);
+         else if (in.kernel == BlurKernel::Pascal)
+             PascalBlur(o.first.get(), o.destination.get(), size.width, size.height);
+         else
+             OGL_TESK_AE::Blur(o.first.get(), o.destination.get(), size.width, size.height,
+                               in.spread);
+     }},
+    {3, Output::Second, // Composite
+     [](Operands& o, const OperationInput& in, OIIO::ImageBuf&) {
+         OGL_TESK_AE::Composite(o.first.get(), o.second.get(), o.third.get(), o.destination.get(),
+                                in.opacity, BlendOpAt(in.op));
+     }},
+    {-1, Output::First, // Glow
+     [](Operands& o, const OperationInput& in, OIIO::ImageBuf&) {
+         std::vector<const XIImage*> images;
+         std::vector<p2f> sizes;
+         for (size_t i = 0; i < o.layers.size(); ++i) {
+             images.push_back(o.layers[i].get());
+             const BlurSize size = Blurred(in, i);
+             sizes.push_back(p2f(size.width, size.height));
+         }
+         CompositeBlurredImages(images.data(), o.first.get(), o.destination.get(), sizes.data(),
+                                static_cast<int>(images.size()), BlendOpAt(in.op),
+                                in.unpremultiply);
+     }},
+};
+static_assert(sizeof kRecords / sizeof kRecords[0] == size_t(Operation::Glow) + 1,
+              "one record for every operation");
+
+} // namespace
+
+OIIO::ImageBuf Apply(Operation operation, const OperationInput& input, Layout layout, Rows rows,
+                     double* milliseconds) {
+    const Record& record = kRecords[size_t(operation)];
+    Operands o;
+    const auto host = [&](size_t i) {
+        auto image = std::make_unique<HostImage>(layout, Image(input, i), rows);
+        image->SetReadOnly(true);
+        return image;
+    };
+    const auto blank = [&](Size size) {
+        return std::make_unique<HostImage>(layout, size.width, size.height, rows);
+    };
+    if (record.inputs != 0) o.first = host(0);
+    if (record.inputs >= 2) o.second = host(1);
+    if (record.inputs >= 3 && input.images.size() > 2) o.third = host(2);
+    for (size_t i = 1; record.inputs < 0 && i < input.images.size(); ++i)
+        o.layers.push_back(host(i));
+    const bool plane = operation == Operation::Alpha || operation == Operation::Luma;
+    if (record.output == Output::First)
+        o.destination = blank(SizeOf(Image(input, 0)));
+    else if (record.output == Output::Second)
+        o.destination = blank(SizeOf(Image(input, 1)));
+    else if (record.output == Output::SecondItself)
+        o.destination = std::make_unique<HostImage>(layout, Image(input, 1), rows);
+    else if (!plane)
+        o.destination = blank(input.size);
+    o.color = ToColor(input.color);
+
     OIIO::ImageBuf result;
     // Why the operation refused, read where it ran: the reason belongs to the calling thread.
     std::string refused;
@@ -166,95 +256,7 @@ OIIO::ImageBuf Apply(Operation operation, const OperationInput& input, Layout la
             std::string& refused;
             ~Reason() { refused = LastOperationReason(); }
         } reason{refused};
-        switch (operation) {
-        case Operation::Premultiply:
-            Premultiply(first.get(), destination.get());
-            break;
-        case Operation::Copy:
-            Copy(first.get(), destination.get());
-            break;
-        case Operation::Resize:
-            Resize(first.get(), destination.get());
-            break;
-        case Operation::Fit:
-            FitInto(first.get(), destination.get());
-            break;
-        case Operation::Center:
-            Center(first.get(), destination.get());
-            break;
-        case Operation::Clear:
-            OGL_TESK_AE::Clear(destination.get(), color);
-            break;
-        case Operation::CopyAlpha:
-            CopyAlpha(first.get(), destination.get());
-            break;
-        case Operation::Mask:
-            RenderMask(first.get(), second.get(), destination.get(), color);
-            break;
-        case Operation::InverseMask:
-            RenderInvMask(first.get(), second.get(), destination.get(), color);
-            break;
-        case Operation::Alpha: {
-            // The library's buffers come from its memory cache, which belongs to the worker:
-            // made, filled and read here, inside the task.
-            Buffer<AlphaPixelType<float>> alpha;
-            alpha.Resize(input.size.width, input.size.height);
-            GetAlpha(first.get(), &alpha);
-            result = FromPlane(alpha, "No memory for the alpha buffer.");
-            break;
-        }
-        case Operation::Luma: {
-            Buffer<LumaPixelType<float>> luma;
-            luma.Resize(input.size.width, input.size.height);
-            GetLuma(first.get(), &luma);
-            result = FromPlane(luma, "No memory for the luma buffer.");
-            break;
-        }
-        case Operation::Blend:
-            ApplyMode::Apply(first.get(), second.get(), third.get(), destination.get(),
-                             static_cast<PixelApplyMode>(input.mode), input.mix);
-            break;
-        case Operation::Transform: {
-            const Placement& p = input.placement;
-            const auto point = [](const std::array<float, 3>& v) { return p3f(v[0], v[1], v[2]); };
-            const p3f centre(destination->GetWidth() / 2.0f, destination->GetHeight() / 2.0f, 0);
-            Transform(first.get(), second.get(), third.get(), destination.get(),
-                      static_cast<PixelApplyMode>(input.mode),
-                      p.position ? point(*p.position) : centre, point(p.scale), point(p.rotation),
-                      static_cast<RotationOrder>(p.order),
-                      static_cast<TransformInterpolationFilterType>(p.interp),
-                      static_cast<TransformDecimationFilterType>(p.decim));
-            break;
-        }
-        case Operation::Blur: {
-            const BlurSize size = Blurred(input, 0);
-            if (input.kernel == BlurKernel::Box)
-                BoxBlur(first.get(), destination.get(), size.width, size.height);
-            else if (input.kernel == BlurKernel::Pascal)
-                PascalBlur(first.get(), destination.get(), size.width, size.height);
-            else
-                OGL_TESK_AE::Blur(first.get(), destination.get(), size.width, size.height,
-                                  input.spread);
-            break;
-        }
-        case Operation::Composite:
-            OGL_TESK_AE::Composite(first.get(), second.get(), third.get(), destination.get(),
-                                   input.opacity, BlendOpAt(input.op));
-            break;
-        case Operation::Glow: {
-            std::vector<const XIImage*> images;
-            std::vector<p2f> sizes;
-            for (size_t i = 0; i < layers.size(); ++i) {
-                images.push_back(layers[i].get());
-                const BlurSize size = Blurred(input, i);
-                sizes.push_back(p2f(size.width, size.height));
-            }
-            CompositeBlurredImages(images.data(), first.get(), destination.get(), sizes.data(),
-                                   static_cast<int>(images.size()), BlendOpAt(input.op),
-                                   input.unpremultiply);
-            break;
-        }
-        }
+        record.call(o, input, result);
     };
 
     std::string error;
@@ -267,7 +269,7 @@ OIIO::ImageBuf Apply(Operation operation, const OperationInput& input, Layout la
         const std::string reason = OneLine(refused.empty() ? error : refused);
         throw Failure(reason.empty() ? "the library stopped with an OpenGL error" : reason);
     }
-    return plane ? std::move(result) : destination->Load();
+    return plane ? std::move(result) : o.destination->Load();
 }
 
 } // namespace cli
