@@ -540,7 +540,12 @@ int RunOperation(const Command& command, const Options& options) {
         // The clear operand that named a file only gave the size.
         if (command.operation == Operation::Clear) request.images.clear();
         try {
-            frame.result = Apply(command.operation, request, options.layout, options.rows);
+            std::string warning;
+            frame.result =
+                Apply(command.operation, request, options.layout, options.rows, nullptr, &warning);
+            if (!warning.empty())
+                progress.Print("tesk-ae: warning: " + std::string(command.name) + ": " + warning +
+                               "\n");
         } catch (const Failure& failure) {
             throw Failure(std::string(command.name) + " failed: " + failure.what());
         }

@@ -110,6 +110,9 @@ struct Record {
     int inputs;
     Output output;
     void (*call)(Operands& o, const OperationInput& in, OIIO::ImageBuf& result);
+    // A refusal still leaves a whole frame (a fit with nothing left to draw: transparent), so it
+    // is a warning, not a failure.
+    bool refusalLeavesFrame = false;
 };
 
 p3f Point(const std::array<float, 3>& v) {
@@ -133,7 +136,8 @@ const Record kRecords[] = {
     {1, Output::Size, // Fit
      [](Operands& o, const OperationInput&, OIIO::ImageBuf&) {
          FitInto(o.first.get(), o.destination.get());
-     }},
+     },
+     true},
     {1, Output::Size, // Center
      [](Operands& o, const OperationInput&, OIIO::ImageBuf&) {
          Center(o.first.get(), o.destination.get());
@@ -221,7 +225,7 @@ static_assert(sizeof kRecords / sizeof kRecords[0] == size_t(Operation::Glow) + 
 } // namespace
 
 OIIO::ImageBuf Apply(Operation operation, const OperationInput& input, Layout layout, Rows rows,
-                     double* milliseconds) {
+                     double* milliseconds, std::string* warning) {
     const Record& record = kRecords[size_t(operation)];
     Operands o;
     const auto host = [&](size_t i) {
@@ -265,7 +269,9 @@ OIIO::ImageBuf Apply(Operation operation, const OperationInput& input, Layout la
     const auto end = std::chrono::steady_clock::now();
     if (milliseconds)
         *milliseconds = std::chrono::duration<double, std::milli>(end - start).count();
-    if (!ran || !refused.empty()) {
+    if (ran && !refused.empty() && record.refusalLeavesFrame && warning) {
+        *warning = OneLine(refused);
+    } else if (!ran || !refused.empty()) {
         const std::string reason = OneLine(refused.empty() ? error : refused);
         throw Failure(reason.empty() ? "the library stopped with an OpenGL error" : reason);
     }

@@ -79,10 +79,10 @@ std::string HardwareReport();
 
 // Wraps the images in host images of the layout and row order, runs the operation on the worker
 // and returns the destination as float RGBA (one channel for Alpha and Luma). Throws Failure
-// with the worker's error text when the operation failed, or, where the library gave none, with
-// what went wrong as far as the program can tell. milliseconds, when given, receives the time of
-// the call on the worker, conversions excluded.
+// with the library's reason when the operation refused or failed. A refusal that still leaves a
+// whole frame (a fit with nothing left to draw) goes into warning instead, where one is given.
+// milliseconds, when given, receives the time of the call on the worker, conversions excluded.
 OIIO::ImageBuf Apply(Operation operation, const OperationInput& input, Layout layout, Rows rows,
-                     double* milliseconds = nullptr);
+                     double* milliseconds = nullptr, std::string* warning = nullptr);
 
 } // namespace cli

@@ -221,6 +221,22 @@ TEST(Program, DemoRunsAndSourcesBeyondTheLargestTextureWorkTileByTile) {
 // A sequence stops at the first frame that fails, whichever step it fails in, even while later
 // frames are read ahead: the frames before it are written whole, none after it, and the message
 // follows that frame's progress line.
+// A source too thin to keep a pixel when fitted gives a transparent frame, as a fit does, and
+// says why on stderr.
+TEST(Program, AFitWithNothingLeftToDrawWarnsAndWritesATransparentFrame) {
+    ScratchFolder folder;
+    WriteImage(folder.Path("thin.exr"), Solid(4000, 1, {1, 0, 0, 1}), Layout::Float);
+    const Outcome fit = RunProgram(folder, "fit 100x100 thin.exr out.exr");
+    EXPECT_EQ(fit.status, 0) << fit.err;
+    EXPECT_NE(fit.err.find("tesk-ae: warning: fit: destination image: fitting the 4000 x 1 "
+                           "source into 100 x 100 leaves 100 x 0 pixels to draw\n"),
+              std::string::npos)
+        << fit.err;
+    EXPECT_EQ(
+        OIIO::ImageBufAlgo::compare(Load(folder.Path("out.exr")), Solid(100, 100, {}), 0, 0).nfail,
+        0u);
+}
+
 TEST(Program, RunsFrameSequencesUpToTheFirstFrameThatFails) {
     ScratchFolder folder;
     for (int frame = 1; frame <= 5; ++frame)
