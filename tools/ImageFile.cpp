@@ -405,4 +405,19 @@ void WriteImage(const std::string& path, const OIIO::ImageBuf& image, Layout lay
     temporary.Keep();
 }
 
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+    CheckOutput(path);
+    Temporary temporary(path + ".tesk-ae-" + std::to_string(::getpid()) + ".tmp");
+    std::FILE* file = std::fopen(temporary.Path().c_str(), "wb");
+    if (!file) throw Failure("cannot write '" + path + "': " + std::strerror(errno));
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    const int error = errno;
+    if (std::fclose(file) != 0 || !written)
+        throw Failure("cannot write '" + path + "': " + std::strerror(written ? errno : error));
+    std::error_code renamed;
+    std::filesystem::rename(temporary.Path(), path, renamed);
+    if (renamed) throw Failure("cannot write '" + path + "': " + renamed.message());
+    temporary.Keep();
+}
+
 } // namespace cli

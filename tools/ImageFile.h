@@ -41,6 +41,11 @@ OIIO::ImageBuf ReadImage(const std::string& path, Storage* storage = nullptr,
 // that is read-only (or a folder).
 void CheckOutput(const std::string& path);
 
+// Writes bytes to path as images are written: refused where CheckOutput refuses, and through a
+// temporary file renamed over the target, so that a failure or a stop on the way leaves the old
+// file as it was.
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+
 // Writes a float buffer of 4 (RGBA) or 1 (grey) channels. The file format follows the name.
 // An RGBA buffer is written with the storage's channels, and more where its pixels need them:
 // alpha when some alpha is not 1, colour when red, green and blue differ somewhere (formats

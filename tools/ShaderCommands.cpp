@@ -2,6 +2,7 @@
 
 #include "tools/Commands.h"
 #include "tools/Failure.h"
+#include "tools/ImageFile.h"
 #include "tools/Operations.h"
 
 #include "common/Errors.h"
@@ -27,17 +28,19 @@ namespace {
 namespace fs = std::filesystem;
 using namespace OGL_TESK_AE;
 
+// A regular file's bytes. A folder or a special file is refused before it is opened: reading a
+// FIFO would wait for a writer that never comes.
 std::string ReadBytes(const std::string& path) {
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    if (fs::is_directory(status)) throw Failure("cannot read '" + path + "': it is a folder");
+    if (fs::exists(status) && !fs::is_regular_file(status))
+        throw Failure("cannot read '" + path + "': it is not a regular file");
     std::ifstream in(path, std::ios::binary);
     if (!in) throw Failure("cannot read '" + path + "'");
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out || !out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) ||
-        !out.flush())
-        throw Failure("cannot write '" + path + "'");
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) throw Failure("cannot read '" + path + "': reading stopped part way");
+    return bytes;
 }
 
 // The other description files below the shader root, loaded when first asked for an ID. A
@@ -298,15 +301,22 @@ int EncipherFile(const std::string& in, const std::string& out) {
                      "enciphered byte occurs in the header line, so the same bytes "
                      "handed over in memory would be taken for plain text\n",
                      out.c_str());
-    WriteBytes(out, sealed);
+    WriteFileBytes(out, sealed);
     return kSuccess;
 }
 
 int DecipherFile(const std::string& in, const std::string& out) {
     std::string plain;
-    if (!CFileEncryptor::Decipher(ReadBytes(in), plain))
+    const std::string container = ReadBytes(in);
+    if (!CFileEncryptor::Decipher(container, plain))
         throw Failure("'" + in + "' is not an enciphered description file");
-    WriteBytes(out, plain);
+    // Enciphering writes whole blocks; a part block is what a cut-off copy leaves. (A copy cut
+    // at a block's end cannot be told from a shorter file.)
+    const size_t blocks = container.size() - CFileEncryptor::kHeaderBytes;
+    if (blocks % 8 != 0)
+        throw Failure("'" + in + "' is cut off: its enciphered part is " + std::to_string(blocks) +
+                      " bytes, not whole blocks of 8");
+    WriteFileBytes(out, plain);
     return kSuccess;
 }
 

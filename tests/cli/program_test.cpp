@@ -382,6 +382,18 @@ TEST(Program, ShaderDescriptionsEncipherDecipherAndParse) {
     ASSERT_EQ(RunProgram(folder, "decipher e.arb d.arb").status, 0);
     EXPECT_NE(Contents(folder.Path("e.arb")), Contents(fog));
     EXPECT_EQ(Contents(folder.Path("d.arb")), Contents(fog));
+    // A read-only output is kept; a cut-off container, a folder and a FIFO are refused, the FIFO
+    // without waiting for a writer.
+    fs::permissions(folder.Path("d.arb"), fs::perms::owner_read);
+    ExpectFailure(RunProgram(folder, "encipher '" + fog + "' d.arb"), 1, "is read-only");
+    EXPECT_EQ(Contents(folder.Path("d.arb")), Contents(fog));
+    fs::permissions(folder.Path("d.arb"), fs::perms::owner_all);
+    std::ofstream(folder.Path("cut.arb")) << Contents(folder.Path("e.arb")).substr(0, 50);
+    ExpectFailure(RunProgram(folder, "decipher cut.arb out.arb"), 1, "is cut off");
+    ASSERT_EQ(::mkfifo(folder.Path("fifo").c_str(), 0600), 0);
+    ExpectFailure(RunProgram(folder, "encipher fifo out.arb"), 1, "it is not a regular file");
+    ExpectFailure(RunProgram(folder, "encipher . out.arb"), 1, "it is a folder");
+    EXPECT_FALSE(fs::exists(folder.Path("out.arb")));
     ASSERT_EQ(plain.status, 0);
     EXPECT_EQ(plain.out.rfind("name:       Fog\n", 0), 0u);
     // The companion files' folder differs; the arguments do not.
