@@ -35,12 +35,24 @@ namespace {
 // so depth only decides what is clipped.
 constexpr double kDepth = 1e7;
 
-// The front's texture is made larger for magnification, up to what the card can hold.
-int MagnifiedSize(int size, float scale) {
+// The most texels a magnified front is given: 16 million, 128 MB of half floats and twice that
+// for the filter's scratch texture. A 64 x 64 front at 256 times would otherwise take a texture
+// of the card's largest size (16384 x 16384 here, 2 GB) and seconds to fill; past the cap the
+// placed draw's linear filtering magnifies the rest.
+constexpr double kMostMagnifiedTexels = double(1 << 24);
+
+// The front's texture is made larger for magnification, up to what the card can hold and the
+// cap above, which shrinks both sides alike.
+void MagnifiedSize(const XIImage* front, float sx, float sy, int& w, int& h) {
     static GLint largest = 0;
     if (!largest) glGetIntegerv(GL_MAX_RECTANGLE_TEXTURE_SIZE_ARB, &largest);
-    const double wanted = size * std::max(1.0, std::fabs(double(scale)));
-    return static_cast<int>(std::min(wanted, double(std::max(largest, size))));
+    const int fw = front->GetWidth(), fh = front->GetHeight();
+    double ww = fw * std::max(1.0, double(sx)), wh = fh * std::max(1.0, double(sy));
+    const double cut = std::min(1.0, std::sqrt(kMostMagnifiedTexels / (ww * wh)));
+    ww = std::max(double(fw), ww * cut);
+    wh = std::max(double(fh), wh * cut);
+    w = static_cast<int>(std::min(ww, double(std::max(int(largest), fw))));
+    h = static_cast<int>(std::min(wh, double(std::max(int(largest), fh))));
 }
 
 // The pre-filter for the scale: the decimation type's kernels where a scale is below 1, else the
@@ -236,7 +248,8 @@ void PrepareFront(RenderedTexture& prepared, bool& premultiplied, const XIImage*
                   const XIImage* mask, const TransformParams& p) {
     premultiplied = false;
     const float sx = std::fabs(p.scale.x), sy = std::fabs(p.scale.y);
-    const int w = MagnifiedSize(front->GetWidth(), sx), h = MagnifiedSize(front->GetHeight(), sy);
+    int w = 0, h = 0;
+    MagnifiedSize(front, sx, sy, w, h);
     prepared.Resize(w, h, GL_RGBA, GL_FLOAT);
     Kernel x, y;
     const bool filtered = FilterKernels(x, y, p, sx, sy, w, h);

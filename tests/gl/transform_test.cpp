@@ -168,11 +168,14 @@ TEST(TransformScale, AFlatFrontStaysFlatUnderEveryFilterAndScale) {
     }
 }
 
-// The front texture is the front's size times each scale above 1, truncated.
+// The front texture is the front's size times each scale above 1, truncated, up to 2^24 texels
+// (both sides cut alike: 30 x 20 at 1000 x 500 times is 7094 x 2364).
 TEST(TransformScale, MagnifiedFrontsGetTexturesOfTheirDrawnSize) {
     TestImage front = MakeImage(kFloat, 30, 20);
-    for (const auto& [s, w, h] :
-         {std::tuple{p3f(2, 2, 1), 60, 40}, {p3f(0.5f, 3.5f, 1), 30, 70}, {p3f(1, 1, 1), 30, 20}})
+    for (const auto& [s, w, h] : {std::tuple{p3f(2, 2, 1), 60, 40},
+                                  {p3f(0.5f, 3.5f, 1), 30, 70},
+                                  {p3f(1, 1, 1), 30, 20},
+                                  {p3f(1000, 500, 1), 7094, 2364}})
         RunOnWorker([&, s = s, w = w, h = h] {
             RenderedTexture prepared;
             bool premultiplied = true;
