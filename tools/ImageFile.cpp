@@ -242,6 +242,34 @@ std::string OneLine(const std::string& text) {
     return line;
 }
 
+namespace {
+
+// What a command holds for each pixel of a frame it works on: the frame read as float RGBA, the
+// host images the library reads and writes, the result, the decoder's and the driver's copies.
+// A 4K float blur measured 80 bytes a pixel over the program's idle size (853 MB at its peak).
+constexpr double kBytesPerFramePixel = 80.0;
+
+// The memory the system can still give without swapping: MemAvailable of /proc/meminfo, in
+// bytes; 0 where it cannot say.
+double AvailableMemory() {
+    std::FILE* file = std::fopen("/proc/meminfo", "r");
+    if (!file) return 0.0;
+    char line[256];
+    double kib = 0.0;
+    while (std::fgets(line, sizeof line, file))
+        if (std::sscanf(line, "MemAvailable: %lf kB", &kib) == 1) break;
+    std::fclose(file);
+    return kib * 1024.0;
+}
+
+std::string Gigabytes(double bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f GB", bytes / 1e9);
+    return text;
+}
+
+} // namespace
+
 OIIO::ImageBuf ReadImage(const std::string& path, Storage* storage, std::string* warning) {
     const std::string failed = "cannot read '" + path + "': ";
     if (std::filesystem::is_directory(path)) throw Failure(failed + "it is a folder");
@@ -266,6 +294,14 @@ OIIO::ImageBuf ReadImage(const std::string& path, Storage* storage, std::string*
         throw Failure(failed + "it is " + std::to_string(width) + " x " + std::to_string(height) +
                       ", larger than the " + std::to_string(kMaxDimension) +
                       " pixels a side the program takes");
+    // Checked before any buffer is made: the allocations that would fail are the decoder's and
+    // the library's as much as this one, and none of them is recovered from cleanly.
+    const double needed = double(width) * double(height) * kBytesPerFramePixel;
+    const double available = AvailableMemory();
+    if (available > 0.0 && needed > available)
+        throw Failure(failed + "its " + std::to_string(width) + " x " + std::to_string(height) +
+                      " pixels need about " + Gigabytes(needed) + " to work on, more than the " +
+                      Gigabytes(available) + " of memory available");
     int alpha = header.alpha_channel;
     if (alpha < 0 && channels == 2) alpha = 1;
     if (alpha < 0 && channels >= 4) alpha = 3;
@@ -273,6 +309,7 @@ OIIO::ImageBuf ReadImage(const std::string& path, Storage* storage, std::string*
     OIIO::ImageBuf rgba(OIIO::ImageSpec(width, height, 4, OIIO::TypeFloat),
                         OIIO::InitializePixels::No);
     auto* out = static_cast<float*>(rgba.localpixels());
+    if (!out) throw Failure(failed + "there is no memory for its pixels");
     const size_t count = static_cast<size_t>(width) * height;
     // Files whose channels lie as the buffer keeps them (grey or colour first, alpha last) are
     // decoded straight into it and spread out in place; others go through a copy.

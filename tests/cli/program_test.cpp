@@ -221,6 +221,43 @@ TEST(Program, DemoRunsAndSourcesBeyondTheLargestTextureWorkTileByTile) {
 // A sequence stops at the first frame that fails, whichever step it fails in, even while later
 // frames are read ahead: the frames before it are written whole, none after it, and the message
 // follows that frame's progress line.
+// The header of a grey 8-bit PNG of width x height and no pixels: enough for a reader to learn
+// its size.
+std::string PngHeader(uint32_t width, uint32_t height) {
+    const auto crc = [](const std::string& bytes) {
+        uint32_t c = 0xffffffffu;
+        for (unsigned char b : bytes) {
+            c ^= b;
+            for (int k = 0; k < 8; ++k) c = c & 1 ? 0xedb88320u ^ (c >> 1) : c >> 1;
+        }
+        return ~c;
+    };
+    const auto word = [](uint32_t v) {
+        return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    };
+    const auto chunk = [&](const std::string& type, const std::string& data) {
+        return word(uint32_t(data.size())) + type + data + word(crc(type + data));
+    };
+    return "\x89PNG\r\n\x1a\n" +
+           chunk("IHDR", word(width) + word(height) + std::string{8, 0, 0, 0, 0}) +
+           chunk("IDAT", "") + chunk("IEND", "");
+}
+
+// A frame too large for the memory there is is refused before any buffer is made for it.
+TEST(Program, AFrameTooLargeForMemoryIsRefusedBeforeItIsRead) {
+    ScratchFolder folder;
+    std::ofstream(folder.Path("huge.png"), std::ios::binary) << PngHeader(30000, 30000);
+    std::ifstream meminfo("/proc/meminfo");
+    std::string line;
+    double kib = 0;
+    while (std::getline(meminfo, line))
+        if (std::sscanf(line.c_str(), "MemAvailable: %lf kB", &kib) == 1) break;
+    if (kib * 1024 > 72e9) GTEST_SKIP() << "this machine has the memory for the frame";
+    const Outcome copy = RunProgram(folder, "copy huge.png out.png");
+    ExpectFailure(copy, 1, "its 30000 x 30000 pixels need about 72.0 GB to work on, more than");
+    EXPECT_FALSE(fs::exists(folder.Path("out.png")));
+}
+
 // A source too thin to keep a pixel when fitted gives a transparent frame, as a fit does, and
 // says why on stderr.
 TEST(Program, AFitWithNothingLeftToDrawWarnsAndWritesATransparentFrame) {
