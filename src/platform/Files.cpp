@@ -1,6 +1,8 @@
 #include "platform/Files.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -17,13 +19,17 @@ std::string NativePath(const char* path) {
 
 std::FILE* OpenForReading(const char* path) {
     if (!path || !*path) return nullptr;
-    std::FILE* file = std::fopen(NativePath(path).c_str(), "rb");
-    // A folder opens too, but has no bytes to read and no meaningful size.
+    // Opened without waiting: opening a FIFO waits for a writer, which may never come. A folder
+    // opens too, but has no bytes to read and no meaningful size. Only a regular file is kept,
+    // and read as usual.
+    const int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
     struct stat info;
-    if (file && (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode))) {
-        std::fclose(file);
-        return nullptr;
-    }
+    std::FILE* file = nullptr;
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0)
+        file = fdopen(fd, "rb");
+    if (!file) ::close(fd);
     return file;
 }
 
