@@ -243,6 +243,42 @@ void PrintCatalogue() {
     }
 }
 
+// The shader root as a folder that can be listed: a missing or unreadable root would list an
+// empty catalogue as if all were well.
+void CheckRoot(const std::string& root) {
+    std::error_code error;
+    if (!fs::is_directory(root, error))
+        throw Failure("there is no shader root folder '" + root + "'");
+    fs::directory_iterator listing(root, error);
+    if (error) throw Failure("cannot read the shader root '" + root + "': " + error.message());
+}
+
+// The description files below root that do not load on their own, each as a warning with the
+// parser's message: the catalogue leaves them out without a word.
+void WarnOfUnloadable(const std::string& root) {
+    std::vector<std::string> paths;
+    std::error_code error;
+    for (fs::recursive_directory_iterator it(root, error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string ext = it->path().extension().string();
+        if ((ext == ".arb" || ext == ".drb") && it->is_regular_file())
+            paths.push_back(fs::absolute(it->path()).lexically_normal().string());
+    }
+    std::sort(paths.begin(), paths.end());
+    for (const std::string& path : paths) {
+        FolderCatalog catalog(RootOf(path), path);
+        ShaderCatalog::SetCurrent(&catalog);
+        Shader shader;
+        try {
+            shader.LoadDefault(path.c_str());
+        } catch (const Error& failure) {
+            std::fprintf(stderr, "tesk-ae: warning: '%s' is left out: %s\n", path.c_str(),
+                         OneLine(failure.what()).c_str());
+        }
+        ShaderCatalog::SetCurrent(nullptr);
+    }
+}
+
 } // namespace
 
 std::string SampleCatalogue() {
@@ -258,6 +294,8 @@ int ListShaders(const std::string& root, const std::string& bind) {
         ShaderManager::SetShaderPath(root.c_str());
     else if (ShaderManager::ShaderPath().GetLength() == 0)
         ShaderManager::SetShaderPath(SampleCatalogue().c_str());
+    const std::string used = ShaderManager::ShaderPath().str();
+    CheckRoot(used);
     int status = kSuccess;
     std::string error;
     const bool ran = RunOnWorker(
@@ -266,7 +304,11 @@ int ListShaders(const std::string& root, const std::string& bind) {
             std::printf("shader root: %s\nshaders available: %s\n",
                         ShaderManager::ShaderPath().str().c_str(),
                         ShaderManager::ShadersAvailable() ? "yes" : "no");
-            if (bind.empty()) return PrintCatalogue();
+            if (bind.empty()) {
+                PrintCatalogue();
+                std::fflush(stdout);
+                return WarnOfUnloadable(used);
+            }
             const Shader* shader = nullptr;
             std::vector<String> names;
             for (auto get : {ShaderManager::GetSurfaceShader, ShaderManager::GetVolumeShader,

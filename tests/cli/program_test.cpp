@@ -457,6 +457,19 @@ TEST(Program, ShadersListsTheSampleCatalogueAndBindsByName) {
                   .out.substr(list.out.find('\n') + 1),
               "shaders available: yes\nChrome: bound\n");
     EXPECT_EQ(RunProgram(folder, "shaders --bind Nothing").status, 1);
+    // A missing root is an error. A file the catalogue leaves out is named, with the parser's
+    // message; a FIFO where a companion file is looked for is not waited on.
+    ExpectFailure(RunProgram(folder, "shaders --root no-such-folder"), 1,
+                  "there is no shader root folder");
+    fs::copy(TESK_SAMPLE_SHADERS, folder.Path("cat"), fs::copy_options::recursive);
+    std::ofstream(folder.Path("cat/Surface/broken.arb"))
+        << "!!ARBfp1.0\n# !type surface Broken\n# !ID 999\n# !bogus\nEND\n";
+    fs::remove(folder.Path("cat/Surface/plastic.tsl"));
+    ASSERT_EQ(::mkfifo(folder.Path("cat/Surface/plastic.tsl").c_str(), 0600), 0);
+    const Outcome listed = RunProgram(folder, "shaders --root cat");
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    EXPECT_NE(listed.err.find("broken.arb' is left out: "), std::string::npos) << listed.err;
+    EXPECT_NE(listed.err.find("unknown tag \"!bogus\"; line 4"), std::string::npos);
 }
 
 } // namespace
