@@ -581,7 +581,8 @@ void PrintOverview(std::FILE* stream) {
     std::fprintf(stream,
                  "\nlayouts (--layout): %s\n"
                  "Float and half keep values outside 0..1 unless --top-down hands frames over\n"
-                 "as hosts keep them; the integer layouts hold 0..1 only.\n",
+                 "as hosts keep them; the integer layouts hold 0..1 only. NaN and infinite\n"
+                 "values in input files are read as 0, with a warning.\n",
                  LayoutNames().c_str());
 }
 

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -339,6 +340,21 @@ OIIO::ImageBuf ReadImage(const std::string& path, Storage* storage, std::string*
             pixel[2] = grey ? in[0] : in[2];
             pixel[3] = a;
         }
+    }
+    // NaN and infinite values are read as 0, as oiiotool's --fixnan black does: through the
+    // card they spread unevenly (a NaN back fills its pixels, a NaN front vanishes under a
+    // blend, an infinite mask turns a whole composite to NaN), never into anything useful.
+    size_t fixed = 0;
+    if (header.format.is_floating_point())
+        for (float *v = out, *end = out + count * 4; v != end; ++v)
+            if (!std::isfinite(*v)) *v = 0.0f, ++fixed;
+    if (fixed) {
+        const std::string line = "tesk-ae: warning: '" + path + "': " + std::to_string(fixed) +
+                                 " values were NaN or infinite and are read as 0\n";
+        if (warning)
+            *warning += line;
+        else
+            std::fputs(line.c_str(), stderr);
     }
     if (storage) {
         storage->channels = (grey ? 1 : 3) + (alpha >= 0 ? 1 : 0);

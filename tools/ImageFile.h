@@ -29,12 +29,12 @@ struct Storage {
 
 // Reads the first image of a file as float RGBA with rows top-down and its origin at (0, 0).
 // Grey files give equal red, green and blue; files without alpha give alpha 1. Channel values
-// are taken as stored: alpha is never multiplied in or divided out. storage, when given,
-// receives how the file keeps its picture. A file whose header gives a side longer than
-// kMaxDimension, or one too large to work on in the memory available, is refused before any
-// pixel is read. What a decoder writes to stderr on its
-// own is folded into the one line of the failure, or printed as one warning line when the
-// image was read all the same (appended to warning instead, when given). Throws Failure.
+// are taken as stored: alpha is never multiplied in or divided out; NaN and infinite values are
+// read as 0, with a warning. storage, when given, receives how the file keeps its picture. A
+// file whose header gives a side longer than kMaxDimension, or one too large to work on in the
+// memory available, is refused before any pixel is read. What a decoder writes to stderr on its
+// own is folded into the one line of the failure, or printed as one warning line when the image
+// was read all the same (appended to warning instead, when given). Throws Failure.
 OIIO::ImageBuf ReadImage(const std::string& path, Storage* storage = nullptr,
                          std::string* warning = nullptr);
 

@@ -16,7 +16,9 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cmath>
 #include <fstream>
+#include <limits>
 #include <sstream>
 
 namespace cli {
@@ -256,6 +258,44 @@ TEST(Program, AFrameTooLargeForMemoryIsRefusedBeforeItIsRead) {
     const Outcome copy = RunProgram(folder, "copy huge.png out.png");
     ExpectFailure(copy, 1, "its 30000 x 30000 pixels need about 72.0 GB to work on, more than");
     EXPECT_FALSE(fs::exists(folder.Path("out.png")));
+}
+
+// NaN and infinite input values are read as 0, with a warning: a composite and a blend of
+// inputs holding them (a NaN front, a NaN back, an infinite mask) give what the same inputs
+// with 0 in their place give, every value finite.
+TEST(Program, NanAndInfiniteInputValuesAreReadAsZero) {
+    ScratchFolder folder;
+    const float nan = std::nanf(""), inf = std::numeric_limits<float>::infinity();
+    for (bool spoilt : {true, false}) {
+        OIIO::ImageBuf f = Solid(4, 3, {0.8f, 0.4f, 0.2f, 0.6f}),
+                       b = Solid(4, 3, {0.1f, 0.2f, 0.3f, 1});
+        OIIO::ImageBuf m = Solid(4, 3, {0, 0, 0, 0.5f});
+        const float front[4] = {spoilt ? nan : 0, 0.5f, 0.5f, 1},
+                    back[4] = {0.5f, spoilt ? -inf : 0, 0.5f, 1};
+        const float mask[4] = {0, 0, 0, spoilt ? inf : 0};
+        f.setpixel(1, 1, front), b.setpixel(2, 1, back), m.setpixel(0, 0, mask);
+        const std::string tag = spoilt ? "s" : "z";
+        for (const auto& [name, image] : {std::pair{"f", &f}, {"b", &b}, {"m", &m}})
+            WriteImage(folder.Path(name + tag + ".exr"), *image, Layout::Float);
+        for (const std::string command : {"composite", "blend --mode 3"}) {
+            const std::string out = command.substr(0, 5);
+            const Outcome run =
+                RunProgram(folder, command + " --mask m" + tag + ".exr f" + tag + ".exr b" + tag +
+                                       ".exr " + out + tag + ".exr");
+            ASSERT_EQ(run.status, 0) << run.err;
+            EXPECT_EQ(run.err.find("values were NaN or infinite and are read as 0") !=
+                          std::string::npos,
+                      spoilt)
+                << run.err;
+            if (spoilt) continue;
+            const OIIO::ImageBuf got = Load(folder.Path(out + "s.exr"));
+            EXPECT_EQ(
+                OIIO::ImageBufAlgo::compare(got, Load(folder.Path(out + "z.exr")), 0, 0).nfail, 0u)
+                << command;
+            const auto stats = OIIO::ImageBufAlgo::computePixelStats(got);
+            for (int c = 0; c < 4; ++c) EXPECT_FALSE(stats.nancount[c] || stats.infcount[c]);
+        }
+    }
 }
 
 // A source too thin to keep a pixel when fitted gives a transparent frame, as a fit does, and
