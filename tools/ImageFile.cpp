@@ -274,10 +274,14 @@ std::string Gigabytes(double bytes) {
 OIIO::ImageBuf ReadImage(const std::string& path, Storage* storage, std::string* warning) {
     const std::string failed = "cannot read '" + path + "': ";
     if (std::filesystem::is_directory(path)) throw Failure(failed + "it is a folder");
-    // OpenImageIO says only that it could not open the file; the system says why.
-    const int probe = ::open(path.c_str(), O_RDONLY);
+    // OpenImageIO says only that it could not open the file; the system says why. Opened
+    // without waiting, which a FIFO would do for a writer that never comes.
+    const int probe = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
     if (probe < 0) throw Failure(failed + SystemReason(errno));
+    struct stat status {};
+    const bool regular = ::fstat(probe, &status) == 0 && S_ISREG(status.st_mode);
     ::close(probe);
+    if (!regular) throw Failure(failed + "it is not a regular file");
 
     CaughtStderr caught;
     OIIO::ImageSpec config;

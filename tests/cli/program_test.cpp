@@ -298,6 +298,87 @@ TEST(Program, NanAndInfiniteInputValuesAreReadAsZero) {
     }
 }
 
+// Every command on files against hostile inputs, absurd option values and outputs that cannot
+// be written. Each run ends within its time limit with status 0, 1 or 2, never by a signal;
+// what it prints on stderr is lines of its own ("tesk-ae: ..."); and the output that was there
+// is left as it was unless the run succeeded. A and B stand for the inputs, OUT for the output.
+TEST(Program, HostileInputsOptionsAndOutputsEndCleanly) {
+    ScratchFolder folder;
+    WriteImage(folder.Path("good.exr"), Solid(4, 3, {0.2f, 0.4f, 0.6f, 0.8f}), Layout::Float);
+    WriteImage(folder.Path("other.exr"), Solid(7, 5, {0.9f, 0.1f, 0.3f, 0.5f}), Layout::Float);
+    OIIO::ImageBuf nan = Solid(4, 3, {0.2f, 0.4f, 0.6f, 0.8f});
+    const float bad[4] = {std::nanf(""), std::numeric_limits<float>::infinity(), 0, 1};
+    nan.setpixel(1, 1, bad);
+    WriteImage(folder.Path("nan.exr"), nan, Layout::Float);
+    std::ofstream(folder.Path("empty.exr"));
+    std::ofstream(folder.Path("cut.exr"), std::ios::binary)
+        << Contents(folder.Path("good.exr")).substr(0, 60);
+    std::ofstream(folder.Path("huge.png"), std::ios::binary) << PngHeader(30000, 30000);
+    fs::create_directory(folder.Path("dir"));
+    ASSERT_EQ(::mkfifo(folder.Path("fifo.exr").c_str(), 0600), 0);
+    std::ofstream(folder.Path("ro.exr")) << "kept";
+    fs::permissions(folder.Path("ro.exr"), fs::perms::owner_read);
+
+    const std::vector<std::string> commands = {"premultiply A OUT",
+                                               "copy A OUT",
+                                               "resize 5x4 A OUT",
+                                               "fit 5x4 A OUT",
+                                               "center 5x4 A OUT",
+                                               "clear --color 1,0,0,1 A OUT",
+                                               "copy-alpha A B OUT",
+                                               "mask --color 1,0,0,1 A B OUT",
+                                               "inverse-mask --color 1,0,0,1 A B OUT",
+                                               "alpha A OUT",
+                                               "luma A OUT",
+                                               "blend --mode 3 A B OUT",
+                                               "transform --scale 0.5,0.7,1 --decim box A B OUT",
+                                               "blur --size 5 A OUT",
+                                               "composite A B OUT",
+                                               "glow --layer A:3x3 B OUT",
+                                               "encipher A OUT",
+                                               "decipher A OUT",
+                                               "shader-info A"};
+    const std::vector<std::string> inputs = {"missing.exr", "empty.exr", "cut.exr", "dir",
+                                             "fifo.exr",    "huge.png",  "nan.exr", "other.exr"};
+    const std::vector<std::string> absurd = {"resize 0x0 good.exr OUT",
+                                             "resize 99999x99999 good.exr OUT",
+                                             "blur --size -5 good.exr OUT",
+                                             "blur --size 1e30 good.exr OUT",
+                                             "blend --mode 999 good.exr good.exr OUT",
+                                             "composite --opacity nan good.exr good.exr OUT",
+                                             "transform --scale 1e9,1e9,1 good.exr good.exr OUT",
+                                             "glow --layer good.exr:0x0 good.exr OUT",
+                                             "copy good.exr ro.exr",
+                                             "copy good.exr dir/missing/out.exr",
+                                             "copy good.exr dir"};
+    std::vector<std::string> runs = absurd;
+    const auto with = [](std::string line, const std::string& from, const std::string& to) {
+        for (size_t at = line.find(from); at != std::string::npos; at = line.find(from, at))
+            line.replace(at, from.size(), to), at += to.size();
+        return line;
+    };
+    for (const std::string& command : commands)
+        for (const std::string& input : inputs) {
+            runs.push_back(with(with(command, "A", input), "B", "good.exr"));
+            if (command.find('B') != std::string::npos)
+                runs.push_back(with(with(command, "A", "good.exr"), "B", input));
+        }
+    for (const std::string& run : runs) {
+        std::ofstream(folder.Path("out.exr")) << "old";
+        const Outcome outcome =
+            RunProgram(folder, "timeout -s KILL 60 " + with(run, "OUT", "out.exr"));
+        EXPECT_TRUE(outcome.status >= 0 && outcome.status <= 2) << run << ": " << outcome.status;
+        std::istringstream lines(outcome.err);
+        for (std::string line; std::getline(lines, line);)
+            EXPECT_EQ(line.rfind("tesk-ae: ", 0), 0u) << run << ": " << outcome.err;
+        EXPECT_TRUE(outcome.status == 0 || !outcome.err.empty()) << run;
+        if (outcome.status != 0) {
+            EXPECT_EQ(Contents(folder.Path("out.exr")), "old") << run;
+        }
+        EXPECT_EQ(Contents(folder.Path("ro.exr")), "kept") << run;
+    }
+}
+
 // A source too thin to keep a pixel when fitted gives a transparent frame, as a fit does, and
 // says why on stderr.
 TEST(Program, AFitWithNothingLeftToDrawWarnsAndWritesATransparentFrame) {
