@@ -243,6 +243,21 @@ void PrintCatalogue() {
     }
 }
 
+// Loads the description file at path (absolute) into shader, the other files below its root
+// standing in for the catalogue; the parser's message where it fails.
+std::string LoadAlone(const std::string& path, Shader& shader) {
+    FolderCatalog catalog(RootOf(path), path);
+    ShaderCatalog::SetCurrent(&catalog);
+    std::string failure;
+    try {
+        shader.LoadDefault(path.c_str());
+    } catch (const Error& error) {
+        failure = error.what();
+    }
+    ShaderCatalog::SetCurrent(nullptr);
+    return failure;
+}
+
 // The shader root as a folder that can be listed: a missing or unreadable root would list an
 // empty catalogue as if all were well.
 void CheckRoot(const std::string& root) {
@@ -266,16 +281,11 @@ void WarnOfUnloadable(const std::string& root) {
     }
     std::sort(paths.begin(), paths.end());
     for (const std::string& path : paths) {
-        FolderCatalog catalog(RootOf(path), path);
-        ShaderCatalog::SetCurrent(&catalog);
         Shader shader;
-        try {
-            shader.LoadDefault(path.c_str());
-        } catch (const Error& failure) {
+        const std::string failure = LoadAlone(path, shader);
+        if (!failure.empty())
             std::fprintf(stderr, "tesk-ae: warning: '%s' is left out: %s\n", path.c_str(),
-                         OneLine(failure.what()).c_str());
-        }
-        ShaderCatalog::SetCurrent(nullptr);
+                         OneLine(failure).c_str());
     }
 }
 
@@ -366,17 +376,12 @@ int PrintShaderInfo(const std::string& file) {
     if (!fs::is_regular_file(file)) throw Failure("cannot read '" + file + "'");
     // Folders below the root become the shader's categories, so both are absolute.
     const std::string path = fs::absolute(file).lexically_normal().string();
-    FolderCatalog catalog(RootOf(path), path);
-    ShaderCatalog::SetCurrent(&catalog);
     Shader shader;
-    try {
-        shader.LoadDefault(path.c_str());
-    } catch (const Error& error) {
-        ShaderCatalog::SetCurrent(nullptr);
-        std::fprintf(stderr, "%s\n", error.what());
+    const std::string failure = LoadAlone(path, shader);
+    if (!failure.empty()) {
+        std::fprintf(stderr, "%s\n", failure.c_str());
         return kFailed;
     }
-    ShaderCatalog::SetCurrent(nullptr);
 
     std::printf("name:       %s%s\n", shader.Name().str().c_str(),
                 shader.SimpleCopyShader() ? " (named after the shader it copies)" : "");
