@@ -50,4 +50,10 @@ bool ParseString::HasDelim(const char* chars) const {
     return false;
 }
 
+bool ParseString::NextIsOneOf(const char* chars, const char* lead) const {
+    size_t i = fCursor;
+    while (i < fLength && lead && InSet(lead, fText[i])) ++i;
+    return i < fLength && chars && InSet(chars, fText[i]);
+}
+
 } // namespace OGL_TESK_AE

@@ -25,6 +25,8 @@ public:
 
     // Whether any character from the cursor to the end belongs to chars.
     bool HasDelim(const char* chars) const;
+    // Whether the first character from the cursor that is not in lead belongs to chars.
+    bool NextIsOneOf(const char* chars, const char* lead) const;
 
 private:
     std::vector<char> fText;

@@ -378,11 +378,21 @@ void Shader::ParseArgLine(ParseState& state, const char* tag, int row) {
     auto group = [&tokens]() -> const char* {
         return tokens.HasDelim(kBrackets) ? tokens.GetNext(kBrackets, D) : nullptr;
     };
+    std::string lead; // text before a numeric argument's range, the start of its info
     switch (kind) {
     case kNumeric:
         value = tokens.GetNext(D);
-        range = group();
-        procedure = group();
+        if (tokens.HasDelim(kBrackets) && !tokens.NextIsOneOf(kBrackets, D)) {
+            // A bracket anywhere in the rest of the line counts: text before it ("Amount
+            // (percent)") starts the info, and the range is what the brackets hold. Read as two
+            // groups, "Amount" would be the range and "percent" an unknown procedure, and the
+            // whole shader would be dropped.
+            if (const char* before = tokens.GetNext(kBrackets, D)) lead = before;
+            range = group();
+        } else {
+            range = group();
+            procedure = group();
+        }
         break;
     case kBool:
         value = tokens.GetNext(D);
@@ -410,6 +420,12 @@ void Shader::ParseArgLine(ParseState& state, const char* tag, int row) {
         break;
     }
     info = tokens.GetNext(kToTab, D);
+    std::string joined;
+    if (!lead.empty()) {
+        while (!lead.empty() && std::strchr(D, lead.back())) lead.pop_back();
+        joined = info && *info ? lead + " " + info : lead;
+        info = joined.c_str();
+    }
 
     const bool vertexFloat = Is(tag, "VSfloat", 7);
     const bool shaderTexture = kind == kTextureArg && Is(tag, "shadertexture", 12);

@@ -104,8 +104,12 @@ TEST(ShaderParse, EdgeCases) {
          "!Error in '" + T + "':\n  unknown tag \"!bogus 1\"\nline 4, target \"" + T + "\""},
         {"# !float amount 0.5 [0 1] (texwidth) Amount\n", "arg:amount",
          "4 [0.50 0.00 0.00 0.00] 0.00..1.00 m3 'Amount'"},
+        // Text before a bracket starts the info; the bracket's text is the range, not a number:
+        // the default range.
         {"# !float amount 0.5 Amount (percent)\n", "arg:amount",
-         "!Unknown procedure argument percent"},
+         "4 [0.50 0.00 0.00 0.00] 0.00..1.00 m0 'Amount'"},
+        {"# !float amount 0.5 Amount (percent) of it\n", "arg:amount",
+         "4 [0.50 0.00 0.00 0.00] 0.00..1.00 m0 'Amount of it'"},
         {"# !color c 1 0 0 1\n", "arg:c", "6 [1.00 0.00 0.00 1.00] 0.00..1.00 m0 ''"},
         {"# !color c 0.5 (0 2) Tint\n", "arg:c", "6 [0.50 0.50 0.50 1.00] 0.00..2.00 m0 'Tint'"},
         {"# !string label 'a  b' Info\n", "arg:label", "1 [a  b] 0.00..1.00 m0 'Info'"},
