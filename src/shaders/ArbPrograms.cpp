@@ -105,9 +105,8 @@ bool ShaderManager::LoadArbShader(const char* path, uint32_t target) {
     // The rejected program raised GL_INVALID_OPERATION; the error text below reports it.
     while (glGetError() != GL_NO_ERROR) {
     }
-    // A parser that ran off the end of the text (no END after the error) reports a position
-    // at the end; Mesa places it inside the last token rather than at the length.
-    if (position < 0 || position >= length || !std::strstr(text.data() + position, "END"))
+    // A parser that ran off the end of the text reports the text's length as the position.
+    if (position == length)
         shadertext::Fail(String("Unknown ARB shader program parse error in \"%s\"", path).str());
     shadertext::Fail(String("ARB shader program error in \"%s\":", path).str());
 }
