@@ -275,6 +275,9 @@ void ShaderManager::Clear() {
     s.subGroups.clear();
     s.subGroupDefaults.clear();
     s.bound = s.boundGpu = s.boundCpu = nullptr;
+    // The descriptions own their program objects; destroyed without them, the objects would
+    // stay on the card with no one left to delete them.
+    for (const auto& shader : s.all) shader->ResetShaderBinding();
     s.all.clear();
 }
 

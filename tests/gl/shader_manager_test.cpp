@@ -245,6 +245,19 @@ INSTANTIATE_TEST_SUITE_P(
                       std::make_pair(152, "ARB shader program error in \"%s\":"),
                       std::make_pair(151, "ARB shader program error in \"%s\":")));
 
+// Clear destroys the descriptions and the program objects they made.
+TEST_ON_WORKER(ShaderManager, ClearDeletesTheProgramObjects) {
+    Ready();
+    ASSERT_TRUE(SM::BindShader(ByID(101), kProgramMain));
+    GLint bound = 0;
+    TESK_GL(glGetProgramivARB)(GL_FRAGMENT_PROGRAM_ARB, GL_PROGRAM_BINDING_ARB, &bound);
+    SM::EnableShaders(false);
+    ASSERT_TRUE(TESK_GL(glIsProgramARB)(static_cast<GLuint>(bound)));
+    SM::Clear();
+    EXPECT_FALSE(TESK_GL(glIsProgramARB)(static_cast<GLuint>(bound)));
+    sFresh = false; // the next test builds the catalogue again
+}
+
 TEST_ON_WORKER(ShaderManager, ResetMakesNewProgramsAndLoadsAgain) {
     Ready();
     ASSERT_TRUE(SM::BindShader(ByID(101), kProgramMain));
