@@ -156,6 +156,23 @@ TEST_ON_WORKER(EffectProgram, DrawRegionFeedsTheUnitsUpToTheLastOne) {
     EXPECT_EQ(Floats(GL_CURRENT_NORMAL)[2], 1.0f);
 }
 
+// Finalize forgets the shaders: one added afterwards is the program's only one. Left without
+// any, the program takes the constructor's shader again.
+TEST_ON_WORKER(EffectProgram, FinalizeForgetsTheShadersAndAnEmptyListTakesTheFirstAgain) {
+    FloatTarget target(2, 2);
+    target.PixelProjection();
+    GLSL::Shader red = Fragment("void main() { gl_FragColor = vec4(1.0, 0.0, 0.0, 1.0); }\n");
+    GLSL::Shader blue = Fragment("void main() { gl_FragColor = vec4(0.0, 0.0, 1.0, 1.0); }\n");
+    EffectProgram program(&red);
+    for (GLSL::Shader* added : {&blue, static_cast<GLSL::Shader*>(nullptr)}) {
+        program.Finalize();
+        program.AddShader(added);
+        program.Apply();
+        const Pixel want = added ? Pixel{0, 0, 1, 1} : Pixel{1, 0, 0, 1};
+        EXPECT_TRUE(PixelsNear(Draw(target, 2, 2), std::vector<Pixel>(4, want), 2, 0.0));
+    }
+}
+
 // Pixels around the edges of the catalogue: alphas at, just above and below the unpremultiply
 // threshold, a pixel whose brightest channel is red with no alpha, black transparent, values
 // outside [0, 1] that the mains must clamp on input.

@@ -190,6 +190,7 @@ void EffectProgram::AppendShader(GLSL::Shader* shader) const {
 }
 
 void EffectProgram::Apply() const {
+    if (fShaders.empty()) AppendShader(fInitial);
     if (fDirty) {
         // Rebuilt here after a sweep: listed again, so that the next sweep resets what this
         // keeps about the program (its uniforms, that its shaders are attached) as it deletes it.
@@ -274,7 +275,6 @@ const GLSL::Uniform* EffectProgram::Find(const char* name) const {
 void EffectProgram::Finalize() {
     fProgram.Finalize();
     fShaders.clear();
-    AppendShader(fInitial);
     FinalizeUniforms();
     fDirty = true;
 }

@@ -70,9 +70,9 @@ public:
     void SetUniform(const char* name, const TextureUnit& value) const;
 
     // Deletes the program object and the uniform records and forgets the shader list: the owner
-    // adds its shaders again before the next Apply. The shader given to the constructor stays,
-    // so that programs made with one (the static ones above all) still work after every OpenGL
-    // object has been released.
+    // adds its shaders again before the next Apply. An Apply that finds the list still empty
+    // takes the shader given to the constructor again, so that programs made with one (the
+    // static ones above all) still work after every OpenGL object has been released.
     void Finalize() override;
     void Dump() const override;
 
