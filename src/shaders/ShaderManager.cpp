@@ -149,10 +149,12 @@ void Upload(eShaderType destination, const char* name, const float* v, int count
     if (!s.available || !v) return;
     const float x = v[0], y = count > 1 ? v[1] : 0.0f, z = count > 2 ? v[2] : 0.0f;
     if (destination == kShaderCPU) {
-        if (!s.boundCpu || reg < 0 || !s.module.setParameter1f) return;
-        if (count == 1)
+        // The register is the module's own index and is handed over as it is, negative too:
+        // what an index means is the module's affair.
+        if (!s.boundCpu) return;
+        if (count == 1 && s.module.setParameter1f)
             s.module.setParameter1f(reg, x);
-        else
+        else if (count > 1 && s.module.setParameter3f)
             s.module.setParameter3f(reg, x, y, z);
     } else if (destination == kShaderVertex) {
         if (!s.boundGpu) return;

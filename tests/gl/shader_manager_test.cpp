@@ -287,11 +287,12 @@ TEST_ON_WORKER(ShaderManager, CpuModuleReceivesUploadsAndBounds) {
     const float axis[2] = {1, 2};
     SM::SetShaderParameter1f(kShaderCPU, "height", 0.25f, 0, kProgramMain);
     SM::SetShaderParameter2fv(kShaderCPU, "axis", axis, 1, kProgramMain);
+    SM::SetShaderParameter1f(kShaderCPU, "spare", 0.5f, -3, kProgramMain); // the module's index
     SM::SetDeformerBound(p3f(0, 0, 0), p3f(1, 2, 3));
     SM::EnableShaders(true);
     SM::SetShaderParameter1f(kShaderCPU, "height", 9, 0, kProgramMain);
     EXPECT_EQ(std::string(calls()).substr(earlier.size()),
-              "1f 0 0.25;3f 1 1 2 0;bound 0 0 0 1 2 3;");
+              "1f 0 0.25;3f 1 1 2 0;1f -3 0.5;bound 0 0 0 1 2 3;");
 
     // The same module as the sibling host binds utility shaders by name through the callbacks.
     ASSERT_TRUE(SM::SetMarlowAsShaderHost(module));
