@@ -63,7 +63,6 @@ TEST(ShaderCatalogue, SamplesParseAlikePlainAndEnciphered) {
                            "ImageProcess/glow.arb",
                            "Light/gel.arb",
                            "Volume/fog.arb",
-                           "Displacement/ripple.arb",
                            "Procedural/marble.arb"};
     std::map<std::string, std::unique_ptr<Shader>> loaded;
     int sealedFiles = 0;

@@ -245,6 +245,46 @@ INSTANTIATE_TEST_SUITE_P(
                       std::make_pair(152, "ARB shader program error in \"%s\":"),
                       std::make_pair(151, "ARB shader program error in \"%s\":")));
 
+// The sample catalogue's displacement shader is the example deformer: it binds, takes its
+// parameters and bounds through the manager, reports its largest move, and ripples a mesh's
+// vertices by amplitude * sin(2 pi r / wavelength + phase) about the middle of the bounds.
+TEST_ON_WORKER(ShaderManager, TheExampleDeformerBindsAndRipplesAMesh) {
+    SM::EnableShaders(false);
+    SM::ResetShaderBinding();
+    SM::Clear();
+    shadermgr::Get().initialised = false;
+    SM::SetShaderPath(TESK_CATALOGUE);
+    SM::Init();
+    sFresh = false; // the next test builds its own catalogue again
+    Shader* ripple = const_cast<Shader*>(SM::GetDisplacementShader("Ripple"));
+    ASSERT_TRUE(ripple && ripple->HasCPUShaderComponent());
+    ASSERT_TRUE(SM::BindShader(ripple, kProgramMain));
+    SM::SetupDeformerInstance(nullptr);
+    SM::SetShaderParameter1f(kShaderCPU, "amplitude", 0.2f, 0, kProgramMain);
+    SM::SetShaderParameter1f(kShaderCPU, "wavelength", 2.0f, 1, kProgramMain);
+    SM::SetShaderParameter1f(kShaderCPU, "phase", 0.5f, 2, kProgramMain);
+    SM::SetDeformerBound(p3f(-1, -1, 0), p3f(3, 1, 0)); // centred on (1, 0)
+    float largest = 0;
+    SM::GetDeformerProperties(&largest);
+    EXPECT_FLOAT_EQ(largest, 0.2f);
+    const uint64_t module =
+        TESK_AE::platform::OpenModule(TESK_CATALOGUE "/Displacement/ripple.cvs");
+    auto process = reinterpret_cast<void (*)(float*, int32_t)>(
+        TESK_AE::platform::FindSymbol(module, "Process"));
+    ASSERT_TRUE(process);
+    std::vector<float> mesh;
+    for (int i = 0; i < 25; ++i) mesh.insert(mesh.end(), {i % 5 - 1.0f, i / 5 * 0.5f - 1, 0.25f});
+    const std::vector<float> flat = mesh;
+    process(mesh.data(), 25);
+    for (int i = 0; i < 25; ++i) {
+        const double r = std::hypot(flat[3 * i] - 1.0, flat[3 * i + 1]);
+        EXPECT_NEAR(mesh[3 * i + 2], 0.25 + 0.2 * std::sin(2 * M_PI * r / 2 + 0.5), 1e-5) << i;
+        EXPECT_EQ(mesh[3 * i], flat[3 * i]);
+    }
+    SM::SetdownDeformerInstance(nullptr);
+    SM::EnableShaders(false);
+}
+
 // Clear destroys the descriptions and the program objects they made.
 TEST_ON_WORKER(ShaderManager, ClearDeletesTheProgramObjects) {
     Ready();
