@@ -46,6 +46,7 @@ const OptionName kOptionNames[] = {
     {kOpacityOption, "--opacity", false},
     {kLayerOption, "--layer", false},
     {kUnpremultiplyOption, "--unpremultiply", true},
+    {kMaxMemoryOption, "--max-memory", false},
 };
 
 // The index of text in names (case folded), or UsageError listing them.
@@ -137,6 +138,21 @@ FrameRange ParseFrames(const std::string& text) {
         throw UsageError("bad frame range '" + text +
                          "': expected A-B with whole numbers 0 <= A <= B, or one frame A");
     return {static_cast<int>(first), static_cast<int>(last)};
+}
+
+double ParseMemory(const std::string& text) {
+    char* end = nullptr;
+    const double number = std::strtod(text.c_str(), &end);
+    std::string unit = end ? end : "";
+    if (!unit.empty() && (unit.back() == 'B' || unit.back() == 'b')) unit.pop_back();
+    const double scale = unit.empty()                 ? 1.0
+                         : unit == "K" || unit == "k" ? 1e3
+                         : unit == "M" || unit == "m" ? 1e6
+                         : unit == "G" || unit == "g" ? 1e9
+                                                      : 0.0;
+    if (end == text.c_str() || scale == 0.0 || !(number > 0.0) || !std::isfinite(number))
+        throw UsageError("bad memory size '" + text + "': expected a number with K, M or G");
+    return number * scale;
 }
 
 Depth ParseDepth(const std::string& text) {
@@ -395,6 +411,9 @@ Options ParseCommandLine(const std::vector<std::string>& arguments) {
             break;
         case kDepthOption:
             options.depth = ParseDepth(value);
+            break;
+        case kMaxMemoryOption:
+            options.maxMemory = ParseMemory(value);
             break;
         case kModeOption:
             options.mode = ParseBlendMode(value);

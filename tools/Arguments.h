@@ -41,6 +41,9 @@ Rgba ParseColor(const std::string& text);
 FrameRange ParseFrames(const std::string& text);
 // "8", "10", "12", "16" (bits of integer channels), "half" or "float". Throws UsageError.
 Depth ParseDepth(const std::string& text);
+// A memory size in bytes: a number with an optional unit K, M or G (powers of 1000, a trailing
+// B allowed), "2G" or "512MB". Throws UsageError.
+double ParseMemory(const std::string& text);
 // A numbered blend mode by its name, in any case ("Multiply", "soft-light", "SoftLight"), or
 // by its number 0 to 48. Throws UsageError naming the closest modes.
 int ParseBlendMode(const std::string& text);
@@ -106,6 +109,7 @@ enum OptionBit : unsigned {
     kOpacityOption = 1u << 22,
     kLayerOption = 1u << 23,
     kUnpremultiplyOption = 1u << 24,
+    kMaxMemoryOption = 1u << 25,
 };
 
 // What places an image in 3-D (transform).
@@ -132,6 +136,8 @@ struct Options {
     std::optional<FrameRange> frames;
     std::optional<Size> size;
     std::optional<Depth> depth;
+    // The most memory a frame may need, in bytes; 0 for what the system has available.
+    double maxMemory = 0;
     std::optional<int> mode;
     float mix = 1.0f;
     std::string mask;

@@ -19,7 +19,8 @@ namespace cli {
 namespace {
 
 // What every command on files takes.
-constexpr unsigned kFileOptions = kLayoutOption | kTopDownOption | kFramesOption | kDepthOption;
+constexpr unsigned kFileOptions =
+    kLayoutOption | kTopDownOption | kFramesOption | kDepthOption | kMaxMemoryOption;
 // What places an image (transform).
 constexpr unsigned kPlacementOptions =
     kPositionOption | kRotationOption | kOrderOption | kScaleOption | kInterpOption | kDecimOption;
@@ -303,6 +304,7 @@ std::string UsageLine(const Command& command) {
     if (command.options & kTopDownOption) line += " [--top-down]";
     if (command.options & kFramesOption) line += " [--frames A-B]";
     if (command.options & kDepthOption) line += " [--depth D]";
+    if (command.options & kMaxMemoryOption) line += " [--max-memory N]";
     if ((command.options & kSizeOption) && !(command.options & kKernelOption))
         line += " [--size WxH]";
     if (command.options & kPositionOption)
@@ -510,7 +512,8 @@ int RunOperation(const Command& command, const Options& options) {
         frame.storages.resize(inputs.size());
         for (size_t i = 0; i < inputs.size(); ++i)
             frame.images.push_back(ReadImage(FrameName(inputs[i], frames[index]),
-                                             &frame.storages[i], &frame.warnings));
+                                             &frame.storages[i], &frame.warnings,
+                                             options.maxMemory));
     };
     steps.begin = [&](size_t index) {
         if (frames[index] >= 0) progress.Frame(frames[index], index);

@@ -271,7 +271,8 @@ std::string Gigabytes(double bytes) {
 
 } // namespace
 
-OIIO::ImageBuf ReadImage(const std::string& path, Storage* storage, std::string* warning) {
+OIIO::ImageBuf ReadImage(const std::string& path, Storage* storage, std::string* warning,
+                         double maxMemory) {
     const std::string failed = "cannot read '" + path + "': ";
     if (std::filesystem::is_directory(path)) throw Failure(failed + "it is a folder");
     // OpenImageIO says only that it could not open the file; the system says why. Opened
@@ -303,10 +304,13 @@ OIIO::ImageBuf ReadImage(const std::string& path, Storage* storage, std::string*
     // the library's as much as this one, and none of them is recovered from cleanly.
     const double needed = double(width) * double(height) * kBytesPerFramePixel;
     const double available = AvailableMemory();
-    if (available > 0.0 && needed > available)
+    const bool capped = maxMemory > 0.0 && (available <= 0.0 || maxMemory < available);
+    const double most = capped ? maxMemory : available;
+    if (most > 0.0 && needed > most)
         throw Failure(failed + "its " + std::to_string(width) + " x " + std::to_string(height) +
                       " pixels need about " + Gigabytes(needed) + " to work on, more than the " +
-                      Gigabytes(available) + " of memory available");
+                      Gigabytes(most) +
+                      (capped ? " that --max-memory allows" : " of memory available"));
     int alpha = header.alpha_channel;
     if (alpha < 0 && channels == 2) alpha = 1;
     if (alpha < 0 && channels >= 4) alpha = 3;

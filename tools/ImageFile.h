@@ -32,11 +32,12 @@ struct Storage {
 // are taken as stored: alpha is never multiplied in or divided out; NaN and infinite values are
 // read as 0, with a warning. storage, when given, receives how the file keeps its picture. A
 // file whose header gives a side longer than kMaxDimension, or one too large to work on in the
-// memory available, is refused before any pixel is read. What a decoder writes to stderr on its
-// own is folded into the one line of the failure, or printed as one warning line when the image
-// was read all the same (appended to warning instead, when given). Throws Failure.
+// memory available (or in maxMemory bytes, when given), is refused before any pixel is read.
+// What a decoder writes to stderr on its own is folded into the one line of the failure, or
+// printed as one warning line when the image was read all the same (appended to warning
+// instead, when given). Throws Failure.
 OIIO::ImageBuf ReadImage(const std::string& path, Storage* storage = nullptr,
-                         std::string* warning = nullptr);
+                         std::string* warning = nullptr, double maxMemory = 0);
 
 // Throws Failure when path cannot take an output: its folder is missing, or a file is there
 // that is read-only (or a folder).

@@ -224,31 +224,9 @@ TEST(Program, DemoRunsAndSourcesBeyondTheLargestTextureWorkTileByTile) {
 // A sequence stops at the first frame that fails, whichever step it fails in, even while later
 // frames are read ahead: the frames before it are written whole, none after it, and the message
 // follows that frame's progress line.
-// The header of a grey 8-bit PNG of width x height and no pixels: enough for a reader to learn
-// its size.
-std::string PngHeader(uint32_t width, uint32_t height) {
-    const auto crc = [](const std::string& bytes) {
-        uint32_t c = 0xffffffffu;
-        for (unsigned char b : bytes) {
-            c ^= b;
-            for (int k = 0; k < 8; ++k) c = c & 1 ? 0xedb88320u ^ (c >> 1) : c >> 1;
-        }
-        return ~c;
-    };
-    const auto word = [](uint32_t v) {
-        return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
-    };
-    const auto chunk = [&](const std::string& type, const std::string& data) {
-        return word(uint32_t(data.size())) + type + data + word(crc(type + data));
-    };
-    return "\x89PNG\r\n\x1a\n" +
-           chunk("IHDR", word(width) + word(height) + std::string{8, 0, 0, 0, 0}) +
-           chunk("IDAT", "") + chunk("IEND", "");
-}
-
 // NaN and infinite input values are read as 0, with a warning: a composite and a blend of
 // inputs holding them (a NaN front, a NaN back, an infinite mask) give what the same inputs
-// with 0 in their place give, every value finite.
+// with 0 in their place give (a NaN anywhere would differ).
 TEST(Program, NanAndInfiniteInputValuesAreReadAsZero) {
     ScratchFolder folder;
     const float nan = std::nanf(""), inf = std::numeric_limits<float>::infinity();
@@ -278,8 +256,6 @@ TEST(Program, NanAndInfiniteInputValuesAreReadAsZero) {
             EXPECT_EQ(
                 OIIO::ImageBufAlgo::compare(got, Load(folder.Path(out + "z.exr")), 0, 0).nfail, 0u)
                 << command;
-            const auto stats = OIIO::ImageBufAlgo::computePixelStats(got);
-            for (int c = 0; c < 4; ++c) EXPECT_FALSE(stats.nancount[c] || stats.infcount[c]);
         }
     }
 }
@@ -304,44 +280,32 @@ TEST(Program, HostileInputsOptionsAndOutputsEndCleanly) {
     std::ofstream(folder.Path("empty.exr"));
     std::ofstream(folder.Path("cut.exr"), std::ios::binary)
         << Contents(folder.Path("good.exr")).substr(0, 60);
-    std::ofstream(folder.Path("huge.png"), std::ios::binary) << PngHeader(30000, 30000);
+    std::ofstream(folder.Path("huge.ppm")) << "P6\n30000 30000\n255\n" << std::string(64, 'x');
     fs::create_directory(folder.Path("dir"));
     ASSERT_EQ(::mkfifo(folder.Path("fifo.exr").c_str(), 0600), 0);
     std::ofstream(folder.Path("ro.exr")) << "kept";
     fs::permissions(folder.Path("ro.exr"), fs::perms::owner_read);
 
-    const std::vector<std::string> commands = {"premultiply A OUT",
-                                               "copy A OUT",
-                                               "resize 5x4 A OUT",
-                                               "fit 5x4 A OUT",
-                                               "center 5x4 A OUT",
-                                               "clear --color 1,0,0,1 A OUT",
-                                               "copy-alpha A B OUT",
-                                               "mask --color 1,0,0,1 A B OUT",
-                                               "inverse-mask --color 1,0,0,1 A B OUT",
-                                               "alpha A OUT",
-                                               "luma A OUT",
-                                               "blend --mode 3 A B OUT",
-                                               "transform --scale 0.5,0.7,1 --decim box A B OUT",
-                                               "blur --size 5 A OUT",
-                                               "composite A B OUT",
-                                               "glow --layer A:3x3 B OUT",
-                                               "encipher A OUT",
-                                               "decipher A OUT",
-                                               "shader-info A"};
-    const std::vector<std::string> inputs = {"missing.exr", "empty.exr", "cut.exr", "dir",
-                                             "fifo.exr",    "huge.png",  "nan.exr", "other.exr"};
-    const std::vector<std::string> absurd = {"resize 0x0 good.exr OUT",
-                                             "resize 99999x99999 good.exr OUT",
-                                             "blur --size -5 good.exr OUT",
-                                             "blur --size 1e30 good.exr OUT",
-                                             "blend --mode 999 good.exr good.exr OUT",
-                                             "composite --opacity nan good.exr good.exr OUT",
-                                             "transform --scale 1e9,1e9,1 good.exr good.exr OUT",
-                                             "glow --layer good.exr:0x0 good.exr OUT",
-                                             "copy good.exr ro.exr",
-                                             "copy good.exr dir/missing/out.exr",
-                                             "copy good.exr dir"};
+    const auto split = [](const std::string& text) {
+        std::vector<std::string> items;
+        std::istringstream in(text);
+        for (std::string item; std::getline(in, item, '|');) items.push_back(item);
+        return items;
+    };
+    const std::vector<std::string> commands = split(
+        "premultiply A OUT|copy A OUT|resize 5x4 A OUT|fit 5x4 A OUT|center 5x4 A OUT|"
+        "clear --color 1,0,0,1 A OUT|copy-alpha A B OUT|mask --color 1,0,0,1 A B OUT|"
+        "inverse-mask --color 1,0,0,1 A B OUT|alpha A OUT|luma A OUT|blend --mode 3 A B OUT|"
+        "transform --scale 0.5,0.7,1 --decim box A B OUT|blur --size 5 A OUT|composite A B OUT|"
+        "glow --layer A:3x3 B OUT|encipher A OUT|decipher A OUT|shader-info A");
+    const std::vector<std::string> inputs =
+        split("missing.exr|empty.exr|cut.exr|dir|fifo.exr|huge.ppm|nan.exr|other.exr");
+    const std::vector<std::string> absurd = split(
+        "resize 0x0 good.exr OUT|resize 99999x99999 good.exr OUT|blur --size -5 good.exr OUT|"
+        "blur --size 1e30 good.exr OUT|blend --mode 999 good.exr good.exr OUT|"
+        "composite --opacity nan good.exr good.exr OUT|"
+        "transform --scale 1e9,1e9,1 good.exr good.exr OUT|glow --layer good.exr:0x0 good.exr OUT|"
+        "copy good.exr ro.exr|copy good.exr dir/missing/out.exr|copy good.exr dir");
     std::vector<std::string> runs = absurd;
     const auto with = [](std::string line, const std::string& from, const std::string& to) {
         for (size_t at = line.find(from); at != std::string::npos; at = line.find(from, at))
@@ -365,7 +329,7 @@ TEST(Program, HostileInputsOptionsAndOutputsEndCleanly) {
         if (outcome.status != 0) {
             EXPECT_EQ(Contents(folder.Path("out.exr")), "old") << run;
         }
-        if (outcome.err.find("cannot read 'huge.png'") != std::string::npos && kib * 1024 < 72e9) {
+        if (outcome.err.find("cannot read 'huge.ppm'") != std::string::npos && kib * 1024 < 72e9) {
             EXPECT_NE(outcome.err.find("30000 x 30000 pixels need about 72.0 GB to work on"),
                       std::string::npos)
                 << run << ": " << outcome.err;
@@ -455,6 +419,10 @@ TEST(Program, AnswersHelpAndRejectsBadRequestsLeavingFilesAsTheyWere) {
         {"TESK_AE_FAIL_CONTEXT=1 premultiply in.exr out.exr", 1, "OpenGL context failure."},
         {"TESK_AE_FAIL_CONTEXT=1 alpha in.exr out.exr", 1, "OpenGL context failure."},
         {"TESK_AE_FAIL_CONTEXT=1 info", 1, "OpenGL context failure."},
+        {"premultiply --max-memory 100 in.exr out.exr", 1,
+         "need about 0.0 GB to work on, more "
+         "than the 0.0 GB that --max-memory allows"},
+        {"premultiply --max-memory 2x in.exr out.exr", 2, "bad memory size '2x'"},
         {"premultiply --layout", 2, "--layout needs a value (see 'tesk-ae premultiply --help')"},
         {"frobnicate in.exr out.exr", 2, "unknown command 'frobnicate' (see 'tesk-ae --help')"},
         {"premultiply in.exr", 2, "'premultiply' takes 2 operands"},
