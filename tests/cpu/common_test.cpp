@@ -8,12 +8,9 @@
 #include "common/PhaseTimer.h"
 #include "common/String.h"
 #include "platform/DriverInfo.h"
-#include "platform/Files.h"
 #include "platform/Registry.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/stat.h>
 
 #include <array>
 #include <chrono>
@@ -78,28 +75,6 @@ TEST(String, CallsGiveTheirTexts) {
         ROW(cut("f.txt", &String::RemoveLastSubDir), "|f.txt")};
     for (const auto& [got, expected, call] : rows) EXPECT_EQ(got, expected) << call;
     EXPECT_THROW(abc.Mid(4, 1), std::out_of_range);
-}
-
-// Only regular files are read: a folder or a FIFO is not, and the FIFO is turned away at once
-// rather than waited on for a writer. A regular file reads in full.
-TEST(Files, OnlyRegularFilesOpenAndAFifoDoesNotBlock) {
-    const std::string dir = ::testing::TempDir(), fifo = dir + "tesk_files_test.fifo";
-    const std::string file = dir + "tesk_files_test.txt";
-    std::remove(fifo.c_str());
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    std::ofstream(file) << "bytes";
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(TESK_AE::platform::OpenForReading(fifo.c_str()), nullptr);
-    EXPECT_FALSE(TESK_AE::platform::IsReadable(fifo.c_str()));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-    EXPECT_FALSE(TESK_AE::platform::IsReadable(dir.c_str()));
-    std::FILE* opened = TESK_AE::platform::OpenForReading(file.c_str());
-    ASSERT_NE(opened, nullptr);
-    char text[8] = {};
-    EXPECT_EQ(std::fread(text, 1, sizeof text, opened), 5u);
-    EXPECT_STREQ(text, "bytes");
-    std::fclose(opened);
-    std::remove(fifo.c_str()), std::remove(file.c_str());
 }
 
 TEST(Registry, ReadsValuesOfEveryKindAndSkipsBrokenLines) {

@@ -249,10 +249,7 @@ INSTANTIATE_TEST_SUITE_P(
 // parameters and bounds through the manager, reports its largest move, and ripples a mesh's
 // vertices by amplitude * sin(2 pi r / wavelength + phase) about the middle of the bounds.
 TEST_ON_WORKER(ShaderManager, TheExampleDeformerBindsAndRipplesAMesh) {
-    SM::EnableShaders(false);
-    SM::ResetShaderBinding();
-    SM::Clear();
-    shadermgr::Get().initialised = false;
+    Fresh();
     SM::SetShaderPath(TESK_CATALOGUE);
     SM::Init();
     sFresh = false; // the next test builds its own catalogue again
@@ -260,9 +257,9 @@ TEST_ON_WORKER(ShaderManager, TheExampleDeformerBindsAndRipplesAMesh) {
     ASSERT_TRUE(ripple && ripple->HasCPUShaderComponent());
     ASSERT_TRUE(SM::BindShader(ripple, kProgramMain));
     SM::SetupDeformerInstance(nullptr);
-    SM::SetShaderParameter1f(kShaderCPU, "amplitude", 0.2f, 0, kProgramMain);
-    SM::SetShaderParameter1f(kShaderCPU, "wavelength", 2.0f, 1, kProgramMain);
-    SM::SetShaderParameter1f(kShaderCPU, "phase", 0.5f, 2, kProgramMain);
+    for (const auto& [name, value, index] :
+         {std::tuple{"amplitude", 0.2f, 0}, {"wavelength", 2.0f, 1}, {"phase", 0.5f, 2}})
+        SM::SetShaderParameter1f(kShaderCPU, name, value, index, kProgramMain);
     SM::SetDeformerBound(p3f(-1, -1, 0), p3f(3, 1, 0)); // centred on (1, 0)
     float largest = 0;
     SM::GetDeformerProperties(&largest);

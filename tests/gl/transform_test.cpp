@@ -118,53 +118,42 @@ TEST(TransformScale, AHalvedFrontIsBoxFilteredBeforeItIsDrawn) {
 // or magnified twice), scales from 1 the interpolation filters. The half-transparent colour also
 // shows that a filtered front's colour is multiplied by its alpha once, not twice.
 TEST(TransformScale, AFlatFrontStaysFlatUnderEveryFilterAndScale) {
-    struct Filters {
-        Interp interp;
-        Decim decim;
-    };
-    std::vector<std::pair<Filters, std::vector<p3f>>> sweeps;
-    for (int d = 0; d <= 5; ++d) {
-        std::vector<p3f> scales;
-        for (float s : {1 / 16.0f, 0.3f, 0.5f, 0.7f, 0.9f})
+    // (interpolation, decimation, scale): scales below 1 with each decimation, from 1 up with
+    // each interpolation.
+    std::vector<std::tuple<Interp, Decim, p3f>> sweeps;
+    for (int f = 0; f <= 12; ++f)
+        for (float s : f < 6 ? std::vector<float>{1 / 16.0f, 0.3f, 0.5f, 0.7f, 0.9f}
+                             : std::vector<float>{1.0f, 1.5f, 3.0f, 8.0f})
             for (const p3f& c : {p3f(s, 1, 1), p3f(1, s, 1), p3f(s, s, 1), p3f(s, 2, 1)})
-                scales.push_back(c);
-        sweeps.push_back({{Interp::Texture, Decim(d)}, scales});
-    }
-    for (int i = 0; i <= 6; ++i) {
-        std::vector<p3f> scales;
-        for (float s : {1.0f, 1.5f, 3.0f, 8.0f})
-            for (const p3f& c : {p3f(s, 1, 1), p3f(1, s, 1), p3f(s, s, 1)}) scales.push_back(c);
-        sweeps.push_back({{Interp(i), Decim::None}, scales});
-    }
+                sweeps.push_back(
+                    {f < 6 ? Interp::Texture : Interp(f - 6), f < 6 ? Decim(f) : Decim::None, c});
     const int fw = 64, fh = 48;
     for (const RGBA& flat : {RGBA{0.5f, 0.5f, 0.5f, 1}, RGBA{1, 0.5f, 0.25f, 0.5f}, RGBA{}}) {
         TestImage front = MakeImage(kFloat, fw, fh);
         for (int i = 0; i < fw * fh; ++i) Put(kFloat, front, i % fw, i / fw, flat);
         const RGBA want = BlendReference(0, flat, RGBA{}, 1);
-        for (const auto& [filters, scales] : sweeps)
-            for (const p3f& s : scales) {
-                const int dw = int(std::ceil(fw * s.x)) + 6, dh = int(std::ceil(fh * s.y)) + 6;
-                TestImage out = MakeImage(kFloat, dw, dh);
-                FillPicture(kFloat, out, 4);
-                Transform(&front, nullptr, nullptr, &out, PixelApplyMode::Over,
-                          p3f(dw / 2.0f, dh / 2.0f, 0), s, p3f(), XYZ, filters.interp,
-                          filters.decim);
-                int compared = 0;
-                for (int y = 0; y < dh; ++y)
-                    for (int x = 0; x < dw; ++x) {
-                        const double u = (x + 0.5 - dw / 2.0) / s.x + fw / 2.0;
-                        const double v = (y + 0.5 - dh / 2.0) / s.y + fh / 2.0;
-                        const bool inside = u >= 1 && u <= fw - 1 && v >= 1 && v <= fh - 1;
-                        if (flat[3] > 0 && !inside) continue;
-                        ASSERT_TRUE(PixelsNear(Get(kFloat, out, x, y), flat[3] > 0 ? want : RGBA{},
-                                               4, 1, flat[3] > 0 ? 4e-3 : 0))
-                            << "interpolation " << int(filters.interp) << ", decimation "
-                            << int(filters.decim) << ", scale " << s.x << " x " << s.y << ", alpha "
-                            << flat[3] << " at " << x << "," << y;
-                        ++compared;
-                    }
-                EXPECT_GT(compared, 0) << s.x << " x " << s.y;
-            }
+        for (const auto& [interp, decim, s] : sweeps) {
+            const int dw = int(std::ceil(fw * s.x)) + 6, dh = int(std::ceil(fh * s.y)) + 6;
+            TestImage out = MakeImage(kFloat, dw, dh);
+            FillPicture(kFloat, out, 4);
+            Transform(&front, nullptr, nullptr, &out, PixelApplyMode::Over,
+                      p3f(dw / 2.0f, dh / 2.0f, 0), s, p3f(), XYZ, interp, decim);
+            int compared = 0;
+            for (int y = 0; y < dh; ++y)
+                for (int x = 0; x < dw; ++x) {
+                    const double u = (x + 0.5 - dw / 2.0) / s.x + fw / 2.0;
+                    const double v = (y + 0.5 - dh / 2.0) / s.y + fh / 2.0;
+                    const bool inside = u >= 1 && u <= fw - 1 && v >= 1 && v <= fh - 1;
+                    if (flat[3] > 0 && !inside) continue;
+                    ASSERT_TRUE(PixelsNear(Get(kFloat, out, x, y), flat[3] > 0 ? want : RGBA{}, 4,
+                                           1, flat[3] > 0 ? 4e-3 : 0))
+                        << "interpolation " << int(interp) << ", decimation " << int(decim)
+                        << ", scale " << s.x << " x " << s.y << ", alpha " << flat[3] << " at " << x
+                        << "," << y;
+                    ++compared;
+                }
+            EXPECT_GT(compared, 0) << s.x << " x " << s.y;
+        }
     }
 }
 
