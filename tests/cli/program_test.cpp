@@ -260,11 +260,9 @@ TEST(Program, NanAndInfiniteInputValuesAreReadAsZero) {
     }
 }
 
-// Every command on files against hostile inputs, absurd option values and outputs that cannot
-// be written. Each run ends within its time limit with status 0, 1 or 2, never by a signal;
-// what it prints on stderr is lines of its own ("tesk-ae: ..."); and the output that was there
-// is left as it was unless the run succeeded. A frame too large for the memory there is is
-// refused before a buffer is made for it. A and B stand for the inputs, OUT for the output.
+// Every command on files against hostile inputs (A, B), absurd options and unwritable outputs:
+// each run ends in time with 0, 1 or 2, never by a signal, prints only lines of its own, keeps
+// the old output unless it succeeded, and refuses a frame too large for the memory there is.
 TEST(Program, HostileInputsOptionsAndOutputsEndCleanly) {
     ScratchFolder folder;
     std::ifstream meminfo("/proc/meminfo");
@@ -273,10 +271,6 @@ TEST(Program, HostileInputsOptionsAndOutputsEndCleanly) {
         std::sscanf(line.c_str(), "MemAvailable: %lf kB", &kib);
     WriteImage(folder.Path("good.exr"), Solid(4, 3, {0.2f, 0.4f, 0.6f, 0.8f}), Layout::Float);
     WriteImage(folder.Path("other.exr"), Solid(7, 5, {0.9f, 0.1f, 0.3f, 0.5f}), Layout::Float);
-    OIIO::ImageBuf nan = Solid(4, 3, {0.2f, 0.4f, 0.6f, 0.8f});
-    const float bad[4] = {std::nanf(""), std::numeric_limits<float>::infinity(), 0, 1};
-    nan.setpixel(1, 1, bad);
-    WriteImage(folder.Path("nan.exr"), nan, Layout::Float);
     std::ofstream(folder.Path("empty.exr"));
     std::ofstream(folder.Path("cut.exr"), std::ios::binary)
         << Contents(folder.Path("good.exr")).substr(0, 60);
@@ -299,7 +293,7 @@ TEST(Program, HostileInputsOptionsAndOutputsEndCleanly) {
         "transform --scale 0.5,0.7,1 --decim box A B OUT|blur --size 5 A OUT|composite A B OUT|"
         "glow --layer A:3x3 B OUT|encipher A OUT|decipher A OUT|shader-info A");
     const std::vector<std::string> inputs =
-        split("missing.exr|empty.exr|cut.exr|dir|fifo.exr|huge.ppm|nan.exr|other.exr");
+        split("missing.exr|empty.exr|cut.exr|dir|fifo.exr|huge.ppm|other.exr");
     const std::vector<std::string> absurd = split(
         "resize 0x0 good.exr OUT|resize 99999x99999 good.exr OUT|blur --size -5 good.exr OUT|"
         "blur --size 1e30 good.exr OUT|blend --mode 999 good.exr good.exr OUT|"
@@ -338,8 +332,7 @@ TEST(Program, HostileInputsOptionsAndOutputsEndCleanly) {
     }
 }
 
-// A source too thin to keep a pixel when fitted gives a transparent frame, as a fit does, and
-// says why on stderr.
+// A source too thin to keep a pixel when fitted gives a transparent frame and a warning.
 TEST(Program, AFitWithNothingLeftToDrawWarnsAndWritesATransparentFrame) {
     ScratchFolder folder;
     WriteImage(folder.Path("thin.exr"), Solid(4000, 1, {1, 0, 0, 1}), Layout::Float);
@@ -349,9 +342,8 @@ TEST(Program, AFitWithNothingLeftToDrawWarnsAndWritesATransparentFrame) {
                            "source into 100 x 100 leaves 100 x 0 pixels to draw\n"),
               std::string::npos)
         << fit.err;
-    EXPECT_EQ(
-        OIIO::ImageBufAlgo::compare(Load(folder.Path("out.exr")), Solid(100, 100, {}), 0, 0).nfail,
-        0u);
+    const OIIO::ImageBuf out = Load(folder.Path("out.exr"));
+    EXPECT_EQ(OIIO::ImageBufAlgo::compare(out, Solid(100, 100, {}), 0, 0).nfail, 0u);
 }
 
 TEST(Program, RunsFrameSequencesUpToTheFirstFrameThatFails) {
@@ -503,16 +495,14 @@ TEST(Program, ShaderDescriptionsEncipherDecipherAndParse) {
     ASSERT_EQ(RunProgram(folder, "decipher e.arb d.arb").status, 0);
     EXPECT_NE(Contents(folder.Path("e.arb")), Contents(fog));
     EXPECT_EQ(Contents(folder.Path("d.arb")), Contents(fog));
-    // A read-only output is kept; a cut-off container, a folder and a FIFO are refused, the FIFO
-    // without waiting for a writer.
+    // A read-only output is kept; a cut-off container and a folder are refused (a FIFO: the
+    // hostile-input sweep).
     fs::permissions(folder.Path("d.arb"), fs::perms::owner_read);
     ExpectFailure(RunProgram(folder, "encipher '" + fog + "' d.arb"), 1, "is read-only");
     EXPECT_EQ(Contents(folder.Path("d.arb")), Contents(fog));
     fs::permissions(folder.Path("d.arb"), fs::perms::owner_all);
     std::ofstream(folder.Path("cut.arb")) << Contents(folder.Path("e.arb")).substr(0, 50);
     ExpectFailure(RunProgram(folder, "decipher cut.arb out.arb"), 1, "is cut off");
-    ASSERT_EQ(::mkfifo(folder.Path("fifo").c_str(), 0600), 0);
-    ExpectFailure(RunProgram(folder, "encipher fifo out.arb"), 1, "it is not a regular file");
     ExpectFailure(RunProgram(folder, "encipher . out.arb"), 1, "it is a folder");
     EXPECT_FALSE(fs::exists(folder.Path("out.arb")));
     ASSERT_EQ(plain.status, 0);

@@ -167,10 +167,8 @@ inline const std::vector<Operation>& Operations() {
         Transform(a, b, nullptr, d, PixelApplyMode::Over, centre, p3f(1, 1, 1), p3f(), XYZ,
                   TransformInterpolationFilterType::Nearest, TransformDecimationFilterType::None);
     };
-    // Turned and scaled, the front is pre-filtered and its edges are sampled between texels.
-    // Their coverage is a matter of rounding, so these rows have no reference here
-    // (transform_test.cpp checks the inside against the inverse mapping); they serve the
-    // scenarios that compare calls with one another.
+    // Pre-filtered and sampled between texels: no reference here (their edges' coverage is a
+    // matter of rounding); they serve the scenarios that compare calls with one another.
     const auto shrunk = +[](const XIImage* a, const XIImage* b, XIImage* d, const Color&) {
         const p3f centre(IsValid(d) ? d->GetWidth() / 2.0f : 0,
                          IsValid(d) ? d->GetHeight() / 2.0f : 0, 0);

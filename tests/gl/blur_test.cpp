@@ -72,12 +72,9 @@ INSTANTIATE_TEST_SUITE_P(
         BlurCase{kPascal, kFloat, 2051, 4, 5, 5}, BlurCase{kPascal, kArgb8, 6, 1083, 1, 9},
         BlurCase{kGaussian, kFloat, 2051, 1083, 7, 3}, BlurCase{kBox, kFloat, 300, 2, 260, 1}));
 
-TEST(ImageBlur, TransparentStaysTransparentAndOneTapOnItselfKeepsIt) {
+TEST(ImageBlur, OneTapOnItselfKeepsIt) {
     const Layout& layout = HostLayouts()[kFloat];
-    TestImage source = MakeImage(layout, 40, 7), destination = MakeImage(layout, 40, 7);
-    FillPicture(layout, destination, 5);
-    BoxBlur(&source, &destination, 9.0f, 9.0f);
-    EXPECT_EQ(FirstDifference(layout, destination, Picture(40, 7), 0.0f), "");
+    TestImage source = MakeImage(layout, 40, 7);
     const Picture kept = FillPicture(layout, source, 3);
     BoxBlur(&source, &source, 1.0f, 1.0f);
     EXPECT_EQ(FirstDifference(layout, source, kept, 0.0f), "");

@@ -135,8 +135,7 @@ TEST(BasicOpsEdges, AnUnusableFrontIsATransparentFront) {
     EXPECT_TRUE(PixelsNear(d.Read().pixels, unmasked.Read().pixels, 37, 0.0)) << "unusable mask";
 }
 
-// A refusal says which argument and what of it; the next call that runs forgets it. (The fit
-// that leaves nothing to draw is tesk-ae's fit test.)
+// A refusal says which argument and what of it; the next call that runs forgets it.
 TEST(BasicOpsEdges, ARefusalNamesTheArgumentAndWhatIsWrongWithIt) {
     const Layout& layout = HostLayouts().front();
     TestImage image = MakeImage(layout, 4, 4), other = MakeImage(layout, 4, 4);

@@ -224,9 +224,7 @@ void DisturbAndThrow() {
     throw Error("the task failed on purpose");
 }
 
-// A plug-in's interface thread may ask for the report before anything ran on the worker; the
-// report is kept for the process, so it must be gathered where the context is. (No other test of
-// this program asks for it: this call is the first.)
+// Asked first from a host thread (no other test here asks), as a plug-in's interface thread may.
 TEST(HardwareReport, AskedFirstFromAHostThreadTellsTheLargestTexture) {
     GLint largest = 0;
     ASSERT_TRUE(RunOnWorker([&] { glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest); }));
