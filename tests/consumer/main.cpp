@@ -1,6 +1,6 @@
 // A plug-in's use of an installed copy of the library: its own frame behind XIImage, one
-// operation, the reason it gives for a refusal, and the use count around it all. Built by the installed_library
-// test through both find_package and pkg-config; the README shows the same steps.
+// operation, the reason it gives for a refusal, and the use count around it all. Built by the
+// installed_library test through both find_package and pkg-config; the README shows the same steps.
 #include "common/Reason.h"
 #include "common/StaticList.h"
 #include "common/XIImage.h"
