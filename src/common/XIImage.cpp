@@ -23,14 +23,6 @@ int32_t RowBits(const XIImage* image) {
 
 } // namespace
 
-bool IsValid(const XIImage* image) {
-    if (!image) return false;
-    if (image->GetWidth() < 1) return false;
-    if (image->GetHeight() < 1) return false;
-    if (image->GetRowBytes() < RowBits(image) / 8) return false;
-    return image->GetBaseAddress() != nullptr;
-}
-
 std::string WhyInvalid(const XIImage* image) {
     if (!image) return "missing";
     if (image->GetWidth() < 1) return "width " + std::to_string(image->GetWidth());
@@ -41,6 +33,11 @@ std::string WhyInvalid(const XIImage* image) {
                std::to_string(image->GetBitDepth()) + " bits";
     if (!image->GetBaseAddress()) return "no pixels (a null base address)";
     return std::string();
+}
+
+// One set of rules for both: the verdict is whether there is anything to say against the image.
+bool IsValid(const XIImage* image) {
+    return WhyInvalid(image).empty();
 }
 
 void AssertValidImage(const XIImage* image, const char* name) {
