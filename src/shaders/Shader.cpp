@@ -79,6 +79,7 @@ struct Shader::ParseState {
     int32_t cpuCounter = 0;
     ShaderArg* preceding = nullptr;
     ParseString* tokens = nullptr;
+    const char* tag = "";
     const char* field = "";
     bool endsTagBlock = false;
     bool lastWasSampler = false;
@@ -217,6 +218,184 @@ bool Shader::Parse(ParseFile& file, const char* target, eShaderType kind, bool a
     return true;
 }
 
+// One row per tag, consulted in order; the first row whose keyword matches the tag over its
+// compared characters handles the line. Identifier rows are skipped when a vertex program file is
+// read into the record of its description.
+struct Shader::Tags {
+    using Handler = void (*)(Shader&, ParseState&, const char* line);
+    struct Row {
+        const char* keyword;
+        size_t compared;
+        bool identifier;
+        Handler handle;
+    };
+
+    template <int kind> static void Argument(Shader& s, ParseState& state, const char*) {
+        s.ParseArgLine(state, state.tag, kind);
+    }
+
+    static void Type(Shader& s, ParseState& state, const char*) {
+        const Category* found = nullptr;
+        for (const Category& c : kCategories)
+            if (!found && Is(state.field, c.keyword, c.compared)) found = &c;
+        if (!found) {
+            state.endsTagBlock = true;
+            return;
+        }
+        s.fCategory = found->value;
+        s.fInfo = Text(state.tokens->GetNext("\n", D));
+        s.SetNumShaderFiles(s.fCategory == kRSSurface ? 5 : 1);
+    }
+
+    // The rest of the line after the tag, blanks and commas included.
+    static std::string Rest(const char* line) {
+        ParseString again(line + 3);
+        again.GetNext(D);
+        return Text(again.GetNext(kToTab, D)).str();
+    }
+
+    static void Name(Shader& s, ParseState&, const char* line) {
+        std::string name = Rest(line);
+        while (!name.empty() && name.back() == ' ') name.pop_back();
+        s.fName = String(name);
+    }
+
+    static void Version(Shader& s, ParseState& state, const char*) {
+        s.fVersion = shadertext::Truncate(shadertext::ReadFloat(state.field));
+    }
+
+    static void ID(Shader& s, ParseState& state, const char*) {
+        const int32_t n = shadertext::ReadInt(state.field) & 0xFFFF;
+        s.fID = IDFromNumber(n);
+        ShaderCatalog* catalog = ShaderCatalog::Current();
+        const Shader* holder = catalog ? catalog->FindShader(s.fID) : nullptr;
+        if (holder && !state.allowDuplicateID)
+            state.Fail(String("duplicate shader ID \"%d\"\nShader ID's must be unique\n%s %s", n,
+                              holder->Name().str().c_str(), s.fName.str().c_str()));
+    }
+
+    static void CopyShader(Shader& s, ParseState& state, const char*) {
+        const int32_t n = shadertext::ReadInt(state.field) & 0xFFFF;
+        ShaderCatalog* catalog = ShaderCatalog::Current();
+        const Shader* source = catalog ? catalog->FindShader(IDFromNumber(n)) : nullptr;
+        if (!source)
+            state.Fail(String("Reference to a shader to copy that does not exist [ID=%d, %s]", n,
+                              s.fName.str().c_str()));
+        state.preceding = nullptr;
+        s.CopyNonIdentifiersFrom(*source);
+    }
+
+    static void CategoryDefault(Shader& s, ParseState&, const char*) { s.fCategoryDefault = true; }
+
+    static void VertexShader(Shader&, ParseState& state, const char*) {
+        if (*state.field) state.vertexName = Text(state.field);
+    }
+
+    static void Group(Shader& s, ParseState&, const char* line) {
+        s.fGroups.push_back(String(Rest(line)));
+    }
+
+    static void ColorBufferLookupLinear(Shader& s, ParseState& state, const char*) {
+        s.fColorBufferLookupLinear = shadertext::ReadInt(state.field) != 0;
+    }
+
+    static void AltMatrix(Shader& s, ParseState& state, const char*) {
+        if (s.fID == 0) state.Fail(Text("duplicate or no shader ID\nShader ID's must be unique"));
+        const int32_t m = shadertext::ReadInt(state.tokens->GetNext(D));
+        if (m < 2 || m > 4)
+            state.Fail(String(
+                "Illegal texture matrix override index, %s set to %d but must be in range 2 to 4",
+                state.field, m));
+        s.fAltMatrix[state.field] = m;
+    }
+
+    static void CpuBlur(Shader& s, ParseState& state, const char*) {
+        const char* F = state.field;
+        if (std::strlen(F) >= 5) {
+            for (int k = 0; k < 5; ++k)
+                s.fBlur[k] = F[k] == '0' ? kBlurNone : F[k] == '1' ? kBlurFull : kBlurHalf;
+        } else {
+            s.fBlur[0] = kBlurFull;
+        }
+    }
+
+    static void MultiPasses(Shader& s, ParseState& state, const char*) {
+        if (s.fCategory != kRSImageProcess)
+            state.Fail(Text("Multiple passes only valid for Image Process shaders"));
+        const int32_t n = shadertext::ReadInt(state.field);
+        if (n < 1 || n > 5) state.Fail(String("Illegal number of passes: %d", n));
+        s.SetNumShaderFiles(n);
+    }
+
+    static void ExecTextureFunc(Shader&, ParseState& state, const char*) {
+        if (!state.preceding || !state.preceding->IsTextureArg())
+            state.Fail(Text("can't use exectexturefunc without preceding texture arg"));
+        const uint32_t function = ShaderFunctionID(state.field);
+        if (function == 0)
+            state.Fail(String("Unknown function name %s after exectexturefunc", state.field));
+        std::string arguments = Text(state.tokens->GetNext(kToTab, D)).str();
+        for (char& c : arguments)
+            if (c == ',') c = ' ';
+        state.preceding->fExecuteArguments.push_back(String(arguments));
+        state.preceding->fExecuteFunctions.push_back(function);
+    }
+
+    template <int members, ePackType type>
+    static void Pack(Shader& s, ParseState& state, const char*) {
+        std::vector<ShaderArg*> found;
+        std::vector<String> names;
+        for (int i = 0; i < members; ++i) {
+            const char* name = state.tokens->GetNext(D);
+            found.push_back(name ? s.GetShaderArg(name) : nullptr);
+            names.push_back(Text(name));
+            if (!found.back())
+                state.Fail(String("Can't find individual arg descriptors for\nPack4 argument %s",
+                                  state.field));
+        }
+        found[0]->fMasterName = Text(state.field);
+        found[0]->fPackType = type;
+        found[0]->fPackSlaves = names;
+        for (size_t i = 1; i < found.size(); ++i) found[i]->fPackSlave = true;
+    }
+
+    static void Ignore(Shader&, ParseState&, const char*) {}
+
+    static const Row kRows[];
+};
+
+const Shader::Tags::Row Shader::Tags::kRows[] = {
+    {"type", 4, true, Type},
+    {"name", 4, true, Name},
+    {"version", 7, true, Version},
+    {"ID", 2, true, ID},
+    {"copyshader", 10, false, CopyShader},
+    {"categoryDefault", 10, false, CategoryDefault},
+    {"vertexshader", 10, false, VertexShader},
+    {"group", 5, false, Group},
+    {"angle", 5, false, Argument<kAngle>},
+    {"string", 6, false, Argument<kStringArg>},
+    {"colorBufferLookupLinear", 20, false, ColorBufferLookupLinear},
+    {"point", 5, false, Argument<kPointColor>},
+    {"color", 5, false, Argument<kPointColor>},
+    {"bool", 4, false, Argument<kBool>},
+    {"float", 5, false, Argument<kNumeric>},
+    {"time", 4, false, Argument<kNumeric>},
+    {"VSfloat", 7, false, Argument<kNumeric>},
+    {"int", 3, false, Argument<kNumeric>},
+    {"texture", 7, false, Argument<kTextureArg>},
+    {"cubemap", 7, false, Argument<kTextureArg>},
+    {"3dtexture", 9, false, Argument<kTextureArg>},
+    {"shadertexture", 12, false, Argument<kTextureArg>},
+    {"altmatrix", 15, false, AltMatrix},
+    {"cpuBlurHalfRes", 14, false, CpuBlur},
+    {"cpuBlur", 7, false, CpuBlur},
+    {"multipasses", 8, false, MultiPasses},
+    {"exectexturefunc", 10, false, ExecTextureFunc},
+    {"pack4", 5, false, Pack<4, kPack4>},
+    {"pack3+1", 7, false, Pack<2, kPack3Plus1>},
+    {"cgcversion", 12, false, Ignore},
+};
+
 void Shader::ParseTag(ParseState& state, const char* line) {
     ParseString tokens(line + 3);
     const char* tag = tokens.GetNext(D);
@@ -224,145 +403,14 @@ void Shader::ParseTag(ParseState& state, const char* line) {
     if (!tag || tag[std::strspn(tag, D)] == '\0') return;
     const char* field = tokens.GetNext(D);
     state.tokens = &tokens;
+    state.tag = tag;
     state.field = field ? field : "";
-    const char* F = state.field;
-    auto needID = [&] {
-        if (fID == 0) state.Fail(Text("duplicate or no shader ID\nShader ID's must be unique"));
-    };
-
-    if (!state.skipIdentifiers) {
-        if (Is(tag, "type", 4)) {
-            const Category* found = nullptr;
-            for (const Category& c : kCategories)
-                if (!found && Is(F, c.keyword, c.compared)) found = &c;
-            if (!found) {
-                state.endsTagBlock = true;
-                return;
-            }
-            fCategory = found->value;
-            fInfo = Text(tokens.GetNext("\n", D));
-            SetNumShaderFiles(fCategory == kRSSurface ? 5 : 1);
-            return;
-        }
-        if (Is(tag, "name", 4)) {
-            ParseString again(line + 3);
-            again.GetNext(D);
-            std::string name = Text(again.GetNext(kToTab, D)).str();
-            while (!name.empty() && name.back() == ' ') name.pop_back();
-            fName = String(name);
-            return;
-        }
-        if (Is(tag, "version", 7)) {
-            fVersion = shadertext::Truncate(shadertext::ReadFloat(F));
-            return;
-        }
-        if (Is(tag, "ID", 2)) {
-            const int32_t n = shadertext::ReadInt(F) & 0xFFFF;
-            fID = IDFromNumber(n);
-            ShaderCatalog* catalog = ShaderCatalog::Current();
-            const Shader* holder = catalog ? catalog->FindShader(fID) : nullptr;
-            if (holder && !state.allowDuplicateID)
-                state.Fail(String("duplicate shader ID \"%d\"\nShader ID's must be unique\n%s %s",
-                                  n, holder->Name().str().c_str(), fName.str().c_str()));
-            return;
-        }
-    }
-    if (Is(tag, "copyshader", 10)) {
-        const int32_t n = shadertext::ReadInt(F) & 0xFFFF;
-        ShaderCatalog* catalog = ShaderCatalog::Current();
-        const Shader* source = catalog ? catalog->FindShader(IDFromNumber(n)) : nullptr;
-        if (!source)
-            state.Fail(String("Reference to a shader to copy that does not exist [ID=%d, %s]", n,
-                              fName.str().c_str()));
-        state.preceding = nullptr;
-        CopyNonIdentifiersFrom(*source);
+    for (const Tags::Row& row : Tags::kRows) {
+        if (row.identifier && state.skipIdentifiers) continue;
+        if (!Is(tag, row.keyword, row.compared)) continue;
+        row.handle(*this, state, line);
         return;
     }
-    if (Is(tag, "categoryDefault", 10)) {
-        fCategoryDefault = true;
-        return;
-    }
-    if (Is(tag, "vertexshader", 10)) {
-        if (field) state.vertexName = Text(field);
-        return;
-    }
-    if (Is(tag, "group", 5)) {
-        ParseString again(line + 3);
-        again.GetNext(D);
-        fGroups.push_back(Text(again.GetNext(kToTab, D)));
-        return;
-    }
-    if (Is(tag, "angle", 5)) return ParseArgLine(state, tag, kAngle);
-    if (Is(tag, "string", 6)) return ParseArgLine(state, tag, kStringArg);
-    if (Is(tag, "colorBufferLookupLinear", 20)) {
-        fColorBufferLookupLinear = shadertext::ReadInt(F) != 0;
-        return;
-    }
-    if (Is(tag, "point", 5) || Is(tag, "color", 5)) return ParseArgLine(state, tag, kPointColor);
-    if (Is(tag, "bool", 4)) return ParseArgLine(state, tag, kBool);
-    if (Is(tag, "float", 5) || Is(tag, "time", 4) || Is(tag, "VSfloat", 7) || Is(tag, "int", 3))
-        return ParseArgLine(state, tag, kNumeric);
-    if (Is(tag, "texture", 7) || Is(tag, "cubemap", 7) || Is(tag, "3dtexture", 9) ||
-        Is(tag, "shadertexture", 12))
-        return ParseArgLine(state, tag, kTextureArg);
-    if (Is(tag, "altmatrix", 15)) {
-        needID();
-        const int32_t m = shadertext::ReadInt(tokens.GetNext(D));
-        if (m < 2 || m > 4)
-            state.Fail(String(
-                "Illegal texture matrix override index, %s set to %d but must be in range 2 to 4",
-                F, m));
-        fAltMatrix[F] = m;
-        return;
-    }
-    if (Is(tag, "cpuBlurHalfRes", 14) || Is(tag, "cpuBlur", 7)) {
-        if (std::strlen(F) >= 5) {
-            for (int k = 0; k < 5; ++k)
-                fBlur[k] = F[k] == '0' ? kBlurNone : F[k] == '1' ? kBlurFull : kBlurHalf;
-        } else {
-            fBlur[0] = kBlurFull;
-        }
-        return;
-    }
-    if (Is(tag, "multipasses", 8)) {
-        if (fCategory != kRSImageProcess)
-            state.Fail(Text("Multiple passes only valid for Image Process shaders"));
-        const int32_t n = shadertext::ReadInt(F);
-        if (n < 1 || n > 5) state.Fail(String("Illegal number of passes: %d", n));
-        SetNumShaderFiles(n);
-        return;
-    }
-    if (Is(tag, "exectexturefunc", 10)) {
-        if (!state.preceding || !state.preceding->IsTextureArg())
-            state.Fail(Text("can't use exectexturefunc without preceding texture arg"));
-        const uint32_t function = ShaderFunctionID(F);
-        if (function == 0) state.Fail(String("Unknown function name %s after exectexturefunc", F));
-        std::string arguments = Text(tokens.GetNext(kToTab, D)).str();
-        for (char& c : arguments)
-            if (c == ',') c = ' ';
-        state.preceding->fExecuteArguments.push_back(String(arguments));
-        state.preceding->fExecuteFunctions.push_back(function);
-        return;
-    }
-    const bool pack4 = Is(tag, "pack4", 5);
-    if (pack4 || Is(tag, "pack3+1", 7)) {
-        std::vector<ShaderArg*> members;
-        std::vector<String> names;
-        for (int i = 0; i < (pack4 ? 4 : 2); ++i) {
-            const char* name = tokens.GetNext(D);
-            members.push_back(name ? GetShaderArg(name) : nullptr);
-            names.push_back(Text(name));
-            if (!members.back())
-                state.Fail(
-                    String("Can't find individual arg descriptors for\nPack4 argument %s", F));
-        }
-        members[0]->fMasterName = Text(F);
-        members[0]->fPackType = pack4 ? kPack4 : kPack3Plus1;
-        members[0]->fPackSlaves = names;
-        for (size_t i = 1; i < members.size(); ++i) members[i]->fPackSlave = true;
-        return;
-    }
-    if (Is(tag, "cgcversion", 12)) return;
     if (!state.skipIdentifiers)
         state.Fail(String("unknown tag \"%s\"\nline %d, target \"%s\"", line + 2, state.lineNumber,
                           state.target));

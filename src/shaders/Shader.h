@@ -114,6 +114,7 @@ private:
     // The manager creates the program objects and opens the CPU module this record keeps.
     friend class ShaderManager;
     struct ParseState;
+    struct Tags;
     void ParseTag(ParseState& state, const char* line);
     void ParseArgLine(ParseState& state, const char* tag, int row);
     void BindRegister(ParseState& state, int32_t fileIndex, const char* line);
