@@ -33,6 +33,19 @@ std::FILE* OpenForReading(const char* path) {
     return file;
 }
 
+bool ReadWholeFile(const char* path, std::string& bytes) {
+    bytes.clear();
+    std::FILE* file = OpenForReading(path);
+    if (!file) return false;
+    char chunk[1 << 16];
+    size_t count;
+    while ((count = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, count);
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) bytes.clear();
+    return !failed;
+}
+
 bool IsReadable(const char* path) {
     std::FILE* file = OpenForReading(path);
     if (!file) return false;

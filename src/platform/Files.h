@@ -14,6 +14,9 @@ std::string NativePath(const char* path);
 // Opens a file for binary reading, or returns null. The caller closes it.
 std::FILE* OpenForReading(const char* path);
 
+// The whole of a regular file, read once; false (bytes emptied) when it cannot be opened or read.
+bool ReadWholeFile(const char* path, std::string& bytes);
+
 // Whether the file exists and can be opened for reading.
 bool IsReadable(const char* path);
 

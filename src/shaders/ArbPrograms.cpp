@@ -2,7 +2,6 @@
 // file, kept until the binding is reset.
 #include "common/Errors.h"
 #include "gl/context/EntryPoints.h"
-#include "platform/Files.h"
 #include "shaders/FileEncryptor.h"
 #include "shaders/ManagerState.h"
 #include "shaders/Numbers.h"
@@ -84,20 +83,12 @@ bool ShaderManager::BindArbShader(Shader* shader, eShaderProgamType kind) {
 }
 
 bool ShaderManager::LoadArbShader(const char* path, uint32_t target) {
-    std::FILE* file = TESK_AE::platform::OpenForReading(path);
-    if (!file) return false;
-    std::fseek(file, 0, SEEK_END);
-    const long size = std::ftell(file);
-    std::fseek(file, 0, SEEK_SET);
-    std::vector<char> text(static_cast<size_t>(size > 0 ? size : 0) + 1, '\0');
-    if (!CFileEncryptor::DecipherFile(path, text.data(), text.size())) {
-        std::fill(text.begin(), text.end(), '\0');
-        const size_t read = std::fread(text.data(), 1, text.size() - 1, file);
-        text[read] = '\0';
-    }
-    std::fclose(file);
+    std::string text;
+    if (!CFileEncryptor::ReadSource(path, text)) return false;
+    // The driver reads the program up to its first NUL, as it would a C string.
+    text.resize(std::strlen(text.c_str()));
 
-    const GLsizei length = static_cast<GLsizei>(std::strlen(text.data()));
+    const GLsizei length = static_cast<GLsizei>(text.size());
     TESK_GL(glProgramStringARB)(target, GL_PROGRAM_FORMAT_ASCII_ARB, length, text.data());
     GLint position = -1;
     glGetIntegerv(GL_PROGRAM_ERROR_POSITION_ARB, &position);

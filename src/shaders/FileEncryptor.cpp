@@ -22,18 +22,8 @@ void StoreWord(uint32_t w, unsigned char* b) {
     for (int i = 0; i < 4; ++i) b[i] = static_cast<unsigned char>(w >> (8 * i));
 }
 
-// The whole file; false when it cannot be read.
-bool ReadAll(std::FILE* file, std::vector<unsigned char>& bytes) {
-    if (std::fseek(file, 0, SEEK_END) != 0) return false;
-    const long size = std::ftell(file);
-    if (size < 0 || std::fseek(file, 0, SEEK_SET) != 0) return false;
-    bytes.resize(static_cast<size_t>(size));
-    return std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
-}
-
-bool StartsWithHeader(const std::vector<unsigned char>& bytes) {
-    return bytes.size() >= CFileEncryptor::kHeaderBytes &&
-           std::memcmp(bytes.data(), kHeader, CFileEncryptor::kHeaderBytes) == 0;
+bool StartsWithHeader(const std::string& bytes) {
+    return bytes.compare(0, CFileEncryptor::kHeaderBytes, kHeader) == 0;
 }
 
 } // namespace
@@ -58,7 +48,7 @@ std::string CFileEncryptor::Encipher(const std::string& plain) {
 }
 
 bool CFileEncryptor::Decipher(const std::string& container, std::string& plain) {
-    if (container.compare(0, kHeaderBytes, kHeader) != 0) return false;
+    if (!StartsWithHeader(container)) return false;
     const size_t n = container.size() - kHeaderBytes;
     std::vector<char> out((n + 7) / 8 * 8, '\0');
     DecipherBlocks(reinterpret_cast<const unsigned char*>(container.data()) + kHeaderBytes, n,
@@ -94,15 +84,21 @@ void CFileEncryptor::DecipherBlocks(const unsigned char* in, size_t n, char* out
     }
 }
 
+bool CFileEncryptor::ReadSource(const char* path, std::string& text) {
+    std::string bytes;
+    if (!TESK_AE::platform::ReadWholeFile(path, bytes)) return false;
+    if (!Decipher(bytes, text)) text.swap(bytes);
+    return true;
+}
+
 bool CFileEncryptor::DecipherFile(const char* path, char* buffer, size_t size) {
-    std::FILE* file = TESK_AE::platform::OpenForReading(path);
-    if (!file) return false;
-    std::vector<unsigned char> bytes;
-    const bool read = ReadAll(file, bytes);
-    std::fclose(file);
-    if (!read || !buffer || bytes.size() > size || !StartsWithHeader(bytes)) return false;
+    std::string bytes;
+    if (!TESK_AE::platform::ReadWholeFile(path, bytes) || !buffer || bytes.size() > size ||
+        !StartsWithHeader(bytes))
+        return false;
     std::memset(buffer, 0, size);
-    DecipherBlocks(bytes.data() + kHeaderBytes, bytes.size() - kHeaderBytes, buffer, size);
+    DecipherBlocks(reinterpret_cast<const unsigned char*>(bytes.data()) + kHeaderBytes,
+                   bytes.size() - kHeaderBytes, buffer, size);
     return true;
 }
 

@@ -31,6 +31,11 @@ public:
     // caller has zeroed; nothing is written at or past capacity.
     static void DecipherBlocks(const unsigned char* in, size_t n, char* out, size_t capacity);
 
+    // The text of the file at path, read once and deciphered when it begins with the header
+    // line; false when it cannot be read. Every shader source the library loads comes through
+    // here, so a shipped container works wherever a plain file does.
+    static bool ReadSource(const char* path, std::string& text);
+
     // Deciphers the container at path into buffer (size bytes, at least the file's size);
     // the rest of the buffer is zero. False when the file cannot be opened, does not fit or
     // does not begin with the header line.

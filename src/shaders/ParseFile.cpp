@@ -1,33 +1,16 @@
 #include "shaders/ParseFile.h"
 
-#include "platform/Files.h"
 #include "shaders/FileEncryptor.h"
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace OGL_TESK_AE {
 
 ParseFile::ParseFile(const char* path) {
-    std::FILE* file = TESK_AE::platform::OpenForReading(path);
-    if (!file) return;
-    long size = -1;
-    if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
-    if (size > 0 && std::fseek(file, 0, SEEK_SET) == 0) {
-        std::vector<char> raw(static_cast<size_t>(size));
-        raw.resize(std::fread(raw.data(), 1, raw.size(), file));
-        const size_t header = CFileEncryptor::kHeaderBytes;
-        if (raw.size() >= header &&
-            std::memcmp(raw.data(), CFileEncryptor::Header(), header) == 0) {
-            fBytes.assign(raw.size(), '\0');
-            CFileEncryptor::DecipherBlocks(reinterpret_cast<const unsigned char*>(raw.data()) +
-                                               header,
-                                           raw.size() - header, fBytes.data(), fBytes.size());
-        } else {
-            fBytes.swap(raw);
-        }
-    }
-    std::fclose(file);
+    std::string text;
+    if (CFileEncryptor::ReadSource(path, text)) fBytes.assign(text.begin(), text.end());
     EndLines();
 }
 

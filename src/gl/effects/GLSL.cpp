@@ -2,6 +2,7 @@
 
 #include "common/Errors.h"
 #include "common/PhaseTimer.h"
+#include "platform/Files.h"
 #include "gl/context/EntryPoints.h"
 
 #include <GL/gl.h>
@@ -48,7 +49,7 @@ Shader::~Shader() {
 }
 
 bool Shader::LoadFile(const char* path) {
-    std::FILE* file = path ? std::fopen(path, "r") : nullptr;
+    std::FILE* file = TESK_AE::platform::OpenForReading(path);
     if (!file) return false;
     sFileBuffer[0] = '\0';
     std::string text;
