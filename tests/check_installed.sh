@@ -35,7 +35,8 @@ nm -D -C --defined-only "$shared" | awk '{ $1 = ""; $2 = ""; print }' | sed 's/^
     sort -u >"$scratch/exported"
 hidden=0
 while IFS= read -r symbol; do
-    case $symbol in *"(anonymous namespace)"* | *"::platform::"* | *"::hardware::"*) continue ;; esac
+    # Implementation namespaces hold what the private Implementation/ headers declare.
+    case $symbol in *"(anonymous namespace)"* | *"::platform::"* | *"::hardware::"* | *"::Implementation::"*) continue ;; esac
     name=${symbol%%(*}
     # A member of a class (or namespace) that no installed header names is an internal, whatever
     # its own name: Kernel::Resize is not Buffer::Resize.

@@ -12,6 +12,7 @@
 #include "gl/effects/EffectProgram.h"
 #include "gl/effects/GLSL.h"
 #include "gl/texture/ImageTextures.h"
+#include "gl/texture/Implementation/Transfer.h"
 #include "gl/texture/Texture.h"
 #include "gl/texture/TiledTexture.h"
 #include "ops/BasicOps.h"
@@ -194,7 +195,10 @@ TEST(FloatRows, HalvesMatchTheDriversOwnConversion) {
         driver.Bind();
         driver.LoadImageNative(&image, all, all, false);
         library.Bind();
-        ASSERT_TRUE(library.LoadFloatRows(&image, all, all, false));
+        const transfer::Plan plan =
+            transfer::PlanLoad(&image, library, all, all, false, false, false);
+        ASSERT_EQ(plan.path, transfer::Path::kFloatTexels);
+        transfer::Load(plan, library, &image, all, all);
         EXPECT_TRUE(PixelsNear(ReadTexels<uint16_t>(&library, 256, 64),
                                ReadTexels<uint16_t>(&driver, 256, 64), image.ByteCount() / 4, 256));
     });

@@ -16,6 +16,7 @@
 #include "gl/state/Push.h"
 #include "gl/texture/ImageTextures.h"
 #include "gl/texture/RenderBuffer.h"
+#include "gl/texture/Implementation/Transfer.h"
 #include "gl/texture/Selection.h"
 #include "gl/texture/TextureBuffer.h"
 #include "gl/texture/TextureFormat.h"
@@ -268,31 +269,15 @@ void RenderedTexture::Read(XIImage* image, const Region& region, bool flip) {
                    r.Height());
     if (!r.IsValid() || !image->GetBaseAddress()) return;
 
-    GLenum imageFormat = GL_RGBA, imageType = 0;
-    float whiteScale = 1.0f;
-    GetColorSpaceFormat(image, imageFormat, imageType, whiteScale);
-    const bool convert = NeedToConvert(image, imageFormat, imageType);
-    // Float pixels are converted, turned over and summed to luminance on the way out, when the
-    // drawing pass below would do no more than clamp them to [0, 1] (which is done here too).
-    const bool plainPass =
-        !readProcessing && whiteScale == 1.0f && (!convert || ReadSwizzleFor(image) == nullptr);
-    if (plainPass && buffer->ReadFloatRows(image, r, d, flipRows, convert || flipRows)) return;
-    if (!convert && !flipRows && !readProcessing) {
-        buffer->ReadImageNative(image, r, d);
+    transfer::Plan move = transfer::PlanRead(image, *buffer, flipRows, readProcessing != nullptr);
+    const uint8_t* bytes = nullptr;
+    if (move.path == transfer::Path::kByteHalves && !(bytes = PassedHalfBytes()))
+        move.path = transfer::Path::kPass;
+    if (move.path != transfer::Path::kPass) {
+        transfer::Read(move, *buffer, image, r, d, bytes);
         return;
     }
-
-    // From a target of their own layout, the pass would copy them texel for texel.
-    if (!convert && flipRows && !readProcessing && whiteScale == 1.0f &&
-        buffer->ReadRowsTurnedOver(image, r, d))
-        return;
-    // 8-bit images that only need turning over are looked up in what the pass makes of each
-    // texel.
-    if (!convert && flipRows && !readProcessing && whiteScale == 1.0f && IsByteType(imageType)) {
-        const uint8_t* bytes = PassedHalfBytes();
-        if (bytes && buffer->ReadByteRows(image, r, d, true, bytes)) return;
-    }
-    ReadThroughPass(image, r, d, flipRows, convert, whiteScale, imageType);
+    ReadThroughPass(image, r, d, flipRows, move.convert, move.whiteScale, move.type);
 }
 
 void RenderedTexture::ReadThroughPass(XIImage* image, const Region& r, const Region& d,

@@ -60,32 +60,6 @@ public:
     // The same with the region's rows in the opposite order, so that a top-down image lands the
     // OpenGL way up without a drawing pass. One transfer per row.
     void LoadImageTurnedOver(const XIImage* image, const Region& src, const Region& dst) const;
-    // 8-bit pixels of four channels turned over, as they are laid out, into a texture that holds
-    // texels of that layout (GL_RGBA8): the rows are reversed in memory a band at a time and
-    // handed over in few transfers. False, with nothing done, for any other pair.
-    bool LoadRowsTurnedOver(const XIImage* image, const Region& src, const Region& dst) const;
-    // Float RGBA pixels converted on the CPU to the texel type of a half-float or float texture
-    // (rows turned over on request). False, with nothing done, for any other pair, which the
-    // caller then moves another way.
-    bool LoadFloatRows(const XIImage* image, const Region& src, const Region& dst,
-                       bool turnOver) const;
-    // The way back, into float RGBA, luminance or alpha images, for this texture while it is
-    // the bound framebuffer, optionally clamping the texels to [0, 1] first as a conversion
-    // pass would. False, with nothing done, when it does not apply.
-    bool ReadFloatRows(const XIImage* image, const Region& imageRegion, const Region& frameRegion,
-                       bool turnOver, bool clampToUnit) const;
-    // 8-bit RGBA, BGRA or ARGB pixels into a half-float texture through a table of the texel
-    // each byte value becomes (rows turned over on request). False, with nothing done, for any
-    // other pair.
-    bool LoadByteRows(const XIImage* image, const Region& src, const Region& dst, bool turnOver,
-                      const uint16_t halves[256]) const;
-    // The way back from a GL_RGBA8 texture while it is the bound framebuffer.
-    bool ReadRowsTurnedOver(const XIImage* image, const Region& imageRegion,
-                            const Region& frameRegion) const;
-    // The way back into 8-bit images from a half-float texture while it is read from, through a
-    // table of the byte each texel becomes.
-    bool ReadByteRows(const XIImage* image, const Region& imageRegion, const Region& frameRegion,
-                      bool turnOver, const uint8_t bytes[65536]) const;
     // Whether glReadPixels reads this texture now: colour attachment 0 of the bound framebuffer,
     // which may be another object's framebuffer, and the read buffer.
     bool IsReadFrom() const;
@@ -104,9 +78,6 @@ public:
     void Dump() const override {}
 
 private:
-    void LoadSubTexture(const XIImage* image, const Region& src, const Region& dst, GLenum format,
-                        GLenum type, bool mipmap) const;
-
     mutable TextureKey fKey;
     mutable GLuint fTexture = 0;
     GLuint fFramebuffer = 0;

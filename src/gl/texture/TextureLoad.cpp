@@ -11,6 +11,7 @@
 #include "gl/state/Fragment.h"
 #include "gl/state/Pixel.h"
 #include "gl/state/Push.h"
+#include "gl/texture/Implementation/Transfer.h"
 #include "gl/texture/Selection.h"
 #include "gl/texture/TextureBuffer.h"
 #include "gl/texture/TextureFormat.h"
@@ -196,7 +197,9 @@ void Texture::LoadTexture(const XIImage* image, const Region& src, const Region&
                           bool mipmap) {
     if (!buffer || !image) return;
     const LoadPlan plan(image, src, dstIn);
-    if (PixelTransferBytes(plan.format, plan.type) == 0) {
+    transfer::Plan move =
+        transfer::PlanLoad(image, *buffer, src, plan.dst, mipmap, fit, loadProcessing != nullptr);
+    if (move.path == transfer::Path::kNothing) {
         // OpenGL takes no pixels in this layout (an unknown colour-space code, say). The region
         // becomes transparent rather than show what the recycled texture held before, which
         // may be another caller's picture.
@@ -208,34 +211,12 @@ void Texture::LoadTexture(const XIImage* image, const Region& src, const Region&
         ClearColorBuffer(Color::Transparent);
         return;
     }
-    // A white level below full scale needs the scaling pass even where the layout itself could
-    // go straight in.
-    const bool asItIs =
-        !plan.convert && !plan.resized && !loadProcessing && plan.whiteScale == 1.0f;
-    if (asItIs && image->IsBottomUp()) {
-        if (mipmap || !buffer->LoadFloatRows(image, src, plan.dst, false))
-            buffer->LoadImageNative(image, src, plan.dst, mipmap);
+    const uint16_t* halves = nullptr;
+    if (move.path == transfer::Path::kByteHalves && !(halves = PassedByteHalves()))
+        move.path = transfer::Path::kPass;
+    if (move.path != transfer::Path::kPass) {
+        transfer::Load(move, *buffer, image, src, plan.dst, mipmap, halves);
         return;
-    }
-    // Float pixels that only need turning over go in with their rows in the opposite order: the
-    // drawing pass below would copy the same floats from a float staging texture and round them
-    // to the texture's format just as the transfer does, at the cost of a whole extra pass.
-    if (asItIs && !fit && !mipmap && plan.type == GL_FLOAT &&
-        buffer->LoadFloatRows(image, src, plan.dst, true))
-        return;
-    if (asItIs && !fit && !mipmap && plan.type == GL_FLOAT &&
-        GetInternalFormat(GL_RGBA, plan.type) == GL_RGBA32F_ARB) {
-        buffer->LoadImageTurnedOver(image, src, plan.dst);
-        return;
-    }
-
-    // Into a texture of their own layout, the pass would copy them texel for texel.
-    if (asItIs && !fit && !mipmap && buffer->LoadRowsTurnedOver(image, src, plan.dst)) return;
-    // 8-bit pixels that only need turning over are looked up in what the pass makes of each
-    // value, and go in as the texels the pass would have drawn.
-    if (asItIs && !fit && !mipmap && IsByteType(plan.type)) {
-        const uint16_t* halves = PassedByteHalves();
-        if (halves && buffer->LoadByteRows(image, src, plan.dst, true, halves)) return;
     }
     DrawThroughStaging(*buffer, image, src, plan, loadProcessing, fit);
 }
