@@ -9,7 +9,7 @@
 #include "Implementation.h"
 
 #include "common/Shared.h"
-#include "gl/context/EntryPoints.h"
+#include "gl/context/Implementation/EntryPoints.h"
 #include "gl/texture/Resource.h"
 
 #include <GL/gl.h>

@@ -2,7 +2,7 @@
 // worker and back.
 #include "common/Shared.h"
 #include "common/StaticList.h"
-#include "common/WorkerBackend.h"
+#include "common/Implementation/WorkerBackend.h"
 
 #include <benchmark/benchmark.h>
 

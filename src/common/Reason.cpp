@@ -1,6 +1,6 @@
 #include "common/Reason.h"
 
-#include "common/Prologue.h"
+#include "common/Implementation/Prologue.h"
 
 namespace OGL_TESK_AE {
 

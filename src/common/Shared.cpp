@@ -1,7 +1,7 @@
 #include "common/Shared.h"
 
 #include "common/OpaqueBuffer.h"
-#include "common/Prologue.h"
+#include "common/Implementation/Prologue.h"
 
 #include "platform/Mutex.h"
 

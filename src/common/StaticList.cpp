@@ -1,7 +1,7 @@
 #include "common/StaticList.h"
 
 #include "common/Shared.h"
-#include "common/WorkerBackend.h"
+#include "common/Implementation/WorkerBackend.h"
 #include "platform/Mutex.h"
 
 namespace TESK_AE {

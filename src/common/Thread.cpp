@@ -1,6 +1,6 @@
 #include "common/Thread.h"
 
-#include "common/WorkerBackend.h"
+#include "common/Implementation/WorkerBackend.h"
 
 #include <exception>
 

@@ -1,6 +1,6 @@
 #include "math/Matrix33.h"
 
-#include "math/Angle.h"
+#include "math/Implementation/Angle.h"
 #include "math/Matrix44.h"
 
 #include <algorithm>

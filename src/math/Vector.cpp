@@ -1,6 +1,6 @@
 #include "math/Vector.h"
 
-#include "math/Angle.h"
+#include "math/Implementation/Angle.h"
 #include "math/Matrix33.h"
 
 #include <cmath>

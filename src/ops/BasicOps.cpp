@@ -4,7 +4,7 @@
 
 #include "common/PhaseTimer.h"
 #include "common/Shared.h"
-#include "gl/context/EntryPoints.h"
+#include "gl/context/Implementation/EntryPoints.h"
 #include "gl/context/State.h"
 #include "gl/effects/EffectProgram.h"
 #include "gl/effects/GLSL.h"
@@ -13,16 +13,16 @@
 #include "gl/state/Clear.h"
 #include "gl/state/Fragment.h"
 #include "gl/state/MatrixState.h"
-#include "gl/state/ProgramScope.h"
+#include "gl/state/Implementation/ProgramScope.h"
 #include "gl/state/Push.h"
 #include "gl/state/TextureState.h"
 #include "gl/texture/ImageTextures.h"
-#include "gl/texture/MemoryRows.h"
+#include "gl/texture/Implementation/MemoryRows.h"
 #include "gl/texture/RenderedTexture.h"
 #include "gl/texture/TextureFormat.h"
 #include "gl/texture/TiledBuffer.h"
 #include "math/Vector.h"
-#include "common/Prologue.h"
+#include "common/Implementation/Prologue.h"
 
 #include <GL/gl.h>
 

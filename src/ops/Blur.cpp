@@ -2,9 +2,9 @@
 #include "ops/Blur.h"
 
 #include "common/Shared.h"
-#include "ops/Convolve.h"
-#include "ops/Kernel.h"
-#include "common/Prologue.h"
+#include "ops/Implementation/Convolve.h"
+#include "ops/Implementation/Kernel.h"
+#include "common/Implementation/Prologue.h"
 
 namespace OGL_TESK_AE {
 

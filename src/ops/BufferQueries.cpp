@@ -1,7 +1,7 @@
 // The CPU side of the basic operations: queries and arithmetic on the library's float buffers.
 #include "common/Shared.h"
 #include "ops/BasicOps.h"
-#include "common/Prologue.h"
+#include "common/Implementation/Prologue.h"
 
 #include <algorithm>
 

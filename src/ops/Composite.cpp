@@ -7,11 +7,11 @@
 #include "gl/state/Clear.h"
 #include "gl/state/Push.h"
 #include "gl/texture/ImageTextures.h"
-#include "gl/texture/Selection.h"
+#include "gl/texture/Implementation/Selection.h"
 #include "gl/texture/TiledBuffer.h"
-#include "ops/Convolve.h"
-#include "ops/Kernel.h"
-#include "common/Prologue.h"
+#include "ops/Implementation/Convolve.h"
+#include "ops/Implementation/Kernel.h"
+#include "common/Implementation/Prologue.h"
 
 #include <cmath>
 

@@ -12,14 +12,14 @@
 #include "gl/state/Fragment.h"
 #include "gl/state/Push.h"
 #include "gl/texture/ImageTextures.h"
-#include "gl/texture/Selection.h"
+#include "gl/texture/Implementation/Selection.h"
 #include "gl/texture/TextureFormat.h"
 #include "gl/texture/TiledBuffer.h"
 #include "math/Transform.h"
-#include "ops/Convolve.h"
-#include "ops/Kernel.h"
-#include "common/Prologue.h"
-#include "ops/TransformFront.h"
+#include "ops/Implementation/Convolve.h"
+#include "ops/Implementation/Kernel.h"
+#include "common/Implementation/Prologue.h"
+#include "ops/Implementation/TransformFront.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>

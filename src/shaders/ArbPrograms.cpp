@@ -1,10 +1,10 @@
 // The ARB assembly back-end: program objects made at a shader's first bind, one per program
 // file, kept until the binding is reset.
 #include "common/Errors.h"
-#include "gl/context/EntryPoints.h"
+#include "gl/context/Implementation/EntryPoints.h"
 #include "shaders/FileEncryptor.h"
-#include "shaders/ManagerState.h"
-#include "shaders/Numbers.h"
+#include "shaders/Implementation/ManagerState.h"
+#include "shaders/Implementation/Numbers.h"
 #include "shaders/ShaderManager.h"
 
 #include <GL/gl.h>

@@ -1,6 +1,6 @@
 #include "shaders/Arg.h"
 
-#include "shaders/Numbers.h"
+#include "shaders/Implementation/Numbers.h"
 
 #include <cctype>
 #include <cstdio>

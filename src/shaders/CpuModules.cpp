@@ -1,7 +1,7 @@
 // CPU shader modules: dynamic libraries that deform geometry for displacement shaders, driven
 // through a fixed set of exported entry points.
 #include "platform/Module.h"
-#include "shaders/ManagerState.h"
+#include "shaders/Implementation/ManagerState.h"
 #include "shaders/ShaderManager.h"
 
 #include <GL/gl.h>

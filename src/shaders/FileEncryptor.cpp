@@ -1,7 +1,7 @@
 #include "shaders/FileEncryptor.h"
 
 #include "platform/Files.h"
-#include "shaders/Tea.h"
+#include "shaders/Implementation/Tea.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,7 +1,7 @@
 #include "shaders/Shader.h"
 
 #include "platform/Files.h"
-#include "shaders/Numbers.h"
+#include "shaders/Implementation/Numbers.h"
 #include "shaders/ParseFile.h"
 #include "shaders/ParseString.h"
 #include "shaders/ShaderCatalog.h"

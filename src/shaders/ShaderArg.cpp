@@ -1,6 +1,6 @@
 #include "shaders/ShaderArg.h"
 
-#include "shaders/Numbers.h"
+#include "shaders/Implementation/Numbers.h"
 #include "shaders/ParseString.h"
 
 #include <cstdio>

@@ -3,13 +3,13 @@
 
 #include "common/Errors.h"
 #include "gl/context/Capabilities.h"
-#include "gl/context/EntryPoints.h"
+#include "gl/context/Implementation/EntryPoints.h"
 #include "gl/context/HardwareInfo.h"
 #include "platform/Files.h"
 #include "platform/Registry.h"
-#include "shaders/ManagerState.h"
-#include "shaders/ProceduralTextures.h"
-#include "shaders/Numbers.h"
+#include "shaders/Implementation/ManagerState.h"
+#include "shaders/Implementation/ProceduralTextures.h"
+#include "shaders/Implementation/Numbers.h"
 #include "shaders/ShaderCatalog.h"
 
 #include <GL/gl.h>

@@ -6,7 +6,7 @@
 
 #include "common/StaticList.h"
 #include "common/Thread.h"
-#include "common/WorkerBackend.h"
+#include "common/Implementation/WorkerBackend.h"
 
 namespace tesk_test {
 

@@ -4,7 +4,7 @@
 #include "HostLayouts.h"
 #include "Scoped.h"
 
-#include "common/HalfFloat.h"
+#include "common/Implementation/HalfFloat.h"
 #include "common/PhaseTimer.h"
 #include "common/String.h"
 #include "platform/DriverInfo.h"

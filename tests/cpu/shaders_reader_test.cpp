@@ -1,7 +1,7 @@
 #include "shaders/FileEncryptor.h"
 #include "shaders/ParseFile.h"
 #include "shaders/ParseString.h"
-#include "shaders/Tea.h"
+#include "shaders/Implementation/Tea.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "common/Errors.h"
 #include "common/Shared.h"
 #include "common/StaticList.h"
-#include "common/WorkerBackend.h"
+#include "common/Implementation/WorkerBackend.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 
 #include "TestTarget.h"
 
-#include "gl/context/EntryPoints.h"
+#include "gl/context/Implementation/EntryPoints.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>

@@ -8,8 +8,8 @@
 #include "TestImage.h"
 
 #include "common/Shared.h"
-#include "gl/context/EntryPoints.h"
-#include "gl/texture/Selection.h"
+#include "gl/context/Implementation/EntryPoints.h"
+#include "gl/texture/Implementation/Selection.h"
 #include "gl/texture/TextureBuffer.h"
 
 #include <GL/gl.h>

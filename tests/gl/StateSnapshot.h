@@ -4,7 +4,7 @@
 // glGet calls so that it does not depend on the code under test. Two snapshots compare equal
 // exactly when every value matches; Differences names the ones that do not.
 
-#include "gl/context/EntryPoints.h"
+#include "gl/context/Implementation/EntryPoints.h"
 
 #include <GL/gl.h>
 

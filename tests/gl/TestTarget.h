@@ -4,7 +4,7 @@
 // targets: a render buffer (8-bit RGBA unless asked otherwise) on a framebuffer object, with a
 // pixel-for-pixel projection.
 
-#include "gl/context/EntryPoints.h"
+#include "gl/context/Implementation/EntryPoints.h"
 
 #include <GL/gl.h>
 

@@ -5,8 +5,8 @@
 
 #include "common/Errors.h"
 #include "platform/Module.h"
-#include "shaders/ManagerState.h"
-#include "shaders/ProceduralTextures.h"
+#include "shaders/Implementation/ManagerState.h"
+#include "shaders/Implementation/ProceduralTextures.h"
 #include "shaders/ShaderManager.h"
 
 #include <cstdlib>

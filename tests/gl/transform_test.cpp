@@ -8,7 +8,7 @@
 
 #include "gl/texture/RenderedTexture.h"
 #include "math/Matrix33.h"
-#include "ops/TransformFront.h"
+#include "ops/Implementation/TransformFront.h"
 
 using namespace OGL_TESK_AE;
 using namespace tesk_test;

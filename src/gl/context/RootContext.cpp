@@ -2,7 +2,7 @@
 
 #include "gl/geometry/ObjectArray.h"
 
-#include "gl/context/EntryPoints.h"
+#include "gl/context/Implementation/EntryPoints.h"
 #include "platform/EglContext.h"
 
 namespace OGL_TESK_AE {

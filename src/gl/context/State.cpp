@@ -1,8 +1,8 @@
 #include "gl/context/State.h"
 
 #include "common/PhaseTimer.h"
-#include "gl/context/EntryPoints.h"
-#include "gl/state/GetState.h"
+#include "gl/context/Implementation/EntryPoints.h"
+#include "gl/state/Implementation/GetState.h"
 
 namespace OGL_TESK_AE {
 

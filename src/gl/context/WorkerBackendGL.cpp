@@ -1,4 +1,4 @@
-#include "common/WorkerBackend.h"
+#include "common/Implementation/WorkerBackend.h"
 
 #include "common/PhaseTimer.h"
 

@@ -1,6 +1,6 @@
 #include "gl/effects/ApplyMode.h"
 
-#include "common/Prologue.h"
+#include "common/Implementation/Prologue.h"
 
 #include "common/Shared.h"
 #include "gl/context/State.h"

@@ -1,6 +1,6 @@
 #include "gl/effects/EffectProgram.h"
 
-#include "gl/context/EntryPoints.h"
+#include "gl/context/Implementation/EntryPoints.h"
 #include "gl/state/TextureState.h"
 #include "math/Color.h"
 #include "math/Region.h"

@@ -3,7 +3,7 @@
 #include "common/Errors.h"
 #include "common/PhaseTimer.h"
 #include "platform/Files.h"
-#include "gl/context/EntryPoints.h"
+#include "gl/context/Implementation/EntryPoints.h"
 
 #include <GL/gl.h>
 

@@ -1,7 +1,7 @@
 #include "gl/state/Blend.h"
 
-#include "gl/context/EntryPoints.h"
-#include "gl/state/GetState.h"
+#include "gl/context/Implementation/EntryPoints.h"
+#include "gl/state/Implementation/GetState.h"
 
 namespace OGL_TESK_AE {
 

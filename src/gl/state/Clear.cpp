@@ -1,7 +1,7 @@
 #include "gl/state/Clear.h"
 
 #include "gl/state/Fragment.h"
-#include "gl/state/GetState.h"
+#include "gl/state/Implementation/GetState.h"
 #include "gl/state/Push.h"
 
 namespace OGL_TESK_AE {

@@ -1,6 +1,6 @@
 #include "gl/state/Fragment.h"
 
-#include "gl/state/GetState.h"
+#include "gl/state/Implementation/GetState.h"
 
 namespace OGL_TESK_AE {
 

@@ -1,6 +1,6 @@
 #include "gl/state/Light.h"
 
-#include "gl/state/GetState.h"
+#include "gl/state/Implementation/GetState.h"
 
 #include <algorithm>
 

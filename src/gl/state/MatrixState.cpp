@@ -2,7 +2,7 @@
 
 #include "common/Errors.h"
 #include "gl/context/Capabilities.h"
-#include "gl/state/GetState.h"
+#include "gl/state/Implementation/GetState.h"
 #include "math/Matrix44.h"
 
 namespace OGL_TESK_AE {

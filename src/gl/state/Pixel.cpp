@@ -1,7 +1,7 @@
 #include "gl/state/Pixel.h"
 
 #include "common/XIImage.h"
-#include "gl/state/GetState.h"
+#include "gl/state/Implementation/GetState.h"
 
 namespace OGL_TESK_AE {
 

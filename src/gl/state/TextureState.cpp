@@ -1,7 +1,7 @@
 #include "gl/state/TextureState.h"
 
-#include "gl/context/EntryPoints.h"
-#include "gl/state/GetState.h"
+#include "gl/context/Implementation/EntryPoints.h"
+#include "gl/state/Implementation/GetState.h"
 #include "math/Vector.h"
 
 #include "gl/texture/Texture.h"

@@ -7,7 +7,7 @@
 #include "gl/state/MatrixState.h"
 #include "gl/state/Push.h"
 #include "gl/texture/RenderedTexture.h"
-#include "gl/texture/Selection.h"
+#include "gl/texture/Implementation/Selection.h"
 #include "gl/texture/TextureFormat.h"
 
 namespace OGL_TESK_AE {

@@ -1,7 +1,7 @@
 #include "gl/texture/AntiAliasRender.h"
 
 #include "gl/context/Defaults.h"
-#include "gl/context/EntryPoints.h"
+#include "gl/context/Implementation/EntryPoints.h"
 #include "gl/geometry/Object.h"
 #include "gl/state/Blend.h"
 #include "gl/state/Fragment.h"

@@ -3,7 +3,7 @@
 #include "gl/effects/Conversion.h"
 
 #include "common/Errors.h"
-#include "gl/texture/MemoryRows.h"
+#include "gl/texture/Implementation/MemoryRows.h"
 #include "gl/texture/TextureBuffer.h"
 #include "gl/texture/TextureFormat.h"
 

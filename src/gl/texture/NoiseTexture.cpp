@@ -1,7 +1,7 @@
 #include "gl/texture/NoiseTexture.h"
 
 #include "common/Errors.h"
-#include "gl/context/EntryPoints.h"
+#include "gl/context/Implementation/EntryPoints.h"
 #include "math/Rotation.h"
 #include "math/Transform.h"
 

@@ -3,7 +3,7 @@
 #include "common/Errors.h"
 #include "common/PhaseTimer.h"
 #include "gl/context/Capabilities.h"
-#include "gl/context/EntryPoints.h"
+#include "gl/context/Implementation/EntryPoints.h"
 #include "gl/texture/TextureFormat.h"
 
 #include <algorithm>

@@ -5,7 +5,7 @@
 #include "common/PhaseTimer.h"
 #include "gl/context/Capabilities.h"
 #include "gl/context/Defaults.h"
-#include "gl/context/EntryPoints.h"
+#include "gl/context/Implementation/EntryPoints.h"
 #include "gl/context/State.h"
 #include "gl/effects/Conversion.h"
 #include "gl/geometry/SimplePlane.h"
@@ -17,7 +17,7 @@
 #include "gl/texture/ImageTextures.h"
 #include "gl/texture/RenderBuffer.h"
 #include "gl/texture/Implementation/Transfer.h"
-#include "gl/texture/Selection.h"
+#include "gl/texture/Implementation/Selection.h"
 #include "gl/texture/TextureBuffer.h"
 #include "gl/texture/TextureFormat.h"
 

@@ -3,10 +3,10 @@
 #include "common/Errors.h"
 #include "gl/context/Capabilities.h"
 #include "gl/context/Defaults.h"
-#include "gl/context/EntryPoints.h"
+#include "gl/context/Implementation/EntryPoints.h"
 #include "gl/context/HardwareInfo.h"
 #include "gl/state/Clear.h"
-#include "gl/texture/Selection.h"
+#include "gl/texture/Implementation/Selection.h"
 #include "gl/texture/TextureBuffer.h"
 #include "gl/texture/TextureFormat.h"
 

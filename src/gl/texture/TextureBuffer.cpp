@@ -1,15 +1,15 @@
 #include "gl/texture/TextureBuffer.h"
 
 #include "common/Errors.h"
-#include "common/HalfFloat.h"
+#include "common/Implementation/HalfFloat.h"
 #include "common/PhaseTimer.h"
 #include "gl/context/Capabilities.h"
 #include "gl/context/Defaults.h"
-#include "gl/context/EntryPoints.h"
+#include "gl/context/Implementation/EntryPoints.h"
 #include "gl/state/Clear.h"
 #include "gl/state/Pixel.h"
 #include "gl/texture/Implementation/Transfer.h"
-#include "gl/texture/Selection.h"
+#include "gl/texture/Implementation/Selection.h"
 #include "gl/texture/TextureFormat.h"
 
 #include <GL/glu.h>

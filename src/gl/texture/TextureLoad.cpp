@@ -3,7 +3,7 @@
 #include "common/OpaqueBuffer.h"
 #include "common/PhaseTimer.h"
 
-#include "gl/context/EntryPoints.h"
+#include "gl/context/Implementation/EntryPoints.h"
 #include "gl/effects/Conversion.h"
 #include "gl/geometry/SimplePlane.h"
 #include "gl/state/Blend.h"
@@ -12,7 +12,7 @@
 #include "gl/state/Pixel.h"
 #include "gl/state/Push.h"
 #include "gl/texture/Implementation/Transfer.h"
-#include "gl/texture/Selection.h"
+#include "gl/texture/Implementation/Selection.h"
 #include "gl/texture/TextureBuffer.h"
 #include "gl/texture/TextureFormat.h"
 

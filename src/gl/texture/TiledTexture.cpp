@@ -1,7 +1,7 @@
 #include "gl/texture/TiledTexture.h"
 
 #include "common/Errors.h"
-#include "gl/context/EntryPoints.h"
+#include "gl/context/Implementation/EntryPoints.h"
 #include "gl/texture/TextureBuffer.h"
 #include "gl/texture/TextureFormat.h"
 

@@ -1,7 +1,7 @@
 #include "gl/texture/Implementation/Transfer.h"
 
 #include "common/Errors.h"
-#include "common/HalfFloat.h"
+#include "common/Implementation/HalfFloat.h"
 #include "common/PhaseTimer.h"
 #include "gl/effects/Conversion.h"
 #include "gl/state/Pixel.h"

@@ -1,4 +1,4 @@
-#include "math/Angle.h"
+#include "math/Implementation/Angle.h"
 
 #include <cmath>
 

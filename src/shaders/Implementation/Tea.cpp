@@ -1,4 +1,4 @@
-#include "shaders/Tea.h"
+#include "shaders/Implementation/Tea.h"
 
 namespace OGL_TESK_AE {
 namespace tea {

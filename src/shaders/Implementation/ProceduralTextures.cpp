@@ -1,7 +1,7 @@
-#include "shaders/ProceduralTextures.h"
+#include "shaders/Implementation/ProceduralTextures.h"
 
-#include "gl/context/EntryPoints.h"
-#include "shaders/ManagerState.h"
+#include "gl/context/Implementation/EntryPoints.h"
+#include "shaders/Implementation/ManagerState.h"
 #include "shaders/ShaderManager.h"
 
 #include <GL/gl.h>

@@ -1,4 +1,4 @@
-#include "common/HalfFloat.h"
+#include "common/Implementation/HalfFloat.h"
 
 #include <cmath>
 #include <cstring>

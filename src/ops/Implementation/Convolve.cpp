@@ -1,10 +1,10 @@
 // Separable convolution by accumulation: each non-zero tap is one textured pass of the source,
 // moved by the tap's distance through the texture matrix and added at the tap's weight by
 // blending.
-#include "ops/Convolve.h"
+#include "ops/Implementation/Convolve.h"
 
 #include "common/Shared.h"
-#include "gl/context/EntryPoints.h"
+#include "gl/context/Implementation/EntryPoints.h"
 #include "gl/context/State.h"
 #include "gl/effects/EffectProgram.h"
 #include "gl/effects/GLSL.h"
@@ -15,13 +15,13 @@
 #include "gl/state/MatrixState.h"
 #include "gl/state/Push.h"
 #include "gl/texture/ImageTextures.h"
-#include "gl/texture/Selection.h"
+#include "gl/texture/Implementation/Selection.h"
 #include "gl/texture/TextureBuffer.h"
 #include "gl/texture/TextureFormat.h"
 #include "gl/texture/TiledBuffer.h"
 #include "ops/BasicOps.h"
 #include "math/Vector.h"
-#include "ops/Kernel.h"
+#include "ops/Implementation/Kernel.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>

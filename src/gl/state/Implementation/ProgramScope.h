@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gl/context/EntryPoints.h"
+#include "gl/context/Implementation/EntryPoints.h"
 
 #include <GL/gl.h>
 

@@ -1,4 +1,4 @@
-#include "gl/context/EntryPoints.h"
+#include "gl/context/Implementation/EntryPoints.h"
 
 #include "platform/EglContext.h"
 

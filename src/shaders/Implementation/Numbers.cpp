@@ -1,4 +1,4 @@
-#include "shaders/Numbers.h"
+#include "shaders/Implementation/Numbers.h"
 
 #include "common/Errors.h"
 

@@ -1,4 +1,4 @@
-#include "ops/Kernel.h"
+#include "ops/Implementation/Kernel.h"
 
 #include <algorithm>
 #include <cmath>
