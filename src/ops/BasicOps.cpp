@@ -23,6 +23,7 @@
 #include "gl/texture/TiledBuffer.h"
 #include "math/Vector.h"
 #include "common/Implementation/Prologue.h"
+#include "GlslSources.h" // glsl::<name>, made from the glsl/ folders at build time
 
 #include <GL/gl.h>
 
@@ -47,15 +48,7 @@ void DrawPlane(const Region& r) {
 // Colour times alpha with alpha kept, in one pass over the tile: the products that drawing the
 // source and then blending it over itself with (0, source alpha) would leave, unclamped as
 // blending leaves them, at half the fill cost.
-GLSL::Shader sPremultiplyTexels(GL_FRAGMENT_SHADER, R"(#version 110
-#extension GL_ARB_texture_rectangle : enable
-uniform sampler2DRect texture;
-void main()
-{
-    vec4 t = texture2DRect(texture, gl_TexCoord[0].st);
-    gl_FragColor = vec4(t.rgb * t.a, t.a);
-}
-)");
+GLSL::Shader sPremultiplyTexels(GL_FRAGMENT_SHADER, glsl::premultiply_texels);
 
 const EffectProgram& PremultiplyProgram() {
     static const EffectProgram program(&sPremultiplyTexels);
@@ -66,15 +59,7 @@ const EffectProgram& PremultiplyProgram() {
 // channels: the texel modulated by the current colour (the luma weights), its colour then
 // scaled by its alpha. The same products that modulating and blending with (source alpha, zero)
 // over a cleared tile leave, without the clear and the blender's read of the tile.
-GLSL::Shader sLumaTexels(GL_FRAGMENT_SHADER, R"(#version 110
-#extension GL_ARB_texture_rectangle : enable
-uniform sampler2DRect texture;
-void main()
-{
-    vec4 t = texture2DRect(texture, gl_TexCoord[0].st) * gl_Color;
-    gl_FragColor = vec4(t.rgb * t.a, t.a);
-}
-)");
+GLSL::Shader sLumaTexels(GL_FRAGMENT_SHADER, glsl::luma_texels);
 
 const EffectProgram& LumaProgram() {
     static const EffectProgram program(&sLumaTexels);
@@ -85,26 +70,9 @@ const EffectProgram& LumaProgram() {
 // target: a quarter of the texels to store and read back. They are what reading the programs
 // above (luma) or the plain texel (alpha) back into a float luminance or alpha image makes of
 // four channels: each channel clamped to [0, 1], NaN to 0, and luminance their sum.
-GLSL::Shader sRedLuma(GL_FRAGMENT_SHADER, R"(#version 110
-#extension GL_ARB_texture_rectangle : enable
-uniform sampler2DRect texture;
-float unit(float v) { return v > 0.0 ? min(v, 1.0) : 0.0; }
-void main()
-{
-    vec4 t = texture2DRect(texture, gl_TexCoord[0].st) * gl_Color;
-    gl_FragColor = vec4(unit(t.r * t.a) + unit(t.g * t.a) + unit(t.b * t.a));
-}
-)");
+GLSL::Shader sRedLuma(GL_FRAGMENT_SHADER, glsl::red_luma);
 
-GLSL::Shader sRedAlpha(GL_FRAGMENT_SHADER, R"(#version 110
-#extension GL_ARB_texture_rectangle : enable
-uniform sampler2DRect texture;
-void main()
-{
-    float a = (texture2DRect(texture, gl_TexCoord[0].st) * gl_Color).a;
-    gl_FragColor = vec4(a > 0.0 ? min(a, 1.0) : 0.0);
-}
-)");
+GLSL::Shader sRedAlpha(GL_FRAGMENT_SHADER, glsl::red_alpha);
 
 const EffectProgram& RedLumaProgram() {
     static const EffectProgram program(&sRedLuma);
@@ -299,33 +267,7 @@ void CopyTiled(const XIImage* source, XIImage* destination, int x, int y) {
 //
 // Each texture holds the part of its image on the tile; its box is the offset from a fragment's
 // window position to its texel there, and the part's size (zero for none).
-GLSL::Shader sMaskTexels(GL_FRAGMENT_SHADER, R"(#version 110
-#extension GL_ARB_texture_rectangle : enable
-uniform sampler2DRect mask;
-uniform sampler2DRect image;
-uniform vec4 colour;
-uniform vec4 maskBox;
-uniform vec4 imageBox;
-uniform float inverse;
-bool inside(vec2 p, vec4 box)
-{
-    return all(greaterThanEqual(p, vec2(0.0))) && all(lessThan(p, box.zw));
-}
-void main()
-{
-    float t = colour.a;
-    vec2 m = gl_FragCoord.xy + maskBox.xy;
-    if (inside(m, maskBox)) {
-        float a = texture2DRect(mask, m).a;
-        t *= inverse > 0.5 ? 1.0 - a : a;
-    }
-    vec2 i = gl_FragCoord.xy + imageBox.xy;
-    if (inside(i, imageBox))
-        gl_FragColor = texture2DRect(image, i) * (1.0 - t) + vec4(colour.rgb, 1.0) * t;
-    else
-        gl_FragColor = vec4(colour.rgb, t);
-}
-)");
+GLSL::Shader sMaskTexels(GL_FRAGMENT_SHADER, glsl::mask_texels);
 
 const EffectProgram& MaskProgram() {
     static const EffectProgram program(&sMaskTexels);
@@ -394,20 +336,7 @@ void MaskOperation(const XIImage* mask, const XIImage* image, XIImage* destinati
 
 // The destination with the source's alpha where the source reaches, in one pass. Drawing the
 // destination and then the source's alpha alone over it drew every tile twice.
-GLSL::Shader sAlphaTexels(GL_FRAGMENT_SHADER, R"(#version 110
-#extension GL_ARB_texture_rectangle : enable
-uniform sampler2DRect current;
-uniform sampler2DRect source;
-uniform vec4 sourceBox;
-void main()
-{
-    vec4 c = texture2DRect(current, gl_FragCoord.xy);
-    vec2 p = gl_FragCoord.xy + sourceBox.xy;
-    if (all(greaterThanEqual(p, vec2(0.0))) && all(lessThan(p, sourceBox.zw)))
-        c.a = texture2DRect(source, p).a;
-    gl_FragColor = c;
-}
-)");
+GLSL::Shader sAlphaTexels(GL_FRAGMENT_SHADER, glsl::alpha_texels);
 
 const EffectProgram& AlphaProgram() {
     static const EffectProgram program(&sAlphaTexels);

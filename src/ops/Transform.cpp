@@ -20,6 +20,7 @@
 #include "ops/Implementation/Kernel.h"
 #include "common/Implementation/Prologue.h"
 #include "ops/Implementation/TransformFront.h"
+#include "GlslSources.h" // glsl::<name>, made from the glsl/ folders at build time
 
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -95,15 +96,7 @@ bool FilterKernels(Kernel& x, Kernel& y, const TransformParams& p, float sx, flo
 // colour), and the blend programs take it straight and premultiply it themselves. Handing them
 // the premultiplied texels would multiply by alpha twice, darkening every filtered front that is
 // not opaque against the same front drawn unfiltered.
-GLSL::Shader sUnpremultiplyTexels(GL_FRAGMENT_SHADER, R"(#version 110
-#extension GL_ARB_texture_rectangle : enable
-uniform sampler2DRect texture;
-void main()
-{
-    vec4 t = texture2DRect(texture, gl_TexCoord[0].st);
-    gl_FragColor = t.a > 0.0 ? vec4(t.rgb / t.a, t.a) : vec4(0.0);
-}
-)");
+GLSL::Shader sUnpremultiplyTexels(GL_FRAGMENT_SHADER, glsl::unpremultiply_texels);
 
 // The front under its placement, in destination pixels, with whatever blending is current.
 void DrawPlaced(const RenderedTexture& front, bool premultiplied, const XIImage* image,

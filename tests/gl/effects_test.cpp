@@ -332,6 +332,62 @@ void ExpectDrawn(const EffectProgram& program, const char* sourceA, const char* 
     EXPECT_TRUE(PixelsNear(Draw(target, 4, 3), expected, 4, 1e-5));
 }
 
+// The one-dimensional blurs: the centre texel, then pairs at 1.5, 3.5, ... texels either side
+// while within the radius, weighted 1 - offset^2 / radius^2, each position clamped to
+// [0, size - 1] and read with linear filtering (a half-texel offset averages two texels).
+TEST_ON_WORKER(EffectPrograms, TheTwoBlurDirectionsSumTheirAxisAsDefined) {
+    constexpr int w = 9, h = 7;
+    std::vector<Pixel> texels(w * h);
+    for (int i = 0; i < w * h; ++i)
+        texels[i] = {std::fmod(i * 0.37f + 0.05f, 1.0f), std::fmod(i * 0.61f + 0.3f, 1.0f),
+                     std::fmod(i * 0.13f + 0.6f, 1.0f), std::fmod(i * 0.29f + 0.1f, 1.0f)};
+    const auto texel = [&](int x, int y) {
+        return texels[std::clamp(y, 0, h - 1) * w + std::clamp(x, 0, w - 1)];
+    };
+    // Linear filtering at coordinate c along the axis (texel centres at i + 0.5).
+    const auto sample = [&](bool rows, int x, int y, float c) {
+        const float u = c - 0.5f;
+        const int i = static_cast<int>(std::floor(u));
+        const float f = u - static_cast<float>(i);
+        const Pixel a = rows ? texel(i, y) : texel(x, i),
+                    b = rows ? texel(i + 1, y) : texel(x, i + 1);
+        return Pixel{a[0] + (b[0] - a[0]) * f, a[1] + (b[1] - a[1]) * f, a[2] + (b[2] - a[2]) * f,
+                     a[3] + (b[3] - a[3]) * f};
+    };
+    for (const bool rows : {true, false}) {
+        for (const float radius : {1.0f, 4.0f, 6.0f}) {
+            SCOPED_TRACE(testing::Message()
+                         << (rows ? "rows" : "columns") << ", radius " << radius);
+            std::vector<Pixel> expected;
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    Pixel total = texel(x, y);
+                    float sum = 1;
+                    const float centre = (rows ? x : y) + 0.5f, last = (rows ? w : h) - 1.0f;
+                    for (float offset = 1.5f; offset <= radius; offset += 2) {
+                        const float weight = 1 - offset * offset / (radius * radius);
+                        for (const float at : {centre - offset, centre + offset}) {
+                            const Pixel t = sample(rows, x, y, std::clamp(at, 0.0f, last));
+                            for (int c = 0; c < 4; ++c) total[c] += t[c] * weight;
+                        }
+                        sum += 2 * weight;
+                    }
+                    expected.push_back(Clamp(Times(total, 1 / sum)));
+                }
+            FloatTarget target(w, h);
+            target.PixelProjection();
+            FloatTexture source(w, h, texels, 0, GL_LINEAR);
+            const EffectProgram& program =
+                rows ? EffectProgram::sHorizBlur : EffectProgram::sVertBlur;
+            program.Apply();
+            program.SetUniform("blur_source", TextureUnit(0));
+            program.SetUniform("blur_size", p2f(w, h));
+            program.SetUniform("blur_radius", radius);
+            EXPECT_TRUE(PixelsNear(Draw(target, w, h), expected, w, 2e-3));
+        }
+    }
+}
+
 TEST_ON_WORKER(EffectPrograms, ThresholdGlowAndCommonFunctionsFollowTheirDefinitions) {
     // The threshold weighs channels 0.299, 0.587, 0.114 (luma() 0.30, 0.59, 0.11).
     ExpectDrawn(EffectProgram::sThreshold, "threshold_source", "", "threshold_luma", 0.45f,

@@ -14,6 +14,7 @@
 #include "gl/texture/TiledBuffer.h"
 #include "math/Region.h"
 #include "math/Vector.h"
+#include "GlslSources.h" // glsl::<name>, made from the glsl/ folders at build time
 
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -24,217 +25,70 @@
 
 namespace OGL_TESK_AE {
 
-namespace {
+// Each mode's shader is its apply() (glsl/modes/), after the declarations of the common
+// functions it may call (glsl/modes/prelude.glsl); modes without a formula of their own share
+// glsl/modes/front.glsl. Both main() functions (main_fragment, main_light) sample the two
+// textures and call the mode's apply().
 
-// Each mode's shader: the shared header, the declarations of the common functions it may call,
-// and its apply().
-#define TESK_APPLY(body)                                                                           \
-    "#version 110\n"                                                                               \
-    "float luma( vec4 pixel );\n"                                                                  \
-    "float saturation( vec4 pixel );\n"                                                            \
-    "float rand();\n"                                                                              \
-    "vec4 apply( vec4 fg, vec4 bg )\n"                                                             \
-    "{\n" body "}\n"
+GLSL::Shader ApplyMode::sMainFragment(GL_FRAGMENT_SHADER, glsl::modes_main_fragment);
+GLSL::Shader ApplyMode::sMainLight(GL_FRAGMENT_SHADER, glsl::modes_main_light);
 
-// For the modes without a formula of their own.
-const char* const kFront = TESK_APPLY("    return fg;\n");
-
-const char* const kReverseSubtract = TESK_APPLY(R"(
-    vec3 difference = fg.rgb - bg.rgb;
-    return vec4(mix(vec3(0.0), difference, vec3(greaterThanEqual(fg.rgb, bg.rgb))), fg.a + bg.a);
-)");
-
-// What both main() functions declare: the two textures, the mix and the mode's apply().
-#define TESK_MAIN_HEAD                                                                             \
-    "#version 110\n"                                                                               \
-    "#extension GL_ARB_texture_rectangle : enable\n"                                               \
-    "uniform sampler2DRect front;\n"                                                               \
-    "uniform sampler2DRect back;\n"                                                                \
-    "uniform float apply_mix;\n"                                                                   \
-    "vec4 apply( vec4 fg, vec4 bg );"
-
-} // namespace
-
-GLSL::Shader ApplyMode::sMainFragment(GL_FRAGMENT_SHADER, TESK_MAIN_HEAD R"(
-void main()
-{
-    vec4 fg = texture2DRect(front, gl_TexCoord[0].st);
-    vec4 bg = texture2DRect(back, gl_TexCoord[1].st);
-    fg.rgb *= fg.a;
-    bg.rgb *= bg.a;
-    fg = clamp(apply(fg, bg), 0.0, 1.0);
-    fg = mix(bg, fg, apply_mix);
-    if (fg.a > 0.0)
-        fg.rgb /= fg.a;
-    gl_FragColor = fg;
-}
-)");
-
-GLSL::Shader ApplyMode::sMainLight(GL_FRAGMENT_SHADER, TESK_MAIN_HEAD R"(
-void main()
-{
-    vec4 fg = texture2DRect(front, gl_TexCoord[0].st);
-    fg.a = max(fg.r, max(fg.g, fg.b));
-    if (fg.a > 0.0) {
-        vec4 bg = texture2DRect(back, gl_TexCoord[1].st);
-        fg = clamp(fg, 0.0, 1.0);
-        bg.rgb *= bg.a;
-        bg.rgb *= 1.0 - fg.rgb;
-        fg = clamp(apply(fg, bg), 0.0, 1.0);
-        fg = mix(bg, fg, apply_mix);
-        if (fg.a > 0.0)
-            fg.rgb /= fg.a;
-    }
-    gl_FragColor = fg;
-}
-)");
-
-ApplyMode ApplyMode::sNone(TESK_APPLY("    return vec4(0.0);\n"));
-ApplyMode ApplyMode::sCopy(kFront);
-ApplyMode ApplyMode::sFront(kFront);
-ApplyMode ApplyMode::sBack(TESK_APPLY("    return bg;\n"));
-ApplyMode ApplyMode::sOver(
-    TESK_APPLY("    return vec4(fg.rgb * fg.a + bg.rgb * (1.0 - fg.a), fg.a + bg.a);\n"));
-ApplyMode ApplyMode::sUnder(
-    TESK_APPLY("    return vec4(bg.rgb * bg.a + fg.rgb * (1.0 - bg.a), fg.a + bg.a);\n"));
-ApplyMode ApplyMode::sLighten(TESK_APPLY("    return vec4(max(fg.rgb, bg.rgb), fg.a);\n"));
-ApplyMode ApplyMode::sDarken(TESK_APPLY("    return vec4(min(fg.rgb, bg.rgb), fg.a);\n"));
-ApplyMode ApplyMode::sMultiply(TESK_APPLY("    return fg * bg;\n"));
-ApplyMode
-    ApplyMode::sScreen(TESK_APPLY("    return vec4(fg.rgb + bg.rgb * (1.0 - fg.rgb), fg.a);\n"));
-ApplyMode ApplyMode::sDifference(TESK_APPLY("    return vec4(abs(fg.rgb - bg.rgb), fg.a);\n"));
-ApplyMode ApplyMode::sLighter(TESK_APPLY("    return luma(fg) > luma(bg) ? fg : bg;\n"));
-ApplyMode ApplyMode::sDarker(TESK_APPLY("    return luma(fg) < luma(bg) ? fg : bg;\n"));
-ApplyMode ApplyMode::sScaleMultiply(TESK_APPLY("    return vec4(fg.rgb * bg.rgb * 4.0, fg.a);\n"));
-ApplyMode ApplyMode::sScaleScreen(
-    TESK_APPLY("    return vec4(2.0 * (fg.rgb + bg.rgb * (1.0 - fg.rgb)) - 1.0, fg.a);\n"));
-ApplyMode ApplyMode::sExpandDifference(
-    TESK_APPLY("    return vec4(abs(fg.rgb - bg.rgb) * 2.0, fg.a);\n"));
-ApplyMode ApplyMode::sExpandDifference2(
-    TESK_APPLY("    return vec4(abs(fg.rgb - bg.rgb) * 4.0, fg.a);\n"));
-ApplyMode ApplyMode::sAdd(TESK_APPLY("    return fg + bg;\n"));
-ApplyMode ApplyMode::sSubtract(TESK_APPLY("    return vec4(bg.rgb - fg.rgb, fg.a);\n"));
-ApplyMode ApplyMode::sOverlay(TESK_APPLY(R"(
-    vec3 f = fg.rgb, b = bg.rgb;
-    vec3 low = b * f * 2.0, high = 2.0 * (f + b * (1.0 - f)) - 1.0;
-    return vec4(mix(high, low, vec3(lessThan(f, vec3(0.5)))), fg.a);
-)"));
-ApplyMode ApplyMode::sSoftLight(TESK_APPLY(R"(
-    vec3 f = fg.rgb, b = bg.rgb;
-    return vec4(f + (b - 0.5) * (1.0 - f) * f * 2.0, fg.a);
-)"));
-ApplyMode ApplyMode::sHardLight(TESK_APPLY(R"(
-    vec3 f = fg.rgb, b = bg.rgb;
-    vec3 m = f * b, s = f + b - m;
-    vec3 up = f + (s - f) * (b - 0.5) * 0.5, down = f + (m - f) * (0.5 - b) * 0.5;
-    return vec4(mix(down, up, vec3(greaterThan(b, vec3(0.5)))), fg.a);
-)"));
+ApplyMode ApplyMode::sNone(glsl::modes_none);
+ApplyMode ApplyMode::sCopy(glsl::modes_front);
+ApplyMode ApplyMode::sFront(glsl::modes_front);
+ApplyMode ApplyMode::sBack(glsl::modes_back);
+ApplyMode ApplyMode::sOver(glsl::modes_over);
+ApplyMode ApplyMode::sUnder(glsl::modes_under);
+ApplyMode ApplyMode::sLighten(glsl::modes_lighten);
+ApplyMode ApplyMode::sDarken(glsl::modes_darken);
+ApplyMode ApplyMode::sMultiply(glsl::modes_multiply);
+ApplyMode ApplyMode::sScreen(glsl::modes_screen);
+ApplyMode ApplyMode::sDifference(glsl::modes_difference);
+ApplyMode ApplyMode::sLighter(glsl::modes_lighter);
+ApplyMode ApplyMode::sDarker(glsl::modes_darker);
+ApplyMode ApplyMode::sScaleMultiply(glsl::modes_scale_multiply);
+ApplyMode ApplyMode::sScaleScreen(glsl::modes_scale_screen);
+ApplyMode ApplyMode::sExpandDifference(glsl::modes_expand_difference);
+ApplyMode ApplyMode::sExpandDifference2(glsl::modes_expand_difference2);
+ApplyMode ApplyMode::sAdd(glsl::modes_add);
+ApplyMode ApplyMode::sSubtract(glsl::modes_subtract);
+ApplyMode ApplyMode::sOverlay(glsl::modes_overlay);
+ApplyMode ApplyMode::sSoftLight(glsl::modes_soft_light);
+ApplyMode ApplyMode::sHardLight(glsl::modes_hard_light);
 // The back's chroma, scaled to the front's saturation but kept inside 0...1 above the front's
 // luma, moved to the front's luma.
-ApplyMode ApplyMode::sHue(TESK_APPLY(R"(
-    vec4 result;
-    float lf = luma(fg);
-    vec4 d = bg - luma(bg);
-    float sb = saturation(bg);
-    if (sb > 0.0) {
-        float k = saturation(fg) / sb;
-        if (k > 1.0) {
-            if (d.r > 0.0) k = min(k, (1.0 - lf) / d.r);
-            if (d.g > 0.0) k = min(k, (1.0 - lf) / d.g);
-            if (d.b > 0.0) k = min(k, (1.0 - lf) / d.b);
-        }
-        d *= k;
-        result = d + (lf - luma(d));
-    } else {
-        result = vec4(lf, lf, lf, 0.0);
-    }
-    result.a = fg.a + bg.a;
-    return result;
-)"));
-ApplyMode ApplyMode::sSaturation(TESK_APPLY(R"(
-    vec4 result = fg;
-    float lf = luma(fg);
-    vec4 d = fg - lf;
-    float sf = saturation(fg);
-    if (sf > 0.0) {
-        float k = saturation(bg) / sf;
-        if (k > 1.0) {
-            if (d.r > 0.0) k = min(k, (1.0 - lf) / d.r);
-            if (d.g > 0.0) k = min(k, (1.0 - lf) / d.g);
-            if (d.b > 0.0) k = min(k, (1.0 - lf) / d.b);
-        }
-        vec4 e = d * k;
-        result = e + (lf - luma(e));
-    }
-    result.a = fg.a + bg.a;
-    return result;
-)"));
-ApplyMode ApplyMode::sColor(TESK_APPLY(R"(
-    float l = luma(fg);
-    vec4 d = bg - luma(bg);
-    float c = 1.0;
-    for (int i = 0; i < 3; ++i) {
-        float x = d[i];
-        if (l + x > 1.0) c = min(c, (1.0 - l) / x);
-        else if (l + x < 0.0) c = min(c, -l / x);
-    }
-    if (c < 1.0) d *= c;
-    vec4 result = d + (l - luma(d));
-    result.a = fg.a + bg.a;
-    return result;
-)"));
-ApplyMode ApplyMode::sLuminosity(TESK_APPLY(R"(
-    float lf = luma(fg), lb = luma(bg);
-    if (lf <= 0.0) return vec4(0.0);
-    if (lb <= 0.0) {
-        float l = clamp(lf, 0.0, 1.0);
-        return vec4(l, l, l, fg.a);
-    }
-    vec4 result = clamp(bg * lf / lb, 0.0, 1.0);
-    result.a = bg.a;
-    return result;
-)"));
-ApplyMode ApplyMode::sTransparency(TESK_APPLY("    return vec4(bg.rgb, max(0.0, bg.a - fg.a));\n"));
-ApplyMode ApplyMode::sOpacity(TESK_APPLY("    return vec4(bg.rgb, min(1.0, bg.a + fg.a));\n"));
-ApplyMode ApplyMode::sMoreGray(TESK_APPLY(R"(
-    vec3 nearer = vec3(lessThan(abs(0.5 - bg.rgb), abs(0.5 - fg.rgb)));
-    return vec4(mix(fg.rgb, bg.rgb, nearer), bg.a);
-)"));
-ApplyMode ApplyMode::sLeastGray(TESK_APPLY(R"(
-    vec3 farther = vec3(greaterThan(abs(0.5 - bg.rgb), abs(0.5 - fg.rgb)));
-    return vec4(mix(fg.rgb, bg.rgb, farther), bg.a);
-)"));
-ApplyMode ApplyMode::sReverseSubtract(kReverseSubtract);
-ApplyMode ApplyMode::sClippedSubtract(kFront);
-ApplyMode ApplyMode::sLessGray(kFront);
-ApplyMode ApplyMode::sMostGray(kFront);
-ApplyMode ApplyMode::sBoostExponential1(kFront);
-ApplyMode ApplyMode::sBoostExponential2(kFront);
-ApplyMode ApplyMode::sBoostEqualPowerPositive(kFront);
-ApplyMode ApplyMode::sBoostEqualPowerNegative(kFront);
-ApplyMode ApplyMode::sBoostEqualPowerBias1(kFront);
-ApplyMode ApplyMode::s5050Mix(kFront);
-ApplyMode ApplyMode::sDissolve(kFront);
-ApplyMode ApplyMode::sDancingDissolve(kFront);
-ApplyMode ApplyMode::sAlphaMask(kFront);
-ApplyMode ApplyMode::sLumaMask(kFront);
-ApplyMode ApplyMode::sInverseAlphaMask(kFront);
-ApplyMode ApplyMode::sInverseLumaMask(kFront);
-ApplyMode ApplyMode::sAddAlpha(kFront);
-ApplyMode ApplyMode::sAddPremultiplied(kFront);
-ApplyMode ApplyMode::sReverseSubtractBasic(kReverseSubtract);
-ApplyMode ApplyMode::sBitwiseAND(kFront);
-ApplyMode ApplyMode::sBitwiseOR(kFront);
-ApplyMode ApplyMode::sBitwiseXOR(kFront);
-ApplyMode ApplyMode::sSoftDissolve(TESK_APPLY(R"(
-    if (bg.a + rand() >= 1.0001)
-        return fg * fg.a + bg * (1.0 - fg.a);
-    return fg;
-)"));
-ApplyMode ApplyMode::sDancingSoftDissolve(kFront);
-
-#undef TESK_APPLY
-#undef TESK_MAIN_HEAD
+ApplyMode ApplyMode::sHue(glsl::modes_hue);
+ApplyMode ApplyMode::sSaturation(glsl::modes_saturation);
+ApplyMode ApplyMode::sColor(glsl::modes_color);
+ApplyMode ApplyMode::sLuminosity(glsl::modes_luminosity);
+ApplyMode ApplyMode::sTransparency(glsl::modes_transparency);
+ApplyMode ApplyMode::sOpacity(glsl::modes_opacity);
+ApplyMode ApplyMode::sMoreGray(glsl::modes_more_gray);
+ApplyMode ApplyMode::sLeastGray(glsl::modes_least_gray);
+ApplyMode ApplyMode::sReverseSubtract(glsl::modes_reverse_subtract);
+ApplyMode ApplyMode::sClippedSubtract(glsl::modes_front);
+ApplyMode ApplyMode::sLessGray(glsl::modes_front);
+ApplyMode ApplyMode::sMostGray(glsl::modes_front);
+ApplyMode ApplyMode::sBoostExponential1(glsl::modes_front);
+ApplyMode ApplyMode::sBoostExponential2(glsl::modes_front);
+ApplyMode ApplyMode::sBoostEqualPowerPositive(glsl::modes_front);
+ApplyMode ApplyMode::sBoostEqualPowerNegative(glsl::modes_front);
+ApplyMode ApplyMode::sBoostEqualPowerBias1(glsl::modes_front);
+ApplyMode ApplyMode::s5050Mix(glsl::modes_front);
+ApplyMode ApplyMode::sDissolve(glsl::modes_front);
+ApplyMode ApplyMode::sDancingDissolve(glsl::modes_front);
+ApplyMode ApplyMode::sAlphaMask(glsl::modes_front);
+ApplyMode ApplyMode::sLumaMask(glsl::modes_front);
+ApplyMode ApplyMode::sInverseAlphaMask(glsl::modes_front);
+ApplyMode ApplyMode::sInverseLumaMask(glsl::modes_front);
+ApplyMode ApplyMode::sAddAlpha(glsl::modes_front);
+ApplyMode ApplyMode::sAddPremultiplied(glsl::modes_front);
+ApplyMode ApplyMode::sReverseSubtractBasic(glsl::modes_reverse_subtract);
+ApplyMode ApplyMode::sBitwiseAND(glsl::modes_front);
+ApplyMode ApplyMode::sBitwiseOR(glsl::modes_front);
+ApplyMode ApplyMode::sBitwiseXOR(glsl::modes_front);
+ApplyMode ApplyMode::sSoftDissolve(glsl::modes_soft_dissolve);
+ApplyMode ApplyMode::sDancingSoftDissolve(glsl::modes_front);
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include "common/XIImage.h"
 #include "gl/state/TextureState.h"
 #include "gl/texture/TextureFormat.h"
+#include "GlslSources.h" // glsl::<name>, made from the glsl/ folders at build time
 
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -14,136 +15,55 @@ namespace {
 using ColorSpaceCode::kARGB;
 using ColorSpaceCode::kBGRA;
 
-#define TESK_SWIZZLE_HEADER                                                                        \
-    "#version 110\n"                                                                               \
-    "#extension GL_ARB_texture_rectangle : enable\n"                                               \
-    "uniform sampler2DRect texture;\n"                                                             \
-    "uniform float scale;\n"                                                                       \
-    "vec4 process( vec4 fragment );\n"
-
-#define TESK_LUMA_DECLARATION "float luma( vec4 pixel );\n"
-
 } // namespace
 
 // ---- Swizzle mains ----
 
-GLSL::Shader Conversion::sFromARGB(GL_FRAGMENT_SHADER, TESK_SWIZZLE_HEADER R"(
-void main()
-{
-    vec4 t = texture2DRect(texture, gl_TexCoord[0].st);
-    vec4 f = clamp(t.gbar * scale, 0.0, 1.0);
-    gl_FragColor = clamp(process(f), 0.0, 1.0);
-}
-)");
+GLSL::Shader Conversion::sFromARGB(GL_FRAGMENT_SHADER, glsl::conversion_from_argb);
 
-GLSL::Shader Conversion::sFromBGRA(GL_FRAGMENT_SHADER, TESK_SWIZZLE_HEADER R"(
-void main()
-{
-    vec4 t = texture2DRect(texture, gl_TexCoord[0].st);
-    vec4 f = clamp(t.bgra * scale, 0.0, 1.0);
-    gl_FragColor = clamp(process(f), 0.0, 1.0);
-}
-)");
+GLSL::Shader Conversion::sFromBGRA(GL_FRAGMENT_SHADER, glsl::conversion_from_bgra);
 
-GLSL::Shader Conversion::sToARGB(GL_FRAGMENT_SHADER, TESK_SWIZZLE_HEADER R"(
-void main()
-{
-    vec4 f = clamp(texture2DRect(texture, gl_TexCoord[0].st), 0.0, 1.0);
-    f = clamp(process(f) * scale, 0.0, scale);
-    gl_FragColor = f.argb;
-}
-)");
+GLSL::Shader Conversion::sToARGB(GL_FRAGMENT_SHADER, glsl::conversion_to_argb);
 
-GLSL::Shader Conversion::sToBGRA(GL_FRAGMENT_SHADER, TESK_SWIZZLE_HEADER R"(
-void main()
-{
-    vec4 f = clamp(texture2DRect(texture, gl_TexCoord[0].st), 0.0, 1.0);
-    f = clamp(process(f) * scale, 0.0, scale);
-    gl_FragColor = f.bgra;
-}
-)");
+GLSL::Shader Conversion::sToBGRA(GL_FRAGMENT_SHADER, glsl::conversion_to_bgra);
 
-GLSL::Shader Conversion::sNoSwizzle(GL_FRAGMENT_SHADER, TESK_SWIZZLE_HEADER R"(
-void main()
-{
-    vec4 f = clamp(texture2DRect(texture, gl_TexCoord[0].st), 0.0, 1.0);
-    gl_FragColor = clamp(process(f) * scale, 0.0, 1.0);
-}
-)");
+GLSL::Shader Conversion::sNoSwizzle(GL_FRAGMENT_SHADER, glsl::conversion_no_swizzle);
 
 // ---- Processing fragments ----
 
-GLSL::Shader Conversion::sNoProcess(GL_FRAGMENT_SHADER, R"(#version 110
-vec4 process( vec4 fragment ) { return fragment; }
-)");
+GLSL::Shader Conversion::sNoProcess(GL_FRAGMENT_SHADER, glsl::conversion_no_process);
 
-GLSL::Shader Conversion::sPremultiply(GL_FRAGMENT_SHADER, R"(#version 110
-vec4 process( vec4 fragment ) { return vec4(fragment.rgb * fragment.a, fragment.a); }
-)");
+GLSL::Shader Conversion::sPremultiply(GL_FRAGMENT_SHADER, glsl::conversion_premultiply);
 
 // Alpha at or below 0.001 is left alone: dividing by it would only amplify noise.
-GLSL::Shader Conversion::sUnpremultiply(GL_FRAGMENT_SHADER, R"(#version 110
-vec4 process( vec4 fragment ) { vec4 result = fragment; if( result.a > 0.001) result.rgb = result.rgb / result.a; return result; }
-)");
+GLSL::Shader Conversion::sUnpremultiply(GL_FRAGMENT_SHADER, glsl::conversion_unpremultiply);
 
-GLSL::Shader Conversion::sInvertColor(GL_FRAGMENT_SHADER, R"(#version 110
-vec4 process( vec4 fragment ) { return vec4(1.0 - fragment.rgb, fragment.a); }
-)");
+GLSL::Shader Conversion::sInvertColor(GL_FRAGMENT_SHADER, glsl::conversion_invert_color);
 
-GLSL::Shader Conversion::sCopyAlpha(GL_FRAGMENT_SHADER, R"(#version 110
-vec4 process( vec4 fragment ) { return vec4(1.0, 1.0, 1.0, fragment.a); }
-)");
+GLSL::Shader Conversion::sCopyAlpha(GL_FRAGMENT_SHADER, glsl::conversion_copy_alpha);
 
-GLSL::Shader Conversion::sCopyInvAlpha(GL_FRAGMENT_SHADER, R"(#version 110
-vec4 process( vec4 fragment ) { return vec4(1.0, 1.0, 1.0, 1.0 - fragment.a); }
-)");
+GLSL::Shader Conversion::sCopyInvAlpha(GL_FRAGMENT_SHADER, glsl::conversion_copy_inv_alpha);
 
-GLSL::Shader Conversion::sCopyLuma(GL_FRAGMENT_SHADER, "#version 110\n" TESK_LUMA_DECLARATION R"(
-vec4 process( vec4 fragment ) { return vec4(1.0, 1.0, 1.0, luma(fragment)); }
-)");
+GLSL::Shader Conversion::sCopyLuma(GL_FRAGMENT_SHADER, glsl::conversion_copy_luma);
 
-GLSL::Shader Conversion::sCopyInvLuma(GL_FRAGMENT_SHADER, "#version 110\n" TESK_LUMA_DECLARATION R"(
-vec4 process( vec4 fragment ) { return vec4(1.0, 1.0, 1.0, 1.0 - luma(fragment)); }
-)");
+GLSL::Shader Conversion::sCopyInvLuma(GL_FRAGMENT_SHADER, glsl::conversion_copy_inv_luma);
 
 GLSL::Shader Conversion::sCopyLumaSaveColor(GL_FRAGMENT_SHADER,
-                                            "#version 110\n" TESK_LUMA_DECLARATION R"(
-vec4 process( vec4 fragment ) { return vec4(fragment.rgb, luma(fragment)); }
-)");
+                                            glsl::conversion_copy_luma_save_color);
 
-GLSL::Shader Conversion::sCopyAlphaPremult(GL_FRAGMENT_SHADER, R"(#version 110
-vec4 process( vec4 fragment ) { return vec4(fragment.a); }
-)");
+GLSL::Shader Conversion::sCopyAlphaPremult(GL_FRAGMENT_SHADER, glsl::conversion_copy_alpha_premult);
 
-GLSL::Shader Conversion::sCopyLumaPremult(GL_FRAGMENT_SHADER,
-                                          "#version 110\n" TESK_LUMA_DECLARATION R"(
-vec4 process( vec4 fragment ) { return vec4(luma(fragment)); }
-)");
+GLSL::Shader Conversion::sCopyLumaPremult(GL_FRAGMENT_SHADER, glsl::conversion_copy_luma_premult);
 
 GLSL::Shader Conversion::sCopyInvLumaPremult(GL_FRAGMENT_SHADER,
-                                             "#version 110\n" TESK_LUMA_DECLARATION R"(
-vec4 process( vec4 fragment ) { return vec4(1.0 - luma(fragment)); }
-)");
+                                             glsl::conversion_copy_inv_luma_premult);
 
 GLSL::Shader Conversion::sCopyLumaSaveColorPremult(GL_FRAGMENT_SHADER,
-                                                   "#version 110\n" TESK_LUMA_DECLARATION R"(
-vec4 process( vec4 fragment ) { float l = luma(fragment); return vec4(fragment.rgb * l, l); }
-)");
+                                                   glsl::conversion_copy_luma_save_color_premult);
 
 // Light that was added onto black: the brightest channel (alpha included) becomes the coverage
 // and the colour is stretched to full intensity under it.
-GLSL::Shader Conversion::sAdditiveColor(GL_FRAGMENT_SHADER, R"(#version 110
-vec4 process( vec4 fragment )
-{
-    float i = max(max(fragment.r, fragment.g), max(fragment.b, fragment.a));
-    if (i > 0.0)
-        return vec4(fragment.rgb / i, i);
-    return fragment;
-}
-)");
-
-#undef TESK_SWIZZLE_HEADER
-#undef TESK_LUMA_DECLARATION
+GLSL::Shader Conversion::sAdditiveColor(GL_FRAGMENT_SHADER, glsl::conversion_additive_color);
 
 // ---- Conversion ----
 

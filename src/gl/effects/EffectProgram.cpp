@@ -5,11 +5,13 @@
 #include "math/Color.h"
 #include "math/Region.h"
 #include "math/Vector.h"
+#include "GlslSources.h" // glsl::<name>, made from the glsl/ folders at build time
 
 #include <GL/gl.h>
 #include <GL/glext.h>
 
 #include <algorithm>
+#include <string>
 
 namespace OGL_TESK_AE {
 
@@ -17,135 +19,31 @@ namespace {
 
 // The functions every effect program may call. Linked into each program, so fragments only
 // declare what they use.
-GLSL::Shader sCommonFunctions(GL_FRAGMENT_SHADER, R"(#version 110
-#extension GL_ARB_texture_rectangle : enable
-uniform vec2 random;
+GLSL::Shader sCommonFunctions(GL_FRAGMENT_SHADER, glsl::common_functions);
 
-float luma( vec4 pixel )
-{
-    return pixel.r * 0.30 + pixel.g * 0.59 + pixel.b * 0.11;
+GLSL::Shader sThresholdShader(GL_FRAGMENT_SHADER, glsl::threshold);
+
+// source with "#define definition" after its leading #version and #extension lines, which
+// must come first.
+std::string WithDefine(const char* source, const char* definition) {
+    std::string text(source);
+    size_t at = 0;
+    while (text.compare(at, 8, "#version") == 0 || text.compare(at, 10, "#extension") == 0)
+        at = text.find('\n', at) + 1;
+    return text.insert(at, std::string("#define ") + definition + "\n");
 }
 
-float saturation( vec4 pixel )
-{
-    return max(pixel.r, max(pixel.g, pixel.b)) - min(pixel.r, min(pixel.g, pixel.b));
-}
+// The two directions of the separable blur, one source.
+GLSL::Shader sHorizBlurShader(GL_FRAGMENT_SHADER,
+                              WithDefine(glsl::blur_axis, "AXIS vec2(1.0, 0.0)").c_str());
+GLSL::Shader sVertBlurShader(GL_FRAGMENT_SHADER,
+                             WithDefine(glsl::blur_axis, "AXIS vec2(0.0, 1.0)").c_str());
 
-float rand()
-{
-    return fract(sin(dot(gl_TexCoord[0].st, random)) * 43758.5453);
-}
-
-// Weights fall off with the product of the squared offsets, so the axes through the centre
-// keep full weight. Texels darker than threshold add nothing but still count in the sum.
-vec4 blur( sampler2DRect source, vec2 position, float threshold, float radius )
-{
-    vec4 total = vec4(0.0);
-    float sum = 0.0;
-    float radius4 = radius * radius * radius * radius;
-    vec2 offset;
-    for (offset.y = -radius; offset.y <= radius; offset.y += 1.0) {
-        for (offset.x = -radius; offset.x <= radius; offset.x += 1.0) {
-            float weight = 1.0 - (offset.x * offset.x) * (offset.y * offset.y) / radius4;
-            vec4 texel = texture2DRect(source, position + offset);
-            if (dot(texel.rgb, vec3(0.299, 0.587, 0.114)) >= threshold)
-                total += texel * weight;
-            sum += weight;
-        }
-    }
-    return total / sum;
-}
-)");
-
-GLSL::Shader sThresholdShader(GL_FRAGMENT_SHADER, R"(#version 110
-#extension GL_ARB_texture_rectangle : enable
-uniform sampler2DRect threshold_source;
-uniform float threshold_luma;
-
-void main()
-{
-    vec4 texel = texture2DRect(threshold_source, gl_TexCoord[0].st);
-    if (dot(texel.rgb, vec3(0.299, 0.587, 0.114)) < threshold_luma)
-        texel = vec4(0.0);
-    gl_FragColor = texel;
-}
-)");
-
-// The offsets fall between two texels, so linear filtering takes two texels per sample.
-GLSL::Shader sHorizBlurShader(GL_FRAGMENT_SHADER, R"(#version 110
-#extension GL_ARB_texture_rectangle : enable
-uniform sampler2DRect blur_source;
-uniform vec2 blur_size;
-uniform float blur_radius;
-
-void main()
-{
-    vec2 centre = gl_TexCoord[0].st;
-    vec4 total = texture2DRect(blur_source, centre);
-    float sum = 1.0;
-    for (float offset = 1.5; offset <= blur_radius; offset += 2.0) {
-        float weight = 1.0 - (offset * offset) / (blur_radius * blur_radius);
-        float before = clamp(centre.x - offset, 0.0, blur_size.x - 1.0);
-        float after = clamp(centre.x + offset, 0.0, blur_size.x - 1.0);
-        total += texture2DRect(blur_source, vec2(before, centre.y)) * weight;
-        total += texture2DRect(blur_source, vec2(after, centre.y)) * weight;
-        sum += 2.0 * weight;
-    }
-    gl_FragColor = clamp(total / sum, 0.0, 1.0);
-}
-)");
-
-GLSL::Shader sVertBlurShader(GL_FRAGMENT_SHADER, R"(#version 110
-#extension GL_ARB_texture_rectangle : enable
-uniform sampler2DRect blur_source;
-uniform vec2 blur_size;
-uniform float blur_radius;
-
-void main()
-{
-    vec2 centre = gl_TexCoord[0].st;
-    vec4 total = texture2DRect(blur_source, centre);
-    float sum = 1.0;
-    for (float offset = 1.5; offset <= blur_radius; offset += 2.0) {
-        float weight = 1.0 - (offset * offset) / (blur_radius * blur_radius);
-        float before = clamp(centre.y - offset, 0.0, blur_size.y - 1.0);
-        float after = clamp(centre.y + offset, 0.0, blur_size.y - 1.0);
-        total += texture2DRect(blur_source, vec2(centre.x, before)) * weight;
-        total += texture2DRect(blur_source, vec2(centre.x, after)) * weight;
-        sum += 2.0 * weight;
-    }
-    gl_FragColor = clamp(total / sum, 0.0, 1.0);
-}
-)");
-
-GLSL::Shader sGlowShader(GL_FRAGMENT_SHADER, R"(#version 110
-#extension GL_ARB_texture_rectangle : enable
-uniform sampler2DRect glow_source;
-uniform sampler2DRect glow_blurred;
-uniform float glow_intensity;
-
-void main()
-{
-    vec4 original = texture2DRect(glow_source, gl_TexCoord[0].st);
-    vec4 blurred = texture2DRect(glow_blurred, gl_TexCoord[0].st);
-    float strength = blurred.a * glow_intensity;
-    gl_FragColor = clamp(vec4(blurred.rgb * strength + original.rgb, strength + original.a),
-                         0.0, 1.0);
-}
-)");
+GLSL::Shader sGlowShader(GL_FRAGMENT_SHADER, glsl::glow);
 
 } // namespace
 
-GLSL::Shader EffectProgram::sMultiTexture(GL_VERTEX_SHADER, R"(#version 110
-void main()
-{
-    gl_TexCoord[0] = gl_TextureMatrix[0] * gl_MultiTexCoord0;
-    gl_TexCoord[1] = gl_TextureMatrix[1] * gl_MultiTexCoord1;
-    gl_TexCoord[2] = gl_TextureMatrix[2] * gl_MultiTexCoord2;
-    gl_TexCoord[3] = gl_TextureMatrix[3] * gl_MultiTexCoord3;
-    gl_Position = ftransform();
-}
-)");
+GLSL::Shader EffectProgram::sMultiTexture(GL_VERTEX_SHADER, glsl::multi_texture);
 
 EffectProgram EffectProgram::sThreshold(&sThresholdShader);
 EffectProgram EffectProgram::sHorizBlur(&sHorizBlurShader);

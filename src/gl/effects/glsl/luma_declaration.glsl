@@ -1,0 +1,2 @@
+#version 110
+float luma( vec4 pixel );

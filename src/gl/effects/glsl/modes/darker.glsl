@@ -1,0 +1,6 @@
+#include "modes/prelude.glsl"
+
+vec4 apply( vec4 fg, vec4 bg )
+{
+    return luma(fg) < luma(bg) ? fg : bg;
+}

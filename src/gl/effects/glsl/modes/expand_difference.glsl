@@ -1,0 +1,6 @@
+#include "modes/prelude.glsl"
+
+vec4 apply( vec4 fg, vec4 bg )
+{
+    return vec4(abs(fg.rgb - bg.rgb) * 2.0, fg.a);
+}

@@ -1,0 +1,6 @@
+#include "modes/prelude.glsl"
+
+vec4 apply( vec4 fg, vec4 bg )
+{
+    return vec4(max(fg.rgb, bg.rgb), fg.a);
+}

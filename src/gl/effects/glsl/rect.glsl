@@ -1,0 +1,2 @@
+#version 110
+#extension GL_ARB_texture_rectangle : enable
