@@ -34,9 +34,12 @@ struct Command {
     // The operands, as the usage line names them; "SIZE" is WxH, "SIZE|IN" either.
     std::vector<const char*> operands;
     unsigned options;
-    bool needsColor;
+    // The options among them that must be given (--color, --mode, the kernel's --size, --layer).
+    unsigned required;
     const char* summary;
     const char* details;
+    // The blend op laid with when no --op is given, by name; null: the first.
+    const char* defaultOp = nullptr;
 };
 
 const std::vector<Command>& Commands() {
@@ -46,7 +49,7 @@ const std::vector<Command>& Commands() {
          Operation::Premultiply,
          {"IN", "OUT"},
          kFileOptions,
-         false,
+         0,
          "colour multiplied by alpha",
          "Writes (r*a, g*a, b*a, a) for every pixel (r, g, b, a) of IN: straight colour made\n"
          "premultiplied. Alpha is unchanged."},
@@ -55,7 +58,7 @@ const std::vector<Command>& Commands() {
          Operation::Copy,
          {"IN", "OUT"},
          kFileOptions,
-         false,
+         0,
          "the image as it is",
          "Writes IN unchanged: the same pixels, channels, channel type and windows. Both\n"
          "frames are in one layout, so the library copies the bytes without the card."},
@@ -64,7 +67,7 @@ const std::vector<Command>& Commands() {
          Operation::Resize,
          {"SIZE", "IN", "OUT"},
          kFileOptions,
-         false,
+         0,
          "the image stretched to WxH",
          "Writes IN stretched (or squeezed) to exactly SIZE (WxH, e.g. 640x480); the aspect\n"
          "ratio follows SIZE."},
@@ -73,7 +76,7 @@ const std::vector<Command>& Commands() {
          Operation::Fit,
          {"SIZE", "IN", "OUT"},
          kFileOptions,
-         false,
+         0,
          "the image scaled to fit WxH, aspect kept, centred",
          "Writes a SIZE image (WxH) holding IN scaled by min(W/w, H/h) so that it fits, with\n"
          "its aspect ratio kept, centred; the rest of the frame stays transparent."},
@@ -82,7 +85,7 @@ const std::vector<Command>& Commands() {
          Operation::Center,
          {"SIZE", "IN", "OUT"},
          kFileOptions,
-         false,
+         0,
          "the image in the middle of a WxH frame",
          "Writes a SIZE image (WxH) with IN at its centre, not scaled: IN's bottom-left corner\n"
          "is moved by ((W - w) / 2, (H - h) / 2) pixels, rounded toward zero. When a\n"
@@ -94,7 +97,7 @@ const std::vector<Command>& Commands() {
          Operation::Clear,
          {"SIZE|IN", "OUT"},
          kFileOptions | kColorOption,
-         true,
+         kColorOption,
          "an image of one colour",
          "Writes an image filled with the --color given. Its size is SIZE (WxH) or that of the\n"
          "image IN; given SIZE, OUT is RGBA in a channel type that suits the layout."},
@@ -103,7 +106,7 @@ const std::vector<Command>& Commands() {
          Operation::CopyAlpha,
          {"ALPHA", "DEST", "OUT"},
          kFileOptions,
-         false,
+         0,
          "one image's colour with another's alpha",
          "Writes DEST with its red, green and blue kept and its alpha replaced by the alpha of\n"
          "ALPHA at the same pixel. The output has DEST's size. Images of different sizes are\n"
@@ -114,7 +117,7 @@ const std::vector<Command>& Commands() {
          Operation::Mask,
          {"MASK", "IMAGE", "OUT"},
          kFileOptions | kColorOption,
-         true,
+         kColorOption,
          "a colour laid over the image where the mask is opaque",
          "With t = colour alpha * MASK alpha at each pixel, writes\n"
          "  rgb = IMAGE rgb * (1 - t) + colour rgb * t,  alpha = IMAGE alpha * (1 - t) + t.\n"
@@ -126,7 +129,7 @@ const std::vector<Command>& Commands() {
          Operation::InverseMask,
          {"MASK", "IMAGE", "OUT"},
          kFileOptions | kColorOption,
-         true,
+         kColorOption,
          "a colour laid over the image where the mask is transparent",
          "As mask, with t = colour alpha * (1 - MASK alpha): the colour covers the image where\n"
          "the mask is transparent. The output has IMAGE's size. Images of different sizes are\n"
@@ -137,7 +140,7 @@ const std::vector<Command>& Commands() {
          Operation::Alpha,
          {"IN", "OUT"},
          kFileOptions | kSizeOption,
-         false,
+         0,
          "the alpha channel as a grey image",
          "Writes the alpha of IN as a one-channel image, scaled to --size WxH when given\n"
          "(default: the size of IN)."},
@@ -146,7 +149,7 @@ const std::vector<Command>& Commands() {
          Operation::Luma,
          {"IN", "OUT"},
          kFileOptions | kSizeOption,
-         false,
+         0,
          "premultiplied luma as a grey image",
          "Writes a * (0.30 r + 0.59 g + 0.11 b) of IN as a one-channel image, scaled to\n"
          "--size WxH when given (default: the size of IN). The library clamps each of the\n"
@@ -156,7 +159,7 @@ const std::vector<Command>& Commands() {
          Operation::Blend,
          {"FRONT", "BACK", "OUT"},
          kFileOptions | kModeOption | kMixOption | kMaskOption | kListOption,
-         false,
+         kModeOption,
          "one image blended over another by a blend mode",
          "Writes FRONT blended over BACK by the mode --mode (a name or a number; --list shows\n"
          "the 49 modes): both premultiplied, combined by the mode's formula, clamped to 0..1,\n"
@@ -168,7 +171,7 @@ const std::vector<Command>& Commands() {
          Operation::Transform,
          {"FRONT", "BACK", "OUT"},
          kFileOptions | kModeOption | kMaskOption | kListOption | kPlacementOptions,
-         false,
+         0,
          "one image placed in 3-D over another",
          "Writes FRONT scaled (--scale), turned (--rotation, degrees about X, Y and Z, composed\n"
          "in --order) and moved to --position, in BACK's pixels with y up from its bottom row\n"
@@ -182,7 +185,7 @@ const std::vector<Command>& Commands() {
          Operation::Blur,
          {"IN", "OUT"},
          kFileOptions | kSizeOption | kKernelOption | kSpreadOption,
-         false,
+         kKernelOption,
          "the image blurred by a Gaussian, box or Pascal kernel",
          "Writes IN blurred across by a kernel W pixels wide, then along by one H pixels high\n"
          "(--size W[,H], H defaulting to W; 1 or less blurs nothing that way). Each pass sums\n"
@@ -195,7 +198,7 @@ const std::vector<Command>& Commands() {
          Operation::Composite,
          {"FG", "BG", "OUT"},
          kFileOptions | kOpOption | kOpacityOption | kMaskOption,
-         false,
+         0,
          "one image laid over another by a fixed-function blend op",
          "Writes FG laid over BG by one of the library's twelve fixed-function blend ops\n"
          "(--op, default Default): FG's four channels are scaled by --opacity and, with --mask,\n"
@@ -208,7 +211,7 @@ const std::vector<Command>& Commands() {
          Operation::Glow,
          {"BG", "OUT"},
          kFileOptions | kLayerOption | kOpOption | kUnpremultiplyOption,
-         false,
+         kLayerOption,
          "blurred layers stacked over an image, for glows and blooms",
          "Blurs each --layer FILE:WxH by Gaussians (spread 0.85) W pixels wide and H high\n"
          "(below 1: no blur that way), stacks the layers over one another in the order given\n"
@@ -216,13 +219,14 @@ const std::vector<Command>& Commands() {
          "light, within 0..1 never past white). A layer's colour is weighted by its alpha\n"
          "again as it is stacked: light on opaque black glows at full strength, light on\n"
          "transparency more faintly. The output has BG's size; the layers sit at its\n"
-         "bottom-left corner."},
+         "bottom-left corner.",
+         "Screen"},
         {"info",
          Kind::Info,
          Operation::Copy,
          {},
          0,
-         false,
+         0,
          "graphics hardware report and capability answers",
          "Prints the library's six-line hardware report (card, OpenGL version, driver, texture\n"
          "rectangles, texture memory, largest texture) and whether the card takes float,\n"
@@ -232,7 +236,7 @@ const std::vector<Command>& Commands() {
          Operation::Copy,
          {"IN", "OUT"},
          0,
-         false,
+         0,
          "a description file in the enciphered container",
          "Writes IN as the library's enciphered container: its header line, then the bytes of\n"
          "IN enciphered in blocks of 8 (the last one padded with zeros). The library reads such\n"
@@ -242,7 +246,7 @@ const std::vector<Command>& Commands() {
          Operation::Copy,
          {"IN", "OUT"},
          0,
-         false,
+         0,
          "the plain text of an enciphered description file",
          "Writes the text enciphered in IN, without the zeros that padded its last block.\n"
          "Fails when IN does not begin with the container's header line."},
@@ -251,7 +255,7 @@ const std::vector<Command>& Commands() {
          Operation::Copy,
          {"FILE"},
          0,
-         false,
+         0,
          "a shader description file as the library reads it",
          "Parses the description FILE (plain or enciphered) as the shader catalogue would and\n"
          "prints the record: name, category, ID, folders, companion programs, groups and every\n"
@@ -264,7 +268,7 @@ const std::vector<Command>& Commands() {
          Operation::Copy,
          {},
          kOutOption | kLayoutOption | kTopDownOption,
-         false,
+         0,
          "every operation on built-in images, with a contact sheet",
          "Makes test images (gradients, a checker, a soft disc with alpha, noise), runs every\n"
          "image operation on them, prints the hardware report and each operation's time, and\n"
@@ -275,7 +279,7 @@ const std::vector<Command>& Commands() {
          Operation::Copy,
          {},
          kRootOption | kBindOption,
-         false,
+         0,
          "the shader catalogue, or one shader bound",
          "Builds the library's shader catalogue and lists it by category and sub-group with\n"
          "each shader's ID, marking sub-group defaults, shaders reachable by ID only (legacy\n"
@@ -293,9 +297,8 @@ const Command* Find(const std::string& name) {
     return nullptr;
 }
 
-// The blend op a command lays with when no --op is given: a glow lightens.
 int DefaultOp(const Command& command) {
-    return command.operation == Operation::Glow ? ParseBlendOp("Screen") : 0;
+    return command.defaultOp ? ParseBlendOp(command.defaultOp) : 0;
 }
 
 std::string UsageLine(const Command& command) {
@@ -318,7 +321,7 @@ std::string UsageLine(const Command& command) {
         line += " --layer FILE:WxH [--layer ...] [--op NAME] [--unpremultiply]";
     if (command.options & kOutOption) line += " [--out DIR]";
     if (command.options & kRootOption) line += " [--root DIR] [--bind NAME]";
-    if (command.needsColor) line += " --color r,g,b[,a]";
+    if (command.required & kColorOption) line += " --color r,g,b[,a]";
     for (const char* operand : command.operands) line += std::string(" ") + operand;
     return line;
 }
@@ -352,7 +355,7 @@ void PrintHelp(const Command& command) {
         std::printf("  --depth D      channel type of OUT: 8, 10, 12 or 16 bits, half or float\n"
                     "                 (default: that of %s)\n",
                     KeptOperand(command).c_str());
-    if (command.needsColor)
+    if (command.options & kColorOption)
         std::printf("  --color C      r,g,b or r,g,b,a, each from 0 to 1, e.g. 1,0,0,1\n");
     if ((command.options & kSizeOption) && !(command.options & kKernelOption))
         std::printf("  --size WxH     size of the written image\n");
@@ -448,21 +451,23 @@ int RunOperation(const Command& command, const Options& options) {
         throw UsageError(std::string("'") + command.name + "' takes " +
                          std::to_string(command.operands.size()) +
                          " operands: " + UsageLine(command).substr(8));
-    if (command.needsColor && !options.color)
-        throw UsageError(std::string("'") + command.name + "' needs --color r,g,b[,a]");
-    if (command.operation == Operation::Blend && !options.mode)
-        throw UsageError(std::string("'") + command.name + "' needs --mode M");
-    if ((command.options & kKernelOption) && !options.blur)
-        throw UsageError(std::string("'") + command.name + "' needs --size W[,H]");
+    const struct {
+        unsigned option;
+        bool given;
+        const char* usage;
+    } requirements[] = {{kColorOption, bool(options.color), "--color r,g,b[,a]"},
+                        {kModeOption, bool(options.mode), "--mode M"},
+                        {kKernelOption, bool(options.blur), "--size W[,H]"},
+                        {kLayerOption, !options.layers.empty(), "--layer FILE:WxH"}};
+    for (const auto& requirement : requirements)
+        if ((command.required & requirement.option) && !requirement.given)
+            throw UsageError(std::string("'") + command.name + "' needs " + requirement.usage);
     if (options.spread && options.kernel != BlurKernel::Gaussian)
         throw UsageError("--spread is for the gaussian kernel only");
-    if ((command.options & kLayerOption) && options.layers.empty())
-        throw UsageError(std::string("'") + command.name + "' needs --layer FILE:WxH");
 
     // Operands that are sizes, then input files, then the output.
     Size size;
-    bool sizeFromInput =
-        command.operation == Operation::Alpha || command.operation == Operation::Luma;
+    bool sizeFromInput = false;
     std::vector<std::string> inputs;
     for (size_t i = 0; i + 1 < command.operands.size(); ++i) {
         const std::string operand = command.operands[i];
@@ -484,14 +489,7 @@ int RunOperation(const Command& command, const Options& options) {
     const std::string& output = options.operands.back();
     const std::vector<int> frames = PlanFrames(inputs, output, options.frames);
     // The input the output stands for: its windows, channels and depth are kept.
-    const size_t kept = command.operation == Operation::CopyAlpha ||
-                                command.operation == Operation::Mask ||
-                                command.operation == Operation::InverseMask ||
-                                command.operation == Operation::Blend ||
-                                command.operation == Operation::Transform ||
-                                command.operation == Operation::Composite
-                            ? 1
-                            : 0;
+    const size_t kept = KeptInput(command.operation);
 
     // What one frame holds on its way through the steps; each step lets go of what the next
     // does not need.
@@ -540,8 +538,6 @@ int RunOperation(const Command& command, const Options& options) {
         request.op = options.given & kOpOption ? options.op : DefaultOp(command);
         request.opacity = options.opacity;
         request.unpremultiply = options.unpremultiply;
-        // The clear operand that named a file only gave the size.
-        if (command.operation == Operation::Clear) request.images.clear();
         try {
             std::string warning;
             frame.result =

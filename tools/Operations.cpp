@@ -95,13 +95,15 @@ namespace {
 // destination. Inputs are read-only.
 struct Operands {
     std::unique_ptr<HostImage> first, second, third, destination;
+    Size size; // the destination's
     std::vector<std::unique_ptr<HostImage>> layers;
     Color color;
 };
 
 // Where an operation's output gets its size: from its first or second input, from the size
-// given, or it is the second input itself (copy-alpha keeps that image's colour).
-enum class Output { First, Second, Size, SecondItself };
+// given, or it is the second input itself (copy-alpha keeps that image's colour). A plane is a
+// one-channel buffer the call fills itself, of the size given or else the first input's.
+enum class Output { First, Second, Size, SecondItself, Plane };
 
 // An operation as the program runs it: how many inputs it reads (a third one is optional; -1:
 // the first, then every further one as a layer), where its output comes from, and its call,
@@ -160,17 +162,17 @@ const Record kRecords[] = {
      }},
     // The library's buffers come from its memory cache, which belongs to the worker: made,
     // filled and read inside the task.
-    {1, Output::Size, // Alpha
-     [](Operands& o, const OperationInput& in, OIIO::ImageBuf& result) {
+    {1, Output::Plane, // Alpha
+     [](Operands& o, const OperationInput&, OIIO::ImageBuf& result) {
          Buffer<AlphaPixelType<float>> alpha;
-         alpha.Resize(in.size.width, in.size.height);
+         alpha.Resize(o.size.width, o.size.height);
          GetAlpha(o.first.get(), &alpha);
          result = FromPlane(alpha, "No memory for the alpha buffer.");
      }},
-    {1, Output::Size, // Luma
-     [](Operands& o, const OperationInput& in, OIIO::ImageBuf& result) {
+    {1, Output::Plane, // Luma
+     [](Operands& o, const OperationInput&, OIIO::ImageBuf& result) {
          Buffer<LumaPixelType<float>> luma;
-         luma.Resize(in.size.width, in.size.height);
+         luma.Resize(o.size.width, o.size.height);
          GetLuma(o.first.get(), &luma);
          result = FromPlane(luma, "No memory for the luma buffer.");
      }},
@@ -224,6 +226,11 @@ static_assert(sizeof kRecords / sizeof kRecords[0] == size_t(Operation::Glow) + 
 
 } // namespace
 
+size_t KeptInput(Operation operation) {
+    const Output output = kRecords[size_t(operation)].output;
+    return output == Output::Second || output == Output::SecondItself ? 1 : 0;
+}
+
 OIIO::ImageBuf Apply(Operation operation, const OperationInput& input, Layout layout, Rows rows,
                      double* milliseconds, std::string* warning) {
     const Record& record = kRecords[size_t(operation)];
@@ -241,15 +248,16 @@ OIIO::ImageBuf Apply(Operation operation, const OperationInput& input, Layout la
     if (record.inputs >= 3 && input.images.size() > 2) o.third = host(2);
     for (size_t i = 1; record.inputs < 0 && i < input.images.size(); ++i)
         o.layers.push_back(host(i));
-    const bool plane = operation == Operation::Alpha || operation == Operation::Luma;
-    if (record.output == Output::First)
-        o.destination = blank(SizeOf(Image(input, 0)));
-    else if (record.output == Output::Second)
-        o.destination = blank(SizeOf(Image(input, 1)));
-    else if (record.output == Output::SecondItself)
+    const bool plane = record.output == Output::Plane;
+    o.size = input.size;
+    if (record.output == Output::First || (plane && o.size.width == 0 && o.size.height == 0))
+        o.size = SizeOf(Image(input, 0));
+    else if (record.output == Output::Second || record.output == Output::SecondItself)
+        o.size = SizeOf(Image(input, 1));
+    if (record.output == Output::SecondItself)
         o.destination = std::make_unique<HostImage>(layout, Image(input, 1), rows);
     else if (!plane)
-        o.destination = blank(input.size);
+        o.destination = blank(o.size);
     o.color = ToColor(input.color);
 
     OIIO::ImageBuf result;

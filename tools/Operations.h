@@ -44,7 +44,8 @@ enum class Operation {
 //   the mask; the output has the background's size.
 //   Glow: images[0] is the background (the output has its size), the others the layers, each
 //   blurred by the entry of blurs with its own index less one.
-// size is the destination's for Resize, Fit, Center, Clear, and the buffer's for Alpha, Luma.
+// size is the destination's for Resize, Fit, Center, Clear, and the buffer's for Alpha, Luma
+// (there, when none is given, the source's).
 struct OperationInput {
     std::vector<const OIIO::ImageBuf*> images;
     // What to call each image in messages (its file name); "input N" where missing.
@@ -76,6 +77,10 @@ bool RunOnWorker(const std::function<void()>& job, std::string& error);
 // texture size finds the worker's context (a thread without one reads 0). Without a worker
 // context it is asked for on the calling thread.
 std::string HardwareReport();
+
+// The input whose windows, channels and depth a file's output keeps: the one the output takes
+// its size from (the second for the operations laid over a back, image or destination).
+size_t KeptInput(Operation operation);
 
 // Wraps the images in host images of the layout and row order, runs the operation on the worker
 // and returns the destination as float RGBA (one channel for Alpha and Luma). Throws Failure
