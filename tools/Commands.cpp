@@ -8,8 +8,14 @@
 #include "tools/Sequence.h"
 #include "tools/ShaderCommands.h"
 
+#include "common/Buffer.h"
+#include "common/Errors.h"
 #include "gl/context/Capabilities.h"
 #include "gl/effects/ApplyMode.h"
+#include "ops/BasicOps.h"
+#include "ops/Blur.h"
+#include "ops/Composite.h"
+#include "ops/Transform.h"
 
 #include <string>
 #include <vector>
@@ -17,6 +23,40 @@
 namespace cli {
 
 namespace {
+
+// The command records call the library's operations by their own names.
+using namespace OGL_TESK_AE;
+
+const BlendOp& BlendOpAt(int op) {
+    static const BlendOp* const ops[kBlendOpCount] = {
+        &BlendOp::Default,     &BlendOp::Composite, &BlendOp::Additive,   &BlendOp::Lighten,
+        &BlendOp::Screen,      &BlendOp::Max,       &BlendOp::Min,        &BlendOp::Darken,
+        &BlendOp::Subtractive, &BlendOp::Multiply,  &BlendOp::Difference, &BlendOp::Replace};
+    if (op < 0 || op >= kBlendOpCount)
+        throw Failure("internal error: no blend op " + std::to_string(op));
+    return *ops[op];
+}
+
+BlurSize Blurred(const OperationInput& input, size_t index) {
+    if (index >= input.blurs.size()) throw Failure("internal error: a blur size is missing");
+    return input.blurs[index];
+}
+
+// The library's buffers keep rows bottom-up; files and the program's buffers are top-down.
+template <class PixelType>
+OIIO::ImageBuf FromPlane(const Buffer<PixelType>& plane, const char* what) {
+    if (!IsValid(&plane)) throw Error(what);
+    const int width = plane.GetWidth(), height = plane.GetHeight();
+    OIIO::ImageBuf image(OIIO::ImageSpec(width, height, 1, OIIO::TypeFloat));
+    for (int y = 0; y < height; ++y)
+        image.set_pixels(OIIO::ROI(0, width, y, y + 1, 0, 1, 0, 1), OIIO::TypeFloat,
+                         plane.Row(height - 1 - y));
+    return image;
+}
+
+p3f Point(const std::array<float, 3>& v) {
+    return p3f(v[0], v[1], v[2]);
+}
 
 // What every command on files takes.
 constexpr unsigned kFileOptions =
@@ -30,7 +70,8 @@ enum class Kind { Operation, Info, Demo, Encipher, Decipher, ShaderInfo, Shaders
 struct Command {
     const char* name;
     Kind kind;
-    Operation operation;
+    // What an image-operation command runs: its inputs, its output and its call.
+    OperationRecord run;
     // The operands, as the usage line names them; "SIZE" is WxH, "SIZE|IN" either.
     std::vector<const char*> operands;
     unsigned options;
@@ -46,7 +87,10 @@ const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
         {"premultiply",
          Kind::Operation,
-         Operation::Premultiply,
+         {1, Output::First,
+          [](Operands& o, const OperationInput&, OIIO::ImageBuf&) {
+              Premultiply(o.first.get(), o.destination.get());
+          }},
          {"IN", "OUT"},
          kFileOptions,
          0,
@@ -55,7 +99,10 @@ const std::vector<Command>& Commands() {
          "premultiplied. Alpha is unchanged."},
         {"copy",
          Kind::Operation,
-         Operation::Copy,
+         {1, Output::First,
+          [](Operands& o, const OperationInput&, OIIO::ImageBuf&) {
+              Copy(o.first.get(), o.destination.get());
+          }},
          {"IN", "OUT"},
          kFileOptions,
          0,
@@ -64,7 +111,10 @@ const std::vector<Command>& Commands() {
          "frames are in one layout, so the library copies the bytes without the card."},
         {"resize",
          Kind::Operation,
-         Operation::Resize,
+         {1, Output::Size,
+          [](Operands& o, const OperationInput&, OIIO::ImageBuf&) {
+              Resize(o.first.get(), o.destination.get());
+          }},
          {"SIZE", "IN", "OUT"},
          kFileOptions,
          0,
@@ -73,7 +123,11 @@ const std::vector<Command>& Commands() {
          "ratio follows SIZE."},
         {"fit",
          Kind::Operation,
-         Operation::Fit,
+         {1, Output::Size,
+          [](Operands& o, const OperationInput&, OIIO::ImageBuf&) {
+              FitInto(o.first.get(), o.destination.get());
+          },
+          true},
          {"SIZE", "IN", "OUT"},
          kFileOptions,
          0,
@@ -82,7 +136,10 @@ const std::vector<Command>& Commands() {
          "its aspect ratio kept, centred; the rest of the frame stays transparent."},
         {"center",
          Kind::Operation,
-         Operation::Center,
+         {1, Output::Size,
+          [](Operands& o, const OperationInput&, OIIO::ImageBuf&) {
+              Center(o.first.get(), o.destination.get());
+          }},
          {"SIZE", "IN", "OUT"},
          kFileOptions,
          0,
@@ -94,7 +151,10 @@ const std::vector<Command>& Commands() {
          "the top. The rest of the frame is transparent."},
         {"clear",
          Kind::Operation,
-         Operation::Clear,
+         {0, Output::Size,
+          [](Operands& o, const OperationInput&, OIIO::ImageBuf&) {
+              OGL_TESK_AE::Clear(o.destination.get(), o.color);
+          }},
          {"SIZE|IN", "OUT"},
          kFileOptions | kColorOption,
          kColorOption,
@@ -103,7 +163,10 @@ const std::vector<Command>& Commands() {
          "image IN; given SIZE, OUT is RGBA in a channel type that suits the layout."},
         {"copy-alpha",
          Kind::Operation,
-         Operation::CopyAlpha,
+         {1, Output::SecondItself,
+          [](Operands& o, const OperationInput&, OIIO::ImageBuf&) {
+              CopyAlpha(o.first.get(), o.destination.get());
+          }},
          {"ALPHA", "DEST", "OUT"},
          kFileOptions,
          0,
@@ -114,7 +177,10 @@ const std::vector<Command>& Commands() {
          "alpha."},
         {"mask",
          Kind::Operation,
-         Operation::Mask,
+         {2, Output::Second,
+          [](Operands& o, const OperationInput&, OIIO::ImageBuf&) {
+              RenderMask(o.first.get(), o.second.get(), o.destination.get(), o.color);
+          }},
          {"MASK", "IMAGE", "OUT"},
          kFileOptions | kColorOption,
          kColorOption,
@@ -126,7 +192,10 @@ const std::vector<Command>& Commands() {
          "opaque MASK."},
         {"inverse-mask",
          Kind::Operation,
-         Operation::InverseMask,
+         {2, Output::Second,
+          [](Operands& o, const OperationInput&, OIIO::ImageBuf&) {
+              RenderInvMask(o.first.get(), o.second.get(), o.destination.get(), o.color);
+          }},
          {"MASK", "IMAGE", "OUT"},
          kFileOptions | kColorOption,
          kColorOption,
@@ -137,7 +206,15 @@ const std::vector<Command>& Commands() {
          "alpha, as under a transparent MASK."},
         {"alpha",
          Kind::Operation,
-         Operation::Alpha,
+         {1, Output::Plane,
+          [](Operands& o, const OperationInput&, OIIO::ImageBuf& result) {
+              // The library's buffers come from its memory cache, which belongs to the worker:
+              // made, filled and read inside the task.
+              Buffer<AlphaPixelType<float>> alpha;
+              alpha.Resize(o.size.width, o.size.height);
+              GetAlpha(o.first.get(), &alpha);
+              result = FromPlane(alpha, "No memory for the alpha buffer.");
+          }},
          {"IN", "OUT"},
          kFileOptions | kSizeOption,
          0,
@@ -146,7 +223,15 @@ const std::vector<Command>& Commands() {
          "(default: the size of IN)."},
         {"luma",
          Kind::Operation,
-         Operation::Luma,
+         {1, Output::Plane,
+          [](Operands& o, const OperationInput&, OIIO::ImageBuf& result) {
+              // The library's buffers come from its memory cache, which belongs to the worker:
+              // made, filled and read inside the task.
+              Buffer<LumaPixelType<float>> luma;
+              luma.Resize(o.size.width, o.size.height);
+              GetLuma(o.first.get(), &luma);
+              result = FromPlane(luma, "No memory for the luma buffer.");
+          }},
          {"IN", "OUT"},
          kFileOptions | kSizeOption,
          0,
@@ -156,7 +241,11 @@ const std::vector<Command>& Commands() {
          "three products to 0..1 as it reads the result back, whatever the layout."},
         {"blend",
          Kind::Operation,
-         Operation::Blend,
+         {3, Output::Second,
+          [](Operands& o, const OperationInput& in, OIIO::ImageBuf&) {
+              ApplyMode::Apply(o.first.get(), o.second.get(), o.third.get(), o.destination.get(),
+                               static_cast<PixelApplyMode>(in.mode), in.mix);
+          }},
          {"FRONT", "BACK", "OUT"},
          kFileOptions | kModeOption | kMixOption | kMaskOption | kListOption,
          kModeOption,
@@ -168,7 +257,18 @@ const std::vector<Command>& Commands() {
          "images of other sizes are aligned at their bottom-left corners."},
         {"transform",
          Kind::Operation,
-         Operation::Transform,
+         {3, Output::Second,
+          [](Operands& o, const OperationInput& in, OIIO::ImageBuf&) {
+              const Placement& p = in.placement;
+              const p3f centre(o.destination->GetWidth() / 2.0f, o.destination->GetHeight() / 2.0f,
+                               0);
+              Transform(o.first.get(), o.second.get(), o.third.get(), o.destination.get(),
+                        static_cast<PixelApplyMode>(in.mode),
+                        p.position ? Point(*p.position) : centre, Point(p.scale), Point(p.rotation),
+                        static_cast<RotationOrder>(p.order),
+                        static_cast<TransformInterpolationFilterType>(p.interp),
+                        static_cast<TransformDecimationFilterType>(p.decim));
+          }},
          {"FRONT", "BACK", "OUT"},
          kFileOptions | kModeOption | kMaskOption | kListOption | kPlacementOptions,
          0,
@@ -182,7 +282,17 @@ const std::vector<Command>& Commands() {
          "output has BACK's size."},
         {"blur",
          Kind::Operation,
-         Operation::Blur,
+         {1, Output::First,
+          [](Operands& o, const OperationInput& in, OIIO::ImageBuf&) {
+              const BlurSize size = Blurred(in, 0);
+              if (in.kernel == BlurKernel::Box)
+                  BoxBlur(o.first.get(), o.destination.get(), size.width, size.height);
+              else if (in.kernel == BlurKernel::Pascal)
+                  PascalBlur(o.first.get(), o.destination.get(), size.width, size.height);
+              else
+                  OGL_TESK_AE::Blur(o.first.get(), o.destination.get(), size.width, size.height,
+                                    in.spread);
+          }},
          {"IN", "OUT"},
          kFileOptions | kSizeOption | kKernelOption | kSpreadOption,
          kKernelOption,
@@ -195,7 +305,11 @@ const std::vector<Command>& Commands() {
          "half-widths of the kernel (default 0.85); box and pascal take none."},
         {"composite",
          Kind::Operation,
-         Operation::Composite,
+         {3, Output::Second,
+          [](Operands& o, const OperationInput& in, OIIO::ImageBuf&) {
+              OGL_TESK_AE::Composite(o.first.get(), o.second.get(), o.third.get(),
+                                     o.destination.get(), in.opacity, BlendOpAt(in.op));
+          }},
          {"FG", "BG", "OUT"},
          kFileOptions | kOpOption | kOpacityOption | kMaskOption,
          0,
@@ -208,7 +322,19 @@ const std::vector<Command>& Commands() {
          "nothing is laid outside either of them."},
         {"glow",
          Kind::Operation,
-         Operation::Glow,
+         {-1, Output::First,
+          [](Operands& o, const OperationInput& in, OIIO::ImageBuf&) {
+              std::vector<const XIImage*> images;
+              std::vector<p2f> sizes;
+              for (size_t i = 0; i < o.layers.size(); ++i) {
+                  images.push_back(o.layers[i].get());
+                  const BlurSize size = Blurred(in, i);
+                  sizes.push_back(p2f(size.width, size.height));
+              }
+              CompositeBlurredImages(images.data(), o.first.get(), o.destination.get(),
+                                     sizes.data(), static_cast<int>(images.size()),
+                                     BlendOpAt(in.op), in.unpremultiply);
+          }},
          {"BG", "OUT"},
          kFileOptions | kLayerOption | kOpOption | kUnpremultiplyOption,
          kLayerOption,
@@ -223,7 +349,7 @@ const std::vector<Command>& Commands() {
          "Screen"},
         {"info",
          Kind::Info,
-         Operation::Copy,
+         {},
          {},
          0,
          0,
@@ -233,7 +359,7 @@ const std::vector<Command>& Commands() {
          "half-float and 16-bit textures and framebuffer objects."},
         {"encipher",
          Kind::Encipher,
-         Operation::Copy,
+         {},
          {"IN", "OUT"},
          0,
          0,
@@ -243,7 +369,7 @@ const std::vector<Command>& Commands() {
          "files wherever it reads plain ones."},
         {"decipher",
          Kind::Decipher,
-         Operation::Copy,
+         {},
          {"IN", "OUT"},
          0,
          0,
@@ -252,7 +378,7 @@ const std::vector<Command>& Commands() {
          "Fails when IN does not begin with the container's header line."},
         {"shader-info",
          Kind::ShaderInfo,
-         Operation::Copy,
+         {},
          {"FILE"},
          0,
          0,
@@ -265,7 +391,7 @@ const std::vector<Command>& Commands() {
          "is printed whole, with exit status 1."},
         {"demo",
          Kind::Demo,
-         Operation::Copy,
+         {},
          {},
          kOutOption | kLayoutOption | kTopDownOption,
          0,
@@ -276,7 +402,7 @@ const std::vector<Command>& Commands() {
          "alpha, inputs left, result right) into --out DIR (default: tesk-ae-demo)."},
         {"shaders",
          Kind::Shaders,
-         Operation::Copy,
+         {},
          {},
          kRootOption | kBindOption,
          0,
@@ -296,6 +422,17 @@ const Command* Find(const std::string& name) {
         if (name == command.name) return &command;
     return nullptr;
 }
+
+} // namespace
+
+const OperationRecord& OperationOf(const char* name) {
+    const Command* command = Find(name);
+    if (!command || !command->run.call)
+        throw Failure(std::string("internal error: no image operation '") + name + "'");
+    return command->run;
+}
+
+namespace {
 
 int DefaultOp(const Command& command) {
     return command.defaultOp ? ParseBlendOp(command.defaultOp) : 0;
@@ -489,7 +626,7 @@ int RunOperation(const Command& command, const Options& options) {
     const std::string& output = options.operands.back();
     const std::vector<int> frames = PlanFrames(inputs, output, options.frames);
     // The input the output stands for: its windows, channels and depth are kept.
-    const size_t kept = KeptInput(command.operation);
+    const size_t kept = KeptInput(command.run);
 
     // What one frame holds on its way through the steps; each step lets go of what the next
     // does not need.
@@ -541,7 +678,7 @@ int RunOperation(const Command& command, const Options& options) {
         try {
             std::string warning;
             frame.result =
-                Apply(command.operation, request, options.layout, options.rows, nullptr, &warning);
+                Apply(command.run, request, options.layout, options.rows, nullptr, &warning);
             if (!warning.empty())
                 progress.Print("tesk-ae: warning: " + std::string(command.name) + ": " + warning +
                                "\n");

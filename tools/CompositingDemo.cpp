@@ -65,7 +65,7 @@ int CompositingRows(const std::filesystem::path& out, Layout layout, Rows order,
     int failures = 0;
     ran = 0;
     auto run = [&](const char* name, const std::string& file, const std::string& what,
-                   Operation operation, const OperationInput& request,
+                   const char* command, const OperationInput& request,
                    std::vector<SheetImage> inputs) {
         ++ran;
         SheetRow row;
@@ -74,7 +74,7 @@ int CompositingRows(const std::filesystem::path& out, Layout layout, Rows order,
         double milliseconds = 0.0;
         try {
             const OIIO::ImageBuf* result =
-                keep(Apply(operation, request, layout, order, &milliseconds));
+                keep(Apply(OperationOf(command), request, layout, order, &milliseconds));
             WriteImage(path, *result, layout);
             std::printf("%-13s %9.2f ms  %s\n", name, milliseconds, path.c_str());
             char title[160];
@@ -100,7 +100,7 @@ int CompositingRows(const std::filesystem::path& out, Layout layout, Rows order,
         request.kernel = kernel;
         request.blurs = {{kBlurSize, kBlurSize}};
         run("blur", std::string("blur-") + kernelName, "SIZE 16, " + std::string(kernelName),
-            Operation::Blur, request, {{"FINE-CHECKER", checker}});
+            "blur", request, {{"FINE-CHECKER", checker}});
     }
 
     for (const char* op : {"Composite", "Screen", "Difference"}) {
@@ -109,8 +109,8 @@ int CompositingRows(const std::filesystem::path& out, Layout layout, Rows order,
         request.op = ParseBlendOp(op);
         std::string file = std::string("composite-") + op;
         file[10] = static_cast<char>(file[10] - 'A' + 'a');
-        run("composite", file, "OP " + std::string(op) + ", WHEEL PREMULTIPLIED",
-            Operation::Composite, request, {{"FG", wheel}, {"BG", gradient}});
+        run("composite", file, "OP " + std::string(op) + ", WHEEL PREMULTIPLIED", "composite",
+            request, {{"FG", wheel}, {"BG", gradient}});
     }
 
     // The light on black makes the halo: a layer counts with its alpha twice as it is stacked,
@@ -119,7 +119,7 @@ int CompositingRows(const std::filesystem::path& out, Layout layout, Rows order,
     request.images = {dark, light, shape};
     request.blurs = {{40.0f, 40.0f}, {0.0f, 0.0f}};
     request.op = ParseBlendOp("Screen");
-    run("glow", "glow", "LIGHT BLURRED 40, SHAPE ON TOP; SCREEN", Operation::Glow, request,
+    run("glow", "glow", "LIGHT BLURRED 40, SHAPE ON TOP; SCREEN", "glow", request,
         {{"LIGHT", light}, {"SHAPE", shape}, {"BACKGROUND", dark}});
     return failures;
 }

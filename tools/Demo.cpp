@@ -34,8 +34,7 @@ struct Input {
 };
 
 struct Step {
-    const char* name;
-    Operation operation;
+    const char* name; // the command run
     std::vector<const char*> inputs;
     Size size;
     Rgba color;
@@ -77,7 +76,7 @@ int BlendChart(const std::string& file, const OIIO::ImageBuf& front, const OIIO:
         double milliseconds = 0.0;
         OIIO::ImageBuf result;
         try {
-            result = Apply(Operation::Blend, request, layout, order, &milliseconds);
+            result = Apply(OperationOf("blend"), request, layout, order, &milliseconds);
             total += milliseconds;
         } catch (const Failure& failure) {
             ++failures;
@@ -137,27 +136,17 @@ int RunDemo(const std::string& folder, Layout layout, Rows order) {
     const Size side{kSide, kSide};
     const Rgba none{0, 0, 0, 0};
     const std::vector<Step> steps = {
-        {"premultiply", Operation::Premultiply, {"disc"}, side, none, "RGB*A, A"},
-        {"copy", Operation::Copy, {"gradient"}, side, none, "UNCHANGED"},
-        {"resize", Operation::Resize, {"checker"}, {256, 96}, none, "STRETCHED TO 256X96"},
-        {"fit", Operation::Fit, {"wide-checker"}, {192, 192}, none, "INTO 192X192, ASPECT KEPT"},
-        {"center", Operation::Center, {"small-disc"}, side, none, "128X128 IN A 256X256 FRAME"},
-        {"clear", Operation::Clear, {}, side, {0.2f, 0.45f, 0.9f, 0.6f}, "(0.2, 0.45, 0.9, 0.6)"},
-        {"copy-alpha",
-         Operation::CopyAlpha,
-         {"disc", "gradient"},
-         side,
-         none,
-         "COLOUR OF 2ND, ALPHA OF 1ST"},
-        {"mask", Operation::Mask, {"disc", "checker"}, side, {1, 0, 0, 1}, "RED WHERE MASK OPAQUE"},
-        {"inverse-mask",
-         Operation::InverseMask,
-         {"disc", "checker"},
-         side,
-         {1, 0, 0, 1},
-         "RED WHERE MASK TRANSPARENT"},
-        {"alpha", Operation::Alpha, {"disc"}, side, none, "ALPHA AS GREY"},
-        {"luma", Operation::Luma, {"noise"}, side, none, "A*(.30R+.59G+.11B)"},
+        {"premultiply", {"disc"}, side, none, "RGB*A, A"},
+        {"copy", {"gradient"}, side, none, "UNCHANGED"},
+        {"resize", {"checker"}, {256, 96}, none, "STRETCHED TO 256X96"},
+        {"fit", {"wide-checker"}, {192, 192}, none, "INTO 192X192, ASPECT KEPT"},
+        {"center", {"small-disc"}, side, none, "128X128 IN A 256X256 FRAME"},
+        {"clear", {}, side, {0.2f, 0.45f, 0.9f, 0.6f}, "(0.2, 0.45, 0.9, 0.6)"},
+        {"copy-alpha", {"disc", "gradient"}, side, none, "COLOUR OF 2ND, ALPHA OF 1ST"},
+        {"mask", {"disc", "checker"}, side, {1, 0, 0, 1}, "RED WHERE MASK OPAQUE"},
+        {"inverse-mask", {"disc", "checker"}, side, {1, 0, 0, 1}, "RED WHERE MASK TRANSPARENT"},
+        {"alpha", {"disc"}, side, none, "ALPHA AS GREY"},
+        {"luma", {"noise"}, side, none, "A*(.30R+.59G+.11B)"},
     };
 
     // The first operation of a process also compiles programs and fills caches; timed apart,
@@ -168,7 +157,7 @@ int RunDemo(const std::string& folder, Layout layout, Rows order) {
         request.images.push_back(&small);
         double milliseconds = 0.0;
         try {
-            Apply(Operation::Premultiply, request, layout, order, &milliseconds);
+            Apply(OperationOf("premultiply"), request, layout, order, &milliseconds);
             std::printf("%-13s %9.2f ms  (first call: one-time set-up included)\n", "warm-up",
                         milliseconds);
         } catch (const Failure& failure) {
@@ -190,7 +179,7 @@ int RunDemo(const std::string& folder, Layout layout, Rows order) {
         const std::string file = (out / (std::string(step.name) + ".png")).string();
         double milliseconds = 0.0;
         try {
-            results.push_back(Apply(step.operation, request, layout, order, &milliseconds));
+            results.push_back(Apply(OperationOf(step.name), request, layout, order, &milliseconds));
             WriteImage(file, results.back(), layout);
             std::printf("%-13s %9.2f ms  %s\n", step.name, milliseconds, file.c_str());
             char title[160];
@@ -218,7 +207,7 @@ int RunDemo(const std::string& folder, Layout layout, Rows order) {
         row.title = "BLEND  ALL 49 MODES IN BLEND-MODES.PNG; HERE 4 SCREEN";
         row.inputs = {{"FRONT", find("wheel")}, {"BACK", find("small-gradient")}};
         try {
-            results.push_back(Apply(Operation::Blend, request, layout, order));
+            results.push_back(Apply(OperationOf("blend"), request, layout, order));
             row.output = {"RESULT", &results.back()};
         } catch (const Failure&) {
             row.output = {"FAILED", nullptr};
@@ -245,7 +234,8 @@ int RunDemo(const std::string& folder, Layout layout, Rows order) {
         const std::string file = (out / (std::string(name) + ".png")).string();
         double milliseconds = 0.0;
         try {
-            results.push_back(Apply(Operation::Transform, request, layout, order, &milliseconds));
+            results.push_back(
+                Apply(OperationOf("transform"), request, layout, order, &milliseconds));
             WriteImage(file, results.back(), layout);
             std::printf("%-13s %9.2f ms  %s\n", name, milliseconds, file.c_str());
             row.output = {"RESULT", &results.back()};

@@ -3,6 +3,8 @@
 #include "tools/Arguments.h"
 #include "tools/HostImage.h"
 
+#include "math/Color.h"
+
 #include <OpenImageIO/imagebuf.h>
 
 #include <functional>
@@ -10,26 +12,6 @@
 #include <vector>
 
 namespace cli {
-
-// The library's image operations the program offers.
-enum class Operation {
-    Premultiply,
-    Copy,
-    Resize,
-    Fit,
-    Center,
-    Clear,
-    CopyAlpha,
-    Mask,
-    InverseMask,
-    Alpha,
-    Luma,
-    Blend,
-    Transform,
-    Blur,
-    Composite,
-    Glow,
-};
 
 // What an operation works on. Images are float RGBA; which ones an operation reads:
 //   Premultiply, Copy, Resize, Fit, Center, Alpha, Luma: images[0] is the source.
@@ -68,6 +50,32 @@ struct OperationInput {
     bool unpremultiply = false;
 };
 
+// The host images of one run: the inputs as the operation names them, the glow's layers, the
+// destination. Inputs are read-only.
+struct Operands {
+    std::unique_ptr<HostImage> first, second, third, destination;
+    Size size; // the destination's
+    std::vector<std::unique_ptr<HostImage>> layers;
+    OGL_TESK_AE::Color color;
+};
+
+// Where an operation's output gets its size: from its first or second input, from the size
+// given, or it is the second input itself (copy-alpha keeps that image's colour). A plane is a
+// one-channel buffer the call fills itself, of the size given or else the first input's.
+enum class Output { First, Second, Size, SecondItself, Plane };
+
+// An operation as the program runs it: how many inputs it reads (a third one is optional; -1:
+// the first, then every further one as a layer), where its output comes from, and its call,
+// made on the worker. A call that fills a plane of its own puts the result in result.
+struct OperationRecord {
+    int inputs = 0;
+    Output output = Output::First;
+    void (*call)(Operands& o, const OperationInput& in, OIIO::ImageBuf& result) = nullptr;
+    // A refusal still leaves a whole frame (a fit with nothing left to draw: transparent), so it
+    // is a warning, not a failure.
+    bool refusalLeavesFrame = false;
+};
+
 // Runs job inside a task of its own on the library's worker thread, where the exported
 // operations it calls run in place. False, with the worker's error text, when the task failed
 // (it threw, or the worker had no OpenGL context).
@@ -80,14 +88,17 @@ std::string HardwareReport();
 
 // The input whose windows, channels and depth a file's output keeps: the one the output takes
 // its size from (the second for the operations laid over a back, image or destination).
-size_t KeptInput(Operation operation);
+size_t KeptInput(const OperationRecord& operation);
 
 // Wraps the images in host images of the layout and row order, runs the operation on the worker
 // and returns the destination as float RGBA (one channel for Alpha and Luma). Throws Failure
 // with the library's reason when the operation refused or failed. A refusal that still leaves a
 // whole frame (a fit with nothing left to draw) goes into warning instead, where one is given.
 // milliseconds, when given, receives the time of the call on the worker, conversions excluded.
-OIIO::ImageBuf Apply(Operation operation, const OperationInput& input, Layout layout, Rows rows,
-                     double* milliseconds = nullptr, std::string* warning = nullptr);
+OIIO::ImageBuf Apply(const OperationRecord& operation, const OperationInput& input, Layout layout,
+                     Rows rows, double* milliseconds = nullptr, std::string* warning = nullptr);
+
+// The operation of the tesk-ae command of that name (the demos run them as the commands do).
+const OperationRecord& OperationOf(const char* command);
 
 } // namespace cli
