@@ -448,38 +448,58 @@ TEST(Program, AnswersHelpAndRejectsBadRequestsLeavingFilesAsTheyWere) {
     EXPECT_EQ(Contents(folder.Path("out.exr")), before);
 }
 
-// Stopped while it writes, the program leaves no half-written file behind. A pipe put where its
-// temporary file goes (named after the process) holds the write mid-way: nobody drains it.
-TEST(Program, StoppedWhileWritingLeavesNoTemporaryFile) {
-    for (const int stop : {SIGINT, SIGTERM}) {
-        ScratchFolder folder;
-        const std::string in = folder.Path("in.exr"), out = folder.Path("out.ppm");
-        // As PPM, far more than a pipe holds.
-        WriteImage(in, Solid(256, 256, {0.25f, 0.5f, 0.75f, 1.0f}), Layout::Float);
-        const pid_t child = ::fork();
-        if (child == 0) {
-            // Nothing is allocated here: other threads may hold the allocator's lock. The signals
-            // keep their usual effect even where the test itself runs with them ignored.
-            std::signal(SIGINT, SIG_DFL), std::signal(SIGTERM, SIG_DFL);
-            ::raise(SIGSTOP);
-            ::execl(TESK_AE_PROGRAM, "tesk-ae", "copy", in.c_str(), out.c_str(), nullptr);
-            ::_exit(127);
+// Stopped while it writes, the program leaves no half-written file behind and the old output
+// as it was: an image command and the byte writers of the description commands alike. A pipe put
+// where its temporary file goes (named after the process) holds the write mid-way: nobody
+// drains it, and each output is far more than a pipe holds.
+TEST(Program, StoppedWhileWritingLeavesNoTemporaryFileAndTheOldOutput) {
+    struct Row {
+        const char* command;
+        const char* in;
+        const char* out;
+    };
+    const Row rows[] = {{"copy", "in.exr", "out.ppm"},
+                        {"encipher", "in.arb", "out.arb"},
+                        {"decipher", "sealed.arb", "out.arb"}};
+    for (const Row& row : rows)
+        for (const int stop : {SIGINT, SIGTERM}) {
+            SCOPED_TRACE(std::string(row.command) + (stop == SIGINT ? ", SIGINT" : ", SIGTERM"));
+            ScratchFolder folder;
+            const std::string in = folder.Path(row.in), out = folder.Path(row.out);
+            WriteImage(folder.Path("in.exr"), Solid(256, 256, {0.25f, 0.5f, 0.75f, 1.0f}),
+                       Layout::Float);
+            std::ofstream(folder.Path("in.arb")) << std::string(300000, 'x');
+            ASSERT_EQ(RunProgram(folder, "encipher in.arb sealed.arb").status, 0);
+            std::ofstream(out) << "the old output";
+            const std::set<std::string> names = folder.Names();
+            const pid_t child = ::fork();
+            if (child == 0) {
+                // Nothing is allocated here: other threads may hold the allocator's lock. The
+                // signals keep their usual effect even where the test runs with them ignored.
+                std::signal(SIGINT, SIG_DFL), std::signal(SIGTERM, SIG_DFL);
+                ::raise(SIGSTOP);
+                ::execl(TESK_AE_PROGRAM, "tesk-ae", row.command, in.c_str(), out.c_str(), nullptr);
+                ::_exit(127);
+            }
+            int status = 0;
+            ASSERT_EQ(::waitpid(child, &status, WUNTRACED), child);
+            const std::string temporary = out + ".tesk-ae-" + std::to_string(child) + ".tmp";
+            ASSERT_EQ(::mkfifo(temporary.c_str(), 0600), 0);
+            const int reader = ::open(temporary.c_str(), O_RDONLY | O_NONBLOCK);
+            ASSERT_EQ(::kill(child, SIGCONT), 0);
+            // Bytes in the pipe: the program is inside its write, and stays there (unless it
+            // ended).
+            pollfd ready{reader, POLLIN, 0};
+            while (::poll(&ready, 1, 100) == 0)
+                ASSERT_NE(::waitpid(child, &status, WNOHANG), child);
+            ASSERT_EQ(::kill(child, stop), 0);
+            ASSERT_EQ(::waitpid(child, &status, 0), child);
+            ::close(reader);
+            // Ended as the signal ends a program, so that a shell or scheduler sees why.
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == stop) << status;
+            EXPECT_EQ(folder.Names(), names);
+            EXPECT_EQ(Contents(out), "the old output");
         }
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, WUNTRACED), child);
-        const std::string temporary = out + ".tesk-ae-" + std::to_string(child) + ".tmp";
-        ASSERT_EQ(::mkfifo(temporary.c_str(), 0600), 0);
-        const int reader = ::open(temporary.c_str(), O_RDONLY | O_NONBLOCK);
-        ASSERT_EQ(::kill(child, SIGCONT), 0);
-        // Bytes in the pipe: the program is inside its write, and stays there (unless it ended).
-        pollfd ready{reader, POLLIN, 0};
-        while (::poll(&ready, 1, 100) == 0) ASSERT_NE(::waitpid(child, &status, WNOHANG), child);
-        ASSERT_EQ(::kill(child, stop), 0);
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ::close(reader);
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == stop) << status;
-        EXPECT_EQ(folder.Names(), std::set<std::string>{"in.exr"});
-    }
 }
 
 // Description files: enciphered and deciphered again they are the same bytes, an enciphered one
