@@ -656,8 +656,9 @@ int RunOperation(const Command& command, const Options& options) {
     steps.work = [&](size_t index) {
         Frame& frame = held[index];
         progress.Print(frame.warnings);
-        const std::vector<OIIO::ImageBuf> images = std::move(frame.images);
+        std::vector<OIIO::ImageBuf> images = std::move(frame.images);
         OperationInput request;
+        request.lend = true;
         for (size_t i = 0; i < inputs.size(); ++i) {
             request.names.push_back(FrameName(inputs[i], frames[index]));
             request.images.push_back(&images[i]);

@@ -4,6 +4,7 @@
 #include <OpenImageIO/imageio.h>
 
 #include <cstring>
+#include <new>
 #include <stdexcept>
 
 namespace cli {
@@ -103,8 +104,59 @@ HostImage::HostImage(Layout layout, int width, int height, Rows rows)
     : fLayout(layout), fRows(rows), fWidth(width), fHeight(height),
       fRowBytes(RowBytesFor(width, Describe(layout).bitDepth)) {
     if (height < 1) throw std::invalid_argument("image height must be at least 1");
+    if (layout == Layout::Float) {
+        // Rows of float RGBA take whole 16-byte steps: the buffer's rows are the image's.
+        fOwned.reset(OIIO::ImageSpec(width, height, 4, OIIO::TypeFloat),
+                     OIIO::InitializePixels::Yes);
+        fBase = static_cast<uint8_t*>(fOwned.localpixels());
+        if (!fBase) throw std::bad_alloc();
+        return;
+    }
     const int64_t bytes = static_cast<int64_t>(fRowBytes) * height;
     fMemory.resize(static_cast<size_t>(bytes / sizeof(Block)));
+    fBase = reinterpret_cast<uint8_t*>(fMemory.data());
+}
+
+namespace {
+
+// Swaps the rows of a block of memory end for end, in place.
+void TurnOver(uint8_t* base, size_t rowBytes, int rows) {
+    std::vector<uint8_t> spare(rowBytes);
+    for (int top = 0, bottom = rows - 1; top < bottom; ++top, --bottom) {
+        uint8_t* a = base + static_cast<size_t>(top) * rowBytes;
+        uint8_t* b = base + static_cast<size_t>(bottom) * rowBytes;
+        std::memcpy(spare.data(), a, rowBytes);
+        std::memcpy(a, b, rowBytes);
+        std::memcpy(b, spare.data(), rowBytes);
+    }
+}
+
+} // namespace
+
+std::unique_ptr<HostImage> HostImage::Borrow(OIIO::ImageBuf& rgba, Rows rows) {
+    const OIIO::ImageSpec& header = rgba.spec();
+    if (header.width < 1 || header.height < 1 || !RowOf(rgba, 0) ||
+        rgba.scanline_stride() != static_cast<OIIO::stride_t>(header.width) * 16)
+        return nullptr;
+    return std::unique_ptr<HostImage>(new HostImage(rgba, rows));
+}
+
+HostImage::HostImage(OIIO::ImageBuf& rgba, Rows rows)
+    : fLayout(Layout::Float), fRows(rows), fWidth(rgba.spec().width), fHeight(rgba.spec().height),
+      fRowBytes(RowBytesFor(rgba.spec().width, Describe(Layout::Float).bitDepth)), fBorrowed(&rgba),
+      fBase(static_cast<uint8_t*>(rgba.pixeladdr(rgba.spec().x, rgba.spec().y))) {
+    if (rows == Rows::BottomUp) TurnOver(fBase, fRowBytes, fHeight);
+}
+
+HostImage::~HostImage() {
+    if (fBorrowed && fRows == Rows::BottomUp) TurnOver(fBase, fRowBytes, fHeight);
+}
+
+OIIO::ImageBuf HostImage::TakeRgba() {
+    if (fLayout != Layout::Float || fBorrowed || !fOwned.initialized()) return Load();
+    if (fRows == Rows::BottomUp) TurnOver(fBase, fRowBytes, fHeight);
+    fBase = nullptr;
+    return std::move(fOwned);
 }
 
 HostImage::HostImage(Layout layout, const OIIO::ImageBuf& rgba, Rows rows)
@@ -113,7 +165,7 @@ HostImage::HostImage(Layout layout, const OIIO::ImageBuf& rgba, Rows rows)
 }
 
 void* HostImage::GetBaseAddress() const {
-    return const_cast<Block*>(fMemory.data());
+    return fBase;
 }
 
 int32_t HostImage::GetColorSpace() const {
@@ -129,7 +181,7 @@ int32_t HostImage::GetWhiteLevel() const {
 }
 
 const uint8_t* HostImage::PixelAddress(int x, int y) const {
-    const auto* base = reinterpret_cast<const uint8_t*>(fMemory.data());
+    const uint8_t* base = fBase;
     const int row = fRows == Rows::BottomUp ? fHeight - 1 - y : y;
     return base + static_cast<size_t>(row) * fRowBytes + static_cast<size_t>(x) * GetBitDepth() / 8;
 }

@@ -5,6 +5,7 @@
 #include <OpenImageIO/imagebuf.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -41,10 +42,19 @@ enum class Rows { TopDown, BottomUp };
 // rows from the top of the picture whatever the order in memory.
 class HostImage final : public XIImage {
 public:
-    // Transparent black.
+    // Transparent black. A float image keeps its pixels in a float RGBA buffer of its own,
+    // which TakeRgba hands over without a copy.
     HostImage(Layout layout, int width, int height, Rows rows = Rows::TopDown);
     // The pixels of a float RGBA buffer in this layout.
     HostImage(Layout layout, const OIIO::ImageBuf& rgba, Rows rows = Rows::TopDown);
+    ~HostImage() override;
+    HostImage(const HostImage&) = delete;
+    HostImage& operator=(const HostImage&) = delete;
+
+    // A float image over the pixels of rgba, which it borrows for its life instead of copying
+    // them: rows bottom-up are turned over in place, and back when the image goes. Null where
+    // the buffer does not hold them as one block of float RGBA rows; the caller then copies.
+    static std::unique_ptr<HostImage> Borrow(OIIO::ImageBuf& rgba, Rows rows);
 
     Layout GetLayout() const { return fLayout; }
     void SetReadOnly(bool readOnly) { fReadOnly = readOnly; }
@@ -54,6 +64,9 @@ public:
     void Store(const OIIO::ImageBuf& rgba);
     // The pixels as a float RGBA buffer (integer channels divided by the white level).
     OIIO::ImageBuf Load() const;
+    // The same, for an image that is done with: a float image's own buffer itself, rows put
+    // top-down in place. The image holds no pixels afterwards.
+    OIIO::ImageBuf TakeRgba();
 
     void StorePixel(int x, int y, const float rgba[4]);
     void LoadPixel(int x, int y, float rgba[4]) const;
@@ -72,6 +85,8 @@ public:
     void* GetNative() const override { return nullptr; }
 
 private:
+    HostImage(OIIO::ImageBuf& borrowed, Rows rows);
+
     struct alignas(16) Block {
         uint8_t bytes[16];
     };
@@ -83,6 +98,10 @@ private:
     int32_t fRowBytes;
     bool fReadOnly = false;
     std::vector<Block> fMemory;
+    // A float image's own pixels, or the buffer it borrows; fBase is the first memory row.
+    OIIO::ImageBuf fOwned;
+    OIIO::ImageBuf* fBorrowed = nullptr;
+    uint8_t* fBase = nullptr;
 };
 
 } // namespace cli

@@ -7,6 +7,7 @@
 #include "common/Shared.h"
 #include "gl/context/HardwareInfo.h"
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 
@@ -67,8 +68,15 @@ OIIO::ImageBuf Apply(const OperationRecord& record, const OperationInput& input,
                      Rows rows, double* milliseconds, std::string* warning) {
     if (!record.call) throw Failure("internal error: the command runs no image operation");
     Operands o;
+    // Float inputs lent are borrowed, not copied, unless one buffer stands for two inputs (it
+    // would be turned over twice).
     const auto host = [&](size_t i) {
-        auto image = std::make_unique<HostImage>(layout, Image(input, i), rows);
+        const OIIO::ImageBuf& buffer = Image(input, i);
+        std::unique_ptr<HostImage> image;
+        if (input.lend && layout == Layout::Float &&
+            std::count(input.images.begin(), input.images.end(), &buffer) == 1)
+            image = HostImage::Borrow(const_cast<OIIO::ImageBuf&>(buffer), rows);
+        if (!image) image = std::make_unique<HostImage>(layout, buffer, rows);
         image->SetReadOnly(true);
         return image;
     };
@@ -115,7 +123,7 @@ OIIO::ImageBuf Apply(const OperationRecord& record, const OperationInput& input,
         const std::string reason = OneLine(refused.empty() ? error : refused);
         throw Failure(reason.empty() ? "the library stopped with an OpenGL error" : reason);
     }
-    return plane ? std::move(result) : o.destination->Load();
+    return plane ? std::move(result) : o.destination->TakeRgba();
 }
 
 } // namespace cli

@@ -30,6 +30,10 @@ namespace cli {
 // (there, when none is given, the source's).
 struct OperationInput {
     std::vector<const OIIO::ImageBuf*> images;
+    // Whether the images are buffers the caller may have modified while the operation runs
+    // (none of them const): float ones are then lent to the library as they are, rows turned
+    // over in place and back, instead of copied.
+    bool lend = false;
     // What to call each image in messages (its file name); "input N" where missing.
     std::vector<std::string> names;
     Size size;

@@ -61,6 +61,12 @@ OIIO::ImageBuf OnePixel(const Rgba& rgba) {
     return image;
 }
 
+std::vector<float> Pixels(const OIIO::ImageBuf& image) {
+    std::vector<float> values(size_t(image.spec().image_pixels()) * image.nchannels());
+    image.get_pixels(image.roi(), OIIO::TypeFloat, values.data());
+    return values;
+}
+
 template <class T> std::vector<uint8_t> Bytes(const std::vector<T>& values) {
     const auto* memory = reinterpret_cast<const uint8_t*>(values.data());
     return {memory, memory + values.size() * sizeof(T)};
@@ -115,6 +121,41 @@ TEST(HostImage, RoundTripsEveryValueExactly) {
         EXPECT_EQ(std::memcmp(copy.GetBaseAddress(), memory.data(), memory.size()), 0)
             << Describe(layout).name;
     }
+}
+
+// A float frame is lent, not copied: the image reads the frame's own memory with its rows in
+// the order asked for, and the frame is as it was once the image is gone. A float result is
+// handed over top-down without a copy.
+TEST(HostImage, BorrowsFloatFramesAndHandsItsResultOver) {
+    OIIO::ImageBuf frame(OIIO::ImageSpec(3, 4, 4, OIIO::TypeFloat));
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 3; ++x) {
+            const float v[4] = {float(x), float(y), float(x * y), 0.5f};
+            frame.setpixel(x, y, v, 4);
+        }
+    const std::vector<float> before = Pixels(frame);
+    for (const Rows rows : {Rows::TopDown, Rows::BottomUp}) {
+        {
+            const std::unique_ptr<HostImage> image = HostImage::Borrow(frame, rows);
+            ASSERT_TRUE(image);
+            EXPECT_EQ(image->GetBaseAddress(), frame.localpixels());
+            float rgba[4];
+            image->LoadPixel(2, 1, rgba); // counted from the top, whatever the memory order
+            EXPECT_EQ(std::vector<float>(rgba, rgba + 4), (std::vector<float>{2, 1, 2, 0.5f}));
+            const float* first = static_cast<const float*>(image->GetBaseAddress());
+            EXPECT_EQ(first[1], rows == Rows::BottomUp ? 3.0f : 0.0f); // memory row 0's y
+        }
+        EXPECT_EQ(Pixels(frame), before);
+        HostImage result(Layout::Float, 3, 4, rows);
+        result.Store(frame);
+        const void* memory = result.GetBaseAddress();
+        const OIIO::ImageBuf handed = result.TakeRgba();
+        EXPECT_EQ(handed.localpixels(), memory);
+        EXPECT_EQ(Pixels(handed), before);
+    }
+    // Pixels that are not one block of float RGBA rows are not lent.
+    OIIO::ImageBuf grey(OIIO::ImageSpec(3, 4, 1, OIIO::TypeFloat));
+    EXPECT_FALSE(HostImage::Borrow(grey, Rows::BottomUp));
 }
 
 // Each step takes the frames in order, no more than three are under way, and a step that throws
