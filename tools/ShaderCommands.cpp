@@ -1,5 +1,6 @@
 #include "tools/ShaderCommands.h"
 
+#include "tools/Catalogue.h"
 #include "tools/Commands.h"
 #include "tools/Failure.h"
 #include "tools/ImageFile.h"
@@ -177,69 +178,27 @@ void PrintArgument(const Shader& shader, const ShaderArg& arg) {
     if (!registers.empty()) std::printf("      registers%s\n", registers.c_str());
 }
 
-// Binding a shader loads its programs; the error text when they fail, "" when they bind.
-std::string BindError(const Shader* shader) {
-    std::string failure;
-    try {
-        if (!ShaderManager::BindShader(const_cast<Shader*>(shader), kProgramMain))
-            failure = shader->Type() == kRSDisplacement ? "no usable CPU module"
-                                                        : "a program file is missing";
-    } catch (const std::exception& e) {
-        failure = e.what();
-    }
-    ShaderManager::EnableShaders(false);
-    return failure;
-}
-
 void PrintCatalogue() {
-    using Lister = void (*)(std::vector<String>&);
-    using Getter = const Shader* (*)(const char*);
-    const struct {
-        const char* name;
-        Lister list;
-        Getter get;
-    } kCategories[] = {
-        {"volume", ShaderManager::GetVolumeShaderNames, ShaderManager::GetVolumeShader},
-        {"surface", ShaderManager::GetSurfaceShaderNames, ShaderManager::GetSurfaceShader},
-        {"displacement", ShaderManager::GetDisplacementShaderNames,
-         ShaderManager::GetDisplacementShader},
-        {"light", ShaderManager::GetLightShaderNames, ShaderManager::GetLightShader},
-        {"imageProcess", ShaderManager::GetImageProcessShaderNames,
-         ShaderManager::GetImageProcessShader},
-        {"procedural", ShaderManager::GetProceduralShaderNames, ShaderManager::GetProceduralShader},
-    };
-    auto line = [](const Shader* shader, const char* note) {
+    std::string category;
+    size_t count = 0;
+    const std::vector<CatalogueEntry> entries = ListCatalogue();
+    for (const CatalogueEntry& entry : entries) {
+        if (entry.category != category) {
+            category = entry.category;
+            count = 0;
+            for (const CatalogueEntry& other : entries) count += other.category == category;
+            if (category == "by ID only")
+                std::printf("by ID only (legacy, simple copies, utility):\n");
+            else
+                std::printf("%s: %zu\n", category.c_str(), count);
+        }
         std::string marks;
-        const std::vector<String>& folders = shader->GetShaderCategory();
-        if (folders.size() >= 2) {
-            marks += "  sub-group " + folders[1].str();
-            if (ShaderManager::GetSubGroupDefaultID(folders[1].str().c_str()) == shader->ID())
-                marks += " (default)";
-        }
-        const std::string failure = BindError(shader);
-        if (!failure.empty()) marks += "  FAILS: " + OneLine(failure);
-        std::printf("  %5u  %-24s%s%s\n", shader->FrontEndID(), shader->Name().str().c_str(), note,
+        if (!entry.group.empty())
+            marks += "  sub-group " + entry.group + (entry.groupDefault ? " (default)" : "");
+        if (!entry.failure.empty()) marks += "  FAILS: " + OneLine(entry.failure);
+        const std::string note = entry.kind.empty() ? "" : " [" + entry.kind + "]";
+        std::printf("  %5u  %-24s%s%s\n", entry.id, entry.name.c_str(), note.c_str(),
                     marks.c_str());
-    };
-    std::vector<String> names;
-    std::vector<uint32_t> named;
-    for (const auto& category : kCategories) {
-        category.list(names);
-        std::printf("%s: %zu\n", category.name, names.size());
-        for (const String& name : names) {
-            const Shader* shader = category.get(name.str().c_str());
-            named.push_back(shader->ID());
-            line(shader, "");
-        }
-    }
-    std::printf("by ID only (legacy, simple copies, utility):\n");
-    for (uint32_t n = 0; n <= 4096; ++n) {
-        const Shader* shader = ShaderManager::GetShaderFromUIID(static_cast<uint16_t>(n));
-        if (shader && std::find(named.begin(), named.end(), shader->ID()) == named.end())
-            line(shader, ShaderManager::GetUtilityShader(shader->Name().str().c_str()) == shader
-                             ? " [utility]"
-                         : shader->SimpleCopyShader() ? " [copy]"
-                                                      : " [legacy]");
     }
 }
 

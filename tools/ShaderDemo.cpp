@@ -1,21 +1,15 @@
 #include "tools/ShaderDemo.h"
 
+#include "tools/Catalogue.h"
 #include "tools/Failure.h"
 #include "tools/ImageFile.h"
 #include "tools/Operations.h"
 #include "tools/ShaderCommands.h"
 
-#include "gl/state/Blend.h"
-#include "gl/texture/TiledBuffer.h"
 #include "shaders/ShaderManager.h"
-#include "shaders/ShaderValues.h"
 
-#include <GL/gl.h>
-
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <set>
 #include <string>
 
 namespace cli {
@@ -25,93 +19,6 @@ namespace {
 using namespace OGL_TESK_AE;
 
 constexpr int kSide = 256;
-
-// Undoes what binding a shader and running its texture functions leave switched on, at the end
-// of each tile and also when an exception passes, so that the tile is read back (and the next
-// operation starts) with none of it.
-class ShaderScope {
-public:
-    ShaderScope() = default;
-    ShaderScope(const ShaderScope&) = delete;
-    ShaderScope& operator=(const ShaderScope&) = delete;
-    ~ShaderScope() {
-        ShaderManager::EnableShaders(false);
-        for (const GLenum unit : fUnits) {
-            glActiveTexture(unit);
-            ShaderManager::EnableTexGen("0000");
-            glDisable(GL_TEXTURE_3D);
-            glDisable(GL_TEXTURE_RECTANGLE_ARB);
-        }
-        glActiveTexture(GL_TEXTURE0);
-    }
-    // Makes a texture unit active; its switches are undone at the end.
-    void Use(int32_t unit) {
-        fUnits.insert(GL_TEXTURE0 + static_cast<GLenum>(unit));
-        glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
-    }
-
-private:
-    std::set<GLenum> fUnits;
-};
-
-// One value of the set to the bound shader's programs, as a plug-in sends it: registers looked
-// up by name, CPU arguments by their index. Texture arguments run their functions on their unit
-// (the procedural volume and the coordinates it is read with).
-void Upload(const ShaderArg& arg, ShaderValues& values, ShaderScope& scope) {
-    const std::string& name = arg.Name().str();
-    const Arg* value = values.GetShaderArg(name.c_str());
-    if (!value) return;
-    const eShaderType to = arg.ArgDest();
-    const int32_t reg = to == kShaderCPU ? arg.ParameterIndex() : -1;
-    switch (value->GetType()) {
-    case kArgColor:
-        ShaderManager::SetShaderParameter4fv(to, name.c_str(), value->GetFloatPtr(), reg,
-                                             kProgramMain);
-        break;
-    case kArgPoint:
-        ShaderManager::SetShaderParameter3fv(to, name.c_str(), value->GetFloatPtr(), reg,
-                                             kProgramMain);
-        break;
-    case kArgFloat:
-    case kArgAngle:
-    case kArgTime:
-        ShaderManager::SetShaderParameter1f(
-            to, name.c_str(), arg.ApplyArgModifiers(value->GetFloat()), reg, kProgramMain);
-        break;
-    case kArgBool:
-    case kArgInt:
-        ShaderManager::SetShaderParameter1f(to, name.c_str(), static_cast<float>(value->GetInt()),
-                                            reg, kProgramMain);
-        break;
-    default:
-        if (!arg.IsTextureArg()) break;
-        scope.Use(std::max(0, arg.HwRegsiterID(0)));
-        ShaderManager::ExecuteShaderFunctions(&arg, values, kProgramMain);
-    }
-}
-
-// The shader over the whole destination: a unit quad scaled to the picture, so that the
-// object-linear coordinates the stone shaders generate run from 0 to 1 across it.
-void Draw(Shader* shader, XIImage* destination) {
-    ShaderTextures textures;
-    ShaderValues values(shader, &textures);
-    TiledBuffer tiles(destination);
-    while (tiles.Next()) {
-        ShaderScope scope;
-        PushBlendFunc overwrite(BlendFunc::Overwrite());
-        if (!ShaderManager::BindShader(shader, kProgramMain))
-            throw Failure("the shader '" + shader->Name().str() + "' does not bind");
-        for (int32_t i = 0; i < shader->NumArgs(); ++i)
-            Upload(*shader->GetShaderArg(i), values, scope);
-        glScalef(static_cast<float>(tiles.Width()), static_cast<float>(tiles.Height()), 1.0f);
-        glBegin(GL_QUADS);
-        glVertex2f(0.0f, 0.0f);
-        glVertex2f(1.0f, 0.0f);
-        glVertex2f(1.0f, 1.0f);
-        glVertex2f(0.0f, 1.0f);
-        glEnd();
-    }
-}
 
 } // namespace
 
@@ -144,7 +51,7 @@ int ShaderRows(const std::filesystem::path& out, Layout layout, Rows order,
                 if (!shader)
                     throw Failure("no surface shader '" + std::string(panel.shader) + "' in " +
                                   ShaderManager::ShaderPath().str());
-                Draw(const_cast<Shader*>(shader), &destination);
+                DrawSurfaceShader(const_cast<Shader*>(shader), &destination);
             },
             error);
         const double milliseconds =

@@ -1,5 +1,6 @@
 """The tesk_ae module against NumPy references written from the operations' definitions."""
 
+import os
 import threading
 import tracemalloc
 
@@ -237,6 +238,31 @@ def test_a_blend_of_contiguous_rgba_arrays_allocates_only_its_output():
     peak = tracemalloc.get_traced_memory()[1]
     tracemalloc.stop()
     assert result.nbytes <= peak < result.nbytes + 64 * 1024
+
+
+# The sample catalogue the build puts together (the descriptions of data/shaders and the example
+# deformer module), next to the package in the build tree.
+CATALOGUE = os.path.join(os.path.dirname(os.path.dirname(tesk_ae.__file__)), "..", "shaders")
+
+
+@pytest.mark.skipif(not os.path.isdir(CATALOGUE), reason="no sample catalogue in this build")
+def test_the_sample_catalogue_lists_and_its_stone_shader_draws():
+    entries = tesk_ae.shaders(CATALOGUE)
+    surfaces = {e["name"] for e in entries if e["category"] == "surface"}
+    assert surfaces == {"Plastic", "Chrome", "Brushed Metal", "Stone", "Veined Stone",
+                        "Polished Stone"}
+    assert [e["name"] for e in entries if e["category"] == "volume"] == ["Fog"]
+    stone = next(e for e in entries if e["name"] == "Stone")
+    assert (stone["group"], stone["group_default"], stone["failure"]) == ("Stone", True, "")
+    picture = tesk_ae.render_shader(CATALOGUE, "Stone", (64, 48))
+    assert picture.shape == (48, 64, 4) and picture.dtype == np.float32
+    assert np.all(picture[..., 3] == 1) and picture.min() >= 0 and picture.max() <= 1
+    assert picture[..., :3].std() > 0.01  # a pattern, not a flat colour
+    assert np.array_equal(picture, tesk_ae.render_shader(CATALOGUE, "Stone", (64, 48)))
+    with pytest.raises(RuntimeError, match="no surface shader 'Granite'"):
+        tesk_ae.render_shader(CATALOGUE, "Granite", (8, 8))
+    with pytest.raises(ValueError, match="root: there is no shader root folder"):
+        tesk_ae.shaders(os.path.join(CATALOGUE, "no-such-folder"))
 
 
 def test_every_function_and_enum_says_what_it_does():

@@ -23,6 +23,8 @@
 #include "ops/Blur.h"
 #include "ops/Composite.h"
 #include "ops/Transform.h"
+#include "shaders/ShaderManager.h"
+#include "tools/Catalogue.h"
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -46,7 +48,8 @@ constexpr int32_t kRGBA = 0x52474241; // the four-character code "RGBA"
 // An array as a host image: its own memory, rows as they lie.
 class ArrayImage final : public XIImage {
 public:
-    ArrayImage(const py::array& array, const char* what, bool writable) {
+    ArrayImage(const py::array& array, const char* what, bool writable, bool bottomUp = true)
+        : fBottomUp(bottomUp) {
         if (array.ndim() != 3 || array.shape(2) != 4 || !(array.flags() & py::array::c_style))
             throw std::invalid_argument(std::string(what) +
                                         ": the module hands over C-contiguous H x W x 4 arrays");
@@ -81,12 +84,13 @@ public:
     int32_t GetColorSpace() const override { return kRGBA; }
     int32_t GetBitDepth() const override { return fDepth; }
     int32_t GetWhiteLevel() const override { return fWhite; }
-    bool IsBottomUp() const override { return true; }
+    bool IsBottomUp() const override { return fBottomUp; }
     void* GetNative() const override { return nullptr; }
 
 private:
     int32_t fWidth = 0, fHeight = 0, fRowBytes = 0, fDepth = 0, fWhite = 1;
     bool fReadOnly = true;
+    bool fBottomUp = true;
     void* fBase = nullptr;
 };
 
@@ -177,6 +181,28 @@ py::array_t<float> Plane(const XIImage* source, void (*get)(const XIImage*, Buff
     }
     if (!reason.empty()) throw std::runtime_error(reason);
     return result;
+}
+
+// Runs job on the library's worker thread without the interpreter's lock; RuntimeError with the
+// job's or the worker's error text when it failed.
+void OnWorker(const std::function<void()>& job) {
+    std::string error;
+    {
+        py::gil_scoped_release unlocked;
+        const std::function<void()> guarded = [&] {
+            try {
+                job();
+            } catch (const std::exception& e) {
+                error = e.what();
+            }
+        };
+        WorkerJob task(guarded);
+        if (!task.ThreadQueue() && error.empty()) {
+            const char* text = Shared::ErrorMessage();
+            error = text && *text ? text : "the library's worker failed";
+        }
+    }
+    if (!error.empty()) throw std::runtime_error(error);
 }
 
 } // namespace
@@ -321,6 +347,42 @@ PYBIND11_MODULE(_core, m) {
                       static_cast<TransformDecimationFilterType>(decimation));
         });
     });
+    m.def("shaders", [](const std::string& root) {
+        std::vector<cli::CatalogueEntry> entries;
+        OnWorker([&] {
+            ShaderManager::SetShaderPath(root.c_str());
+            ShaderManager::Init();
+            entries = cli::ListCatalogue();
+        });
+        py::list listed;
+        for (const cli::CatalogueEntry& e : entries) {
+            py::dict entry;
+            entry["category"] = e.category;
+            entry["name"] = e.name;
+            entry["id"] = e.id;
+            entry["group"] = e.group;
+            entry["group_default"] = e.groupDefault;
+            entry["kind"] = e.kind;
+            entry["failure"] = e.failure;
+            listed.append(entry);
+        }
+        return listed;
+    });
+    // Rows as tesk-ae writes them: the destination is handed over top-down, as the shader's
+    // picture should come out (its values lie in 0..1, which the conversion keeps).
+    m.def("render_shader",
+          [](const std::string& root, const std::string& name, const py::array& out) {
+              auto d = std::make_unique<ArrayImage>(out, "out", true, false);
+              OnWorker([&] {
+                  ShaderManager::SetShaderPath(root.c_str());
+                  ShaderManager::Init();
+                  const Shader* shader = ShaderManager::GetSurfaceShader(name.c_str());
+                  if (!shader)
+                      throw std::runtime_error("no surface shader '" + name + "' in " +
+                                               ShaderManager::ShaderPath().str());
+                  cli::DrawSurfaceShader(const_cast<Shader*>(shader), d.get());
+              });
+          });
     m.def("mode_name", [](int mode) -> py::object {
         const char* name = PixelApplyModeName(static_cast<PixelApplyMode>(mode));
         if (!name) return py::none();

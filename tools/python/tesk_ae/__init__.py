@@ -24,7 +24,7 @@ __all__ = [
     "BlendMode", "BlendOp", "Kernel", "Interpolation", "Decimation", "RotationOrder",
     "premultiply", "copy", "resize", "fit", "center", "clear", "copy_alpha", "mask",
     "inverse_mask", "alpha", "luma", "blend", "blur", "box_blur", "pascal_blur", "composite",
-    "composite_blurred", "transform", "hardware_info",
+    "composite_blurred", "transform", "shaders", "render_shader", "hardware_info",
 ]
 
 BlendMode = _enum.IntEnum(
@@ -395,6 +395,35 @@ def transform(front, back, position=None, scale=(1, 1, 1), rotation=(0, 0, 0),
                     int(_by_name(RotationOrder, order, "order")),
                     int(_by_name(Interpolation, interpolation, "interpolation")),
                     int(_by_name(Decimation, decimation, "decimation")))
+    return d.result()
+
+
+def _root(root):
+    import os
+    if not isinstance(root, (str, os.PathLike)) or not os.path.isdir(root):
+        raise ValueError("root: there is no shader root folder %r" % (root,))
+    return os.path.join(os.fspath(root), "")
+
+
+def shaders(root):
+    """The shader catalogue below the folder root, as tesk-ae shaders lists it: one dict per
+    shader with its category ("surface", ..., or "by ID only"), name, front-end id, sub-group
+    (and whether it is the sub-group's default), kind ("utility", "copy" or "legacy" for those
+    reachable by ID only) and failure (why its programs do not bind; "" where they do)."""
+    return _core.shaders(_root(root))
+
+
+def render_shader(root, name, size, dtype=_np.float32, out=None):
+    """The surface shader of that name from the catalogue below root, drawn with its argument
+    values over a picture of size = (width, height), as tesk-ae's demo draws the stone
+    shaders: RGBA of dtype."""
+    width, height = _size(size)
+    if _np.dtype(dtype) not in [_np.dtype(t) for t in _TYPES]:
+        raise ValueError("dtype: %s is not uint8, uint16, float16 or float32" % _np.dtype(dtype))
+    if not isinstance(name, str) or not name:
+        raise ValueError("name: expected a shader's name, got %r" % (name,))
+    d = _Destination(out, height, width, _np.dtype(dtype), 4)
+    _core.render_shader(_root(root), name, d.rgba)
     return d.result()
 
 
