@@ -47,6 +47,9 @@ const OptionName kOptionNames[] = {
     {kLayerOption, "--layer", false},
     {kUnpremultiplyOption, "--unpremultiply", true},
     {kMaxMemoryOption, "--max-memory", false},
+    {kChunkOption, "--chunk", false},
+    {kSkipExistingOption, "--skip-existing", true},
+    {kKeepGoingOption, "--keep-going", true},
 };
 
 // The index of text in names (case folded), or UsageError listing them.
@@ -138,6 +141,23 @@ FrameRange ParseFrames(const std::string& text) {
         throw UsageError("bad frame range '" + text +
                          "': expected A-B with whole numbers 0 <= A <= B, or one frame A");
     return {static_cast<int>(first), static_cast<int>(last)};
+}
+
+Chunk ParseChunk(const std::string& text) {
+    Chunk chunk;
+    if (text == "slurm") {
+        chunk.fromSlurm = true;
+        return chunk;
+    }
+    const size_t slash = text.find('/');
+    long index = 0, count = 0;
+    if (slash == std::string::npos || !ParseCount(text.substr(0, slash), 1000000, index) ||
+        !ParseCount(text.substr(slash + 1), 1000000, count) || index < 1 || index > count)
+        throw UsageError("bad chunk '" + text +
+                         "': expected I/N with whole numbers 1 <= I <= N, or slurm");
+    chunk.index = static_cast<int>(index);
+    chunk.count = static_cast<int>(count);
+    return chunk;
 }
 
 double ParseMemory(const std::string& text) {
@@ -414,6 +434,15 @@ Options ParseCommandLine(const std::vector<std::string>& arguments) {
             break;
         case kMaxMemoryOption:
             options.maxMemory = ParseMemory(value);
+            break;
+        case kChunkOption:
+            options.chunk = ParseChunk(value);
+            break;
+        case kSkipExistingOption:
+            options.skipExisting = true;
+            break;
+        case kKeepGoingOption:
+            options.keepGoing = true;
             break;
         case kModeOption:
             options.mode = ParseBlendMode(value);

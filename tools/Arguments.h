@@ -21,6 +21,14 @@ struct FrameRange {
     int last = 0;
 };
 
+// One of count equal runs of a sequence's frames (index 1 to count), or the run a Slurm array
+// task stands for (read from its environment when the command runs).
+struct Chunk {
+    int index = 1;
+    int count = 1;
+    bool fromSlurm = false;
+};
+
 // The channel type of written files, and the bits of it in use where that is fewer.
 struct Depth {
     OIIO::TypeDesc type;
@@ -39,6 +47,8 @@ bool LooksLikeSize(const std::string& text);
 Rgba ParseColor(const std::string& text);
 // "A-B" or "A", with 0 <= A <= B. Throws UsageError.
 FrameRange ParseFrames(const std::string& text);
+// "I/N" with 1 <= I <= N, or "slurm". Throws UsageError.
+Chunk ParseChunk(const std::string& text);
 // "8", "10", "12", "16" (bits of integer channels), "half" or "float". Throws UsageError.
 Depth ParseDepth(const std::string& text);
 // A memory size in bytes: a number with an optional unit K, M or G (powers of 1000, a trailing
@@ -110,6 +120,9 @@ enum OptionBit : unsigned {
     kLayerOption = 1u << 23,
     kUnpremultiplyOption = 1u << 24,
     kMaxMemoryOption = 1u << 25,
+    kChunkOption = 1u << 26,
+    kSkipExistingOption = 1u << 27,
+    kKeepGoingOption = 1u << 28,
 };
 
 // What places an image in 3-D (transform).
@@ -134,6 +147,11 @@ struct Options {
     Rows rows = Rows::BottomUp;
     std::optional<Rgba> color;
     std::optional<FrameRange> frames;
+    // A farm's share of the frames; frames whose outputs exist left out; failed frames reported
+    // while the others go on.
+    std::optional<Chunk> chunk;
+    bool skipExisting = false;
+    bool keepGoing = false;
     std::optional<Size> size;
     std::optional<Depth> depth;
     // The most memory a frame may need, in bytes; 0 for what the system has available.

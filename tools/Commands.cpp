@@ -17,6 +17,8 @@
 #include "ops/Composite.h"
 #include "ops/Transform.h"
 
+#include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -59,8 +61,9 @@ p3f Point(const std::array<float, 3>& v) {
 }
 
 // What every command on files takes.
-constexpr unsigned kFileOptions =
-    kLayoutOption | kTopDownOption | kFramesOption | kDepthOption | kMaxMemoryOption;
+constexpr unsigned kFileOptions = kLayoutOption | kTopDownOption | kFramesOption | kDepthOption |
+                                  kMaxMemoryOption | kChunkOption | kSkipExistingOption |
+                                  kKeepGoingOption;
 // What places an image (transform).
 constexpr unsigned kPlacementOptions =
     kPositionOption | kRotationOption | kOrderOption | kScaleOption | kInterpOption | kDecimOption;
@@ -443,6 +446,7 @@ std::string UsageLine(const Command& command) {
     if (command.options & kLayoutOption) line += " [--layout L]";
     if (command.options & kTopDownOption) line += " [--top-down]";
     if (command.options & kFramesOption) line += " [--frames A-B]";
+    if (command.options & kChunkOption) line += " [--chunk I/N] [--skip-existing] [--keep-going]";
     if (command.options & kDepthOption) line += " [--depth D]";
     if (command.options & kMaxMemoryOption) line += " [--max-memory N]";
     if ((command.options & kSizeOption) && !(command.options & kKernelOption))
@@ -488,6 +492,14 @@ void PrintHelp(const Command& command) {
     if (command.options & kFramesOption)
         std::printf("  --frames A-B   run for frames A to B; file names hold #### for the\n"
                     "                 frame number, e.g. shot.####.exr\n");
+    if (command.options & kChunkOption)
+        std::printf("  --chunk I/N    only chunk I of N equal runs of the frames (in order), or\n"
+                    "                 --chunk slurm: the run of this Slurm array task, so that\n"
+                    "                 the tasks of an array together do every frame once\n"
+                    "  --skip-existing  leave out frames whose output is there already (outputs\n"
+                    "                 appear only when whole), to finish what a run left\n"
+                    "  --keep-going   a frame that fails is reported and the others go on; the\n"
+                    "                 run then ends with status 1 and the list of failed frames\n");
     if (command.options & kDepthOption)
         std::printf("  --depth D      channel type of OUT: 8, 10, 12 or 16 bits, half or float\n"
                     "                 (default: that of %s)\n",
@@ -624,7 +636,19 @@ int RunOperation(const Command& command, const Options& options) {
         sizeFromInput = false;
     }
     const std::string& output = options.operands.back();
-    const std::vector<int> frames = PlanFrames(inputs, output, options.frames);
+    std::vector<int> frames = PlanFrames(inputs, output, options.frames);
+    if (options.chunk) frames = ChunkOf(frames, *options.chunk);
+    if (options.skipExisting) {
+        const size_t planned = frames.size();
+        frames.erase(
+            std::remove_if(frames.begin(), frames.end(),
+                           [&](int frame) { return IsWrittenImage(FrameName(output, frame)); }),
+            frames.end());
+        if (frames.size() < planned)
+            std::fprintf(stderr, "tesk-ae: %s: %zu of %zu frames are done already\n", command.name,
+                         planned - frames.size(), planned);
+    }
+    if (frames.empty()) return kSuccess;
     // The input the output stands for: its windows, channels and depth are kept.
     const size_t kept = KeptInput(command.run);
 
@@ -704,6 +728,38 @@ int RunOperation(const Command& command, const Options& options) {
         WriteImage(FrameName(output, frames[index]), frame.result, options.layout, frame.storage);
         frame = Frame();
     };
+    if (options.keepGoing) {
+        // A frame's failure is kept and its later steps skipped; the others go on. Each entry is
+        // written by the step of its own frame, which the pipeline orders.
+        std::vector<std::string> failed(frames.size());
+        const auto guard = [&](std::function<void(size_t)> step) {
+            return [&failed, &held, &progress, &frames, step](size_t index) {
+                if (!failed[index].empty()) return;
+                try {
+                    step(index);
+                } catch (const Failure& failure) {
+                    failed[index] = failure.what();
+                    held[index] = Frame();
+                    progress.Print("tesk-ae: frame " + std::to_string(frames[index]) + ": " +
+                                   failed[index] + "\n");
+                }
+            };
+        };
+        steps.read = guard(steps.read);
+        steps.work = guard(steps.work);
+        steps.write = guard(steps.write);
+        RunFrames(frames.size(), steps);
+        std::string list;
+        size_t count = 0;
+        for (size_t i = 0; i < frames.size(); ++i)
+            if (!failed[i].empty()) {
+                list += (count++ ? ", " : "") + std::to_string(frames[i]);
+            }
+        if (count == 0) return kSuccess;
+        std::fprintf(stderr, "tesk-ae: %s: %zu of %zu frames failed: %s\n", command.name, count,
+                     frames.size(), list.c_str());
+        return kFailed;
+    }
     RunFrames(frames.size(), steps);
     return kSuccess;
 }

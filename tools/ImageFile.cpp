@@ -427,6 +427,9 @@ void WriteImage(const std::string& path, const OIIO::ImageBuf& image, Layout lay
     if (written == 2) header.channelnames = {"Y", "A"};
     if (written >= 2 && channels.back() == 3) header.alpha_channel = written - 1;
     if (storage.bits > 0) header.attribute("oiio:BitsPerSample", storage.bits);
+    // The same frame gives the same file, whenever and wherever it is made (a farm's tasks, a
+    // rerun): OpenEXR's writer would otherwise stamp the time of writing into the header.
+    header.attribute("DateTime", "");
     if (storage.windows) {
         header.x = storage.x;
         header.y = storage.y;
@@ -464,6 +467,15 @@ void WriteImage(const std::string& path, const OIIO::ImageBuf& image, Layout lay
     std::filesystem::rename(temporary.Path(), path, error);
     if (error) throw Failure("cannot write '" + path + "': " + error.message());
     temporary.Keep();
+}
+
+bool IsWrittenImage(const std::string& path) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) return false;
+    CaughtStderr caught;
+    auto input = OIIO::ImageInput::open(path);
+    OIIO::geterror(); // a failure's text is not wanted here
+    return input && input->spec().width > 0 && input->spec().height > 0;
 }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {

@@ -43,6 +43,11 @@ OIIO::ImageBuf ReadImage(const std::string& path, Storage* storage = nullptr,
 // that is read-only (or a folder).
 void CheckOutput(const std::string& path);
 
+// Whether path holds a whole image a run wrote: a regular file whose header OpenImageIO reads.
+// Outputs are written under another name and renamed when complete, so one that is there is
+// whole (a file cut short by other means fails to open).
+bool IsWrittenImage(const std::string& path);
+
 // Writes bytes to path as images are written: refused where CheckOutput refuses, and through a
 // temporary file renamed over the target, so that a failure or a stop on the way leaves the old
 // file as it was.

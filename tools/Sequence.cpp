@@ -2,6 +2,8 @@
 
 #include "tools/Failure.h"
 
+#include <cstdlib>
+
 #include <unistd.h>
 
 namespace cli {
@@ -38,6 +40,34 @@ std::vector<int> PlanFrames(const std::vector<std::string>& inputs, const std::s
     std::vector<int> list;
     for (int frame = frames->first; frame <= frames->last; ++frame) list.push_back(frame);
     return list;
+}
+
+std::vector<int> ChunkOf(const std::vector<int>& frames, Chunk chunk) {
+    if (frames.size() == 1 && frames[0] < 0)
+        throw UsageError("--chunk needs a frame sequence: file names with #### and --frames");
+    if (chunk.fromSlurm) {
+        const auto number = [](const char* name) {
+            const char* text = std::getenv(name);
+            char* end = nullptr;
+            const long value = text ? std::strtol(text, &end, 10) : -1;
+            if (!text || end == text || *end != '\0' || value < 0)
+                throw UsageError(std::string("--chunk slurm: not a Slurm array task (") + name +
+                                 (text ? " is not a number)" : " is not set)"));
+            return value;
+        };
+        const long id = number("SLURM_ARRAY_TASK_ID"), first = number("SLURM_ARRAY_TASK_MIN"),
+                   count = number("SLURM_ARRAY_TASK_COUNT");
+        if (count < 1 || id < first || id - first >= count)
+            throw UsageError("--chunk slurm: task " + std::to_string(id) +
+                             " is outside the array's " + std::to_string(count) + " tasks");
+        chunk.index = static_cast<int>(id - first + 1);
+        chunk.count = static_cast<int>(count);
+    }
+    const size_t n = frames.size(), k = static_cast<size_t>(chunk.count);
+    const size_t begin = n * static_cast<size_t>(chunk.index - 1) / k;
+    const size_t end = n * static_cast<size_t>(chunk.index) / k;
+    return std::vector<int>(frames.begin() + static_cast<long>(begin),
+                            frames.begin() + static_cast<long>(end));
 }
 
 Progress::Progress(std::FILE* stream, std::string command, size_t count)

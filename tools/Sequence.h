@@ -22,6 +22,12 @@ std::string FrameName(const std::string& name, int frame);
 std::vector<int> PlanFrames(const std::vector<std::string>& inputs, const std::string& output,
                             const std::optional<FrameRange>& frames);
 
+// The frames of chunk: run chunk.index of chunk.count runs of (nearly) equal length, in order,
+// so that the chunks together hold every frame once. A Slurm chunk is the array task's
+// (SLURM_ARRAY_TASK_ID counted from SLURM_ARRAY_TASK_MIN, of SLURM_ARRAY_TASK_COUNT). Throws
+// UsageError for a plain-file run or a Slurm chunk outside an array job.
+std::vector<int> ChunkOf(const std::vector<int>& frames, Chunk chunk);
+
 // The progress line of a sequence on a stream (stderr): rewritten in place on a terminal, one
 // line per frame otherwise. It writes through a descriptor of its own, so that stderr turned
 // aside while a decoder runs on another thread does not catch it.

@@ -11,6 +11,8 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <algorithm>
+#include <cstdlib>
 #include <mutex>
 #include <numeric>
 #include <thread>
@@ -70,6 +72,37 @@ std::vector<float> Pixels(const OIIO::ImageBuf& image) {
 template <class T> std::vector<uint8_t> Bytes(const std::vector<T>& values) {
     const auto* memory = reinterpret_cast<const uint8_t*>(values.data());
     return {memory, memory + values.size() * sizeof(T)};
+}
+
+// However many tasks share a sequence, together they do every frame once, in order, and their
+// shares differ by at most a frame. A Slurm task finds its share in the array's environment.
+TEST(Sequence, ChunksCoverEveryFrameOnceWhateverTheirCount) {
+    for (int frames = 1; frames <= 50; frames += 7)
+        for (int count = 1; count <= 12; ++count) {
+            std::vector<int> all(static_cast<size_t>(frames)), joined;
+            std::iota(all.begin(), all.end(), 100);
+            size_t smallest = all.size(), largest = 0;
+            for (int index = 1; index <= count; ++index) {
+                const std::vector<int> part = ChunkOf(all, Chunk{index, count, false});
+                joined.insert(joined.end(), part.begin(), part.end());
+                smallest = std::min(smallest, part.size());
+                largest = std::max(largest, part.size());
+            }
+            EXPECT_EQ(joined, all) << frames << " frames, " << count << " chunks";
+            EXPECT_LE(largest - smallest, 1u);
+        }
+    const std::vector<int> six = {1, 2, 3, 4, 5, 6};
+    ::setenv("SLURM_ARRAY_TASK_ID", "12", 1);
+    ::setenv("SLURM_ARRAY_TASK_MIN", "10", 1);
+    ::setenv("SLURM_ARRAY_TASK_COUNT", "3", 1);
+    EXPECT_EQ(ChunkOf(six, ParseChunk("slurm")), (std::vector<int>{5, 6}));
+    ::setenv("SLURM_ARRAY_TASK_ID", "13", 1);
+    EXPECT_THROW(ChunkOf(six, ParseChunk("slurm")), UsageError);
+    ::unsetenv("SLURM_ARRAY_TASK_ID");
+    EXPECT_THROW(ChunkOf(six, ParseChunk("slurm")), UsageError);
+    EXPECT_THROW(ChunkOf({-1}, Chunk{1, 2, false}), UsageError); // plain files
+    for (const char* bad : {"0/3", "4/3", "3", "a/b", "1/0", "-1/2"})
+        EXPECT_THROW(ParseChunk(bad), UsageError) << bad;
 }
 
 // Rows start on 16-byte boundaries, as hosts allocate them.
