@@ -38,7 +38,7 @@ start_cluster() {
     for _ in $(seq 100); do [ -S "$dir/munge/munge.socket" ] && break; sleep 0.1; done
     cat >"$dir/slurm.conf" <<CONF
 ClusterName=tesk
-SlurmctldHost=$host
+SlurmctldHost=$host(127.0.0.1)
 SlurmUser=$user
 SlurmdUser=$user
 SlurmctldPort=$(free_port)
@@ -66,7 +66,7 @@ SlurmctldTimeout=30
 SlurmdTimeout=30
 InactiveLimit=0
 KillWait=5
-NodeName=$host CPUs=$cpus State=UNKNOWN
+NodeName=$host NodeAddr=127.0.0.1 CPUs=$cpus State=UNKNOWN
 PartitionName=tesk Nodes=$host Default=YES MaxTime=INFINITE State=UP
 CONF
     export SLURM_CONF=$dir/slurm.conf

@@ -65,7 +65,10 @@ done
 [ "$(ls logs/"${job}"_*.err | wc -l)" = 4 ] || fail "not four tasks"
 
 echo "== a cancelled task leaves no partial file; a resubmission finishes the set"
-slow=(blur --size 61 --frames 1-48 frames/in.####.ppm)
+# Frames large enough that the task is still at work when it is cancelled.
+"$program" resize 1024x1024 frames/in.0001.ppm large.exr 2>/dev/null
+for frame in $(seq -f %04g 1 48); do cp large.exr "frames/large.$frame.exr"; done
+slow=(blur --size 61 --frames 1-48 frames/large.####.exr)
 job=$("$farm" submit --chunk-size 48 --logs logs --tesk-ae "$program" -- "${slow[@]}" cut.####.exr)
 for _ in $(seq 600); do
     [ -n "$(ls cut.*.exr 2>/dev/null)" ] && break
