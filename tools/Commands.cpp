@@ -29,16 +29,6 @@ namespace {
 // The command records call the library's operations by their own names.
 using namespace OGL_TESK_AE;
 
-const BlendOp& BlendOpAt(int op) {
-    static const BlendOp* const ops[kBlendOpCount] = {
-        &BlendOp::Default,     &BlendOp::Composite, &BlendOp::Additive,   &BlendOp::Lighten,
-        &BlendOp::Screen,      &BlendOp::Max,       &BlendOp::Min,        &BlendOp::Darken,
-        &BlendOp::Subtractive, &BlendOp::Multiply,  &BlendOp::Difference, &BlendOp::Replace};
-    if (op < 0 || op >= kBlendOpCount)
-        throw Failure("internal error: no blend op " + std::to_string(op));
-    return *ops[op];
-}
-
 BlurSize Blurred(const OperationInput& input, size_t index) {
     if (index >= input.blurs.size()) throw Failure("internal error: a blur size is missing");
     return input.blurs[index];

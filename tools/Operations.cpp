@@ -17,17 +17,6 @@ namespace {
 
 using namespace OGL_TESK_AE;
 
-// A task of the program's own: the exported operations only keep a failure as the worker's
-// error text, so each call runs inside a task whose result says whether it got through.
-class WorkerJob final : public Shared {
-public:
-    explicit WorkerJob(const std::function<void()>& job) : fJob(job) {}
-    void Run() override { fJob(); }
-
-private:
-    const std::function<void()>& fJob;
-};
-
 const OIIO::ImageBuf& Image(const OperationInput& input, size_t index) {
     if (index >= input.images.size() || !input.images[index])
         throw Failure("internal error: an input image is missing");
@@ -43,13 +32,6 @@ Size SizeOf(const OIIO::ImageBuf& image) {
 }
 
 } // namespace
-
-bool RunOnWorker(const std::function<void()>& job, std::string& error) {
-    WorkerJob task(job);
-    if (task.ThreadQueue()) return true;
-    error = Shared::ErrorMessage();
-    return false;
-}
 
 std::string HardwareReport() {
     std::string report, error;

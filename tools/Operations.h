@@ -2,6 +2,7 @@
 
 #include "tools/Arguments.h"
 #include "tools/HostImage.h"
+#include "tools/Worker.h"
 
 #include "math/Color.h"
 
@@ -79,11 +80,6 @@ struct OperationRecord {
     // is a warning, not a failure.
     bool refusalLeavesFrame = false;
 };
-
-// Runs job inside a task of its own on the library's worker thread, where the exported
-// operations it calls run in place. False, with the worker's error text, when the task failed
-// (it threw, or the worker had no OpenGL context).
-bool RunOnWorker(const std::function<void()>& job, std::string& error);
 
 // The library's hardware report, asked for on the worker so that its reading of the largest
 // texture size finds the worker's context (a thread without one reads 0). Without a worker

@@ -25,6 +25,7 @@
 #include "ops/Transform.h"
 #include "shaders/ShaderManager.h"
 #include "tools/Catalogue.h"
+#include "tools/Worker.h"
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -119,14 +120,13 @@ template <class Call> void Run(Call call) {
     if (reason && *reason) throw std::runtime_error(reason);
 }
 
-const BlendOp& BlendOpAt(int op) {
-    static const BlendOp* const ops[] = {
-        &BlendOp::Default,     &BlendOp::Composite, &BlendOp::Additive,   &BlendOp::Lighten,
-        &BlendOp::Screen,      &BlendOp::Max,       &BlendOp::Min,        &BlendOp::Darken,
-        &BlendOp::Subtractive, &BlendOp::Multiply,  &BlendOp::Difference, &BlendOp::Replace};
-    if (op < 0 || op >= static_cast<int>(sizeof ops / sizeof ops[0]))
+// std::out_of_range would reach Python as IndexError; a bad op is a bad argument.
+const BlendOp& OpAt(int op) {
+    try {
+        return cli::BlendOpAt(op);
+    } catch (const std::out_of_range&) {
         throw std::invalid_argument("op: no blend op " + std::to_string(op));
-    return *ops[op];
+    }
 }
 
 Color ColorOf(const std::vector<float>& rgba) {
@@ -139,16 +139,8 @@ p3f Point(const std::vector<float>& v, const char* what) {
     return p3f(v[0], v[1], v[2]);
 }
 
-// A job of the module's own on the library's worker thread, where the library's buffers (from
-// its memory cache, which belongs to the worker) are made, filled and read.
-class WorkerJob final : public Shared {
-public:
-    explicit WorkerJob(const std::function<void()>& job) : fJob(job) {}
-    void Run() override { fJob(); }
-
-private:
-    const std::function<void()>& fJob;
-};
+// The library's buffers (from its memory cache, which belongs to the worker) are made, filled and
+// read inside a job on the worker thread.
 
 // One channel of the library's own buffer, read into a float array of its rows in memory order
 // (which, the pictures being handed over upside down, is NumPy's).
@@ -173,11 +165,9 @@ py::array_t<float> Plane(const XIImage* source, void (*get)(const XIImage*, Buff
                 std::memcpy(out + static_cast<size_t>(y) * width, plane.Row(y),
                             static_cast<size_t>(width) * sizeof(float));
         };
-        WorkerJob task(job);
-        if (!task.ThreadQueue() && reason.empty()) {
-            const char* error = Shared::ErrorMessage();
-            reason = error && *error ? error : "the library's worker failed";
-        }
+        std::string error;
+        if (!cli::RunOnWorker(job, error) && reason.empty())
+            reason = error.empty() ? "the library's worker failed" : error;
     }
     if (!reason.empty()) throw std::runtime_error(reason);
     return result;
@@ -196,11 +186,9 @@ void OnWorker(const std::function<void()>& job) {
                 error = e.what();
             }
         };
-        WorkerJob task(guarded);
-        if (!task.ThreadQueue() && error.empty()) {
-            const char* text = Shared::ErrorMessage();
-            error = text && *text ? text : "the library's worker failed";
-        }
+        std::string failed;
+        if (!cli::RunOnWorker(guarded, failed) && error.empty())
+            error = failed.empty() ? "the library's worker failed" : failed;
     }
     if (!error.empty()) throw std::runtime_error(error);
 }
@@ -304,7 +292,7 @@ PYBIND11_MODULE(_core, m) {
         auto b = In(bg, "bg");
         auto k = In(mask, "mask");
         auto d = Out(out);
-        const BlendOp& blend = BlendOpAt(op);
+        const BlendOp& blend = OpAt(op);
         Run([&] { Composite(f.get(), b.get(), k.get(), d.get(), opacity, blend); });
     });
     m.def("composite_blurred",
@@ -324,7 +312,7 @@ PYBIND11_MODULE(_core, m) {
               }
               auto b = In(bg, "bg");
               auto d = Out(out);
-              const BlendOp& blend = BlendOpAt(op);
+              const BlendOp& blend = OpAt(op);
               Run([&] {
                   CompositeBlurredImages(images.data(), b.get(), d.get(), blurs.data(),
                                          static_cast<int>(images.size()), blend, unpremultiply);
