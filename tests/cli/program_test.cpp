@@ -454,15 +454,12 @@ TEST(Program, AnswersHelpAndRejectsBadRequestsLeavingFilesAsTheyWere) {
 // where its temporary file goes (named after the process) holds the write mid-way: nobody
 // drains it, and each output is far more than a pipe holds.
 TEST(Program, StoppedWhileWritingLeavesNoTemporaryFileAndTheOldOutput) {
-    struct Row {
-        const char* command;
-        const char* in;
-        const char* out;
-    };
-    const Row rows[] = {{"copy", "in.exr", "out.ppm"},
-                        {"encipher", "in.arb", "out.arb"},
-                        {"decipher", "sealed.arb", "out.arb"}};
-    for (const Row& row : rows)
+    const struct {
+        const char *command, *in, *out;
+    } rows[] = {{"copy", "in.exr", "out.ppm"},
+                {"encipher", "in.arb", "out.arb"},
+                {"decipher", "sealed.arb", "out.arb"}};
+    for (const auto& row : rows)
         for (const int stop : {SIGINT, SIGTERM}) {
             SCOPED_TRACE(std::string(row.command) + (stop == SIGINT ? ", SIGINT" : ", SIGTERM"));
             ScratchFolder folder;

@@ -1,8 +1,6 @@
-# A one-node Slurm cluster of the current user's own, in a scratch folder: munged, slurmctld and
-# slurmd on ports of their own, without cgroups (proctrack/linuxproc, task/none). Sourced:
-#   start_cluster DIR    starts it (SLURM_CONF and the munge socket exported), waits for the
-#                        node to be idle; stop_cluster stops every daemon it started, by pid.
-# Nothing outside DIR is touched.
+# A one-node Slurm cluster of the current user's own in folder DIR, on ports of its own, without
+# cgroups. Sourced: start_cluster DIR starts munged, slurmctld and slurmd (SLURM_CONF exported)
+# and waits for the node to be idle; stop_cluster stops every daemon it started, by pid.
 
 cluster_pids=()
 

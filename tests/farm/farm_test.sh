@@ -1,10 +1,6 @@
 #!/usr/bin/env bash
-# tesk-ae over a Slurm job array on a one-node cluster of its own (cluster.sh):
-#   1. a 48-frame blur split over 4 array tasks gives outputs byte-identical to one tesk-ae
-#      process over the same frames;
-#   2. a task cancelled mid-run leaves no partial file, and a resubmission completes the set;
-#   3. a frame that fails (a corrupt input) is reported with its reason; the others finish.
-# Usage: farm_test.sh TESK_AE FARM_SCRIPT. Exit 77 (skipped) where Slurm or munge is missing.
+# tesk-ae over a Slurm job array on a one-node cluster of its own (cluster.sh), in the three
+# cases the echo lines name. Usage: farm_test.sh TESK_AE FARM_SCRIPT; 77 (skipped) without Slurm.
 set -euo pipefail
 program=$(realpath "$1")
 farm=$(realpath "$2")
@@ -17,19 +13,13 @@ source "$here/cluster.sh"
 finish() {
     local status=$?
     stop_cluster
-    if [ $status -ne 0 ]; then
-        echo "--- daemon logs" >&2
-        tail -n 20 "$scratch"/cluster/log/* >&2 || true
-    fi
+    [ $status -eq 0 ] || { echo "--- daemon logs" >&2; tail -n 20 "$scratch"/cluster/log/* >&2 || true; }
     rm -rf "$scratch"
 }
 trap finish EXIT
 start_cluster "$scratch/cluster"
 
-fail() {
-    echo "FAILED: $*" >&2
-    exit 1
-}
+fail() { echo "FAILED: $*" >&2; exit 1; }
 
 # Waits for every task of the job to leave the queue.
 wait_job() {
@@ -92,8 +82,7 @@ echo "not a picture" >frames/in.0007.ppm
 job=$("$farm" submit --chunk-size 12 --logs logs --tesk-ae "$program" -- "${blur[@]}" bad.####.exr)
 wait_job "$job"
 report=$("$farm" report "$job" --logs logs)
-echo "$report"
-grep -q "47 of 48 frames done" <<<"$report" || fail "not the other 47 frames"
+grep -q "47 of 48 frames done" <<<"$report" || fail "not the other 47 frames: $report"
 grep -q "missing: 7$" <<<"$report" || fail "frame 7 is not the one missing"
 grep -q "failed: frame 7: cannot read 'frames/in.0007.ppm'" <<<"$report" || fail "no reason for frame 7"
 echo "farm test passed"

@@ -305,9 +305,9 @@ TEST_ON_WORKER(Conversion, SamplesTheTextureGivenForOneApplyOnly) {
 }
 
 // Texels that vary in every channel without a pattern a mistaken index could hide behind.
-Picture Varied(int first) {
-    Picture image(4, 3);
-    for (int i = 0; i < 12; ++i) {
+Picture Varied(int first, int width = 4, int height = 3) {
+    Picture image(width, height);
+    for (int i = 0; i < width * height; ++i) {
         const float k = static_cast<float>(i + first);
         image.pixels[i] = {std::fmod(k * 0.37f + 0.05f, 1.0f), std::fmod(k * 0.61f + 0.3f, 1.0f),
                            std::fmod(k * 0.13f + 0.6f, 1.0f), std::fmod(k * 0.29f + 0.1f, 1.0f)};
@@ -337,18 +337,14 @@ void ExpectDrawn(const EffectProgram& program, const char* sourceA, const char* 
 // [0, size - 1] and read with linear filtering (a half-texel offset averages two texels).
 TEST_ON_WORKER(EffectPrograms, TheTwoBlurDirectionsSumTheirAxisAsDefined) {
     constexpr int w = 9, h = 7;
-    std::vector<Pixel> texels(w * h);
-    for (int i = 0; i < w * h; ++i)
-        texels[i] = {std::fmod(i * 0.37f + 0.05f, 1.0f), std::fmod(i * 0.61f + 0.3f, 1.0f),
-                     std::fmod(i * 0.13f + 0.6f, 1.0f), std::fmod(i * 0.29f + 0.1f, 1.0f)};
+    const std::vector<Pixel> texels = Varied(0, w, h).pixels;
     const auto texel = [&](int x, int y) {
         return texels[std::clamp(y, 0, h - 1) * w + std::clamp(x, 0, w - 1)];
     };
     // Linear filtering at coordinate c along the axis (texel centres at i + 0.5).
     const auto sample = [&](bool rows, int x, int y, float c) {
-        const float u = c - 0.5f;
-        const int i = static_cast<int>(std::floor(u));
-        const float f = u - static_cast<float>(i);
+        const int i = static_cast<int>(std::floor(c - 0.5f));
+        const float f = c - 0.5f - static_cast<float>(i);
         const Pixel a = rows ? texel(i, y) : texel(x, i),
                     b = rows ? texel(i + 1, y) : texel(x, i + 1);
         return Pixel{a[0] + (b[0] - a[0]) * f, a[1] + (b[1] - a[1]) * f, a[2] + (b[2] - a[2]) * f,
