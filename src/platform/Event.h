@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Spin.h"
 #include "platform/WaitResult.h"
 
 #include <atomic>
@@ -12,9 +13,9 @@ namespace platform {
 // A Win32-style event: auto-reset events release one waiter and clear themselves; manual-reset
 // events stay signalled until reset.
 //
-// A waiter sleeps at once. Watching the event for a while first answered an empty hand-over
-// about 3 us sooner, but a caller waiting for a draw held a core that llvmpipe's rasteriser
-// threads needed: on 2 cores a 64 x 64 draw and read-back took 120 us instead of 40.
+// A waiter with time to wait watches the event briefly before it sleeps (see Spin): the worker
+// and its callers hand each other short tasks, and a sleep's wake-up would cost more than most of
+// them.
 class Event final : public KernelObject {
 public:
     explicit Event(bool manualReset, bool initiallySignalled = false)
@@ -29,10 +30,11 @@ public:
 private:
     bool Consume(); // takes the signal (auto-reset) if it is there; fGuard held
 
+    Spin fSpin;
     std::mutex fGuard;
     std::condition_variable fChanged;
     const bool fManualReset;
-    // Written and read under fGuard.
+    // Written under fGuard; watched without it while a waiter spins.
     std::atomic<bool> fSignalled;
 };
 
