@@ -23,6 +23,7 @@
 #include "gl/texture/TiledBuffer.h"
 #include "math/Vector.h"
 #include "common/Implementation/Prologue.h"
+#include "ops/Implementation/TileOperand.h"
 #include "GlslSources.h" // glsl::<name>, made from the glsl/ folders at build time
 
 #include <GL/gl.h>
@@ -272,23 +273,6 @@ GLSL::Shader sMaskTexels(GL_FRAGMENT_SHADER, glsl::mask_texels);
 const EffectProgram& MaskProgram() {
     static const EffectProgram program(&sMaskTexels);
     return program;
-}
-
-// Loads the part of image on the tile into texture, bound on unit, and gives its box for a
-// program that samples at window positions (the offset from a fragment's to the texel's, and
-// the part's size); an empty box (nothing bound) where none of it is there.
-p4f TileOperand(const TiledBuffer& tiled, SubImageTexture& texture, const XIImage* image,
-                int unit) {
-    const Region tile = tiled.GetCurrentTile();
-    const Region visible = IsValid(image) ? Bounds(image) & tile : Region();
-    if (!visible.IsValid()) return p4f(0.0f, 0.0f, 0.0f, 0.0f);
-    TextureUnit(unit).Apply();
-    texture.SetRegion(visible);
-    texture.Apply();
-    texture.ApplyNearest();
-    return p4f(static_cast<float>(tile.XOrigin() - visible.XOrigin()),
-               static_cast<float>(tile.YOrigin() - visible.YOrigin()),
-               static_cast<float>(visible.Width()), static_cast<float>(visible.Height()));
 }
 
 void MaskOperation(const XIImage* mask, const XIImage* image, XIImage* destination,

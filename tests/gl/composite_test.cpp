@@ -62,27 +62,30 @@ const OpCase kOps[] = {
 };
 
 // The foreground's alpha times the mask's, scaled by opacity in all four channels, blended over
-// the background; clamped as the 8-bit destination is.
+// the background where both reach (the background elsewhere); clamped, as the read-back into a
+// top-down frame is.
 TEST(Composite, EachOpMatchesItsBlendEquationAcrossTiles) {
-    const Layout& layout = HostLayouts()[kArgb8];
-    const int w = 2051, h = 3;
-    for (float opacity : {0.7f, 0.0f})
-        for (const OpCase& c : kOps) {
-            TestImage fg = MakeImage(layout, w, h), bg = MakeImage(layout, w, h),
-                      mask = MakeImage(layout, w, h), out = MakeImage(layout, w, h);
-            const Picture f = FillPicture(layout, fg, 1), b = FillPicture(layout, bg, 2),
-                          m = FillPicture(layout, mask, 3);
-            Composite(&fg, &bg, &mask, &out, opacity, c.op);
-            Picture expected(w, h);
-            for (size_t i = 0; i < f.pixels.size(); ++i) {
-                RGBA s = f.pixels[i];
-                s[3] *= m.pixels[i][3];
-                for (float& v : s) v *= opacity;
-                expected.pixels[i] = Clamped(Blended(c.equation, s, b.pixels[i]));
+    const int w = 2051, h = 3, fw = w - 9, mw = w - 4;
+    for (int row : {kArgb8, kFloat})
+        for (float opacity : {0.7f, 0.0f})
+            for (const OpCase& c : kOps) {
+                const Layout& layout = HostLayouts()[row];
+                TestImage fg = MakeImage(layout, fw, h), bg = MakeImage(layout, w, h),
+                          mask = MakeImage(layout, mw, h), out = MakeImage(layout, w, h);
+                const Picture f = FillPicture(layout, fg, 1), b = FillPicture(layout, bg, 2),
+                              m = FillPicture(layout, mask, 3);
+                Composite(&fg, &bg, &mask, &out, opacity, c.op);
+                Picture expected = b;
+                for (int y = 0; y < h; ++y)
+                    for (int x = 0; x < fw; ++x) {
+                        RGBA s = f.At(x, y);
+                        s[3] *= m.At(x, y)[3];
+                        for (float& v : s) v *= opacity;
+                        expected.At(x, y) = Clamped(Blended(c.equation, s, b.At(x, y)));
+                    }
+                EXPECT_EQ(FirstDifference(layout, out, expected, 2 * Tolerance(layout)), "")
+                    << c.name << " at opacity " << opacity << ", " << layout.name;
             }
-            EXPECT_EQ(FirstDifference(layout, out, expected, 2 * Tolerance(layout)), "")
-                << c.name << " at opacity " << opacity;
-        }
 }
 
 // One layer: each direction of at least one pixel is a premultiplying Gaussian pass.

@@ -167,6 +167,8 @@ def test_hdr_values_grey_rgb_strided_arrays_and_out_reuse():
     hdr = np.array([[[3.5, -0.25, 12.0, 1.0], [0.5, 2.0, -1.0, 0.5]]], np.float32)
     assert np.array_equal(tesk_ae.copy(hdr), hdr)
     np.testing.assert_allclose(tesk_ae.premultiply(hdr)[0, 1], [0.25, 1.0, -0.5, 0.5], atol=2e-3)
+    added = tesk_ae.composite(hdr, hdr, tesk_ae.BlendOp.Composite)[0, 1]
+    np.testing.assert_allclose(added, [0.75, 3.0, -1.5, 0.75], rtol=2e-3)
     rgb = picture(5, 6, np.uint8, 7)[..., :3]
     assert np.array_equal(tesk_ae.copy(rgb), rgb)
     grey = picture(5, 6, np.uint16, 8)[..., :1]
