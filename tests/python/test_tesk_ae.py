@@ -261,3 +261,25 @@ def test_the_sample_catalogue_lists_and_its_stone_shader_draws():
         tesk_ae.render_shader(CATALOGUE, "Granite", (8, 8))
     with pytest.raises(ValueError, match="root: there is no shader root folder"):
         tesk_ae.shaders(os.path.join(CATALOGUE, "no-such-folder"))
+
+
+def test_the_example_blends_and_blurs_exr_frames(tmp_path):
+    oiio = pytest.importorskip("OpenImageIO")
+    import subprocess
+    import sys
+    paths = {}
+    for name, colour in (("front", [0.5, 0.25, 2.0, 1.0]), ("back", [0.5, 0.5, 0.25, 1.0])):
+        paths[name] = str(tmp_path / (name + ".exr"))
+        out = oiio.ImageOutput.create(paths[name])
+        assert out.open(paths[name], oiio.ImageSpec(40, 30, 4, oiio.FLOAT))
+        assert out.write_image(np.full((30, 40, 4), colour, np.float32)) and out.close()
+    result = str(tmp_path / "out.exr")
+    script = os.path.join(os.path.dirname(__file__), "..", "..", "examples", "blend_and_blur.py")
+    subprocess.run([sys.executable, script, paths["front"], paths["back"], result,
+                    "--mode", "Multiply", "--blur", "5"], check=True)
+    written = oiio.ImageInput.open(result)
+    pixels = written.read_image(oiio.FLOAT)
+    written.close()
+    # Multiply of two opaque flat fields, and a blur keeps a flat field flat.
+    assert pixels.shape == (30, 40, 4)
+    np.testing.assert_allclose(pixels, np.full((30, 40, 4), [0.25, 0.125, 0.5, 1.0]), atol=2e-3)
