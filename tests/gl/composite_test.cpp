@@ -22,7 +22,15 @@ struct OpCase {
     Equation equation;
 };
 
-// The twelve ops as their factors and equations are documented.
+// Ops of a plug-in's own, with the factors and equations the named ones leave out.
+const BlendOp kDestinationAndConstant(GL_DST_ALPHA, GL_ONE_MINUS_CONSTANT_COLOR, GL_CONSTANT_ALPHA,
+                                      GL_ONE_MINUS_DST_COLOR, GL_FUNC_SUBTRACT, GL_FUNC_ADD,
+                                      Color(0.2f, 0.4f, 0.6f, 0.8f));
+const BlendOp kSaturate(GL_SRC_ALPHA_SATURATE, GL_DST_COLOR, GL_SRC_ALPHA_SATURATE,
+                        GL_ONE_MINUS_DST_ALPHA, GL_FUNC_ADD, GL_FUNC_REVERSE_SUBTRACT,
+                        Color(1.0f, 1.0f, 1.0f, 1.0f));
+
+// The twelve ops as their factors and equations are documented, and two of a plug-in's own.
 const OpCase kOps[] = {
     {"Default",
      BlendOp::Default,
@@ -59,6 +67,14 @@ const OpCase kOps[] = {
      BlendOp::Difference,
      {GL_ONE, GL_ONE, GL_ONE, GL_ONE_MINUS_SRC_ALPHA, GL_FUNC_REVERSE_SUBTRACT, GL_FUNC_ADD}},
     {"Replace", BlendOp::Replace, {GL_ONE, GL_ZERO, GL_ONE, GL_ZERO, GL_FUNC_ADD, GL_FUNC_ADD}},
+    {"DestinationAndConstant",
+     kDestinationAndConstant,
+     {GL_DST_ALPHA, GL_ONE_MINUS_CONSTANT_COLOR, GL_CONSTANT_ALPHA, GL_ONE_MINUS_DST_COLOR,
+      GL_FUNC_SUBTRACT, GL_FUNC_ADD, RGBA{0.2f, 0.4f, 0.6f, 0.8f}}},
+    {"Saturate",
+     kSaturate,
+     {GL_SRC_ALPHA_SATURATE, GL_DST_COLOR, GL_SRC_ALPHA_SATURATE, GL_ONE_MINUS_DST_ALPHA,
+      GL_FUNC_ADD, GL_FUNC_REVERSE_SUBTRACT}},
 };
 
 // The foreground's alpha times the mask's, scaled by opacity in all four channels, blended over
