@@ -290,13 +290,7 @@ void MaskOperation(const XIImage* mask, const XIImage* image, XIImage* destinati
     while (tiled.Next()) {
         Push<TextureUnit> unit;
         Push<Texture> binding;
-        // Loading a texture may select another target, which puts back the binding of the
-        // active unit only: both are loaded first, then bound again.
-        TileOperand(tiled, maskTexture, mask, 0);
-        TileOperand(tiled, imageTexture, image, 1);
-        const p4f maskBox = TileOperand(tiled, maskTexture, mask, 0);
-        const p4f imageBox = TileOperand(tiled, imageTexture, image, 1);
-        TextureUnit(0).Apply();
+        const TileBoxes boxes = TileOperands(tiled, maskTexture, mask, imageTexture, image);
         PushBlendFunc overwrite(BlendFunc::Overwrite());
         ProgramScope scope;
         const EffectProgram& program = MaskProgram();
@@ -304,8 +298,8 @@ void MaskOperation(const XIImage* mask, const XIImage* image, XIImage* destinati
         program.SetUniform("mask", TextureUnit(0));
         program.SetUniform("image", TextureUnit(1));
         program.SetUniform("colour", color);
-        program.SetUniform("maskBox", maskBox);
-        program.SetUniform("imageBox", imageBox);
+        program.SetUniform("maskBox", boxes.first);
+        program.SetUniform("imageBox", boxes.second);
         program.SetUniform("inverse", inverse ? 1.0f : 0.0f);
         TextureUnit(0).Apply();
         DrawPlane(tiled.GetCurrentTile());
@@ -341,12 +335,7 @@ void CopyAlphaOfColour(const XIImage* source, XIImage* destination) {
     while (tiled.Next()) {
         Push<TextureUnit> unit;
         Push<Texture> binding;
-        // Both loaded before both are bound (see MaskOperation).
-        TileOperand(tiled, current, destination, 0);
-        TileOperand(tiled, alpha, source, 1);
-        TileOperand(tiled, current, destination, 0);
-        const p4f sourceBox = TileOperand(tiled, alpha, source, 1);
-        TextureUnit(0).Apply();
+        const p4f sourceBox = TileOperands(tiled, current, destination, alpha, source).second;
         PushBlendFunc overwrite(BlendFunc::Overwrite());
         ProgramScope scope;
         const EffectProgram& program = AlphaProgram();

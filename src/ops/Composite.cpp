@@ -189,21 +189,15 @@ void CompositeOnWorker(const XIImage* foreground, const XIImage* background, con
         while (tiled.Next()) {
             Push<TextureUnit> unit;
             Push<Texture> binding;
-            // Loading a texture may select another target, which puts back the binding of the
-            // active unit only: both are loaded first, then bound again.
-            TileOperand(tiled, front, foreground, 0, limit);
-            TileOperand(tiled, back, background, 1);
-            const p4f frontBox = TileOperand(tiled, front, foreground, 0, limit);
-            const p4f backBox = TileOperand(tiled, back, background, 1);
-            TextureUnit(0).Apply();
+            const TileBoxes boxes = TileOperands(tiled, front, foreground, back, background, limit);
             PushBlendFunc overwrite(BlendFunc::Overwrite());
             ProgramScope scope;
             const EffectProgram& program = CompositeProgram(op);
             program.Apply();
             program.SetUniform("front", TextureUnit(0));
             program.SetUniform("back", TextureUnit(1));
-            program.SetUniform("frontBox", frontBox);
-            program.SetUniform("backBox", backBox);
+            program.SetUniform("frontBox", boxes.first);
+            program.SetUniform("backBox", boxes.second);
             program.SetUniform("opacity", opacity);
             program.SetUniform("constant", op.color.enabled ? op.color.color : Color(0, 0, 0, 0));
             TextureUnit(0).Apply();

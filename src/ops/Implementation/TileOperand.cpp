@@ -26,4 +26,15 @@ p4f TileOperand(const TiledBuffer& tiled, SubImageTexture& texture, const XIImag
                static_cast<float>(visible.Width()), static_cast<float>(visible.Height()));
 }
 
+TileBoxes TileOperands(const TiledBuffer& tiled, SubImageTexture& first, const XIImage* firstImage,
+                       SubImageTexture& second, const XIImage* secondImage,
+                       const Region* firstLimit) {
+    TileOperand(tiled, first, firstImage, 0, firstLimit);
+    TileOperand(tiled, second, secondImage, 1);
+    TileBoxes boxes{TileOperand(tiled, first, firstImage, 0, firstLimit),
+                    TileOperand(tiled, second, secondImage, 1)};
+    TextureUnit(0).Apply();
+    return boxes;
+}
+
 } // namespace OGL_TESK_AE

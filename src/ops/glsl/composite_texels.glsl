@@ -10,10 +10,7 @@ uniform vec4 frontBox;
 uniform vec4 backBox;
 uniform float opacity;
 uniform vec4 constant;
-bool inside(vec2 p, vec4 box)
-{
-    return all(greaterThanEqual(p, vec2(0.0))) && all(lessThan(p, box.zw));
-}
+#include "box.glsl"
 void main()
 {
     vec4 d = vec4(0.0);

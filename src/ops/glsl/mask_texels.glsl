@@ -5,10 +5,7 @@ uniform vec4 colour;
 uniform vec4 maskBox;
 uniform vec4 imageBox;
 uniform float inverse;
-bool inside(vec2 p, vec4 box)
-{
-    return all(greaterThanEqual(p, vec2(0.0))) && all(lessThan(p, box.zw));
-}
+#include "box.glsl"
 void main()
 {
     float t = colour.a;
