@@ -45,11 +45,10 @@ void DrawBackground(TiledBuffer& tiled, const XIImage* background) {
     tiled.Write(background, 0, 0);
 }
 
-// Draws the texture over where (in the current target's pixels), its colour scaled by opacity
-// in all four channels and blended by the op.
-void DrawWithOp(const Texture& texture, const Region& where, float opacity, const BlendOp& op) {
+// Draws the texture over where (in the current target's pixels), blended by the op.
+void DrawWithOp(const Texture& texture, const Region& where, const BlendOp& op) {
     Push<BlendOp> saved; // everything the op sets, put back however the scope is left
-    PushColor color(Color(opacity, opacity, opacity, opacity));
+    PushColor white(Color::White);
     Push<Texture> binding;
     op.Apply();
     texture.Apply();
@@ -158,9 +157,9 @@ struct OpProgram {
 
 const EffectProgram& CompositeProgram(const BlendOp& op) {
     static std::map<std::string, std::unique_ptr<OpProgram>> programs;
-    const std::string source = Definitions(op) + glsl::composite_texels;
-    std::unique_ptr<OpProgram>& entry = programs[source];
-    if (!entry) entry.reset(new OpProgram(source));
+    const std::string definitions = Definitions(op);
+    std::unique_ptr<OpProgram>& entry = programs[definitions];
+    if (!entry) entry.reset(new OpProgram(definitions + glsl::composite_texels));
     return entry->program;
 }
 
@@ -181,6 +180,7 @@ void CompositeOnWorker(const XIImage* foreground, const XIImage* background, con
     back.SetImage(background);
     const Region maskBounds = mask ? Bounds(mask) : Region();
     const Region* limit = mask ? &maskBounds : nullptr;
+    const EffectProgram& program = CompositeProgram(op);
     {
         TiledBuffer tiled(destination);
         if (bytes) tiled.UseByteTarget();
@@ -192,7 +192,6 @@ void CompositeOnWorker(const XIImage* foreground, const XIImage* background, con
             const TileBoxes boxes = TileOperands(tiled, front, foreground, back, background, limit);
             PushBlendFunc overwrite(BlendFunc::Overwrite());
             ProgramScope scope;
-            const EffectProgram& program = CompositeProgram(op);
             program.Apply();
             program.SetUniform("front", TextureUnit(0));
             program.SetUniform("back", TextureUnit(1));
@@ -297,7 +296,7 @@ void CompositeBlurredOnWorker(const XIImage** images, const XIImage* background,
                     if (IsValid(images[i])) StackLayer(images[i], sizes[i], r, source);
             }
             DrawBackground(tiled, background);
-            DrawWithOp(stack, r, 1.0f, op);
+            DrawWithOp(stack, r, op);
         }
     }
     source.Finalize();
