@@ -571,7 +571,7 @@ bool ShaderManager::GenerateTextureCoord(const char* text) {
 }
 
 uint32_t ShaderManager::SetConvolution(const char* name, float factor, float& scale, int32_t size) {
-    State::Convolution& c = Get().convolution;
+    shadermgr::ProceduralTextures::Convolution& c = Get().textures.convolution;
     const std::string text = name ? name : "";
     glEnable(GL_TEXTURE_RECTANGLE_ARB);
     if (c.texture != 0 && c.name == text && std::fabs(c.factor - factor) <= 0.001f &&
@@ -585,6 +585,7 @@ uint32_t ShaderManager::SetConvolution(const char* name, float factor, float& sc
     c.factor = factor;
     c.size = size;
     c.texture = MakeKernelTexture(size, factor, c.scale);
+    Get().textures.Made();
     scale = c.scale;
     return c.texture;
 }

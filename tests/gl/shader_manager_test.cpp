@@ -2,8 +2,10 @@
 // binding and uploads rendered on the card, CPU modules, procedural volumes and kernels.
 #include "GLTest.h"
 #include "TestTarget.h"
+#include "Scoped.h"
 
 #include "common/Errors.h"
+#include "common/StaticList.h"
 #include "platform/Module.h"
 #include "shaders/Implementation/ManagerState.h"
 #include "shaders/Implementation/ProceduralTextures.h"
@@ -522,11 +524,34 @@ TEST_P(ProceduralVolume, VoxelsFollowTheLatticeFormulas) {
 INSTANTIATE_TEST_SUITE_P(Rows, ProceduralVolume,
                          ::testing::Values("NOISE", "noise", "VEINS", "RAW", "DISTANCE"));
 
-TEST_ON_WORKER(ShaderManager, FourthVolumeEvictsTheLeastUsed) {
-    for (auto& slot : shadermgr::Get().slots) {
-        if (slot.texture) glDeleteTextures(1, &slot.texture);
-        slot = shadermgr::State::Slot();
+// The volumes and kernel the manager keeps go with the context: after the library has released
+// its objects, their old names belong to other textures (made here first), and the manager makes
+// its own again instead of binding those.
+TEST(ShaderManager, VolumesAndKernelsAreMadeAgainInTheNextContext) {
+    UseLent lent;
+    std::vector<uint8_t> before, after;
+    for (std::vector<uint8_t>* read : {&before, &after}) {
+        TESK_AE::StaticList::Increment();
+        RunOnWorker([&] {
+            std::vector<GLuint> others(8);
+            if (read == &after) {
+                glGenTextures(GLsizei(others.size()), others.data());
+                for (GLuint other : others) glBindTexture(GL_TEXTURE_2D, other);
+            }
+            float scale = 0;
+            ShaderManagerInternals::Kernel("blur", 1.5f, scale);
+            *read = ReadVolume(ShaderManagerInternals::Volume("RAW"), 16);
+            glDisable(GL_TEXTURE_3D);
+            glDisable(GL_TEXTURE_RECTANGLE_ARB);
+            EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+        });
+        TESK_AE::StaticList::Decrement();
     }
+    EXPECT_EQ(after, before);
+}
+
+TEST_ON_WORKER(ShaderManager, FourthVolumeEvictsTheLeastUsed) {
+    shadermgr::Get().textures.Finalize();
     auto volume = [](const char* name) { return ShaderManagerInternals::Volume(name); };
     const std::vector<uint8_t> raw = ReadVolume(volume("RAW"), 16);
     const auto entry0 = static_cast<uint8_t>((procedural::Lattice()[0] + 1) * 0.5f * 255);
@@ -535,9 +560,9 @@ TEST_ON_WORKER(ShaderManager, FourthVolumeEvictsTheLeastUsed) {
     const std::vector<uint8_t> first = ReadVolume(volume("RAy"), 16);
     volume("RAx");
     volume("DI");
-    EXPECT_EQ(shadermgr::Get().slots[1].name, "DI");
+    EXPECT_EQ(shadermgr::Get().textures.slots[1].name, "DI");
     const GLuint again = volume("RAy");
-    EXPECT_EQ(shadermgr::Get().slots[2].name, "RAy");
+    EXPECT_EQ(shadermgr::Get().textures.slots[2].name, "RAy");
     EXPECT_EQ(ReadVolume(again, 16), first);
     glDisable(GL_TEXTURE_3D);
 }

@@ -4,6 +4,7 @@
 // its procedural textures. Worker thread only.
 
 #include "common/String.h"
+#include "gl/texture/Resource.h"
 #include "shaders/Shader.h"
 
 #include <cstdint>
@@ -38,6 +39,31 @@ struct CpuModule {
     OpaqueFn instanceSetdown = nullptr;
 };
 
+// The textures the shader functions make, kept from call to call. A resource: the library's
+// release deletes them before their context goes, since a name kept past it would be another
+// texture, or none, in the next context.
+class ProceduralTextures final : public Resource {
+public:
+    struct Convolution {
+        std::string name;
+        float factor = 0.0f;
+        int32_t size = 0;
+        uint32_t texture = 0;
+        float scale = 0.0f;
+    } convolution;
+
+    struct Slot {
+        std::string name;
+        uint32_t texture = 0;
+        uint32_t uses = 0;
+    } slots[3];
+
+    // Called with each texture made, so that the next release finds it.
+    void Made() const { Relist(); }
+    void Finalize() override;
+    void Dump() const override {}
+};
+
 struct State {
     bool available = false;
     bool availabilityKnown = false;
@@ -55,19 +81,7 @@ struct State {
     String root;
     bool rootKnown = false;
 
-    struct Convolution {
-        std::string name;
-        float factor = 0.0f;
-        int32_t size = 0;
-        uint32_t texture = 0;
-        float scale = 0.0f;
-    } convolution;
-
-    struct Slot {
-        std::string name;
-        uint32_t texture = 0;
-        uint32_t uses = 0;
-    } slots[3];
+    ProceduralTextures textures;
 };
 
 State& Get();

@@ -210,24 +210,38 @@ uint32_t MakeKernelTexture(int32_t n, float factor, float& total) {
     return texture;
 }
 
+namespace shadermgr {
+
+void ProceduralTextures::Finalize() {
+    for (Slot& slot : slots) {
+        if (slot.texture) glDeleteTextures(1, &slot.texture);
+        slot = Slot();
+    }
+    if (convolution.texture) glDeleteTextures(1, &convolution.texture);
+    convolution = Convolution();
+}
+
+} // namespace shadermgr
+
 uint32_t ShaderManager::Set3dProceduralTexture(const char* name) {
-    shadermgr::State& s = shadermgr::Get();
+    shadermgr::ProceduralTextures& s = shadermgr::Get().textures;
     const std::string text = name ? name : "";
     glEnable(GL_TEXTURE_3D);
-    for (shadermgr::State::Slot& slot : s.slots)
+    for (shadermgr::ProceduralTextures::Slot& slot : s.slots)
         if (slot.texture != 0 && slot.name == text && glIsTexture(slot.texture)) {
             glBindTexture(GL_TEXTURE_3D, slot.texture);
             ++slot.uses;
             return slot.texture;
         }
-    shadermgr::State::Slot* slot = &s.slots[0];
-    for (shadermgr::State::Slot& other : s.slots)
+    shadermgr::ProceduralTextures::Slot* slot = &s.slots[0];
+    for (shadermgr::ProceduralTextures::Slot& other : s.slots)
         if (other.uses < slot->uses) slot = &other;
     ++slot->uses;
     if (slot->texture != 0) glDeleteTextures(1, &slot->texture);
     slot->texture = 0;
     slot->name = text;
     slot->texture = procedural::MakeVolumeTexture(text.c_str());
+    s.Made();
     return slot->texture;
 }
 
