@@ -42,7 +42,8 @@ TESK_API void CopyAlpha(const XIImage* source, XIImage* destination);
 TESK_API void Resize(const XIImage* source, XIImage* destination);
 // The source scaled to fit inside the destination, aspect kept, centred.
 TESK_API void FitInto(const XIImage* source, XIImage* destination);
-// The colour laid over the image where the mask is opaque (RenderInvMask: transparent).
+// The colour laid over the image where the mask is opaque (RenderInvMask: transparent). The
+// destination may be the image itself.
 TESK_API void RenderMask(const XIImage* mask, const XIImage* image, XIImage* destination,
                          const Color& color);
 TESK_API void RenderInvMask(const XIImage* mask, const XIImage* image, XIImage* destination,

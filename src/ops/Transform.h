@@ -61,8 +61,8 @@ static_assert(offsetof(TransformParams, position) == 4 && offsetof(TransformPara
 // z moves nothing on screen. Outside the front, the mode sees a transparent front over the back.
 // The mask's alpha multiplies the front's; an invalid front, back or mask is left out (a front
 // left out is a transparent one: Over gives the back). A mode outside 0...48 lays the back and
-// draws the front over it with plain alpha blending. Marshalled to the worker; an invalid
-// destination returns at once.
+// draws the front over it with plain alpha blending. The destination may be the back itself.
+// Marshalled to the worker; an invalid destination returns at once.
 TESK_API void Transform(const XIImage* front, const XIImage* back, const XIImage* mask,
                         XIImage* destination, PixelApplyMode mode, const p3f& position,
                         const p3f& scale, const p3f& rotation, RotationOrder order,

@@ -67,7 +67,8 @@ struct Call {
 // worker. kFiltered: linear filtering adds kFilterTolerance. kSkips: in[0] is skipped when it
 // cannot be used, as if absent. kStateful: the result depends on the state current at the call.
 // kOwnTask: called through a task of the test's own on the worker, where a refusal's reason
-// stays.
+// stays. kOverBack: the destination may be in[1] itself (the call reads each pixel of it before
+// it writes there).
 enum Flag {
     kAnySize = 1,
     kMayKeep = 2,
@@ -77,7 +78,8 @@ enum Flag {
     kFiltered = 32,
     kSkips = 64,
     kStateful = 128,
-    kOwnTask = 256
+    kOwnTask = 256,
+    kOverBack = 512
 };
 
 // The reference, from the inputs as they were and the destination before the call: pixel by
@@ -201,8 +203,8 @@ inline const std::vector<Operation>& Operations() {
         {"Resize", Resize, kAnySize | kFiltered, 1, {}, resized},
         {"ResizeAlike", Resize, kAlike | kOnCaller, 0, same, {}},
         {"FitInto", FitInto, kAnySize | kMayKeep | kFiltered, 1, {}, fitted},
-        {"RenderMask", RenderMask, kOptional, 2, over, {}},
-        {"RenderInvMask", RenderInvMask, kOptional, 2, under, {}},
+        {"RenderMask", RenderMask, kOptional | kOverBack, 2, over, {}},
+        {"RenderInvMask", RenderInvMask, kOptional | kOverBack, 2, under, {}},
         {"Clear", Clear, 0, 1, +[](X, X, X, X c) { return c; }, {}},
         {"ClearTransparent", clearTransparent, kOnCaller, 0, nothing, {}},
         {"GetAlpha", GetAlpha, 0, 1, alpha, {}},
@@ -213,23 +215,23 @@ inline const std::vector<Operation>& Operations() {
         {"WriteTexture", WriteRegions, kMayKeep | kOwnTask, 0, +[](X, X, X d, X) { return d; }, {}},
         {"Blend",
          overBack,
-         kOptional | kSkips,
+         kOptional | kSkips | kOverBack,
          2,
          +[](X a, X b, X, X) { return BlendReference(0, a, b, 1); },
          {}},
         {"Blur", blur, 0, 2, {}, blurred},
         {"BoxBlur", box, 0, 2, {}, boxed},
         {"PascalBlur", pascal, 0, 2, {}, binomial},
-        {"Composite", composite, kOptional | kSkips, 2, composited, {}},
-        {"CompositeBlurredImages", stack, kOptional | kSkips, 2, stacked, {}},
+        {"Composite", composite, kOptional | kSkips | kOverBack, 2, composited, {}},
+        {"CompositeBlurredImages", stack, kOptional | kSkips | kOverBack, 2, stacked, {}},
         {"Transform",
          placed,
-         kOptional | kSkips,
+         kOptional | kSkips | kOverBack,
          2,
          +[](X a, X b, X, X) { return BlendReference(0, a, b, 1); },
          {}},
-        {"TransformShrunk", shrunk, kOptional | kSkips, 0, {}, {}},
-        {"TransformMagnified", magnified, kOptional | kSkips, 0, {}, {}},
+        {"TransformShrunk", shrunk, kOptional | kSkips | kOverBack, 0, {}, {}},
+        {"TransformMagnified", magnified, kOptional | kSkips | kOverBack, 0, {}, {}},
     };
     return rows;
 }

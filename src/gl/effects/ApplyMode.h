@@ -100,7 +100,8 @@ public:
 
     // front blended over back by mode into destination, at amount mix (0 keeps the back, 1 the
     // full mode). The mask's alpha multiplies the front's; an invalid front, back or mask is
-    // left out (a front left out is a transparent one: Over gives the back). Marshalled to the
+    // left out (a front left out is a transparent one: Over gives the back). The destination may
+    // be the back itself: each pixel of the back is read before it is written. Marshalled to the
     // worker; an invalid destination returns at once.
     static void Apply(const XIImage* front, const XIImage* back, const XIImage* mask,
                       XIImage* destination, PixelApplyMode mode, float mix);
