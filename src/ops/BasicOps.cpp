@@ -20,6 +20,7 @@
 #include "gl/texture/Implementation/MemoryRows.h"
 #include "gl/texture/RenderedTexture.h"
 #include "gl/texture/TextureFormat.h"
+#include "gl/texture/Implementation/TileScissor.h"
 #include "gl/texture/TiledBuffer.h"
 #include "math/Vector.h"
 #include "common/Implementation/Prologue.h"
@@ -124,28 +125,6 @@ bool CoversTile(const TiledBuffer& tiled, const XIImage* image, int x, int y) {
 int CentreOffset(int destination, int image) {
     return (destination - image) / 2;
 }
-
-// Limits drawing to the current tile's corner of the render target for the length of a scope.
-// The target is 2048 x 1080 whatever the tile, and only that corner is drawn and read back.
-class TileScissor {
-public:
-    explicit TileScissor(const TiledBuffer& tiled) : fEnabled(glIsEnabled(GL_SCISSOR_TEST)) {
-        glGetIntegerv(GL_SCISSOR_BOX, fBox);
-        const Region tile = tiled.GetCurrentTile();
-        glScissor(0, 0, static_cast<GLsizei>(tile.Width()), static_cast<GLsizei>(tile.Height()));
-        glEnable(GL_SCISSOR_TEST);
-    }
-    TileScissor(const TileScissor&) = delete;
-    TileScissor& operator=(const TileScissor&) = delete;
-    ~TileScissor() {
-        glScissor(fBox[0], fBox[1], fBox[2], fBox[3]);
-        if (!fEnabled) glDisable(GL_SCISSOR_TEST);
-    }
-
-private:
-    GLboolean fEnabled;
-    GLint fBox[4] = {0, 0, 0, 0};
-};
 
 // Starts every tile from transparent (or the colour): what a tile held before belongs to the
 // previous tile. Only the tile is cleared; a small destination would otherwise pay for clearing

@@ -58,7 +58,7 @@ TEST(TiledBuffer, TilesRunRowByRowAndDrawingsLandAcrossTheirSeams) {
         int width, height, bitDepth, tileWidth, tileHeight;
         bool bottomUp;
     } cases[] = {
-        {kCopy, 4000, 1100, 32, 2048, 1080, false}, {kCopy, 20000, 2, 32, 2048, 1080, true},
+        {kCopy, 4000, 1100, 32, 2048, 540, false},  {kCopy, 20000, 2, 32, 2048, 540, true},
         {kCopy, 150, 70, 128, 64, 32, false},       {kCopy, 150, 70, 128, 64, 32, true},
         {kRect, 40, 30, 32, 16, 8, false},          {kRect, 40, 30, 32, 16, 8, true},
         {kAngle, 41, 31, 32, 16, 16, true},         {kFrustum, 41, 31, 32, 16, 16, true},

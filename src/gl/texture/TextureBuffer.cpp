@@ -23,9 +23,10 @@ namespace OGL_TESK_AE {
 
 namespace {
 
-// The smallest texture a shared (not exact) request gets, so most requests share one size.
+// The smallest texture a shared (not exact) request gets, so most requests share a few sizes:
+// a tile is 2048 wide (see TiledBuffer), a blur's band of one 256 rows or more.
 constexpr int kSharedWidth = 2048;
-constexpr int kSharedHeight = 1080;
+constexpr int kSharedHeight = 256;
 
 const GLenum kTargets[] = {GL_TEXTURE_1D, GL_TEXTURE_2D, GL_TEXTURE_3D, GL_TEXTURE_RECTANGLE_ARB,
                            GL_TEXTURE_CUBE_MAP};
@@ -55,6 +56,8 @@ namespace {
 // 64 x 64 call on a 2048 x 1080 target pays about half of its time for that.
 constexpr int kSmallSide = 1024;
 constexpr int kSmallestSide = 64;
+// The side of llvmpipe's bins.
+constexpr int kBinSide = 64;
 
 int SizeClass(int side) {
     int size = kSmallestSide;
@@ -70,8 +73,21 @@ TextureBuffer* TextureBuffer::Make(const TextureKey& key) {
     if (key.Width() <= kSmallSide && key.Height() <= kSmallSide)
         return Factory().Make(TextureKey(key.Target(), SizeClass(key.Width()),
                                          SizeClass(key.Height()), key.InternalFormat(), true));
+    // Whole bins: the areas a tiled pass reads differ by a few rows of apron from tile to tile,
+    // and each slightly larger one would otherwise leave the texture before idle and make one
+    // more of nearly the same size. Never past the largest texture: a request beyond it fails
+    // under its own size, one within it stays within.
+    GLint largest = 0;
+    glGetIntegerv(key.Target() == GL_TEXTURE_RECTANGLE_ARB ? GL_MAX_RECTANGLE_TEXTURE_SIZE_ARB
+                                                           : GL_MAX_TEXTURE_SIZE,
+                  &largest);
+    const auto bins = [largest](int side) {
+        const int whole = (side + kBinSide - 1) / kBinSide * kBinSide;
+        return whole <= largest ? whole : side;
+    };
     TextureKey widened = key;
-    widened.SetMinimumSize(kSharedWidth, kSharedHeight);
+    widened.SetMinimumSize(std::max(kSharedWidth, bins(key.Width())),
+                           std::max(kSharedHeight, bins(key.Height())));
     return Factory().Make(widened);
 }
 

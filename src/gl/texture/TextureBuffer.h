@@ -19,7 +19,7 @@ namespace OGL_TESK_AE {
 class TESK_API TextureBuffer : public Context, public Resource {
 public:
     // Through the texture cache; keys that need not be exact are widened to at least
-    // 2048 x 1080 so that most requests share a few sizes.
+    // 2048 x 256 (in whole 64-texel bins) so that most requests share a few sizes.
     static TextureBuffer* Make(const TextureKey& key);
     static void Recycle(TextureBuffer* buffer);
     static TextureFactory& Factory();

@@ -26,7 +26,7 @@ class Texture;
 //         ... draw the whole result in destination pixels ...
 //     }
 //
-// Tiles are 2048 x 1080 (the last column and row cut to the image), listed row by row from
+// Tiles are 2048 x 540 (the last column and row cut to the image), listed row by row from
 // y = 0 upwards. Coordinates are destination pixels with x to the right and y up from row 0;
 // a destination whose rows run top-down is turned over when each tile is read back, so there
 // y = 0 is its last row in memory. Each tile is drawn with a projection that puts exactly the

@@ -16,6 +16,7 @@
 #include "gl/state/Push.h"
 #include "gl/texture/ImageTextures.h"
 #include "gl/texture/Implementation/Selection.h"
+#include "gl/texture/Implementation/TileScissor.h"
 #include "gl/texture/TextureBuffer.h"
 #include "gl/texture/TextureFormat.h"
 #include "gl/texture/TiledBuffer.h"
@@ -73,6 +74,8 @@ void BindNearest(const RenderedTexture& texture) {
 
 // Kernels up to this many taps are summed in one pass by a program; longer ones accumulate.
 constexpr int kMaxSummedTaps = 255;
+// The rows of a tile an image blur sums at a time.
+constexpr int kBandRows = 270;
 
 // The same premultiplied weighted sum as the accumulation, for one direction in one pass:
 // summed in the program's floats and rounded once, into the target's texels. Positions beyond
@@ -280,16 +283,29 @@ void ConvolveImage(const XIImage* source, XIImage* destination, const Kernel* x,
             // Parts of the tile beyond the source stay transparent.
             if ((area & tile) != tile) ClearColorBuffer(Color::Transparent);
             if (!area.IsValid()) continue;
-            texture.SetRegion(area);
             // The blurred region lies where it came from, texel for texel.
             if (Summed(*y)) {
-                // The vertical pass draws straight into the tile.
-                RenderedTexture scratch;
-                ConvolveAcross(texture, scratch, *x, int(area.Width()), int(area.Height()));
-                SumInto(scratch, *y, false, area, BlendFunc::Overwrite());
-                scratch.Finalize();
+                // The vertical pass draws straight into the tile, a band of it at a time: the
+                // source and scratch textures, 32-bit floats for a band and its apron, are then
+                // a fraction of the tile's size, which is most of what a blur holds beside the
+                // frames.
+                for (int bottom = tile.YOrigin(); bottom < tile.YEnd(); bottom += kBandRows) {
+                    const Region band(tile.XOrigin(), bottom, tile.Width(),
+                                      unsigned(std::min(kBandRows, tile.YEnd() - bottom)));
+                    const Region part = band.Grow(rx, ry) & bounds;
+                    if (!part.IsValid()) continue;
+                    texture.SetRegion(part);
+                    RenderedTexture scratch;
+                    ConvolveAcross(texture, scratch, *x, int(part.Width()), int(part.Height()));
+                    {
+                        TileScissor only(tiled, band);
+                        SumInto(scratch, *y, false, part, BlendFunc::Overwrite());
+                    }
+                    scratch.Finalize();
+                }
                 continue;
             }
+            texture.SetRegion(area);
             ConvolveTexture(texture, *x, *y);
             Push<Texture> binding;
             PushBlendFunc overwrite(BlendFunc::Overwrite());
