@@ -170,7 +170,7 @@ const std::vector<Command>& Commands() {
          "alpha."},
         {"mask",
          Kind::Operation,
-         {2, Output::Second,
+         {2, Output::OverSecond,
           [](Operands& o, const OperationInput&, OIIO::ImageBuf&) {
               RenderMask(o.first.get(), o.second.get(), o.destination.get(), o.color);
           }},
@@ -185,7 +185,7 @@ const std::vector<Command>& Commands() {
          "opaque MASK."},
         {"inverse-mask",
          Kind::Operation,
-         {2, Output::Second,
+         {2, Output::OverSecond,
           [](Operands& o, const OperationInput&, OIIO::ImageBuf&) {
               RenderInvMask(o.first.get(), o.second.get(), o.destination.get(), o.color);
           }},
@@ -234,7 +234,7 @@ const std::vector<Command>& Commands() {
          "three products to 0..1 as it reads the result back, whatever the layout."},
         {"blend",
          Kind::Operation,
-         {3, Output::Second,
+         {3, Output::OverSecond,
           [](Operands& o, const OperationInput& in, OIIO::ImageBuf&) {
               ApplyMode::Apply(o.first.get(), o.second.get(), o.third.get(), o.destination.get(),
                                static_cast<PixelApplyMode>(in.mode), in.mix);
@@ -250,7 +250,7 @@ const std::vector<Command>& Commands() {
          "images of other sizes are aligned at their bottom-left corners."},
         {"transform",
          Kind::Operation,
-         {3, Output::Second,
+         {3, Output::OverSecond,
           [](Operands& o, const OperationInput& in, OIIO::ImageBuf&) {
               const Placement& p = in.placement;
               const p3f centre(o.destination->GetWidth() / 2.0f, o.destination->GetHeight() / 2.0f,
@@ -298,7 +298,7 @@ const std::vector<Command>& Commands() {
          "half-widths of the kernel (default 0.85); box and pascal take none."},
         {"composite",
          Kind::Operation,
-         {3, Output::Second,
+         {3, Output::OverSecond,
           [](Operands& o, const OperationInput& in, OIIO::ImageBuf&) {
               OGL_TESK_AE::Composite(o.first.get(), o.second.get(), o.third.get(),
                                      o.destination.get(), in.opacity, BlendOpAt(in.op));
@@ -659,6 +659,8 @@ int RunOperation(const Command& command, const Options& options) {
         CheckOutput(FrameName(output, frames[index]));
         Frame& frame = held[index];
         frame.storages.resize(inputs.size());
+        // Reserved: growing would copy the frames read so far (ImageBuf moves may throw).
+        frame.images.reserve(inputs.size());
         for (size_t i = 0; i < inputs.size(); ++i)
             frame.images.push_back(ReadImage(FrameName(inputs[i], frames[index]),
                                              &frame.storages[i], &frame.warnings,
@@ -690,6 +692,10 @@ int RunOperation(const Command& command, const Options& options) {
         request.op = options.given & kOpOption ? options.op : DefaultOp(command);
         request.opacity = options.opacity;
         request.unpremultiply = options.unpremultiply;
+        // Read before the call: the result may be written over the kept input's buffer.
+        const Size keptSize = kept < images.size()
+                                  ? Size{images[kept].spec().width, images[kept].spec().height}
+                                  : Size{};
         try {
             std::string warning;
             frame.result =
@@ -703,10 +709,9 @@ int RunOperation(const Command& command, const Options& options) {
         if (kept < frame.storages.size()) {
             frame.storage = frame.storages[kept];
             // Windows belong to a picture of the input's size.
-            const OIIO::ImageSpec& in = images[kept].spec();
             frame.storage.windows = frame.storage.windows &&
-                                    in.width == frame.result.spec().width &&
-                                    in.height == frame.result.spec().height;
+                                    keptSize.width == frame.result.spec().width &&
+                                    keptSize.height == frame.result.spec().height;
         }
         if (options.depth) {
             frame.storage.type = options.depth->type;

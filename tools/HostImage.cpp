@@ -153,7 +153,14 @@ HostImage::~HostImage() {
 }
 
 OIIO::ImageBuf HostImage::TakeRgba() {
-    if (fLayout != Layout::Float || fBorrowed || !fOwned.initialized()) return Load();
+    if (fBorrowed) {
+        if (fRows == Rows::BottomUp) TurnOver(fBase, fRowBytes, fHeight);
+        OIIO::ImageBuf taken = std::move(*fBorrowed);
+        fBorrowed = nullptr;
+        fBase = nullptr;
+        return taken;
+    }
+    if (fLayout != Layout::Float || !fOwned.initialized()) return Load();
     if (fRows == Rows::BottomUp) TurnOver(fBase, fRowBytes, fHeight);
     fBase = nullptr;
     return std::move(fOwned);

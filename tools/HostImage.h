@@ -64,8 +64,9 @@ public:
     void Store(const OIIO::ImageBuf& rgba);
     // The pixels as a float RGBA buffer (integer channels divided by the white level).
     OIIO::ImageBuf Load() const;
-    // The same, for an image that is done with: a float image's own buffer itself, rows put
-    // top-down in place. The image holds no pixels afterwards.
+    // The same, for an image that is done with: a float image's own buffer itself, or the one
+    // it borrows (taken out of its owner), rows put top-down in place. The image holds no pixels
+    // afterwards.
     OIIO::ImageBuf TakeRgba();
 
     void StorePixel(int x, int y, const float rgba[4]);

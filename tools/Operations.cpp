@@ -39,25 +39,28 @@ std::string HardwareReport() {
     return HardwareInfoString();
 }
 
-namespace {} // namespace
-
 size_t KeptInput(const OperationRecord& record) {
     const Output output = record.output;
-    return output == Output::Second || output == Output::SecondItself ? 1 : 0;
+    return output == Output::Second || output == Output::SecondItself ||
+                   output == Output::OverSecond
+               ? 1
+               : 0;
 }
 
 OIIO::ImageBuf Apply(const OperationRecord& record, const OperationInput& input, Layout layout,
                      Rows rows, double* milliseconds, std::string* warning) {
     if (!record.call) throw Failure("internal error: the command runs no image operation");
     Operands o;
+    const auto exclusive = [&](const OIIO::ImageBuf& buffer) {
+        return input.lend && layout == Layout::Float &&
+               std::count(input.images.begin(), input.images.end(), &buffer) == 1;
+    };
     // Float inputs lent are borrowed, not copied, unless one buffer stands for two inputs (it
     // would be turned over twice).
     const auto host = [&](size_t i) {
         const OIIO::ImageBuf& buffer = Image(input, i);
         std::unique_ptr<HostImage> image;
-        if (input.lend && layout == Layout::Float &&
-            std::count(input.images.begin(), input.images.end(), &buffer) == 1)
-            image = HostImage::Borrow(const_cast<OIIO::ImageBuf&>(buffer), rows);
+        if (exclusive(buffer)) image = HostImage::Borrow(const_cast<OIIO::ImageBuf&>(buffer), rows);
         if (!image) image = std::make_unique<HostImage>(layout, buffer, rows);
         image->SetReadOnly(true);
         return image;
@@ -65,8 +68,14 @@ OIIO::ImageBuf Apply(const OperationRecord& record, const OperationInput& input,
     const auto blank = [&](Size size) {
         return std::make_unique<HostImage>(layout, size.width, size.height, rows);
     };
+    const bool itself = record.output == Output::SecondItself;
+    const bool over = itself || record.output == Output::OverSecond;
+    // A lent second input the result may be written over is the destination: one frame less.
+    if (over && input.images.size() > 1 && exclusive(Image(input, 1)))
+        o.destination = HostImage::Borrow(const_cast<OIIO::ImageBuf&>(Image(input, 1)), rows);
+    if (o.destination && !itself) o.second = o.destination;
     if (record.inputs != 0) o.first = host(0);
-    if (record.inputs >= 2) o.second = host(1);
+    if (record.inputs >= 2 && !o.second) o.second = host(1);
     if (record.inputs >= 3 && input.images.size() > 2) o.third = host(2);
     for (size_t i = 1; record.inputs < 0 && i < input.images.size(); ++i)
         o.layers.push_back(host(i));
@@ -74,11 +83,11 @@ OIIO::ImageBuf Apply(const OperationRecord& record, const OperationInput& input,
     o.size = input.size;
     if (record.output == Output::First || (plane && o.size.width == 0 && o.size.height == 0))
         o.size = SizeOf(Image(input, 0));
-    else if (record.output == Output::Second || record.output == Output::SecondItself)
+    else if (over || record.output == Output::Second)
         o.size = SizeOf(Image(input, 1));
-    if (record.output == Output::SecondItself)
+    if (!o.destination && itself)
         o.destination = std::make_unique<HostImage>(layout, Image(input, 1), rows);
-    else if (!plane)
+    else if (!o.destination && !plane)
         o.destination = blank(o.size);
     o.color = ToColor(input.color);
 

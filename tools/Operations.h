@@ -21,7 +21,6 @@ namespace cli {
 //   Mask, InverseMask: images[0] is the mask, images[1] the image.
 //   Blend: images[0] is the front, images[1] the back, images[2] (optional) the mask; the
 //   output has the back's size. Transform reads them as Blend does.
-//   output has the back's size.
 //   Blur: images[0] is the source, blurred by blurs[0].
 //   Composite: images[0] is the foreground, images[1] the background, images[2] (optional)
 //   the mask; the output has the background's size.
@@ -32,8 +31,10 @@ namespace cli {
 struct OperationInput {
     std::vector<const OIIO::ImageBuf*> images;
     // Whether the images are buffers the caller may have modified while the operation runs
-    // (none of them const): float ones are then lent to the library as they are, rows turned
-    // over in place and back, instead of copied.
+    // (none of them const) and is done with afterwards: float ones are then lent to the library
+    // as they are, rows turned over in place and back, instead of copied, and an operation that
+    // may write over its second input writes its result there (Apply returns that buffer, taken
+    // out of the caller's).
     bool lend = false;
     // What to call each image in messages (its file name); "input N" where missing.
     std::vector<std::string> names;
@@ -56,18 +57,20 @@ struct OperationInput {
 };
 
 // The host images of one run: the inputs as the operation names them, the glow's layers, the
-// destination. Inputs are read-only.
+// destination. Inputs are read-only, except a second input that is the destination itself.
 struct Operands {
-    std::unique_ptr<HostImage> first, second, third, destination;
+    std::shared_ptr<HostImage> first, second, third, destination;
     Size size; // the destination's
     std::vector<std::unique_ptr<HostImage>> layers;
     OGL_TESK_AE::Color color;
 };
 
 // Where an operation's output gets its size: from its first or second input, from the size
-// given, or it is the second input itself (copy-alpha keeps that image's colour). A plane is a
-// one-channel buffer the call fills itself, of the size given or else the first input's.
-enum class Output { First, Second, Size, SecondItself, Plane };
+// given, or it is the second input itself (copy-alpha keeps that image's colour). OverSecond:
+// the second input's size, and the call reads each pixel of that input before it writes the
+// same pixel, so a lent second input can be the destination. A plane is a one-channel buffer the
+// call fills itself, of the size given or else the first input's.
+enum class Output { First, Second, Size, SecondItself, OverSecond, Plane };
 
 // An operation as the program runs it: how many inputs it reads (a third one is optional; -1:
 // the first, then every further one as a layer), where its output comes from, and its call,
