@@ -263,6 +263,28 @@ TEST(Program, NanAndInfiniteInputValuesAreReadAsZero) {
 // Every command on files against hostile inputs (A, B), absurd options and unwritable outputs:
 // each run ends in time with 0, 1 or 2, never by a signal, prints only lines of its own, keeps
 // the old output unless it succeeded, and refuses a frame too large for the memory there is.
+// Every command that reads a file, with A and B for its inputs and OUT for its output.
+const char* const kCommands =
+    "premultiply A OUT|copy A OUT|resize 5x4 A OUT|fit 5x4 A OUT|center 5x4 A OUT|"
+    "clear --color 1,0,0,1 A OUT|copy-alpha A B OUT|mask --color 1,0,0,1 A B OUT|"
+    "inverse-mask --color 1,0,0,1 A B OUT|alpha A OUT|luma A OUT|blend --mode 3 A B OUT|"
+    "transform --scale 0.5,0.7,1 --decim box A B OUT|blur --size 5 A OUT|composite A B OUT|"
+    "glow --layer A:3x3 B OUT|encipher A OUT|decipher A OUT|shader-info A";
+
+std::vector<std::string> Split(const std::string& text, char at = '|') {
+    std::vector<std::string> items;
+    std::istringstream in(text);
+    for (std::string item; std::getline(in, item, at);)
+        if (!item.empty()) items.push_back(item);
+    return items;
+}
+
+std::string With(std::string line, const std::string& from, const std::string& to) {
+    for (size_t at = line.find(from); at != std::string::npos; at = line.find(from, at))
+        line.replace(at, from.size(), to), at += to.size();
+    return line;
+}
+
 TEST(Program, HostileInputsOptionsAndOutputsEndCleanly) {
     ScratchFolder folder;
     std::ifstream meminfo("/proc/meminfo");
@@ -280,41 +302,25 @@ TEST(Program, HostileInputsOptionsAndOutputsEndCleanly) {
     std::ofstream(folder.Path("ro.exr")) << "kept";
     fs::permissions(folder.Path("ro.exr"), fs::perms::owner_read);
 
-    const auto split = [](const std::string& text) {
-        std::vector<std::string> items;
-        std::istringstream in(text);
-        for (std::string item; std::getline(in, item, '|');) items.push_back(item);
-        return items;
-    };
-    const std::vector<std::string> commands = split(
-        "premultiply A OUT|copy A OUT|resize 5x4 A OUT|fit 5x4 A OUT|center 5x4 A OUT|"
-        "clear --color 1,0,0,1 A OUT|copy-alpha A B OUT|mask --color 1,0,0,1 A B OUT|"
-        "inverse-mask --color 1,0,0,1 A B OUT|alpha A OUT|luma A OUT|blend --mode 3 A B OUT|"
-        "transform --scale 0.5,0.7,1 --decim box A B OUT|blur --size 5 A OUT|composite A B OUT|"
-        "glow --layer A:3x3 B OUT|encipher A OUT|decipher A OUT|shader-info A");
+    const std::vector<std::string> commands = Split(kCommands);
     const std::vector<std::string> inputs =
-        split("missing.exr|empty.exr|cut.exr|dir|fifo.exr|huge.ppm|other.exr");
-    const std::vector<std::string> absurd = split(
+        Split("missing.exr|empty.exr|cut.exr|dir|fifo.exr|huge.ppm|other.exr");
+    const std::vector<std::string> absurd = Split(
         "resize 0x0 good.exr OUT|resize 99999x99999 good.exr OUT|blur --size -5 good.exr OUT|"
         "blur --size 1e30 good.exr OUT|blend --mode 999 good.exr good.exr OUT|"
         "composite --opacity nan good.exr good.exr OUT|"
         "transform --scale 1e9,1e9,1 good.exr good.exr OUT|glow --layer good.exr:0x0 good.exr OUT|"
         "copy good.exr ro.exr|copy good.exr dir/missing/out.exr|copy good.exr dir");
     std::vector<std::string> runs = absurd;
-    const auto with = [](std::string line, const std::string& from, const std::string& to) {
-        for (size_t at = line.find(from); at != std::string::npos; at = line.find(from, at))
-            line.replace(at, from.size(), to), at += to.size();
-        return line;
-    };
     for (const std::string& command : commands)
         for (const std::string& input : inputs) {
-            runs.push_back(with(with(command, "A", input), "B", "good.exr"));
+            runs.push_back(With(With(command, "A", input), "B", "good.exr"));
             if (command.find('B') != std::string::npos)
-                runs.push_back(with(with(command, "A", "good.exr"), "B", input));
+                runs.push_back(With(With(command, "A", "good.exr"), "B", input));
         }
     for (const std::string& run : runs) {
         std::ofstream(folder.Path("out.exr")) << "old";
-        const Outcome outcome = RunProgram(folder, with(run, "OUT", "out.exr"), 60);
+        const Outcome outcome = RunProgram(folder, With(run, "OUT", "out.exr"), 60);
         EXPECT_TRUE(outcome.status >= 0 && outcome.status <= 2) << run << ": " << outcome.status;
         std::istringstream lines(outcome.err);
         for (std::string line; std::getline(lines, line);)
@@ -498,6 +504,72 @@ TEST(Program, StoppedWhileWritingLeavesNoTemporaryFileAndTheOldOutput) {
             EXPECT_EQ(folder.Names(), names);
             EXPECT_EQ(Contents(out), "the old output");
         }
+}
+
+// Stopped at any moment of its run (starting, reading, working, writing), every command ends as
+// the signal ends a program, or had finished; it hangs on nothing, leaves no temporary file, and
+// the old output is as it was unless a complete one replaced it. Each run is stopped a little
+// later than the one before, so that the stops land in different steps.
+TEST(Program, EveryCommandStoppedMidRunEndsByTheSignalAndLosesNothing) {
+    ScratchFolder folder;
+    WriteImage(folder.Path("a.exr"), Solid(1600, 900, {0.2f, 0.4f, 0.6f, 0.8f}), Layout::Float);
+    WriteImage(folder.Path("b.exr"), Solid(1600, 900, {0.9f, 0.1f, 0.3f, 0.5f}), Layout::Float);
+    ASSERT_EQ(RunProgram(folder, "encipher a.exr sealed.arb").status, 0);
+    std::vector<std::string> runs;
+    for (const std::string& command : Split(kCommands))
+        runs.push_back(
+            With(With(With(With(command, "decipher A", "decipher sealed.arb"), "shader-info A",
+                           "shader-info " TESK_SAMPLE_SHADERS "/Volume/fog.arb"),
+                      "A", "a.exr"),
+                 "B", "b.exr"));
+    runs.push_back("info");
+    runs.push_back("shaders --root " TESK_SAMPLE_SHADERS);
+    int stopped = 0;
+    for (size_t i = 0; i < runs.size(); ++i) {
+        const int stop = i % 2 ? SIGTERM : SIGINT;
+        const std::string run = With(runs[i], "OUT", "out.exr");
+        SCOPED_TRACE(run + (stop == SIGINT ? ", SIGINT" : ", SIGTERM"));
+        std::ofstream(folder.Path("out.exr")) << "old";
+        const std::set<std::string> names = folder.Names();
+        // Everything the child needs is made before it exists: it may not allocate.
+        std::vector<std::string> words = Split(run, ' ');
+        words.insert(words.begin(), "tesk-ae");
+        std::vector<char*> argv;
+        for (std::string& word : words) argv.push_back(word.data());
+        argv.push_back(nullptr);
+        const std::string where = folder.Path("");
+        const pid_t child = ::fork();
+        if (child == 0) {
+            std::signal(SIGINT, SIG_DFL), std::signal(SIGTERM, SIG_DFL);
+            if (::chdir(where.c_str()) == 0) ::execv(TESK_AE_PROGRAM, argv.data());
+            ::_exit(127);
+        }
+        ::usleep(useconds_t(30000 + 45000 * (i % 12)));
+        ASSERT_EQ(::kill(child, stop), 0);
+        int status = 0;
+        pid_t ended = 0;
+        for (int waited = 0; waited < 6000 && ended == 0; ++waited) {
+            ended = ::waitpid(child, &status, WNOHANG);
+            if (ended == 0) ::usleep(10000);
+        }
+        if (ended == 0) {
+            ::kill(child, SIGKILL), ::waitpid(child, &status, 0);
+            ADD_FAILURE() << "still running a minute after the signal";
+            continue;
+        }
+        const bool finished = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        EXPECT_TRUE(finished || (WIFSIGNALED(status) && WTERMSIG(status) == stop)) << status;
+        stopped += !finished;
+        EXPECT_EQ(folder.Names(), names);
+        const std::string out = Contents(folder.Path("out.exr"));
+        if (!finished || run.find("out.exr") == std::string::npos) {
+            EXPECT_EQ(out, "old");
+        } else if (run.rfind("encipher", 0) != 0) {
+            EXPECT_TRUE(Load(folder.Path("out.exr")).initialized());
+        }
+    }
+    // Most runs were stopped, not finished: the stops did land mid-run.
+    EXPECT_GT(stopped, int(runs.size()) / 2);
 }
 
 // Description files: enciphered and deciphered again they are the same bytes, an enciphered one
