@@ -16,9 +16,9 @@
 #include <unistd.h>
 
 #include <csignal>
-#include <cmath>
 #include <fstream>
 #include <limits>
+#include <map>
 #include <sstream>
 
 namespace cli {
@@ -285,6 +285,34 @@ std::string With(std::string line, const std::string& from, const std::string& t
     return line;
 }
 
+// Starts the program in the folder, its stop signals at their defaults (the test may run with
+// them ignored); paused: stopped before it runs. The child may not allocate (other threads may
+// hold the allocator's lock): all it uses is made before the fork.
+pid_t Launch(const ScratchFolder& folder, const std::string& arguments, bool paused) {
+    std::vector<std::string> words = Split("tesk-ae " + arguments, ' ');
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    const std::string where = folder.Path("");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::signal(SIGINT, SIG_DFL), std::signal(SIGTERM, SIG_DFL);
+        if (paused) ::raise(SIGSTOP);
+        if (::chdir(where.c_str()) == 0) ::execv(TESK_AE_PROGRAM, argv.data());
+        ::_exit(127);
+    }
+    return child;
+}
+
+// The child's wait status, waiting a minute at most; -1, the child killed, past that.
+int Reap(pid_t child) {
+    int status = 0;
+    for (int i = 0; i < 6000; ++i, ::usleep(10000))
+        if (::waitpid(child, &status, WNOHANG) == child) return status;
+    ::kill(child, SIGKILL), ::waitpid(child, &status, 0);
+    return -1;
+}
+
 TEST(Program, HostileInputsOptionsAndOutputsEndCleanly) {
     ScratchFolder folder;
     std::ifstream meminfo("/proc/meminfo");
@@ -455,118 +483,70 @@ TEST(Program, AnswersHelpAndRejectsBadRequestsLeavingFilesAsTheyWere) {
     EXPECT_EQ(Contents(folder.Path("out.exr")), before);
 }
 
-// Stopped while it writes, the program leaves no half-written file behind and the old output
-// as it was: an image command and the byte writers of the description commands alike. A pipe put
-// where its temporary file goes (named after the process) holds the write mid-way: nobody
-// drains it, and each output is far more than a pipe holds.
-TEST(Program, StoppedWhileWritingLeavesNoTemporaryFileAndTheOldOutput) {
-    const struct {
-        const char *command, *in, *out;
-    } rows[] = {{"copy", "in.exr", "out.ppm"},
-                {"encipher", "in.arb", "out.arb"},
-                {"decipher", "sealed.arb", "out.arb"}};
-    for (const auto& row : rows)
-        for (const int stop : {SIGINT, SIGTERM}) {
-            SCOPED_TRACE(std::string(row.command) + (stop == SIGINT ? ", SIGINT" : ", SIGTERM"));
-            ScratchFolder folder;
-            const std::string in = folder.Path(row.in), out = folder.Path(row.out);
-            WriteImage(folder.Path("in.exr"), Solid(256, 256, {0.25f, 0.5f, 0.75f, 1.0f}),
-                       Layout::Float);
-            std::ofstream(folder.Path("in.arb")) << std::string(300000, 'x');
-            ASSERT_EQ(RunProgram(folder, "encipher in.arb sealed.arb").status, 0);
-            std::ofstream(out) << "the old output";
-            const std::set<std::string> names = folder.Names();
-            const pid_t child = ::fork();
-            if (child == 0) {
-                // Nothing is allocated here: other threads may hold the allocator's lock. The
-                // signals keep their usual effect even where the test runs with them ignored.
-                std::signal(SIGINT, SIG_DFL), std::signal(SIGTERM, SIG_DFL);
-                ::raise(SIGSTOP);
-                ::execl(TESK_AE_PROGRAM, "tesk-ae", row.command, in.c_str(), out.c_str(), nullptr);
-                ::_exit(127);
-            }
-            int status = 0;
-            ASSERT_EQ(::waitpid(child, &status, WUNTRACED), child);
-            const std::string temporary = out + ".tesk-ae-" + std::to_string(child) + ".tmp";
-            ASSERT_EQ(::mkfifo(temporary.c_str(), 0600), 0);
-            const int reader = ::open(temporary.c_str(), O_RDONLY | O_NONBLOCK);
-            ASSERT_EQ(::kill(child, SIGCONT), 0);
-            // Bytes in the pipe: the program is inside its write, and stays there (unless it
-            // ended).
-            pollfd ready{reader, POLLIN, 0};
-            while (::poll(&ready, 1, 100) == 0)
-                ASSERT_NE(::waitpid(child, &status, WNOHANG), child);
-            ASSERT_EQ(::kill(child, stop), 0);
-            ASSERT_EQ(::waitpid(child, &status, 0), child);
-            ::close(reader);
-            // Ended as the signal ends a program, so that a shell or scheduler sees why.
-            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == stop) << status;
-            EXPECT_EQ(folder.Names(), names);
-            EXPECT_EQ(Contents(out), "the old output");
-        }
-}
-
-// Stopped at any moment of its run (starting, reading, working, writing), every command ends as
-// the signal ends a program, or had finished; it hangs on nothing, leaves no temporary file, and
-// the old output is as it was unless a complete one replaced it. Each run is stopped a little
-// later than the one before, so that the stops land in different steps.
-TEST(Program, EveryCommandStoppedMidRunEndsByTheSignalAndLosesNothing) {
+// Stopped by SIGINT or SIGTERM, every command ends as the signal ends a program or had finished,
+// hangs on nothing, leaves no temporary file, and keeps the old output unless a complete one
+// replaced it. First inside a write: a pipe put where the temporary file goes holds the write, as
+// nobody drains it. Then every command at some moment of its run, each a little later.
+TEST(Program, StoppedBySignalsEveryCommandEndsByThemAndLosesNothing) {
     ScratchFolder folder;
     WriteImage(folder.Path("a.exr"), Solid(1600, 900, {0.2f, 0.4f, 0.6f, 0.8f}), Layout::Float);
     WriteImage(folder.Path("b.exr"), Solid(1600, 900, {0.9f, 0.1f, 0.3f, 0.5f}), Layout::Float);
-    ASSERT_EQ(RunProgram(folder, "encipher a.exr sealed.arb").status, 0);
-    std::vector<std::string> runs;
+    std::ofstream(folder.Path("in.arb")) << std::string(300000, 'x');
+    ASSERT_EQ(RunProgram(folder, "encipher in.arb sealed.arb").status, 0);
+    ASSERT_EQ(RunProgram(folder, "encipher a.exr whole.arb").status, 0);
+    const std::map<std::string, size_t> whole = {
+        {"encipher", Contents(folder.Path("whole.arb")).size()}, {"decipher", 300000}};
+    std::vector<std::string> runs = {"copy a.exr OUT.ppm", "encipher in.arb OUT.arb",
+                                     "decipher sealed.arb OUT.arb"};
+    const size_t inWrites = runs.size();
     for (const std::string& command : Split(kCommands))
         runs.push_back(
-            With(With(With(With(command, "decipher A", "decipher sealed.arb"), "shader-info A",
-                           "shader-info " TESK_SAMPLE_SHADERS "/Volume/fog.arb"),
-                      "A", "a.exr"),
-                 "B", "b.exr"));
-    runs.push_back("info");
-    runs.push_back("shaders --root " TESK_SAMPLE_SHADERS);
+            With(With(With(With(With(command, "decipher A", "decipher sealed.arb"), "shader-info A",
+                                "shader-info " TESK_SAMPLE_SHADERS "/Volume/fog.arb"),
+                           "A", "a.exr"),
+                      "B", "b.exr"),
+                 "OUT", "OUT.exr"));
+    runs.insert(runs.end(), {"info", "shaders --root " TESK_SAMPLE_SHADERS});
     int stopped = 0;
     for (size_t i = 0; i < runs.size(); ++i) {
         const int stop = i % 2 ? SIGTERM : SIGINT;
-        const std::string run = With(runs[i], "OUT", "out.exr");
+        const std::string run = With(runs[i], "OUT", "out");
+        const size_t named = run.find(" out.");
+        const std::string out =
+            folder.Path(named == std::string::npos ? "out.exr" : run.substr(named + 1, 7));
         SCOPED_TRACE(run + (stop == SIGINT ? ", SIGINT" : ", SIGTERM"));
-        std::ofstream(folder.Path("out.exr")) << "old";
+        std::ofstream(out) << "old";
         const std::set<std::string> names = folder.Names();
-        // Everything the child needs is made before it exists: it may not allocate.
-        std::vector<std::string> words = Split(run, ' ');
-        words.insert(words.begin(), "tesk-ae");
-        std::vector<char*> argv;
-        for (std::string& word : words) argv.push_back(word.data());
-        argv.push_back(nullptr);
-        const std::string where = folder.Path("");
-        const pid_t child = ::fork();
-        if (child == 0) {
-            std::signal(SIGINT, SIG_DFL), std::signal(SIGTERM, SIG_DFL);
-            if (::chdir(where.c_str()) == 0) ::execv(TESK_AE_PROGRAM, argv.data());
-            ::_exit(127);
+        const pid_t child = Launch(folder, run, i < inWrites);
+        int status = 0, reader = -1;
+        if (i < inWrites) {
+            ASSERT_EQ(::waitpid(child, &status, WUNTRACED), child);
+            const std::string temporary = out + ".tesk-ae-" + std::to_string(child) + ".tmp";
+            ASSERT_EQ(::mkfifo(temporary.c_str(), 0600), 0);
+            reader = ::open(temporary.c_str(), O_RDONLY | O_NONBLOCK);
+            ASSERT_EQ(::kill(child, SIGCONT), 0);
+            // Bytes in the pipe: the program is inside its write, and stays there.
+            pollfd ready{reader, POLLIN, 0};
+            while (::poll(&ready, 1, 100) == 0)
+                ASSERT_NE(::waitpid(child, &status, WNOHANG), child);
+        } else {
+            ::usleep(useconds_t(30000 + 45000 * (i % 12)));
         }
-        ::usleep(useconds_t(30000 + 45000 * (i % 12)));
-        ASSERT_EQ(::kill(child, stop), 0);
-        int status = 0;
-        pid_t ended = 0;
-        for (int waited = 0; waited < 6000 && ended == 0; ++waited) {
-            ended = ::waitpid(child, &status, WNOHANG);
-            if (ended == 0) ::usleep(10000);
-        }
-        if (ended == 0) {
-            ::kill(child, SIGKILL), ::waitpid(child, &status, 0);
-            ADD_FAILURE() << "still running a minute after the signal";
-            continue;
-        }
-        const bool finished = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        ::kill(child, stop);
+        status = Reap(child);
+        if (reader >= 0) ::close(reader);
+        ASSERT_NE(status, -1) << "still running a minute after the signal";
+        // One held inside its write cannot have finished.
+        const bool finished = WIFEXITED(status) && WEXITSTATUS(status) == 0 && i >= inWrites;
         EXPECT_TRUE(finished || (WIFSIGNALED(status) && WTERMSIG(status) == stop)) << status;
         stopped += !finished;
         EXPECT_EQ(folder.Names(), names);
-        const std::string out = Contents(folder.Path("out.exr"));
-        if (!finished || run.find("out.exr") == std::string::npos) {
-            EXPECT_EQ(out, "old");
-        } else if (run.rfind("encipher", 0) != 0) {
-            EXPECT_TRUE(Load(folder.Path("out.exr")).initialized());
-        }
+        // Stopped after its rename, a run has left a whole output; never a part of one.
+        const std::string now = Contents(out);
+        EXPECT_TRUE(now != "old" || !finished || named == std::string::npos);
+        EXPECT_TRUE(now == "old" ||
+                    (run.find("cipher ") == 4 ? now.size() == whole.at(run.substr(0, 8))
+                                              : Load(out).initialized()));
     }
     // Most runs were stopped, not finished: the stops did land mid-run.
     EXPECT_GT(stopped, int(runs.size()) / 2);

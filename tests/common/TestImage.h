@@ -52,8 +52,6 @@ public:
     void SetRowBytes(int32_t rowBytes) { fRowBytes = rowBytes; }
     void SetWidth(int32_t width) { fWidth = width; }
     void SetHeight(int32_t height) { fHeight = height; }
-    void SetReadOnly(bool readOnly) { fReadOnly = readOnly; }
-    void SetNative(void* native) { fNative = native; }
 
     int32_t Width() const { return fWidth; }
     int32_t Height() const { return fHeight; }
@@ -78,7 +76,7 @@ public:
             }
     }
 
-    bool IsReadOnly() const override { return fReadOnly; }
+    bool IsReadOnly() const override { return false; }
     int32_t GetWidth() const override { return fWidth; }
     int32_t GetHeight() const override { return fHeight; }
     int32_t GetRowBytes() const override { return fRowBytes; }
@@ -87,7 +85,7 @@ public:
     int32_t GetBitDepth() const override { return fBitDepth; }
     int32_t GetWhiteLevel() const override { return fWhiteLevel; }
     bool IsBottomUp() const override { return fBottomUp; }
-    void* GetNative() const override { return fNative; }
+    void* GetNative() const override { return nullptr; }
 
 private:
     int32_t fWidth;
@@ -97,8 +95,6 @@ private:
     int32_t fWhiteLevel;
     bool fBottomUp;
     int32_t fRowBytes;
-    bool fReadOnly = false;
-    void* fNative = nullptr;
     std::vector<uint8_t> fMemory;
     void* fBase = nullptr;
 };

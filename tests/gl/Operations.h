@@ -67,8 +67,7 @@ struct Call {
 // worker. kFiltered: linear filtering adds kFilterTolerance. kSkips: in[0] is skipped when it
 // cannot be used, as if absent. kStateful: the result depends on the state current at the call.
 // kOwnTask: called through a task of the test's own on the worker, where a refusal's reason
-// stays. kOverBack: the destination may be in[1] itself (the call reads each pixel of it before
-// it writes there).
+// stays. kOverBack: the destination may be in[1] itself.
 enum Flag {
     kAnySize = 1,
     kMayKeep = 2,

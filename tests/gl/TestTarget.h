@@ -37,11 +37,6 @@ public:
         TESK_GL(glDeleteRenderbuffersEXT)(1, &fColor);
     }
 
-    bool IsComplete() const {
-        return TESK_GL(glCheckFramebufferStatusEXT)(GL_FRAMEBUFFER_EXT) ==
-               GL_FRAMEBUFFER_COMPLETE_EXT;
-    }
-
     // One unit per pixel, origin at the bottom-left corner.
     void PixelProjection() const {
         glMatrixMode(GL_PROJECTION);

@@ -74,15 +74,13 @@ TEST_P(History, ResultsAreTheSameFreshAfterOtherWorkAndFromFourThreads) {
     for (auto& thread : threads) thread.get();
 }
 
-// A host short of memory may hand the back itself as the destination. Frames one pixel wider
-// or higher than a tile, so that a tile written early could be read again by the next.
+// The back itself as the destination, on frames a pixel wider or higher than a tile, so that a
+// tile written early could be read again by the next.
 TEST_P(History, RowsThatMayWriteOverTheirBackGiveTheSameInPlace) {
     const Layout& layout = HostLayouts()[size_t(GetParam())];
-    UseLent lent;
-    for (const auto& size : {std::make_pair(2049, 31), std::make_pair(29, 541)})
+    for (const auto& [w, h] : {std::pair{2049, 31}, std::pair{29, 541}})
         for (const Operation& op : Operations()) {
             if (!op.Has(kOverBack)) continue;
-            const int w = size.first, h = size.second;
             EXPECT_TRUE(PixelsNear(Outcome(op, layout, w, h, 11, true).pixels,
                                    Outcome(op, layout, w, h, 11).pixels, w))
                 << op.name << " " << w << " x " << h;

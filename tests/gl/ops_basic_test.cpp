@@ -24,7 +24,7 @@ INSTANTIATE_TEST_SUITE_P(HostLayouts, BasicOps,
 
 // Six tiles of at most 2048 x 540. Between 8-bit layouts a copy goes through half floats and
 // back, which loses nothing: across the seams too, every byte must arrive in its new place. A
-// blur sums a tile in bands of rows: a tall image crosses bands and tiles.
+// blur sums a tile in bands of rows.
 TEST(BasicOpsTiles, LargeImagesCrossTileBordersWithoutSeams) {
     const Layout& rgba8 = HostLayouts().front();
     Held source(Kind::Image, rgba8, 2100, 1100, false, 31), none(Kind::None, rgba8, 0, 0, false, 0);
@@ -35,9 +35,7 @@ TEST(BasicOpsTiles, LargeImagesCrossTileBordersWithoutSeams) {
     EXPECT_TRUE(RunAndCompare(OperationNamed("Resize"), source, none, resized, {}));
     Copy(source.Get(), copied.Get());
     EXPECT_TRUE(PixelsNear(copied.Read().pixels, source.held.pixels, 2100));
-    Held tall(Kind::Image, rgba8, 40, 1100, false, 35),
-        blurred(Kind::Image, rgba8, 40, 1100, false, 36);
-    EXPECT_TRUE(RunAndCompare(OperationNamed("Blur"), tall, none, blurred, {}));
+    EXPECT_TRUE(RunAndCompare(OperationNamed("Blur"), source, none, premultiplied, {}));
 }
 
 // Repeating calls must not make textures or render buffers: the tile target and a source

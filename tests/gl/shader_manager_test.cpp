@@ -524,30 +524,26 @@ TEST_P(ProceduralVolume, VoxelsFollowTheLatticeFormulas) {
 INSTANTIATE_TEST_SUITE_P(Rows, ProceduralVolume,
                          ::testing::Values("NOISE", "noise", "VEINS", "RAW", "DISTANCE"));
 
-// The volumes and kernel the manager keeps go with the context: after the library has released
-// its objects, their old names belong to other textures (made here first), and the manager makes
-// its own again instead of binding those.
+// The volumes and kernel the manager keeps go with the context: in the next one, their old names
+// belong to other textures (made here first), and the manager makes its own again.
 TEST(ShaderManager, VolumesAndKernelsAreMadeAgainInTheNextContext) {
     UseLent lent;
-    std::vector<uint8_t> before, after;
-    for (std::vector<uint8_t>* read : {&before, &after}) {
+    std::vector<uint8_t> voxels[2];
+    for (int next = 0; next < 2; ++next) {
         TESK_AE::StaticList::Increment();
         RunOnWorker([&] {
-            std::vector<GLuint> others(8);
-            if (read == &after) {
-                glGenTextures(GLsizei(others.size()), others.data());
-                for (GLuint other : others) glBindTexture(GL_TEXTURE_2D, other);
-            }
+            GLuint others[8];
+            if (next) glGenTextures(8, others);
+            for (int i = 0; next && i < 8; ++i) glBindTexture(GL_TEXTURE_2D, others[i]);
             float scale = 0;
             ShaderManagerInternals::Kernel("blur", 1.5f, scale);
-            *read = ReadVolume(ShaderManagerInternals::Volume("RAW"), 16);
-            glDisable(GL_TEXTURE_3D);
-            glDisable(GL_TEXTURE_RECTANGLE_ARB);
+            voxels[next] = ReadVolume(ShaderManagerInternals::Volume("RAW"), 16);
+            glDisable(GL_TEXTURE_3D), glDisable(GL_TEXTURE_RECTANGLE_ARB);
             EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
         });
         TESK_AE::StaticList::Decrement();
     }
-    EXPECT_EQ(after, before);
+    EXPECT_EQ(voxels[1], voxels[0]);
 }
 
 TEST_ON_WORKER(ShaderManager, FourthVolumeEvictsTheLeastUsed) {
