@@ -326,8 +326,7 @@ OIIO::ImageBuf ReadImage(const std::string& path, Storage* storage, std::string*
     const size_t count = static_cast<size_t>(width) * height;
     // Files whose channels lie as the buffer keeps them (grey or colour first, alpha last) are
     // decoded straight into it and spread out in place; others go through a band of their own.
-    // Scanline files are decoded a band at a time: OpenImageIO decodes a whole image through a
-    // buffer in the file's channel order (half a float frame more), a band through one its size.
+    // Scanline files are decoded a band at a time.
     const bool inPlace = channels <= 4 && alpha == (channels % 2 == 0 ? channels - 1 : -1);
     const size_t fileRow = static_cast<size_t>(width) * channels * sizeof(float);
     // Whole multiples of 64 rows where the band holds that many, so that the file's blocks of

@@ -41,10 +41,7 @@ std::string HardwareReport() {
 
 size_t KeptInput(const OperationRecord& record) {
     const Output output = record.output;
-    return output == Output::Second || output == Output::SecondItself ||
-                   output == Output::OverSecond
-               ? 1
-               : 0;
+    return output == Output::SecondItself || output == Output::OverSecond ? 1 : 0;
 }
 
 OIIO::ImageBuf Apply(const OperationRecord& record, const OperationInput& input, Layout layout,
@@ -83,7 +80,7 @@ OIIO::ImageBuf Apply(const OperationRecord& record, const OperationInput& input,
     o.size = input.size;
     if (record.output == Output::First || (plane && o.size.width == 0 && o.size.height == 0))
         o.size = SizeOf(Image(input, 0));
-    else if (over || record.output == Output::Second)
+    else if (over)
         o.size = SizeOf(Image(input, 1));
     if (!o.destination && itself)
         o.destination = std::make_unique<HostImage>(layout, Image(input, 1), rows);

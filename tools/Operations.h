@@ -65,12 +65,12 @@ struct Operands {
     OGL_TESK_AE::Color color;
 };
 
-// Where an operation's output gets its size: from its first or second input, from the size
-// given, or it is the second input itself (copy-alpha keeps that image's colour). OverSecond:
-// the second input's size, and the call reads each pixel of that input before it writes the
-// same pixel, so a lent second input can be the destination. A plane is a one-channel buffer the
-// call fills itself, of the size given or else the first input's.
-enum class Output { First, Second, Size, SecondItself, OverSecond, Plane };
+// Where an operation's output gets its size: from its first input, from the size given, or it
+// is the second input itself (copy-alpha keeps that image's colour). OverSecond: the second
+// input's size, and the call reads each pixel of that input before it writes the same pixel, so
+// a lent second input can be the destination. A plane is a one-channel buffer the call fills
+// itself, of the size given or else the first input's.
+enum class Output { First, Size, SecondItself, OverSecond, Plane };
 
 // An operation as the program runs it: how many inputs it reads (a third one is optional; -1:
 // the first, then every further one as a layer), where its output comes from, and its call,
