@@ -57,12 +57,11 @@ TEST(TiledBuffer, TilesRunRowByRowAndDrawingsLandAcrossTheirSeams) {
         Drawing kind;
         int width, height, bitDepth, tileWidth, tileHeight;
         bool bottomUp;
-    } cases[] = {
-        {kCopy, 4000, 1100, 32, 2048, 540, false},  {kCopy, 20000, 2, 32, 2048, 540, true},
-        {kCopy, 150, 70, 128, 64, 32, false},       {kCopy, 150, 70, 128, 64, 32, true},
-        {kRect, 40, 30, 32, 16, 8, false},          {kRect, 40, 30, 32, 16, 8, true},
-        {kAngle, 41, 31, 32, 16, 16, true},         {kFrustum, 41, 31, 32, 16, 16, true},
-        {kRS3d, 40, 30, 32, 32, 16, false},         {kFit, 200, 100, 32, 64, 48, false}};
+    } cases[] = {{kCopy, 4000, 1100, 32, 2048, 540, false}, {kCopy, 20000, 2, 32, 2048, 540, true},
+                 {kCopy, 150, 70, 128, 64, 32, false},      {kCopy, 150, 70, 128, 64, 32, true},
+                 {kRect, 40, 30, 32, 16, 8, false},         {kRect, 40, 30, 32, 16, 8, true},
+                 {kAngle, 41, 31, 32, 16, 16, true},        {kFrustum, 41, 31, 32, 16, 16, true},
+                 {kRS3d, 40, 30, 32, 32, 16, false},        {kFit, 200, 100, 32, 64, 48, false}};
     for (const auto& c : cases) {
         const int white = c.bitDepth == 32 ? 255 : 1;
         TestImage source(c.width, c.height, kRGBA, c.bitDepth, white, c.bottomUp),
