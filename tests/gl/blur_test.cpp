@@ -61,7 +61,7 @@ TEST_P(ImageBlur, MatchesSeparableCpuConvolution) {
 }
 
 // Strips that cross a tile border across and along their blur; each direction alone and both;
-// widths from one tap (a copy) to 41.
+// widths from one tap (a copy) to 41; wide boxes, whose sums reach beyond a narrow frame.
 INSTANTIATE_TEST_SUITE_P(
     Strips, ImageBlur,
     ::testing::Values(
@@ -70,7 +70,8 @@ INSTANTIATE_TEST_SUITE_P(
         BlurCase{kGaussian, kFloat, 3, 1083, 41, 4}, BlurCase{kGaussian, kArgb8, 3, 1083, 1, 41},
         BlurCase{kBox, kFloat, 2051, 5, 4, 3}, BlurCase{kBox, kArgb8, 5, 1083, 2.2f, 21},
         BlurCase{kPascal, kFloat, 2051, 4, 5, 5}, BlurCase{kPascal, kArgb8, 6, 1083, 1, 9},
-        BlurCase{kGaussian, kFloat, 2051, 1083, 7, 3}, BlurCase{kBox, kFloat, 300, 2, 260, 1}));
+        BlurCase{kGaussian, kFloat, 2051, 1083, 7, 3}, BlurCase{kBox, kFloat, 300, 2, 260, 1},
+        BlurCase{kBox, kFloat, 2051, 5, 20.4f, 3}, BlurCase{kBox, kArgb8, 7, 1083, 41, 20.4f}));
 
 TEST(ImageBlur, OneTapOnItselfKeepsIt) {
     const Layout& layout = HostLayouts()[kFloat];
@@ -138,6 +139,8 @@ TEST(TextureBlur, InPlaceMatchesCpuConvolution) {
         lanczos2{0.267043, 0.465914, 0.267043}, lanczos3{0.274353, 0.451293, 0.274353};
     const std::vector<TextureCase> cases = {
         {"box", [](RenderedTexture& t) { BoxBlurTexture(t, 4, 3); }, BoxWeights(4), BoxWeights(3)},
+        {"wide box", [](RenderedTexture& t) { BoxBlurTexture(t, 21, 20.4f); }, BoxWeights(21),
+         BoxWeights(20.4f)},
         {"triangle", [](RenderedTexture& t) { TriangleBlurTexture(t, 4, 3); }, TriangleWeights(4),
          TriangleWeights(3)},
         {"pascal", [](RenderedTexture& t) { PascalBlurTexture(t, 5, 1); }, PascalWeights(5), {1}},
