@@ -32,7 +32,6 @@
 #include <memory>
 #include <sstream>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace OGL_TESK_AE {
@@ -142,9 +141,11 @@ constexpr int kPassTaps = 5;
 struct BoxSteps {
     int b = 0, a = 0; // b taps per sum, a sums read
     float weight = 0.0f;
-    std::vector<std::pair<int, float>> corrections; // offset from the centre, weight
+    // The source taps that put the sums right: offsets from the centre, and their weights.
+    std::vector<int> offsets;
+    std::vector<float> corrections;
 
-    int Reads() const { return a + b + int(corrections.size()); }
+    int Reads() const { return a + b + int(offsets.size()); }
     // How far the sums reach beyond the source on each side.
     int Apron() const { return (a - 1) / 2 * b; }
 };
@@ -165,8 +166,8 @@ bool StepsFor(const Kernel& kernel, BoxSteps& steps) {
         for (int i = r; i <= std::max(r, reach); ++i) {
             const float w = (i <= reach ? -v : 0.0f) + (i == r ? end : 0.0f);
             if (w == 0.0f) continue;
-            candidate.corrections.push_back({-i, w});
-            candidate.corrections.push_back({i, w});
+            candidate.offsets.insert(candidate.offsets.end(), {-i, i});
+            candidate.corrections.insert(candidate.corrections.end(), {w, w});
         }
         // Of equal reads the longer first step, whose sums reach less far beyond the source.
         if (steps.b == 0 || candidate.Reads() <= steps.Reads()) steps = candidate;
@@ -218,9 +219,7 @@ std::string BoxStepSource(const BoxSteps& steps, bool horizontal, bool premultip
         text << "    p." << along << " = at." << along << " + " << k * steps.b
              << ".0;\n    sum += texture2DRect(sums, p);\n";
     text << "    sum *= weight;\n";
-    std::vector<int> offsets;
-    for (const auto& c : steps.corrections) offsets.push_back(c.first);
-    ReadTaps(text, along, offsets, "corrections", premultiplied);
+    ReadTaps(text, along, steps.offsets, "corrections", premultiplied);
     text << "    gl_FragColor = sum;\n}\n";
     return text.str();
 }
@@ -287,10 +286,8 @@ bool StepPass(const RenderedTexture& source, const BoxSteps& steps, bool horizon
         TextureUnit(0).Apply();
         program.SetUniform("last", float(horizontal ? w : h) - 0.5f);
         program.SetUniform("weight", steps.weight);
-        std::vector<float> corrections;
-        for (const auto& c : steps.corrections) corrections.push_back(c.second);
-        if (!corrections.empty())
-            SetWeights("corrections", int(corrections.size()), corrections.data());
+        if (!steps.corrections.empty())
+            SetWeights("corrections", int(steps.corrections.size()), steps.corrections.data());
         sPlane.Draw(at);
     } catch (...) {
         sums.Finalize();
