@@ -128,10 +128,6 @@ void SetWeights(const char* name, int count, const float* weights) {
     TESK_GL(glUniform1fv)(location, count, weights);
 }
 
-bool Summed(const Kernel& kernel) {
-    return kernel.Size() > 0 && kernel.Size() <= kMaxSummedTaps;
-}
-
 // A box of n equal taps is a few boxes of b taps laid end to end: a first pass sums each b
 // neighbours, a second reads a of those sums b apart, and taps from the source put right what
 // the a x b taps reach beyond the box and the box's fractional ends. On llvmpipe a pass costs
@@ -157,7 +153,8 @@ bool StepsFor(const Kernel& kernel, BoxSteps& steps) {
     for (int i = 2; i < n - 1; ++i)
         if (kernel[i] != v) return false;
     steps = BoxSteps();
-    for (int b = 3; b < n; b += 2) {
+    // A first step longer than a program sums could not be the fewest reads of one that fits.
+    for (int b = 3; b < std::min(n, kMaxSummedTaps); b += 2) {
         int a = 3;
         while ((a * b - 1) / 2 < r - 1) a += 2;
         const int reach = (a * b - 1) / 2;
@@ -172,7 +169,13 @@ bool StepsFor(const Kernel& kernel, BoxSteps& steps) {
         // Of equal reads the longer first step, whose sums reach less far beyond the source.
         if (steps.b == 0 || candidate.Reads() <= steps.Reads()) steps = candidate;
     }
-    return steps.b > 0 && steps.Reads() + kPassTaps < n;
+    return steps.b > 0 && steps.Reads() + kPassTaps < n && steps.Reads() <= kMaxSummedTaps;
+}
+
+// Whether a program can sum the kernel: in one pass, or a box longer than that in its steps.
+bool Summed(const Kernel& kernel) {
+    BoxSteps steps;
+    return kernel.Size() > 0 && (kernel.Size() <= kMaxSummedTaps || StepsFor(kernel, steps));
 }
 
 // Reads of the source at offsets along the direction, each clamped to the texels in use,
@@ -243,6 +246,11 @@ bool SumBoxes(const RenderedTexture& source, RenderedTexture& sums, const BoxSte
               bool horizontal, int w, int h, bool premultiplied) {
     const int apron = steps.Apron();
     const int sw = horizontal ? w + 2 * apron : w, sh = horizontal ? h : h + 2 * apron;
+    // Sums beyond the largest texture are not tried: making it would refuse the whole blur,
+    // where the plain pass needs no more than the source.
+    GLint largest = 0;
+    glGetIntegerv(GL_MAX_RECTANGLE_TEXTURE_SIZE_ARB, &largest);
+    if (sw > largest || sh > largest) return false;
     sums.UseFullFloatTexels();
     sums.Resize(sw, sh, GL_RGBA, 0);
     Selection<RenderedTexture> selection(sums);
@@ -298,8 +306,9 @@ bool StepPass(const RenderedTexture& source, const BoxSteps& steps, bool horizon
 }
 
 // One direction by the program: the lower-left w x h texels of source, summed into the current
-// target over at.
-void SumPass(const RenderedTexture& source, const Kernel& kernel, bool horizontal, int w, int h,
+// target over at. False, with nothing drawn, for a box too long for one pass whose sums could not
+// be drawn.
+bool SumPass(const RenderedTexture& source, const Kernel& kernel, bool horizontal, int w, int h,
              const Region& at, const BlendFunc& blend, bool premultiplied) {
     // Zero taps at both ends (where a filter crosses zero) are left out of the program: the
     // kernels are odd and centred, so dropping a pair keeps the centre.
@@ -311,7 +320,8 @@ void SumPass(const RenderedTexture& source, const Kernel& kernel, bool horizonta
     BoxSteps steps;
     if (StepsFor(kernel, steps) &&
         StepPass(source, steps, horizontal, w, h, at, blend, premultiplied))
-        return;
+        return true;
+    if (taps > kMaxSummedTaps) return false;
     Push<State> state;
     PushBlendFunc blending(blend);
     PushColor white(Color::White);
@@ -321,10 +331,45 @@ void SumPass(const RenderedTexture& source, const Kernel& kernel, bool horizonta
     program.SetUniform("last", float(horizontal ? w : h) - 0.5f);
     SetWeights("weights", taps, kernel.Data() + skip);
     sPlane.Draw(at);
+    return true;
 }
 
 int Radius(const Kernel& kernel) {
     return (kernel.Size() + 1) / 2;
+}
+
+// Draws the blurred band of the tile from texture, loaded with part (the band and its apron):
+// the vertical pass goes straight into the tile where it can; a box whose sums could not be
+// drawn accumulates into a texture of its own, laid over the band.
+void SumBand(const RenderedTexture& texture, TiledBuffer& tiled, const Region& band,
+             const Region& part, const Kernel& x, const Kernel& y) {
+    const int w = int(part.Width()), h = int(part.Height());
+    RenderedTexture scratch, along;
+    try {
+        ConvolveAcross(texture, scratch, x, w, h);
+        bool summed = false;
+        {
+            TileScissor only(tiled, band);
+            summed = SumInto(scratch, y, false, part, BlendFunc::Overwrite());
+        }
+        if (!summed) {
+            along.UseFullFloatTexels();
+            along.Resize(w, h, GL_RGBA, 0);
+            ConvolvePass(scratch, along, y, false, w, h);
+            TileScissor only(tiled, band);
+            Push<Texture> binding;
+            PushBlendFunc overwrite(BlendFunc::Overwrite());
+            PushColor white(Color::White);
+            BindNearest(along);
+            sPlane.Draw(part);
+        }
+    } catch (...) {
+        scratch.Finalize();
+        along.Finalize();
+        throw;
+    }
+    scratch.Finalize();
+    along.Finalize();
 }
 
 } // namespace
@@ -377,10 +422,10 @@ void ConvolvePass(const RenderedTexture& source, RenderedTexture& target, const 
         // Loaded before the target is selected, so that a first load selects its own.
         BindNearest(source);
         Selection<RenderedTexture> selection(target);
-        if (selection.IsSelected())
+        if (!selection.IsSelected() ||
             SumPass(source, kernel, horizontal, w, h, Region(0, 0, unsigned(w), unsigned(h)),
-                    BlendFunc::Overwrite(), premultiplied);
-        return;
+                    BlendFunc::Overwrite(), premultiplied))
+            return;
     }
     // Loaded before the target is selected, so that a first load selects its own.
     BindNearest(source);
@@ -407,8 +452,7 @@ bool SumInto(const RenderedTexture& source, const Kernel& kernel, bool horizonta
              const BlendFunc& blend) {
     if (!Summed(kernel)) return false;
     Push<Texture> binding;
-    SumPass(source, kernel, horizontal, int(at.Width()), int(at.Height()), at, blend, false);
-    return true;
+    return SumPass(source, kernel, horizontal, int(at.Width()), int(at.Height()), at, blend, false);
 }
 
 void ConvolveTexture(RenderedTexture& texture, const Kernel& x, const Kernel& y, bool alphaOnce) {
@@ -468,13 +512,7 @@ void ConvolveImage(const XIImage* source, XIImage* destination, const Kernel* x,
                     const Region part = band.Grow(rx, ry) & bounds;
                     if (!part.IsValid()) continue;
                     texture.SetRegion(part);
-                    RenderedTexture scratch;
-                    ConvolveAcross(texture, scratch, *x, int(part.Width()), int(part.Height()));
-                    {
-                        TileScissor only(tiled, band);
-                        SumInto(scratch, *y, false, part, BlendFunc::Overwrite());
-                    }
-                    scratch.Finalize();
+                    SumBand(texture, tiled, band, part, *x, *y);
                 }
                 continue;
             }
