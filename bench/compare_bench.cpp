@@ -406,10 +406,12 @@ void RunComparison(Comparison& comparison) {
                        [&](Implementation& impl, HostImage& out) {
                            return impl.GaussianBlur(source(), out, 21.0f, 0.85f);
                        });
-        comparison.Run("BoxBlur 21", *layout, *layout, kWidth, kHeight,
-                       [&](Implementation& impl, HostImage& out) {
-                           return impl.BoxBlur(source(), out, 21.0f);
-                       });
+        for (const auto& [width, name] :
+             {std::pair<float, const char*>{21.0f, "BoxBlur 21"}, {301.0f, "BoxBlur 301"}})
+            comparison.Run(name, *layout, *layout, kWidth, kHeight,
+                           [&, width = width](Implementation& impl, HostImage& out) {
+                               return impl.BoxBlur(source(), out, width);
+                           });
         comparison.Run(
             "Composite over", *layout, *layout, kWidth, kHeight,
             [&](Implementation& impl, HostImage& out) { return impl.Over(source(), mask(), out); });
