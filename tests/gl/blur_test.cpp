@@ -52,8 +52,8 @@ TEST_P(ImageBlur, MatchesSeparableCpuConvolution) {
         kx = PascalWeights(c.bx), ky = PascalWeights(c.by);
     }
     // Each direction's sum is rounded once, to the card's half floats; kernels longer than a
-    // program sums accumulate, boxes apart: they are summed in steps, or where their sums would
-    // not fit a texture accumulated in 32-bit floats, which round less than the frame does.
+    // program sums accumulate, boxes apart: those are summed in steps or, where their sums would
+    // not fit a texture, accumulated in 32-bit floats, which round less than the frame does.
     const bool accumulated = c.shape != kBox && (kx.size() > 255 || ky.size() > 255);
     EXPECT_EQ(FirstDifference(layout, destination, BlurReference(before, kx, ky),
                               accumulated ? AccumulationTolerance(layout, kx, ky)

@@ -17,8 +17,8 @@ void Convolve(const Kernel& kernel, int columns, int rows, const Region& region,
 
 // One direction of a separable blur: the lower-left w x h texels of source, convolved along x
 // (horizontal) or y, into the same texels of target. Texels beyond w x h read as the edge.
-// Summed in one pass of a program that adds up the taps where the kernel fits one, else
-// accumulated one draw per tap; the two agree within the target's rounding. premultiplied:
+// Summed by a program where the kernel fits one (a long box in two steps), else accumulated
+// one draw per tap; the two agree within the target's rounding. premultiplied:
 // the source's texels are, and are weighted as they are.
 void ConvolvePass(const RenderedTexture& source, RenderedTexture& target, const Kernel& kernel,
                   bool horizontal, int w, int h, bool premultiplied = false);
@@ -30,7 +30,7 @@ void ConvolveAcross(const RenderedTexture& source, RenderedTexture& scratch, con
 
 // One direction of ConvolvePass drawn straight into the current target over at, from the
 // lower-left texels of source of at's size, blended by blend. False, with nothing drawn, for a
-// kernel too long to be summed in one pass.
+// kernel too long for a program, or a long box whose sums would not fit a texture.
 bool SumInto(const RenderedTexture& source, const Kernel& kernel, bool horizontal, const Region& at,
              const BlendFunc& blend);
 
