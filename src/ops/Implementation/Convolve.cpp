@@ -485,10 +485,11 @@ void ConvolveImage(const XIImage* source, XIImage* destination, const Kernel* x,
     const Region bounds(0, 0, unsigned(source->GetWidth()), unsigned(source->GetHeight()));
     // The source is only read when the vertical pass goes straight into the tile, and 8-bit
     // texels then hold an 8-bit source exactly and are the cheapest to read.
+    const bool banded = Summed(*y);
     SubImageTexture texture;
-    if (Summed(*y) && IsByteImage(source))
+    if (banded && IsByteImage(source))
         texture.UseByteTexels();
-    else if (Summed(*y))
+    else if (banded)
         texture.UseFullFloatTexels();
     texture.SetImage(source);
     {
@@ -501,7 +502,7 @@ void ConvolveImage(const XIImage* source, XIImage* destination, const Kernel* x,
             if ((area & tile) != tile) ClearColorBuffer(Color::Transparent);
             if (!area.IsValid()) continue;
             // The blurred region lies where it came from, texel for texel.
-            if (Summed(*y)) {
+            if (banded) {
                 // The vertical pass draws straight into the tile, a band of it at a time: the
                 // source and scratch textures, 32-bit floats for a band and its apron, are then
                 // a fraction of the tile's size, which is most of what a blur holds beside the
