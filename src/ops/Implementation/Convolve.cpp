@@ -338,6 +338,15 @@ int Radius(const Kernel& kernel) {
     return (kernel.Size() + 1) / 2;
 }
 
+// The texels of texture drawn in place of what the current target holds over region.
+void DrawOver(const RenderedTexture& texture, const Region& region) {
+    Push<Texture> binding;
+    PushBlendFunc overwrite(BlendFunc::Overwrite());
+    PushColor white(Color::White);
+    BindNearest(texture);
+    sPlane.Draw(region);
+}
+
 // Draws the blurred band of the tile from texture, loaded with part (the band and its apron):
 // the vertical pass goes straight into the tile where it can; a box whose sums could not be
 // drawn accumulates into a texture of its own, laid over the band.
@@ -357,11 +366,7 @@ void SumBand(const RenderedTexture& texture, TiledBuffer& tiled, const Region& b
             along.Resize(w, h, GL_RGBA, 0);
             ConvolvePass(scratch, along, y, false, w, h);
             TileScissor only(tiled, band);
-            Push<Texture> binding;
-            PushBlendFunc overwrite(BlendFunc::Overwrite());
-            PushColor white(Color::White);
-            BindNearest(along);
-            sPlane.Draw(part);
+            DrawOver(along, part);
         }
     } catch (...) {
         scratch.Finalize();
@@ -519,11 +524,7 @@ void ConvolveImage(const XIImage* source, XIImage* destination, const Kernel* x,
             }
             texture.SetRegion(area);
             ConvolveTexture(texture, *x, *y);
-            Push<Texture> binding;
-            PushBlendFunc overwrite(BlendFunc::Overwrite());
-            PushColor white(Color::White);
-            BindNearest(texture);
-            sPlane.Draw(area);
+            DrawOver(texture, area);
         }
     }
     texture.Finalize();
